@@ -1,0 +1,100 @@
+#include "engine/random.h"
+
+#include <sys/random.h>
+
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+
+#include "engine/fault.h"
+
+namespace korvane::engine {
+namespace {
+
+using State = std::array<std::uint32_t, 4>;
+
+// Fills `state` from the kernel's random-bytes call; false when the call is unavailable.
+bool seed_from_kernel(State& state) {
+  auto* bytes = reinterpret_cast<unsigned char*>(state.data());
+  std::size_t filled = 0;
+  while (filled < sizeof(State)) {
+    const ssize_t got = getrandom(bytes + filled, sizeof(State) - filled, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    filled += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+bool seed_from_device(State& state) {
+  std::ifstream device("/dev/urandom", std::ios::binary);
+  device.read(reinterpret_cast<char*>(state.data()), sizeof(State));
+  return device.gcount() == static_cast<std::streamsize>(sizeof(State));
+}
+
+bool is_all_zero(const State& state) { return (state[0] | state[1] | state[2] | state[3]) == 0; }
+
+// The all-zero state is the one state xoshiro never leaves, so a seed must avoid it.
+State operating_system_seed() {
+  constexpr int attempts = 4;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    State state{};
+    if (!seed_from_kernel(state) && !seed_from_device(state)) break;
+    if (!is_all_zero(state)) return state;
+  }
+  throw Fault("failed to seed the random number generator from the operating system");
+}
+
+constexpr std::uint32_t rotate_left(std::uint32_t value, int shift) {
+  return (value << shift) | (value >> (32 - shift));
+}
+
+// xoshiro128++: 128 bits of state, one 32-bit word per step.
+class ThreadGenerator final : public RandomSource {
+ public:
+  ThreadGenerator() : state_(operating_system_seed()) {}
+
+  std::uint32_t next_word() override {
+    const std::uint32_t result = rotate_left(state_[0] + state_[3], 7) + state_[0];
+    const std::uint32_t shifted = state_[1] << 9;
+    state_[2] ^= state_[0];
+    state_[3] ^= state_[1];
+    state_[1] ^= state_[2];
+    state_[0] ^= state_[3];
+    state_[2] ^= shifted;
+    state_[3] = rotate_left(state_[3], 11);
+    return result;
+  }
+
+ private:
+  State state_;
+};
+
+}  // namespace
+
+RandomSource& thread_generator() {
+  // Constructed on the first use in each thread; a failed seed throws and is retried next time.
+  thread_local ThreadGenerator generator;
+  return generator;
+}
+
+clifford::Axis uniform_axis(RandomSource& source) {
+  // The axis is the integer part of 3 * u for the uniform fraction u = 0.w w2... (base 2^32).
+  // The second word can change it only when the lower half of 3 * w is within 2 of the top.
+  constexpr std::uint64_t axis_count = 3;
+  constexpr std::uint32_t carry_threshold = 0xFFFFFFFFU - (axis_count - 1);
+  const std::uint64_t scaled = axis_count * source.next_word();
+  auto index = static_cast<std::uint32_t>(scaled >> 32);
+  const auto lower = static_cast<std::uint32_t>(scaled);
+  if (lower > carry_threshold) {
+    const auto carry_in = static_cast<std::uint32_t>((axis_count * source.next_word()) >> 32);
+    if (static_cast<std::uint32_t>(lower + carry_in) < lower) ++index;
+  }
+  return static_cast<clifford::Axis>(index);
+}
+
+}  // namespace korvane::engine
