@@ -1,0 +1,27 @@
+// The one place where C++ exceptions become Python exceptions. No C++ exception may leave a
+// function that the interpreter calls.
+#pragma once
+
+#include <Python.h>
+
+namespace korvane::python {
+
+// Inside a catch block: sets the Python exception for the exception being handled.
+// engine::Fault and any other std::exception become PanicException with its message;
+// std::bad_alloc becomes MemoryError.
+void raise_current_exception() noexcept;
+
+// Calls `body` (returning a new reference or null with a Python exception set) and turns any C++
+// exception it throws into a Python exception and a null result. RAII guards inside `body`
+// unwind before the Python exception is set.
+template <class Body>
+PyObject* guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    raise_current_exception();
+    return nullptr;
+  }
+}
+
+}  // namespace korvane::python
