@@ -46,7 +46,8 @@ ensure_venv() {
 build_engine() {
   log "building the engine and its tests"
   cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DPython_EXECUTABLE="$venv/bin/python" -DKORVANE_BUILD_BENCH="${KORVANE_BUILD_BENCH:-OFF}" >/dev/null
+    -DPython_EXECUTABLE="$venv/bin/python" -DKORVANE_BUILD_BENCH="${KORVANE_BUILD_BENCH:-OFF}" \
+    -DKORVANE_BUILD_MODULE="${KORVANE_BUILD_BENCH:-OFF}" >/dev/null
   cmake --build "$build_dir" -j "$jobs"
 }
 
