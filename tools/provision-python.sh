@@ -37,6 +37,11 @@ wanted=("${base_packages[@]}" "${extra_packages[@]}")
 stamp="$root/.complete"
 
 if [ -f "$stamp" ]; then
+  # Packages provisioned earlier stay, so that asking for one extra never drops another.
+  mapfile -t provisioned <"$stamp"
+  for package in "${provisioned[@]}"; do
+    case " ${wanted[*]} " in *" $package "*) ;; *) wanted+=("$package") ;; esac
+  done
   missing=()
   for package in "${wanted[@]}"; do
     grep -qx "$package" "$stamp" || missing+=("$package")

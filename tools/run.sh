@@ -3,7 +3,9 @@
 #   tools/run.sh setup   provision CPython >= 3.14, build the engine, its tests and the module
 #   tools/run.sh demo    setup, then run examples/demo.py
 #   tools/run.sh test    setup, then run every test: C++ (ctest) and Python (pytest)
-#   tools/run.sh bench   setup, then run the benchmarks (see bench/README.md)
+#   tools/run.sh check   setup, then the slower checks CI adds: static analysis, sanitizer builds,
+#                        fuzzing, type stubs (each a script under tools/ci/)
+#   tools/run.sh bench   setup, then run the benchmarks
 # Everything it installs lives in a cache outside the clone or in git-ignored folders (.venv, build).
 set -euo pipefail
 
@@ -81,12 +83,22 @@ case "$command" in
     log "Python tests"
     (cd "$repo" && "$venv/bin/python" -m pytest -q tests/python)
     ;;
+  check)
+    setup
+    for stage in static-analysis sanitize fuzz typing; do
+      script="$repo/tools/ci/$stage.sh"
+      if [ -f "$script" ]; then
+        log "check: $stage"
+        bash "$script" "$venv/bin/python"
+      fi
+    done
+    ;;
   bench)
     KORVANE_BUILD_BENCH=ON setup python3-matplotlib
     "$repo/bench/run.sh" "$build_dir" "$venv/bin/python"
     ;;
   *)
-    echo "usage: tools/run.sh setup|demo|test|bench" >&2
+    echo "usage: tools/run.sh setup|demo|test|check|bench" >&2
     exit 2
     ;;
 esac
