@@ -12,10 +12,13 @@
 #include "clifford/local_clifford.h"
 #include "engine/fault.h"
 #include "engine/local_complement.h"
+#include "fault_message.h"
 #include "state_vector.h"
 
 namespace korvane::engine {
 namespace {
+
+using korvane::testing::fault_message;
 
 using List = std::vector<Qubit>;
 using testing::describe;
@@ -32,17 +35,6 @@ std::string name_of(ControlledGate gate) {
   static const std::array<const char*, 9> names{"cz",  "cx",  "cy",  "xcx", "xcy",
                                                 "xcz", "ycx", "ycy", "ycz"};
   return names[static_cast<std::size_t>(gate)];
-}
-
-// The message of the Fault that `action` throws, or "" when it throws none.
-template <typename Action>
-std::string fault_message(Action action) {
-  try {
-    action();
-  } catch (const Fault& fault) {
-    return fault.what();
-  }
-  return "";
 }
 
 std::string index_fault(std::size_t len, std::size_t index) {

@@ -14,11 +14,14 @@
 #include "engine/controlled_gates.h"
 #include "engine/fault.h"
 #include "engine/measure.h"
+#include "fault_message.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
 namespace korvane::engine {
 namespace {
+
+using korvane::testing::fault_message;
 
 using testing::SeededSource;
 using Group = std::set<Qubit>;
@@ -28,16 +31,6 @@ Group group_of(const Register& reg, Qubit q) {
   const Group group(found.begin(), found.end());
   EXPECT_EQ(group.size(), found.size()) << "a qubit was returned twice";
   return group;
-}
-
-template <typename Action>
-std::string fault_message(Action action) {
-  try {
-    action();
-  } catch (const Fault& fault) {
-    return fault.what();
-  }
-  return "";
 }
 
 Register chain_of_three_and_a_loner() {

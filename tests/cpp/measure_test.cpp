@@ -15,11 +15,14 @@
 #include "clifford/local_clifford.h"
 #include "engine/controlled_gates.h"
 #include "engine/fault.h"
+#include "fault_message.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
 namespace korvane::engine {
 namespace {
+
+using korvane::testing::fault_message;
 
 using clifford::Axis;
 using testing::describe;
@@ -35,16 +38,6 @@ constexpr std::array<Axis, 3> all_axes{Axis::X, Axis::Y, Axis::Z};
 
 ScriptedSource forcing(bool r) {
   return ScriptedSource({r ? word_with_top_bit_set : word_with_top_bit_clear});
-}
-
-template <typename Action>
-std::string fault_message(Action action) {
-  try {
-    action();
-  } catch (const Fault& fault) {
-    return fault.what();
-  }
-  return "";
 }
 
 Register plus_states(std::size_t n) {

@@ -18,11 +18,14 @@
 #include "engine/controlled_gates.h"
 #include "engine/fault.h"
 #include "engine/measure.h"
+#include "fault_message.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
 namespace korvane::engine {
 namespace {
+
+using korvane::testing::fault_message;
 
 using clifford::Axis;
 using testing::describe;
@@ -32,16 +35,6 @@ using testing::SeededSource;
 using testing::StateVector;
 
 constexpr std::array<Axis, 3> all_axes{Axis::X, Axis::Y, Axis::Z};
-
-template <typename Action>
-std::string fault_message(Action action) {
-  try {
-    action();
-  } catch (const Fault& fault) {
-    return fault.what();
-  }
-  return "";
-}
 
 Register bell_pair() {
   Register reg(2);

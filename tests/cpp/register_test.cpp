@@ -9,23 +9,15 @@
 
 #include "clifford/local_clifford.h"
 #include "engine/fault.h"
+#include "fault_message.h"
 #include "state_vector.h"
 
 namespace korvane::engine {
 namespace {
 
-using List = std::vector<Qubit>;
+using korvane::testing::fault_message;
 
-// The message of the Fault that `action` throws, or "" when it throws none.
-template <typename Action>
-std::string fault_message(Action action) {
-  try {
-    action();
-  } catch (const Fault& fault) {
-    return fault.what();
-  }
-  return "";
-}
+using List = std::vector<Qubit>;
 
 std::vector<Vop> vops_of(const Register& reg) {
   std::vector<Vop> vops;
