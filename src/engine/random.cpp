@@ -1,8 +1,10 @@
 #include "engine/random.h"
 
+#include <pthread.h>
 #include <sys/random.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -49,6 +51,18 @@ State operating_system_seed() {
   throw Fault("failed to seed the random number generator from the operating system");
 }
 
+// Counts the forks this process has come out of as a child. A child starts with a copy of its
+// parent's generator state, so every generator compares this count with the one it was seeded
+// under and reseeds when they differ: parent and child never draw the same stream.
+std::atomic<unsigned> fork_generation{0};
+
+void count_fork_in_child() { fork_generation.fetch_add(1, std::memory_order_relaxed); }
+
+void watch_for_forks() {
+  static const bool registered = pthread_atfork(nullptr, nullptr, &count_fork_in_child) == 0;
+  if (!registered) throw Fault("failed to register the random number generator's fork handler");
+}
+
 constexpr std::uint32_t rotate_left(std::uint32_t value, int shift) {
   return (value << shift) | (value >> (32 - shift));
 }
@@ -56,7 +70,15 @@ constexpr std::uint32_t rotate_left(std::uint32_t value, int shift) {
 // xoshiro128++: 128 bits of state, one 32-bit word per step.
 class ThreadGenerator final : public RandomSource {
  public:
-  ThreadGenerator() : state_(operating_system_seed()) {}
+  ThreadGenerator() : generation_(current_generation()), state_(operating_system_seed()) {}
+
+  // Draws a fresh seed when this process was forked since the last seed.
+  void reseed_after_fork() {
+    const unsigned generation = current_generation();
+    if (generation == generation_) return;
+    state_ = operating_system_seed();
+    generation_ = generation;
+  }
 
   std::uint32_t next_word() override {
     const std::uint32_t result = rotate_left(state_[0] + state_[3], 7) + state_[0];
@@ -71,6 +93,12 @@ class ThreadGenerator final : public RandomSource {
   }
 
  private:
+  static unsigned current_generation() {
+    watch_for_forks();
+    return fork_generation.load(std::memory_order_relaxed);
+  }
+
+  unsigned generation_;
   State state_;
 };
 
@@ -79,6 +107,7 @@ class ThreadGenerator final : public RandomSource {
 RandomSource& thread_generator() {
   // Constructed on the first use in each thread; a failed seed throws and is retried next time.
   thread_local ThreadGenerator generator;
+  generator.reseed_after_fork();
   return generator;
 }
 

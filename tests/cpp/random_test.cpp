@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -113,6 +115,38 @@ TEST(ThreadGenerator, EachThreadHasItsOwnStream) {
   second.join();
   EXPECT_NE(generators[0], &thread_generator());
   EXPECT_NE(streams[0], streams[1]);
+}
+
+// The stream a forked child draws from the generator it inherited, read back through a pipe.
+std::array<std::uint32_t, 8> stream_of_forked_child() {
+  std::array<std::uint32_t, 8> stream{};
+  std::array<int, 2> pipe_ends{};
+  if (pipe(pipe_ends.data()) != 0) ADD_FAILURE() << "pipe failed";
+  const pid_t child = fork();
+  if (child == 0) {
+    for (auto& word : stream) word = thread_generator().next_word();
+    const auto written = write(pipe_ends[1], stream.data(), sizeof(stream));
+    _exit(written == static_cast<ssize_t>(sizeof(stream)) ? 0 : 1);
+  }
+  close(pipe_ends[1]);
+  const auto got = read(pipe_ends[0], stream.data(), sizeof(stream));
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(got, static_cast<ssize_t>(sizeof(stream)));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  return stream;
+}
+
+TEST(ThreadGenerator, ForkedChildrenDrawTheirOwnStreams) {
+  thread_generator().next_word();  // the parent's generator exists before the forks
+  const auto first_child = stream_of_forked_child();
+  const auto second_child = stream_of_forked_child();
+  std::array<std::uint32_t, 8> parent{};
+  for (auto& word : parent) word = thread_generator().next_word();
+  EXPECT_NE(first_child, second_child);
+  EXPECT_NE(first_child, parent);
+  EXPECT_NE(second_child, parent);
 }
 
 }  // namespace
