@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Type stubs and packaging, checked against the module installed in the virtual environment:
+#   - the installed distribution's metadata, and the files it carries (module, both stub copies);
+#   - the module's attributes: exactly those that initialisation adds;
+#   - mypy's stubtest, comparing korvane.pyi with the module as it is at run time;
+#   - mypy on the examples.
+# Usage (from the repo root): tools/ci/typing.sh <python of the venv that has korvane installed>
+set -euo pipefail
+
+python=${1:?usage: tools/ci/typing.sh <venv python>}
+repo=$(pwd)
+log() { echo "typing: $*" >&2; }
+
+# mypy comes from Debian testing like the other Python packages; provisioning with an extra
+# package rebuilds the private interpreter in place, which the venv keeps using.
+typing_python=$("$repo/tools/provision-python.sh" python3-mypy)
+if ! "$python" -c 'import mypy' 2>/dev/null; then
+  # The venv stands on an interpreter without mypy (a system CPython 3.14): check a copy of the
+  # module installed into a venv on the provisioned interpreter instead.
+  typing_venv="$repo/build/typing-venv"
+  log "the venv has no mypy; installing korvane into $typing_venv"
+  rm -rf "$typing_venv"
+  "$typing_python" -m venv --without-pip --system-site-packages "$typing_venv"
+  python="$typing_venv/bin/python"
+  "$python" -m pip install --quiet --no-build-isolation --no-deps --no-index \
+    --disable-pip-version-check --config-settings=build-dir="$repo/build/typing-wheel" "$repo"
+fi
+
+# Run away from the source tree, so that only the installed module and stubs are seen.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+
+log "installed distribution and module attributes"
+"$python" - "$repo" <<'PYTHON'
+import importlib.metadata
+import pathlib
+import sys
+import tomllib
+
+import korvane
+
+repo = pathlib.Path(sys.argv[1])
+project = tomllib.loads((repo / "pyproject.toml").read_text())["project"]
+distribution = importlib.metadata.distribution("korvane")
+metadata = distribution.metadata
+problems = []
+
+
+def expect(what, found, wanted):
+    if found != wanted:
+        problems.append(f"{what}: found {found!r}, expected {wanted!r}")
+
+
+expect("name", metadata["Name"], "korvane")
+expect("version", importlib.metadata.version("korvane"), project["version"])
+expect("summary", metadata["Summary"], project["description"])
+expect("requires-python", metadata["Requires-Python"], ">=3.14")
+expect("license", metadata["License-Expression"], "MIT")
+expect("classifiers", metadata.get_all("Classifier"), project["classifiers"])
+expect("description type", metadata["Description-Content-Type"], "text/markdown")
+expect("description", metadata.get_payload().strip(), (repo / "README.md").read_text().strip())
+
+files = {str(path): path for path in distribution.files or []}
+module_file = pathlib.Path(korvane.__file__).name
+for wanted in (module_file, "korvane.pyi", "korvane-stubs/__init__.pyi"):
+    if wanted not in files:
+        problems.append(f"{wanted} is not installed by the distribution")
+stub_source = (repo / "src/python/korvane.pyi").read_bytes()
+for stub in ("korvane.pyi", "korvane-stubs/__init__.pyi"):
+    if stub in files and files[stub].locate().read_bytes() != stub_source:
+        problems.append(f"the installed {stub} differs from src/python/korvane.pyi")
+if not any(name.endswith("licenses/LICENSE") for name in files):
+    problems.append("the LICENSE file is not in the distribution")
+
+classes = ["MeasurementResult", "Outcome", "Axis", "Korvane"]
+module_names = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__"}
+expect("module attributes", sorted(vars(korvane)), sorted(module_names | {"__all__", *classes}))
+expect("__all__", korvane.__all__, classes)
+
+if problems:
+    sys.exit("\n".join(problems))
+print(f"korvane {distribution.version}: metadata, files and module attributes as expected")
+PYTHON
+
+log "stubtest (the stubs as installed, found by mypy without any search path)"
+"$python" -m mypy.stubtest korvane
+
+log "mypy on the examples"
+examples=()
+for example in "$repo"/examples/*.py; do
+  [ "$(basename "$example")" = demo.py ] || examples+=("$example")
+done
+"$python" -m mypy --cache-dir=/dev/null --strict "${examples[@]}"
+# The demo predates the annotations and is checked at mypy's default strictness.
+"$python" -m mypy --cache-dir=/dev/null "$repo/examples/demo.py"
