@@ -23,8 +23,12 @@ void reserve_one_more(std::vector<Qubit>& list) {
   list.reserve(list.empty() ? first_list_capacity : 2 * list.capacity());
 }
 
-// Deletes every entry equal to q, keeping the order of the rest; returns how many were deleted.
-std::size_t erase_all(std::vector<Qubit>& list, Qubit q) { return std::erase(list, q); }
+// Deletes the entry equal to q, if any, keeping the order of the rest. A list holds no repeats,
+// so the scan stops at the first match.
+void erase_entry(std::vector<Qubit>& list, Qubit q) {
+  const auto found = std::find(list.begin(), list.end(), q);
+  if (found != list.end()) list.erase(found);
+}
 
 }  // namespace
 
@@ -46,14 +50,20 @@ void Register::add_edge(Qubit a, Qubit b) {
 }
 
 void Register::remove_edge(Qubit a, Qubit b) {
-  erase_all(nodes_[a].neighbors, b);
-  erase_all(nodes_[b].neighbors, a);
+  erase_entry(nodes_[a].neighbors, b);
+  erase_entry(nodes_[b].neighbors, a);
 }
 
 void Register::toggle_edge(Qubit a, Qubit b) {
-  const std::size_t deleted = erase_all(nodes_[a].neighbors, b);
-  erase_all(nodes_[b].neighbors, a);
-  if (deleted == 0) add_edge(a, b);
+  auto& list_a = nodes_[a].neighbors;
+  const auto found = std::find(list_a.begin(), list_a.end(), b);
+  // The lists agree with each other, so when a's list lacks b, b's list lacks a: no scan needed.
+  if (found == list_a.end()) {
+    add_edge(a, b);
+    return;
+  }
+  list_a.erase(found);
+  erase_entry(nodes_[b].neighbors, a);
 }
 
 bool Register::has_other_neighbor(Qubit v, Qubit w) const {
