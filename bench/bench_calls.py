@@ -1,57 +1,96 @@
-"""Per-call cost of korvane methods beside a no-op method with the same calling convention.
+"""Per-call cost of every Korvane method beside a no-op method with the same calling convention.
 
 Run with both extension modules importable, for example:
-    PYTHONPATH=<build dir> python3.14 bench/bench_calls.py
-Prints nanoseconds per call (best of several repeats) and the ratio to the no-op's cost.
+    PYTHONPATH=<build dir>:<build dir>/bench python3.14 bench/bench_calls.py --json calls.json
+Prints nanoseconds per call (best of several repeats, interleaved) and the ratio to the no-op,
+for registers of 10, 10^4 and 10^6 qubits.
 """
 
 import argparse
+import json
 import timeit
 
 import korvane
 import korvane_call_floor
 
+SINGLE_QUBIT = ["x", "y", "z", "h", "s", "sdag"]
+TWO_QUBIT = ["cz", "cx", "cy", "xcx", "xcy", "xcz", "ycx", "ycy", "ycz"]
 
-def best_ns_per_call(cases, namespace, number, repeats):
-    """Best time per call of each statement; the repeats interleave the cases, so a change in
-    the machine's load during the run touches every case alike."""
-    timers = {label: timeit.Timer(statement, globals=namespace) for label, statement in cases}
+
+def prepared_register(size):
+    """Qubits 2 and 3 in |+> with no other neighbours: a two-qubit gate on them takes the whole
+    call path with the least engine work. Qubit 0 in |+i>, qubit 1 in |0>, qubit 9 in |+>: each
+    measured on its own axis is certain. Qubits 4..8 form a cluster wire (5 has degree 2)."""
+    sim = korvane.Korvane(size)
+    for q in range(2, 10):
+        sim.h(q)
+    for q in range(4, 8):
+        sim.cz(q, q + 1)
+    sim.h(0)
+    sim.s(0)
+    return sim
+
+
+def cases():
+    """(label, statement, calls per statement, kind)."""
+    rows = [("noop (floor)", "floor.noop(5)", 1, "floor")]
+    rows += [(f"{name}(q)", f"sim.{name}(5)", 1, "single") for name in SINGLE_QUBIT]
+    rows.append(("h(qubit=q)", "sim.h(qubit=5)", 1, "keyword"))
+    rows += [(f"{name}(a, b)", f"sim.{name}(2, 3)", 1, "two") for name in TWO_QUBIT]
+    rows.append(("measure_z(q) certain", "sim.measure_z(1)", 1, "measure"))
+    rows.append(("measure_x(q) certain", "sim.measure_x(9)", 1, "measure"))
+    rows.append(("measure_y(q) certain", "sim.measure_y(0)", 1, "measure"))
+    rows.append(
+        ("measure_x/measure_z random", "sim.measure_x(1); sim.measure_z(1)", 2, "measure")
+    )
+    rows.append(("get_entangled_group(q)", "sim.get_entangled_group(5)", 1, "query"))
+    rows.append(("peek_measure_set({q})", "sim.peek_measure_set(one)", 1, "peek"))
+    return rows
+
+
+def measure_calls(size, repeats, target_seconds):
+    sim = prepared_register(size)
+    namespace = {"sim": sim, "floor": korvane_call_floor.CallFloor(), "one": {5}}
+    rows = cases()
+    timers = {}
+    for label, statement, per_statement, kind in rows:
+        timer = timeit.Timer(statement, globals=namespace)
+        number, _ = timer.autorange()
+        # autorange aims at 0.2 s; scale to the wanted time per repeat.
+        number = max(1, int(number * target_seconds / 0.2))
+        timers[label] = (timer, number, per_statement, kind)
     best = {label: float("inf") for label in timers}
     for _ in range(repeats):
-        for label, timer in timers.items():
-            best[label] = min(best[label], timer.timeit(number=number) / number * 1e9)
-    return best
+        for label, (timer, number, per_statement, _) in timers.items():
+            ns = timer.timeit(number=number) / (number * per_statement) * 1e9
+            best[label] = min(best[label], ns)
+    floor = best["noop (floor)"]
+    return [
+        {"size": size, "call": label, "kind": timers[label][3], "ns": best[label],
+         "ratio": best[label] / floor}
+        for label in timers
+    ]
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--number", type=int, default=1_000_000, help="calls per repeat")
-    parser.add_argument("--repeats", type=int, default=7, help="repeats; the best is kept")
+    parser.add_argument("--repeats", type=int, default=5, help="repeats; the best is kept")
+    parser.add_argument("--seconds", type=float, default=0.05, help="time per repeat and case")
+    parser.add_argument("--sizes", type=int, nargs="+", default=[10, 10**4, 10**6])
+    parser.add_argument("--json", help="write the figures to this file")
     options = parser.parse_args()
 
-    sim = korvane.Korvane(64)
-    sim.h(2)
-    sim.h(3)
-    namespace = {"sim": sim, "floor": korvane_call_floor.CallFloor(), "q": 5}
-    cases = [
-        ("empty loop", "pass"),
-        ("floor.noop(q)", "floor.noop(q)"),
-        ("sim.h(q)", "sim.h(q)"),
-        ("sim.x(q)", "sim.x(q)"),
-        ("sim.h(qubit=q)", "sim.h(qubit=q)"),
-        ("sim.cz(2, 3)", "sim.cz(2, 3)"),
-        ("sim.measure_z(q)", "sim.measure_z(q)"),
-        ("sim.get_entangled_group(q)", "sim.get_entangled_group(q)"),
-    ]
-    timings = best_ns_per_call(cases, namespace, options.number, options.repeats)
-    loop = timings["empty loop"]
-    floor = timings["floor.noop(q)"]
-    print(f"{'call':<30}{'ns/call':>10}{'/ noop':>10}{'net / net noop':>16}")
-    for label, ns in timings.items():
-        if label == "empty loop":
-            print(f"{label:<30}{ns:>10.1f}")
-            continue
-        print(f"{label:<30}{ns:>10.1f}{ns / floor:>10.2f}{(ns - loop) / (floor - loop):>16.2f}")
+    results = []
+    for size in options.sizes:
+        rows = measure_calls(size, options.repeats, options.seconds)
+        results += rows
+        print(f"N = {size}")
+        print(f"  {'call':<30}{'ns/call':>10}{'/ noop':>9}")
+        for row in rows:
+            print(f"  {row['call']:<30}{row['ns']:>10.1f}{row['ratio']:>9.2f}")
+    if options.json:
+        with open(options.json, "w") as out:
+            json.dump(results, out, indent=1)
 
 
 if __name__ == "__main__":

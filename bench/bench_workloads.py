@@ -1,108 +1,232 @@
-"""Python-level workloads: two-qubit gate and measurement calls per second on a large register,
-a linear cluster built and measured end to end, and peek_measure_set of growing sets.
+"""End-to-end Python workloads: cluster wires, a 2D cluster, random sparse circuits with
+interleaved measurements, GHZ states, peek_measure_set, and the memory of a large register.
 
-Usage: python bench/bench_workloads.py [--quick]
+Usage: PYTHONPATH=<build dir> python3.14 bench/bench_workloads.py [--quick] [--json FILE]
+Every workload checks a physical property of its result (outcome correlations), so a fast but
+wrong engine does not pass unnoticed; nothing checks a time.
 """
 
 import argparse
+import json
+import math
 import random
+import subprocess
+import sys
 import time
 
 import korvane
 
-
-def rate(count, seconds):
-    return f"{count / seconds / 1e6:7.2f} M calls/s ({seconds / count * 1e9:7.1f} ns/call)"
+results = []
 
 
-def best_of(repeats, run):
-    return min(run() for _ in range(repeats))
+def record(workload, size, seconds, operations, **extra):
+    row = {"workload": workload, "N": size, "seconds": seconds, "operations": operations,
+           "ns_per_op": seconds / operations * 1e9 if operations else None, **extra}
+    results.append(row)
+    detail = " ".join(f"{key}={value}" for key, value in extra.items())
+    print(f"  {workload:<22} N={size:>9}  {seconds:9.3f} s  {row['ns_per_op'] or 0:8.1f} ns/op  {detail}")
 
 
-def two_qubit_gates(qubits, calls):
-    rng = random.Random(1)
-    pairs = []
-    while len(pairs) < calls:
-        a, b = rng.randrange(qubits), rng.randrange(qubits)
-        if a != b:
-            pairs.append((a, b))
-    for name in ("cz", "cx"):
-
-        def run():
-            sim = korvane.Korvane(qubits)
-            for q in range(qubits):
-                sim.h(q)
-            gate = getattr(sim, name)
-            start = time.perf_counter()
-            for a, b in pairs:
-                gate(a, b)
-            return time.perf_counter() - start
-
-        print(f"  {name:<10} on random sparse pairs, N={qubits:>8}: {rate(calls, best_of(3, run))}")
-
-
-def measurements(qubits, calls):
-    rng = random.Random(2)
-    targets = [rng.randrange(qubits) for _ in range(calls)]
-    for name in ("measure_x", "measure_y", "measure_z"):
-
-        def run():
-            sim = korvane.Korvane(qubits)
-            measure = getattr(sim, name)
-            start = time.perf_counter()
-            for q in targets:
-                measure(q)
-            return time.perf_counter() - start
-
-        print(f"  {name:<10} on isolated qubits,    N={qubits:>8}: {rate(calls, best_of(3, run))}")
+def cluster_wire(size):
+    """h on every qubit, cz between neighbours, X on every qubit but the last. The last qubit
+    then holds H^(N-1) |+> up to a Pauli frame from the outcomes: Z-basis certain for odd N-1."""
+    start = time.perf_counter()
+    sim = korvane.Korvane(size)
+    for q in range(size):
+        sim.h(q)
+    for q in range(size - 1):
+        sim.cz(q, q + 1)
+    built = time.perf_counter()
+    flip_x, flip_z = 0, 0
+    for q in range(size - 1):
+        outcome = int(sim.measure_x(q))
+        flip_x, flip_z = flip_z ^ outcome, flip_x
+    done = time.perf_counter()
+    # |+> through an even number of H stays |+> (X frame flips give -1 only via Z); through an
+    # odd number it is |0>, flipped by the X frame.
+    if (size - 1) % 2:
+        expected = flip_x
+        got = int(sim.measure_z(size - 1))
+    else:
+        expected = flip_z
+        got = int(sim.measure_x(size - 1))
+    if got != expected:
+        raise AssertionError(f"cluster wire of {size}: teleported state is wrong")
+    operations = 3 * size - 2
+    record("cluster_wire", size, done - start, operations,
+           build_s=round(built - start, 3), measure_s=round(done - built, 3))
 
 
-def cluster_wire(qubits):
+def cluster_2d(size):
+    """A side x side grid: h everywhere, cz along every edge, then Z on every qubit in row order.
+    Check: a measured qubit stands alone in its entangled group."""
+    side = int(math.isqrt(size))
+    qubits = side * side
     start = time.perf_counter()
     sim = korvane.Korvane(qubits)
     for q in range(qubits):
         sim.h(q)
-    for q in range(qubits - 1):
-        sim.cz(q, q + 1)
+    for row in range(side):
+        for col in range(side):
+            q = row * side + col
+            if col + 1 < side:
+                sim.cz(q, q + 1)
+            if row + 1 < side:
+                sim.cz(q, q + side)
     built = time.perf_counter()
-    for q in range(qubits - 1):
-        sim.measure_x(q)
-    done = time.perf_counter()
-    print(
-        f"  linear cluster N={qubits}: build {built - start:.3f} s, "
-        f"measure X on all but the last {done - built:.3f} s, total {done - start:.3f} s"
-    )
-
-
-def peeks(qubits, sizes):
-    sim = korvane.Korvane(qubits)
     for q in range(qubits):
+        sim.measure_z(q)
+    done = time.perf_counter()
+    probe = random.Random(size).randrange(qubits)
+    if sim.get_entangled_group(probe) != {probe}:
+        raise AssertionError("2D cluster: a Z-measured qubit keeps neighbours")
+    operations = qubits + 2 * side * (side - 1) + qubits
+    record("cluster_2d", qubits, done - start, operations,
+           build_s=round(built - start, 3), measure_s=round(done - built, 3))
+
+
+def random_circuit(size, steps, seed=5):
+    """A cluster ring, then steps at random places a: random gates on a and a+1, cz or cx, a Z
+    measurement of a, and a re-joins the ring (h, cz to a-1 and a+1). The degree stays bounded.
+    Check: a Z measurement repeated at once gives the same result."""
+    rng = random.Random(seed)
+    sim = korvane.Korvane(size)
+    for q in range(size):
         sim.h(q)
-    for q in range(qubits - 1):
+    for q in range(size):
+        sim.cz(q, (q + 1) % size)
+    singles = [sim.x, sim.y, sim.z, sim.h, sim.s, sim.sdag]
+    plan = []
+    for _ in range(steps):
+        a = rng.randrange(size)
+        plan.append((a, (a + 1) % size, (a - 1) % size, rng.choice(singles), rng.choice(singles),
+                     rng.choice((sim.cz, sim.cx))))
+    measure_z, h, cz = sim.measure_z, sim.h, sim.cz
+    start = time.perf_counter()
+    for a, b, p, g1, g2, gate in plan:
+        g1(a)
+        g2(b)
+        gate(a, b)
+        measure_z(a)
+        h(a)
+        cz(p, a)
+        cz(a, b)
+    seconds = time.perf_counter() - start
+    q = plan[-1][1]
+    if sim.measure_z(q) != sim.measure_z(q):
+        raise AssertionError("random circuit: a repeated Z measurement changed its result")
+    group = len(sim.get_entangled_group(plan[-1][0]))
+    record("random_circuit", size, seconds, 7 * steps, last_group_size=group)
+
+
+def ghz(size):
+    """GHZ of `size` qubits from a cluster chain of 2*size-1 measured in X on the odd qubits
+    (from the far end), with the Pauli frame undone. Check: all Z outcomes agree."""
+    length = 2 * size - 1
+    start = time.perf_counter()
+    sim = korvane.Korvane(length)
+    for q in range(length):
+        sim.h(q)
+    for q in range(length - 1):
         sim.cz(q, q + 1)
-    for size in sizes:
-        chosen = set(range(0, 2 * size, 2))
-        repeats = max(1, 2000 // size)
+    outcomes = {q: int(sim.measure_x(q)) for q in range(length - 2, 0, -2)}
+    parity = 0
+    for q in range(2, length, 2):
+        parity ^= outcomes[q - 1]
+        if parity:
+            sim.x(q)
+    built = time.perf_counter()
+    first = sim.measure_z(0)
+    for q in range(2, length, 2):
+        if sim.measure_z(q) != first:
+            raise AssertionError(f"GHZ of {size}: Z outcomes disagree")
+    done = time.perf_counter()
+    operations = 2 * length - 1 + (length - 1) // 2 + size
+    record("ghz", size, done - start, operations,
+           build_s=round(built - start, 3), measure_s=round(done - built, 3))
+
+
+def peeks(size, subset_sizes):
+    """peek_measure_set of k qubits of a cluster wire of `size`: one register copy plus k trial
+    measurements. Check: the real register is untouched (a certain outcome stays certain)."""
+    sim = korvane.Korvane(size)
+    for q in range(size):
+        sim.h(q)
+    for q in range(size - 1):
+        sim.cz(q, q + 1)
+    for k in subset_sizes:
+        chosen = set(range(0, min(size, 2 * k), 2)) if 2 * k <= size else set(range(k))
+        repeats = max(1, min(20, 10**5 // k))
         start = time.perf_counter()
         for _ in range(repeats):
-            sim.peek_measure_set(chosen)
+            outcome = sim.peek_measure_set(chosen)
         seconds = (time.perf_counter() - start) / repeats
-        print(f"  peek_measure_set of {size:>6} qubits on a {qubits}-qubit cluster: {seconds * 1e3:8.3f} ms/call")
+        if len(outcome) != len(chosen) or len(sim.get_entangled_group(0)) != size:
+            raise AssertionError("peek_measure_set changed the register or lost qubits")
+        record("peek_measure_set", size, seconds, 1, k=k)
+
+
+MEMORY_PROBE = r"""
+import sys, time, korvane
+def rss():
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) * 1024
+size = int(sys.argv[1])
+before = rss()
+start = time.perf_counter()
+sim = korvane.Korvane(size)
+constructed = time.perf_counter() - start
+fresh = rss()
+for q in range(size):
+    sim.h(q)
+for q in range(size - 1):
+    sim.cz(q, q + 1)
+wired = rss()
+print(before, fresh, wired, constructed)
+"""
+
+
+def memory(size):
+    """Resident size of a fresh register and of a cluster wire (N-1 edges), in a fresh process."""
+    out = subprocess.run([sys.executable, "-c", MEMORY_PROBE, str(size)], check=True,
+                         capture_output=True, text=True).stdout.split()
+    before, fresh, wired = (int(x) for x in out[:3])
+    constructed = float(out[3])
+    per_qubit = (fresh - before) / size
+    per_edge = (wired - fresh) / (size - 1)
+    record("construct", size, constructed, 1, bytes_per_qubit=round(per_qubit, 2),
+           bytes_per_edge=round(per_edge, 2))
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--quick", action="store_true", help="smaller sizes, for a smoke run")
+    parser.add_argument("--json", help="write the figures to this file")
     args = parser.parse_args()
-    big = 10**5 if args.quick else 10**6
-    print("Two-qubit gates")
-    two_qubit_gates(big, big // 10)
-    print("Measurements")
-    measurements(big, big // 10)
+    top = 5 if args.quick else 7
+    sizes = [10**e for e in range(3, top + 1)]
+    print("Memory and construction")
+    memory(10**top)
     print("Cluster wire")
-    cluster_wire(big)
-    print("Trial measurements")
-    peeks(min(big, 10**4) if args.quick else 10**5, [10, 1000])
+    for size in sizes:
+        cluster_wire(size)
+    print("2D cluster")
+    for size in sizes[:-1]:
+        cluster_2d(size)
+    print("Random sparse circuit")
+    for size in sizes:
+        random_circuit(size, 20_000 if args.quick else 100_000)
+    print("GHZ from a measured cluster chain")
+    # The GHZ star's hub is met by every X measurement, so the build is quadratic in its size.
+    for size in [10**3, 10**4] if args.quick else [10**3, 10**4, 3 * 10**4, 10**5]:
+        ghz(size)
+    print("Trial measurement of a set")
+    peeks(10**5 if args.quick else 10**6, [10, 10**3, 10**5])
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump(results, out, indent=1)
 
 
 if __name__ == "__main__":

@@ -1,26 +1,37 @@
-// Engine-level costs: two-qubit gates on sparse random graphs and on a 2D cluster, and
-// measurement against the degree of the measured qubit.
+// Engine costs, without Python: single-qubit gates, controlled gates, measurements and local
+// complementation against the degree of the qubits involved, a random circuit against the
+// register size, and the copy of a register.
+//
+// Operations that change the graph run in batches on a copy of a pristine random graph; the copy
+// is restored between batches outside the timed region, so the degree stays where it was set.
+// Each such benchmark reports the mean degree of the operands it actually met (`operand_degree`).
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/controlled_gates.h"
+#include "engine/local_complement.h"
 #include "engine/measure.h"
 #include "engine/random.h"
 #include "engine/register.h"
 
 namespace {
 
-using korvane::clifford::Axis;
-using korvane::engine::ControlledGate;
-using korvane::engine::Qubit;
-using korvane::engine::Register;
+namespace clifford = korvane::clifford;
+namespace engine = korvane::engine;
+using clifford::Axis;
+using clifford::Vop;
+using engine::ControlledGate;
+using engine::Qubit;
+using engine::Register;
 
-class SplitMix final : public korvane::engine::RandomSource {
+// A fast seeded source, so that drawing words costs the same in every run.
+class SplitMix final : public engine::RandomSource {
  public:
   explicit SplitMix(std::uint64_t seed) : state_(seed) {}
   std::uint32_t next_word() override {
@@ -34,24 +45,40 @@ class SplitMix final : public korvane::engine::RandomSource {
   std::uint64_t state_;
 };
 
-// Every qubit in |+>, joined to about `degree` others chosen at random, with random VOPs.
-Register random_sparse_graph(std::size_t qubits, std::size_t degree, std::mt19937_64& rng) {
+// Every qubit joined to at most `degree` others chosen at random (most reach it), random VOPs.
+Register random_graph(std::size_t qubits, std::size_t degree, std::mt19937_64& rng) {
   Register reg(qubits);
-  for (Qubit q = 0; q < qubits; ++q) reg.apply_clifford(q, korvane::clifford::hadamard);
   std::uniform_int_distribution<Qubit> pick(0, qubits - 1);
-  const std::size_t edges = qubits * degree / 2;
-  for (std::size_t e = 0; e < edges; ++e) {
+  const std::size_t attempts = 4 * qubits * degree;
+  for (std::size_t attempt = 0; attempt < attempts; ++attempt) {
     const Qubit a = pick(rng);
     const Qubit b = pick(rng);
-    if (a == b || reg.has_edge(a, b) || reg.node(a).neighbors.size() >= degree ||
-        reg.node(b).neighbors.size() >= degree)
+    if (a == b || reg.node(a).neighbors.size() >= degree ||
+        reg.node(b).neighbors.size() >= degree || reg.has_edge(a, b)) {
       continue;
+    }
     reg.add_edge(a, b);
   }
-  std::uniform_int_distribution<int> vop(0, 23);
-  for (Qubit q = 0; q < qubits; ++q)
-    reg.node(q).vop = static_cast<korvane::clifford::Vop>(vop(rng));
+  std::uniform_int_distribution<int> vop(0, clifford::vop_count - 1);
+  for (Qubit q = 0; q < qubits; ++q) reg.node(q).vop = static_cast<Vop>(vop(rng));
   return reg;
+}
+
+std::vector<Qubit> random_qubits(std::size_t count, std::size_t qubits, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_int_distribution<Qubit> pick(0, qubits - 1);
+  std::vector<Qubit> chosen(count);
+  for (Qubit& q : chosen) q = pick(rng);
+  return chosen;
+}
+
+// Distinct pairs, flattened: a0, b0, a1, b1, ...
+std::vector<Qubit> random_pairs(std::size_t count, std::size_t qubits, std::uint64_t seed) {
+  std::vector<Qubit> pairs = random_qubits(2 * count, qubits, seed);
+  for (std::size_t i = 0; i < pairs.size(); i += 2) {
+    if (pairs[i] == pairs[i + 1]) pairs[i + 1] = (pairs[i + 1] + 1) % qubits;
+  }
+  return pairs;
 }
 
 double mean_degree(const Register& reg) {
@@ -60,84 +87,198 @@ double mean_degree(const Register& reg) {
   return reg.size() == 0 ? 0.0 : static_cast<double>(total) / static_cast<double>(reg.size());
 }
 
-// cx on random pairs of a sparse random graph; each pair is used twice so that the circuit undoes
-// itself and the graph stays as sparse as it started.
-void BM_cx_on_sparse_graph(benchmark::State& state) {
-  const auto qubits = static_cast<std::size_t>(state.range(0));
-  const auto degree = static_cast<std::size_t>(state.range(1));
-  std::mt19937_64 rng(12345);
-  Register reg = random_sparse_graph(qubits, degree, rng);
-  std::uniform_int_distribution<Qubit> pick(0, qubits - 1);
-  std::vector<std::pair<Qubit, Qubit>> pairs(1 << 16);
-  for (auto& [a, b] : pairs) {
-    do {
-      a = pick(rng);
-      b = pick(rng);
-    } while (a == b);
+// Size of the graph that degree sweeps run on: big enough that one batch touches a small part
+// of it, small enough that restoring it between batches stays cheap.
+constexpr std::size_t sweep_qubits = 4096;
+constexpr std::size_t batch = 32;
+
+// Runs `operation(reg, k)` for k = 0 .. batch-1 on a fresh copy of `pristine` per iteration and
+// times only that. `operands(k)` names the qubits whose degree, as the operation meets it, is
+// recorded (one read each, inside the timed region).
+template <class Operation, class Operands>
+void run_batches(benchmark::State& state, const Register& pristine, Operation operation,
+                 Operands operands) {
+  Register reg = pristine;
+  std::size_t degree_sum = 0;
+  std::size_t degree_count = 0;
+  for (auto _ : state) {
+    reg = pristine;  // reuses the lists' storage
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t k = 0; k < batch; ++k) {
+      for (const Qubit q : operands(k)) degree_sum += reg.node(q).neighbors.size();
+      operation(reg, k);
+    }
+    const auto stop = std::chrono::steady_clock::now();
+    benchmark::ClobberMemory();
+    state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+    degree_count += batch * operands(0).size();
   }
+  state.SetItemsProcessed(static_cast<std::int64_t>(batch * state.iterations()));
+  state.counters["operand_degree"] =
+      degree_count == 0 ? 0.0 : static_cast<double>(degree_sum) / static_cast<double>(degree_count);
+  state.counters["mean_degree"] = mean_degree(pristine);
+}
+
+// --- single-qubit gates: one table lookup, whatever N ---------------------------------------
+
+constexpr Vop single_qubit_gates[] = {clifford::pauli_x,  clifford::pauli_y, clifford::pauli_z,
+                                      clifford::hadamard, clifford::s_gate,  clifford::s_dagger};
+const char* const single_qubit_gate_names[] = {"x", "y", "z", "h", "s", "sdag"};
+
+void BM_single_qubit_gate(benchmark::State& state) {
+  const auto gate_index = static_cast<std::size_t>(state.range(0));
+  const auto qubits = static_cast<std::size_t>(state.range(1));
+  const Vop gate = single_qubit_gates[gate_index];
+  state.SetLabel(single_qubit_gate_names[gate_index]);
+  Register reg(qubits);
+  const std::vector<Qubit> targets = random_qubits(1 << 16, qubits, 1);
   std::size_t next = 0;
   for (auto _ : state) {
-    const auto [a, b] = pairs[next++ & (pairs.size() - 1)];
-    korvane::engine::apply_controlled_gate(reg, ControlledGate::cx, a, b);
-    korvane::engine::apply_controlled_gate(reg, ControlledGate::cx, a, b);
+    reg.apply_clifford(targets[next++ & (targets.size() - 1)], gate);
   }
-  state.SetItemsProcessed(2 * state.iterations());
-  state.counters["mean_degree_after"] = mean_degree(reg);
+  benchmark::DoNotOptimize(reg.node(0).vop);
+  state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_cx_on_sparse_graph)
-    ->ArgsProduct({{1000, 100000, 10000000}, {4, 16}})
-    ->ArgNames({"N", "degree"})
-    ->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_single_qubit_gate)
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1000}})
+    ->ArgsProduct({{3}, {100000, 10000000}})
+    ->ArgNames({"gate", "N"});
 
-// Builds a side x side 2D cluster state: h on every qubit, then cz along every grid edge.
-void BM_build_2d_cluster(benchmark::State& state) {
-  const auto side = static_cast<std::size_t>(state.range(0));
-  std::size_t gates = 0;
-  for (auto _ : state) {
-    Register reg(side * side);
-    for (Qubit q = 0; q < side * side; ++q) reg.apply_clifford(q, korvane::clifford::hadamard);
-    for (std::size_t row = 0; row < side; ++row) {
-      for (std::size_t col = 0; col < side; ++col) {
-        const Qubit q = row * side + col;
-        if (col + 1 < side) korvane::engine::cz(reg, q, q + 1);
-        if (row + 1 < side) korvane::engine::cz(reg, q, q + side);
-      }
-    }
-    gates += side * side + 2 * side * (side - 1);
-    benchmark::DoNotOptimize(reg);
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(gates));
+// --- controlled gates and measurement against degree ----------------------------------------
+
+void BM_cz_by_degree(benchmark::State& state) {
+  const auto degree = static_cast<std::size_t>(state.range(0));
+  std::mt19937_64 rng(11);
+  const Register pristine = random_graph(sweep_qubits, degree, rng);
+  const std::vector<Qubit> pairs = random_pairs(batch, sweep_qubits, 12);
+  run_batches(
+      state, pristine,
+      [&](Register& reg, std::size_t k) { engine::cz(reg, pairs[2 * k], pairs[2 * k + 1]); },
+      [&](std::size_t k) {
+        return std::array{pairs[2 * k], pairs[2 * k + 1]};
+      });
 }
-BENCHMARK(BM_build_2d_cluster)
-    ->Arg(32)
-    ->Arg(316)
-    ->Arg(1000)
-    ->ArgName("side")
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_cz_by_degree)
+    ->ArgName("degree")
+    ->DenseRange(0, 4, 1)
+    ->Arg(6)
+    ->Arg(8)
+    ->Arg(12)
+    ->Arg(16)
+    ->Arg(24)
+    ->UseManualTime();
 
-// One measurement of the centre of a star with `degree` leaves (all VOPs the identity), timed
-// alone; the star is rebuilt between measurements outside the timed region.
-void BM_measure_star_centre(benchmark::State& state) {
+void BM_cx_by_degree(benchmark::State& state) {
+  const auto degree = static_cast<std::size_t>(state.range(0));
+  std::mt19937_64 rng(13);
+  const Register pristine = random_graph(sweep_qubits, degree, rng);
+  const std::vector<Qubit> pairs = random_pairs(batch, sweep_qubits, 14);
+  run_batches(
+      state, pristine,
+      [&](Register& reg, std::size_t k) {
+        engine::apply_controlled_gate(reg, ControlledGate::cx, pairs[2 * k], pairs[2 * k + 1]);
+      },
+      [&](std::size_t k) {
+        return std::array{pairs[2 * k], pairs[2 * k + 1]};
+      });
+}
+BENCHMARK(BM_cx_by_degree)->ArgName("degree")->Arg(2)->Arg(4)->Arg(8)->Arg(16)->UseManualTime();
+
+void BM_measure_by_degree(benchmark::State& state) {
   const auto axis = static_cast<Axis>(state.range(0));
   const auto degree = static_cast<std::size_t>(state.range(1));
-  SplitMix source(7);
-  Register reg(degree + 1);
-  for (auto _ : state) {
-    for (Qubit q = 0; q <= degree; ++q) {
-      reg.node(q).neighbors.clear();
-      reg.node(q).vop = korvane::clifford::identity;
-    }
-    for (Qubit leaf = 1; leaf <= degree; ++leaf) reg.add_edge(0, leaf);
-    const auto start = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(korvane::engine::measure(reg, 0, axis, source));
-    const auto stop = std::chrono::steady_clock::now();
-    state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
-  }
+  state.SetLabel(std::string("measure_") + "xyz"[state.range(0)]);
+  std::mt19937_64 rng(15);
+  const Register pristine = random_graph(sweep_qubits, degree, rng);
+  const std::vector<Qubit> targets = random_qubits(batch, sweep_qubits, 16);
+  SplitMix source(17);
+  run_batches(
+      state, pristine,
+      [&](Register& reg, std::size_t k) {
+        benchmark::DoNotOptimize(engine::measure(reg, targets[k], axis, source));
+      },
+      [&](std::size_t k) { return std::array{targets[k]}; });
 }
-BENCHMARK(BM_measure_star_centre)
-    ->ArgsProduct({{0, 1, 2}, {1, 4, 16, 64, 256}})
+BENCHMARK(BM_measure_by_degree)
+    ->ArgsProduct({{0, 1, 2}, {0, 2, 4, 8, 16, 24}})
     ->ArgNames({"axis", "degree"})
-    ->UseManualTime()
+    ->UseManualTime();
+
+// Local complementation at the centre of a star of `degree` leaves: the leaves become a complete
+// graph, and a second complementation turns them back into a star, so the degree never drifts.
+void BM_local_complement_by_degree(benchmark::State& state) {
+  const auto degree = static_cast<std::size_t>(state.range(0));
+  Register reg(degree + 1);
+  for (Qubit leaf = 1; leaf <= degree; ++leaf) reg.add_edge(0, leaf);
+  for (auto _ : state) {
+    engine::local_complement(reg, 0);
+    engine::local_complement(reg, 0);
+  }
+  benchmark::DoNotOptimize(reg.node(0).vop);
+  state.SetItemsProcessed(2 * state.iterations());
+}
+BENCHMARK(BM_local_complement_by_degree)->ArgName("degree")->RangeMultiplier(2)->Range(2, 128);
+
+// --- a random circuit against the register size ---------------------------------------------
+
+// A cluster ring, then steps at random places a: random single-qubit gates on a and a + 1, cz
+// or cx on them, a Z measurement of a (which cuts all its edges), and a re-joins the ring as a
+// fresh |+> with cz to a - 1 and a + 1. The graph stays sparse at any N while gates keep meeting
+// qubits with neighbours. Per step: seven operations.
+void BM_random_circuit_by_size(benchmark::State& state) {
+  const auto qubits = static_cast<std::size_t>(state.range(0));
+  Register reg(qubits);
+  for (Qubit q = 0; q < qubits; ++q) reg.apply_clifford(q, clifford::hadamard);
+  for (Qubit q = 0; q < qubits; ++q) engine::cz(reg, q, (q + 1) % qubits);
+  constexpr std::size_t steps = 1 << 16;
+  const std::vector<Qubit> places = random_qubits(steps, qubits, 21);
+  const std::vector<Qubit> gate_choice = random_qubits(2 * steps, 6, 22);
+  SplitMix source(23);
+  std::size_t step = 0;
+  std::size_t degree_sum = 0;
+  for (auto _ : state) {
+    const std::size_t k = step++ & (steps - 1);
+    const Qubit a = places[k];
+    const Qubit next = (a + 1) % qubits;
+    const Qubit previous = (a + qubits - 1) % qubits;
+    reg.apply_clifford(a, single_qubit_gates[gate_choice[2 * k]]);
+    reg.apply_clifford(next, single_qubit_gates[gate_choice[2 * k + 1]]);
+    degree_sum += reg.node(a).neighbors.size() + reg.node(next).neighbors.size();
+    engine::apply_controlled_gate(reg, (k & 1) != 0 ? ControlledGate::cx : ControlledGate::cz, a,
+                                  next);
+    benchmark::DoNotOptimize(engine::measure(reg, a, Axis::Z, source));
+    reg.apply_clifford(a, clifford::hadamard);
+    engine::cz(reg, previous, a);
+    engine::cz(reg, a, next);
+  }
+  state.SetItemsProcessed(7 * state.iterations());
+  state.counters["operand_degree"] =
+      static_cast<double>(degree_sum) / (2.0 * static_cast<double>(state.iterations()));
+  state.counters["mean_degree"] = mean_degree(reg);
+}
+BENCHMARK(BM_random_circuit_by_size)
+    ->ArgName("N")
+    ->RangeMultiplier(10)
+    ->Range(1000, 10000000)
     ->Unit(benchmark::kNanosecond);
+
+// --- register copy (peek_measure_set makes one per call) ------------------------------------
+
+// A cluster wire of N qubits (degree 2), copied whole.
+void BM_register_copy(benchmark::State& state) {
+  const auto qubits = static_cast<std::size_t>(state.range(0));
+  Register reg(qubits);
+  for (Qubit q = 0; q + 1 < qubits; ++q) reg.add_edge(q, q + 1);
+  for (auto _ : state) {
+    Register copy = reg;
+    benchmark::DoNotOptimize(copy.node(0).vop);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(qubits) * state.iterations());
+}
+BENCHMARK(BM_register_copy)
+    ->ArgName("N")
+    ->RangeMultiplier(10)
+    ->Range(1000, 1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

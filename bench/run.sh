@@ -1,14 +1,41 @@
 #!/usr/bin/env bash
-# Runs the benchmarks: engine (Google Benchmark), then Python call costs and workloads.
-# Usage: bench/run.sh BUILD_DIR PYTHON  (tools/run.sh bench supplies both)
+# Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
+# engine (Google Benchmark), Python call costs, Python workloads and memory.
+# Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
 python=$2
+quick=${3:-}
 bench_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+figures=$(mktemp -d)
+trap 'rm -rf "$figures"' EXIT
+
+# Debian's matplotlib reads its settings from <root>/etc/matplotlibrc; a private interpreter
+# keeps that file beside its own tree.
+prefix=$("$python" -c 'import sys; print(sys.base_prefix)')
+if [ -z "${MATPLOTLIBRC:-}" ] && [ -f "$prefix/../etc/matplotlibrc" ]; then
+  export MATPLOTLIBRC="$prefix/../etc/matplotlibrc"
+fi
+export MPLBACKEND=Agg
+
+min_time=0.2
+workload_options=()
+call_options=()
+if [ "$quick" = "--quick" ]; then
+  min_time=0.02
+  workload_options=(--quick)
+  call_options=(--repeats 2 --seconds 0.01 --sizes 10 10000)
+fi
 
 echo "== Engine"
-"$build_dir/bench/korvane_engine_bench" --benchmark_min_time=0.2
+"$build_dir/bench/korvane_engine_bench" --benchmark_min_time="$min_time" \
+  --benchmark_out="$figures/engine.json" --benchmark_out_format=json
 echo "== Python call costs"
-PYTHONPATH="$build_dir/bench" "$python" "$bench_dir/bench_calls.py"
+PYTHONPATH="$build_dir:$build_dir/bench" "$python" "$bench_dir/bench_calls.py" \
+  "${call_options[@]}" --json "$figures/calls.json"
 echo "== Python workloads"
-"$python" "$bench_dir/bench_workloads.py"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_workloads.py" "${workload_options[@]}" \
+  --json "$figures/workloads.json"
+echo "== Report"
+"$python" "$bench_dir/make_report.py" "$figures/engine.json" "$figures/calls.json" \
+  "$figures/workloads.json" "${REPORT_DIR:-$bench_dir}"

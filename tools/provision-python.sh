@@ -111,6 +111,13 @@ for deb in "$apt_dir"/debs/*.deb; do
   done
 done
 
+# Debian's matplotlib looks for its data under /usr/share; point it at the private copy.
+mpl_data="$root.partial/usr/share/matplotlib/mpl-data"
+mpl_package="$root.partial/usr/lib/python3/dist-packages/matplotlib"
+if [ -d "$mpl_data" ] && [ -d "$mpl_package" ] && [ ! -e "$mpl_package/mpl-data" ]; then
+  ln -s ../../../../share/matplotlib/mpl-data "$mpl_package/mpl-data"
+fi
+
 libdir="$root/usr/lib/x86_64-linux-gnu"
 partial_libdir="$root.partial/usr/lib/x86_64-linux-gnu"
 # The paths are set to where the root will live once it is moved into place.
