@@ -219,6 +219,78 @@ void BM_local_complement_by_degree(benchmark::State& state) {
 }
 BENCHMARK(BM_local_complement_by_degree)->ArgName("degree")->RangeMultiplier(2)->Range(2, 128);
 
+// --- controlled-Z on bounded-degree graphs against the register size ------------------------
+
+// Every qubit joined to up to `degree` others within a window of 1024 places ahead of it (so the
+// graph builds in time linear in N), with random VOPs.
+Register windowed_random_graph(std::size_t qubits, std::size_t degree, std::mt19937_64& rng) {
+  constexpr std::size_t window = 1024;
+  Register reg(qubits);
+  std::uniform_int_distribution<std::size_t> offset(1, window);
+  for (Qubit a = 0; a < qubits; ++a) {
+    for (std::size_t k = 0; k < degree; ++k) {
+      const Qubit b = (a + offset(rng)) % qubits;
+      if (a == b || reg.node(a).neighbors.size() >= degree ||
+          reg.node(b).neighbors.size() >= degree || reg.has_edge(a, b)) {
+        continue;
+      }
+      reg.add_edge(a, b);
+    }
+  }
+  std::uniform_int_distribution<int> vop(0, clifford::vop_count - 1);
+  for (Qubit q = 0; q < qubits; ++q) reg.node(q).vop = static_cast<Vop>(vop(rng));
+  return reg;
+}
+
+// cz on random pairs of a bounded-degree graph of N qubits. Graphs up to 10^5 qubits are restored
+// between batches; a run on 10^7 qubits touches so small a part of the graph that it keeps its
+// degree without (operand_degree shows the degree actually met).
+void BM_cz_bounded_degree_by_size(benchmark::State& state) {
+  const auto qubits = static_cast<std::size_t>(state.range(0));
+  const auto degree = static_cast<std::size_t>(state.range(1));
+  std::mt19937_64 rng(31);
+  const std::vector<Qubit> pairs = random_pairs(1 << 16, qubits, 32);
+  if (qubits <= 100000) {
+    const Register pristine = windowed_random_graph(qubits, degree, rng);
+    std::size_t next = 0;
+    run_batches(
+        state, pristine,
+        [&](Register& reg, std::size_t k) {
+          engine::cz(reg, pairs[2 * ((next + k) % (1 << 16))],
+                     pairs[2 * ((next + k) % (1 << 16)) + 1]);
+          if (k + 1 == batch) next += batch;
+        },
+        [&](std::size_t k) {
+          return std::array{pairs[2 * ((next + k) % (1 << 16))],
+                            pairs[2 * ((next + k) % (1 << 16)) + 1]};
+        });
+    return;
+  }
+  Register reg = windowed_random_graph(qubits, degree, rng);
+  const double graph_degree = mean_degree(reg);
+  std::size_t next = 0;
+  std::size_t degree_sum = 0;
+  for (auto _ : state) {
+    const std::size_t k = next++ % (1 << 16);
+    const Qubit a = pairs[2 * k];
+    const Qubit b = pairs[2 * k + 1];
+    degree_sum += reg.node(a).neighbors.size() + reg.node(b).neighbors.size();
+    const auto start = std::chrono::steady_clock::now();
+    engine::cz(reg, a, b);
+    const auto stop = std::chrono::steady_clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["operand_degree"] =
+      static_cast<double>(degree_sum) / (2.0 * static_cast<double>(state.iterations()));
+  state.counters["mean_degree"] = graph_degree;
+}
+BENCHMARK(BM_cz_bounded_degree_by_size)
+    ->ArgsProduct({{1000, 100000, 10000000}, {4, 16}})
+    ->ArgNames({"N", "degree"})
+    ->UseManualTime()
+    ->Unit(benchmark::kNanosecond);
+
 // --- a random circuit against the register size ---------------------------------------------
 
 // A cluster ring, then steps at random places a: random single-qubit gates on a and a + 1, cz
