@@ -100,13 +100,14 @@ PyObject* two_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     if (!parse_fast(arguments, args, nargs, kwnames, slots)) return nullptr;
     SimulatorObject* simulator = as_simulator(self);
     if (simulator == nullptr) return nullptr;
-    const ExclusiveBorrow borrow(simulator->borrow);
+    ExclusiveBorrow borrow(simulator->borrow);
     if (!borrow) return nullptr;
     Qubit control = 0;
     Qubit target = 0;
     if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], control)) return nullptr;
     if (!convert_qubit_argument(arguments.parameter_names[1], slots[1], target)) return nullptr;
-    engine::apply_controlled_gate(simulator->reg, gate, control, target);
+    borrow.run_change(
+        [&] { engine::apply_controlled_gate(simulator->reg, gate, control, target); });
     Py_RETURN_NONE;
   });
 }
@@ -119,11 +120,13 @@ PyObject* measurement(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     if (!parse_fast(arguments, args, nargs, kwnames, slots)) return nullptr;
     SimulatorObject* simulator = as_simulator(self);
     if (simulator == nullptr) return nullptr;
-    const ExclusiveBorrow borrow(simulator->borrow);
+    ExclusiveBorrow borrow(simulator->borrow);
     if (!borrow) return nullptr;
     Qubit qubit = 0;
     if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
-    const bool result = engine::measure(simulator->reg, qubit, axis, engine::thread_generator());
+    engine::RandomSource& source = engine::thread_generator();
+    const bool result =
+        borrow.run_change([&] { return engine::measure(simulator->reg, qubit, axis, source); });
     return new_measurement_result(result);
   });
 }

@@ -1,0 +1,257 @@
+// Refused allocations inside engine operations. This test binary replaces the global allocation
+// functions with ones that count live blocks and, when armed, refuse the k-th allocation from
+// then on; unarmed they only forward to malloc and free. For every allocation point of every
+// operation, the operation must either complete correctly or throw std::bad_alloc, leaving a
+// register that keeps its invariants (so it can still be destroyed and inspected), changing
+// nothing in read-only operations, and leaking nothing.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "clifford/local_clifford.h"
+#include "engine/controlled_gates.h"
+#include "engine/entangled_group.h"
+#include "engine/local_complement.h"
+#include "engine/measure.h"
+#include "engine/peek.h"
+#include "engine/register.h"
+#include "scripted_source.h"
+#include "state_vector.h"
+
+namespace {
+
+// Allocations still allowed before one is refused; negative when no failure is armed.
+std::atomic<long> allocations_before_failure{-1};
+std::atomic<long> live_blocks{0};
+
+void* allocate(std::size_t size) {
+  if (allocations_before_failure.load(std::memory_order_relaxed) >= 0 &&
+      allocations_before_failure.fetch_sub(1) == 0) {
+    throw std::bad_alloc();
+  }
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) throw std::bad_alloc();
+  live_blocks.fetch_add(1, std::memory_order_relaxed);
+  return block;
+}
+
+void release(void* block) noexcept {
+  if (block == nullptr) return;
+  live_blocks.fetch_sub(1, std::memory_order_relaxed);
+  std::free(block);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* block) noexcept { release(block); }
+void operator delete[](void* block) noexcept { release(block); }
+void operator delete(void* block, std::size_t) noexcept { release(block); }
+void operator delete[](void* block, std::size_t) noexcept { release(block); }
+
+namespace korvane::engine {
+namespace {
+
+using clifford::Axis;
+using testing::describe;
+using testing::invariant_violation;
+using testing::same_representation;
+using testing::SeededSource;
+using testing::StateVector;
+
+// Refuses the allocation `index` (counting from 0) made while it lives.
+class RefusedAllocation {
+ public:
+  explicit RefusedAllocation(long index) { allocations_before_failure.store(index); }
+  RefusedAllocation(const RefusedAllocation&) = delete;
+  RefusedAllocation& operator=(const RefusedAllocation&) = delete;
+  ~RefusedAllocation() { allocations_before_failure.store(-1); }
+  // Whether the refusal is still pending, i.e. the operation made fewer allocations.
+  static bool pending() { return allocations_before_failure.load() >= 0; }
+};
+
+constexpr ControlledGate all_gates[] = {
+    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
+    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
+    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
+
+// Registers with dense, varied graphs and VOPs, so reductions, toggles and list growth all occur.
+std::vector<Register> sample_registers() {
+  std::vector<Register> samples;
+  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+    SeededSource random(seed);
+    Register reg(7);
+    for (int step = 0; step < 40; ++step) {
+      const Qubit a = random.below(7);
+      const Qubit b = (a + 1 + random.below(6)) % 7;
+      apply_controlled_gate(reg, all_gates[random.below(9)], a, b);
+      reg.apply_clifford(random.below(7), static_cast<clifford::Vop>(random.below(24)));
+    }
+    samples.push_back(std::move(reg));
+  }
+  return samples;
+}
+
+// Runs `operation` on a copy of `original` once for every allocation point it reaches, refusing
+// that allocation; `check_success` judges a completed run, `check_refusal` a refused one. Returns
+// how many allocation points were found.
+long exhaust_allocation_points(const Register& original,
+                               const std::function<void(Register&)>& operation,
+                               const std::function<void(const Register&)>& check_success,
+                               const std::function<void(const Register&)>& check_refusal) {
+  for (long index = 0;; ++index) {
+    const long blocks_before = live_blocks.load();
+    bool completed = false;
+    {
+      Register working = original;
+      bool refused = false;
+      try {
+        const RefusedAllocation refusal(index);
+        operation(working);
+        completed = RefusedAllocation::pending();
+      } catch (const std::bad_alloc&) {
+        refused = true;
+      }
+      if (completed) {
+        check_success(working);
+      } else {
+        EXPECT_TRUE(refused) << "allocation " << index << " was refused but the operation went on";
+        EXPECT_EQ(invariant_violation(working), "")
+            << "after refusing allocation " << index << ": " << describe(working);
+        check_refusal(working);
+      }
+    }
+    EXPECT_EQ(live_blocks.load(), blocks_before) << "leak with allocation " << index << " refused";
+    if (completed || ::testing::Test::HasFailure()) return index;
+  }
+}
+
+TEST(AllocationFailure, ControlledGatesCompleteOrThrowLeavingValidRegisters) {
+  long points = 0;
+  for (const Register& original : sample_registers()) {
+    for (const ControlledGate gate : all_gates) {
+      for (Qubit control = 0; control < original.size(); control += 3) {
+        const Qubit target = (control + 2) % original.size();
+        StateVector expected = StateVector::from_register(original);
+        expected.controlled(gate, control, target);
+        points += exhaust_allocation_points(
+            original, [&](Register& reg) { apply_controlled_gate(reg, gate, control, target); },
+            [&](const Register& reg) {
+              EXPECT_TRUE(StateVector::from_register(reg).equal_up_to_phase(expected));
+            },
+            [](const Register&) {});
+        if (HasFailure()) return;
+      }
+    }
+  }
+  EXPECT_GT(points, 0) << "no controlled gate allocated: the refusal paths went untested";
+}
+
+TEST(AllocationFailure, MeasurementsCompleteOrThrowLeavingValidRegisters) {
+  long points = 0;
+  for (const Register& original : sample_registers()) {
+    for (const Axis axis : {Axis::X, Axis::Y, Axis::Z}) {
+      for (Qubit q = 0; q < original.size(); ++q) {
+        for (const bool forced : {false, true}) {
+          // The outcome comes from the scripted word unless it is certain.
+          auto source = testing::ScriptedSource(
+              {forced ? testing::word_with_top_bit_set : testing::word_with_top_bit_clear});
+          Register reference = original;
+          const bool outcome = measure(reference, q, axis, source);
+          StateVector expected = StateVector::from_register(original);
+          expected.project(q, axis, outcome);
+          bool replayed_outcome = !outcome;
+          points += exhaust_allocation_points(
+              original,
+              [&](Register& reg) {
+                auto replay = testing::ScriptedSource(
+                    {forced ? testing::word_with_top_bit_set : testing::word_with_top_bit_clear});
+                replayed_outcome = measure(reg, q, axis, replay);
+              },
+              [&](const Register& reg) {
+                EXPECT_EQ(replayed_outcome, outcome);
+                EXPECT_TRUE(StateVector::from_register(reg).equal_up_to_phase(expected));
+              },
+              [](const Register&) {});
+          if (HasFailure()) return;
+        }
+      }
+    }
+  }
+  EXPECT_GT(points, 0);
+}
+
+TEST(AllocationFailure, LocalComplementationCompletesOrThrows) {
+  for (const Register& original : sample_registers()) {
+    for (Qubit v = 0; v < original.size(); ++v) {
+      const StateVector expected = StateVector::from_register(original);
+      exhaust_allocation_points(
+          original, [&](Register& reg) { local_complement(reg, v); },
+          [&](const Register& reg) {
+            EXPECT_TRUE(StateVector::from_register(reg).equal_up_to_phase(expected));
+          },
+          [](const Register&) {});
+      if (HasFailure()) return;
+    }
+  }
+}
+
+TEST(AllocationFailure, ReadOnlyOperationsLeaveTheRegisterUntouched) {
+  long points = 0;
+  for (const Register& original : sample_registers()) {
+    const auto unchanged = [&](const Register& reg) {
+      EXPECT_TRUE(same_representation(reg, original)) << describe(reg);
+    };
+    std::vector<Qubit> everyone(original.size());
+    for (Qubit q = 0; q < everyone.size(); ++q) everyone[q] = everyone.size() - 1 - q;
+    std::size_t outcome_count = 0;
+    points += exhaust_allocation_points(
+        original,
+        [&](Register& reg) {
+          SeededSource random(7);
+          const Register& view = reg;
+          outcome_count = peek_measure_set(view, everyone, random).size();
+        },
+        [&](const Register& reg) {
+          unchanged(reg);
+          EXPECT_EQ(outcome_count, everyone.size());
+        },
+        unchanged);
+    for (Qubit q = 0; q < original.size(); ++q) {
+      std::size_t group_size = 0;
+      points += exhaust_allocation_points(
+          original,
+          [&](Register& reg) {
+            const Register& view = reg;
+            group_size = entangled_group(view, q).size();
+          },
+          [&](const Register& reg) {
+            unchanged(reg);
+            EXPECT_GE(group_size, 1U);
+          },
+          unchanged);
+    }
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(points, 0);
+}
+
+TEST(AllocationFailure, RefusedRegisterConstructionLeaksNothing) {
+  const long blocks_before = live_blocks.load();
+  {
+    const RefusedAllocation refusal(0);
+    EXPECT_THROW(Register(1000), std::bad_alloc);
+  }
+  EXPECT_EQ(live_blocks.load(), blocks_before);
+}
+
+}  // namespace
+}  // namespace korvane::engine

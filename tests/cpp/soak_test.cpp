@@ -1,0 +1,166 @@
+// A long random run on a large register: every gate, measurement, trial measurement and group
+// query, with the invariants of the qubits each step touched checked after it and the whole
+// register checked at intervals and at the end. Too large for a state vector, so the physics is
+// checked by what any projective measurement must do: measured again on the same axis, a qubit
+// gives the same outcome, and with certainty (no random word drawn).
+//
+// KORVANE_SOAK_OPERATIONS sets the length (default 200000); a long soak runs 10^7 in a debug
+// build: KORVANE_SOAK_OPERATIONS=10000000 korvane_tests --gtest_filter='Soak.*'.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "clifford/local_clifford.h"
+#include "engine/controlled_gates.h"
+#include "engine/entangled_group.h"
+#include "engine/fault.h"
+#include "engine/measure.h"
+#include "engine/peek.h"
+#include "engine/register.h"
+#include "scripted_source.h"
+#include "state_vector.h"
+
+namespace korvane::engine {
+namespace {
+
+using clifford::Axis;
+using testing::invariant_violation;
+using testing::SeededSource;
+
+constexpr std::size_t soak_qubits = 100000;
+constexpr std::uint64_t default_operations = 200000;
+constexpr std::uint64_t full_check_interval = 1U << 16;
+
+std::uint64_t soak_operations() {
+  const char* text = std::getenv("KORVANE_SOAK_OPERATIONS");
+  if (text == nullptr || *text == '\0') return default_operations;
+  return std::strtoull(text, nullptr, 10);
+}
+
+// The invariants restricted to the lists of `qubits`: entries in range, no self-loop, no
+// repeat, and every entry listing the qubit back. Empty when they hold.
+std::string local_violation(const Register& reg, const std::vector<Qubit>& qubits) {
+  for (const Qubit a : qubits) {
+    const auto& list = reg.node(a).neighbors;
+    if (reg.node(a).vop >= clifford::vop_count) return "bad vop on " + std::to_string(a);
+    std::vector<Qubit> sorted = list;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+      return "repeated entry in the list of " + std::to_string(a);
+    for (const Qubit b : list) {
+      if (b >= reg.size() || b == a)
+        return "bad entry " + std::to_string(b) + " in " + std::to_string(a);
+      const auto& back = reg.node(b).neighbors;
+      if (std::find(back.begin(), back.end(), a) == back.end())
+        return std::to_string(a) + " lists " + std::to_string(b) + " but not back";
+    }
+  }
+  return {};
+}
+
+// The qubits an operation on `operands` touched: the operands and their neighbours afterwards.
+std::vector<Qubit> touched(const Register& reg, std::initializer_list<Qubit> operands) {
+  std::vector<Qubit> qubits(operands);
+  for (const Qubit q : operands)
+    qubits.insert(qubits.end(), reg.node(q).neighbors.begin(), reg.node(q).neighbors.end());
+  return qubits;
+}
+
+constexpr ControlledGate all_gates[] = {
+    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
+    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
+    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
+constexpr clifford::Vop single_gates[] = {clifford::pauli_x, clifford::pauli_y,
+                                          clifford::pauli_z, clifford::hadamard,
+                                          clifford::s_gate,  clifford::s_dagger};
+
+TEST(Soak, RandomOperationsOnALargeRegisterKeepTheInvariants) {
+  const std::uint64_t operations = soak_operations();
+  SeededSource random(20261207);
+  Register reg(soak_qubits);
+  std::uint64_t measurements = 0;
+  std::uint64_t faults = 0;
+  for (std::uint64_t step = 0; step < operations; ++step) {
+    const std::size_t kind = random.below(100);
+    const Qubit a = random.below(soak_qubits);
+    // Partners mostly nearby, so components and degrees grow as in real circuits, not at random.
+    const Qubit far = random.below(soak_qubits);
+    const Qubit b =
+        random.below(8) == 0 && far != a ? far : (a + 1 + random.below(64)) % soak_qubits;
+    std::vector<Qubit> check;
+    if (kind < 35) {
+      reg.apply_clifford(a, single_gates[random.below(6)]);
+      check = {a};
+    } else if (kind < 75) {
+      apply_controlled_gate(reg, all_gates[random.below(9)], a, b);
+      check = touched(reg, {a, b});
+    } else if (kind < 97) {
+      const auto axis = static_cast<Axis>(random.below(3));
+      const std::vector<Qubit> before = reg.node(a).neighbors;
+      const bool outcome = measure(reg, a, axis, random);
+      const std::uint64_t draws = random.draws();
+      ASSERT_EQ(measure(reg, a, axis, random), outcome) << "step " << step;
+      ASSERT_EQ(random.draws(), draws) << "a repeated measurement was random at step " << step;
+      check = touched(reg, {a});
+      check.insert(check.end(), before.begin(), before.end());
+      for (const Qubit x : before)
+        check.insert(check.end(), reg.node(x).neighbors.begin(), reg.node(x).neighbors.end());
+      ++measurements;
+    } else if (kind < 98) {
+      // Trial measurements, with a bad index now and then, must never change the register. Each
+      // copies the whole register, so they are rarer than the rest.
+      if (random.below(10) != 0) continue;
+      std::vector<Qubit> qubits{a, b};
+      if (random.below(4) == 0) qubits.push_back(soak_qubits + random.below(3));
+      const std::vector<Qubit> list_a = reg.node(a).neighbors;
+      const clifford::Vop vop_a = reg.node(a).vop;
+      try {
+        peek_measure_set(reg, qubits, random);
+      } catch (const Fault&) {
+        ++faults;
+      }
+      ASSERT_EQ(reg.node(a).neighbors, list_a);
+      ASSERT_EQ(reg.node(a).vop, vop_a);
+    } else if (kind < 99) {
+      // Control == target and out-of-range indices are refused without a change.
+      const std::vector<Qubit> list_a = reg.node(a).neighbors;
+      const clifford::Vop vop_a = reg.node(a).vop;
+      EXPECT_THROW(apply_controlled_gate(reg, all_gates[random.below(9)], a, a), Fault);
+      EXPECT_THROW(measure(reg, soak_qubits + a, Axis::Z, random), Fault);
+      faults += 2;
+      ASSERT_EQ(reg.node(a).neighbors, list_a);
+      ASSERT_EQ(reg.node(a).vop, vop_a);
+    } else if (random.below(100) == 0) {
+      const std::vector<Qubit> group = entangled_group(reg, a);
+      ASSERT_EQ(group.front(), a);
+      for (const Qubit x : reg.node(a).neighbors)
+        ASSERT_NE(std::find(group.begin(), group.end(), x), group.end());
+    }
+    const std::string violation = local_violation(reg, check);
+    ASSERT_EQ(violation, "") << "step " << step;
+    if ((step + 1) % full_check_interval == 0) {
+      ASSERT_EQ(invariant_violation(reg), "") << "step " << step;
+    }
+  }
+  ASSERT_EQ(invariant_violation(reg), "");
+  std::size_t edges = 0;
+  std::size_t widest = 0;
+  for (const Node& node : reg.nodes()) {
+    edges += node.neighbors.size();
+    widest = std::max(widest, node.neighbors.size());
+  }
+  std::printf(
+      "soak: %llu operations, %llu measurements, %llu refused calls, %zu edges, degree <= %zu\n",
+      static_cast<unsigned long long>(operations), static_cast<unsigned long long>(measurements),
+      static_cast<unsigned long long>(faults), edges / 2, widest);
+  EXPECT_GT(measurements, operations / 10);
+}
+
+}  // namespace
+}  // namespace korvane::engine

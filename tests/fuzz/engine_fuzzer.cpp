@@ -1,0 +1,221 @@
+// Random operation sequences on registers of 0 to 8 qubits: every gate, measurement, trial
+// measurement and group query, with indices beyond the register and control == target among
+// them. After each step the register must keep its invariants, a refused call must leave it
+// unchanged, and the state must match the exact state-vector reference.
+//
+// Input layout: byte 0 picks the qubit count (mod 9); then each operation is one opcode byte
+// followed by the operand bytes it needs. Measurement outcomes come from input bytes too, so a
+// finding replays exactly.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "clifford/local_clifford.h"
+#include "engine/controlled_gates.h"
+#include "engine/entangled_group.h"
+#include "engine/fault.h"
+#include "engine/measure.h"
+#include "engine/peek.h"
+#include "engine/register.h"
+#include "state_vector.h"
+
+namespace {
+
+using korvane::clifford::Axis;
+using korvane::engine::ControlledGate;
+using korvane::engine::Fault;
+using korvane::engine::Qubit;
+using korvane::engine::RandomSource;
+using korvane::engine::Register;
+using korvane::testing::StateVector;
+
+constexpr std::size_t largest_register = 8;
+
+// Reads the input front to back; past the end every read yields zero.
+class ByteReader {
+ public:
+  ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool empty() const { return position_ >= size_; }
+  std::uint8_t next() { return empty() ? 0 : data_[position_++]; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t position_ = 0;
+};
+
+// Measurement randomness taken from the input: one byte decides the top bit of each word.
+class InputSource final : public RandomSource {
+ public:
+  explicit InputSource(ByteReader& reader) : reader_(reader) {}
+  std::uint32_t next_word() override {
+    const std::uint8_t byte = reader_.next();
+    return (std::uint32_t{byte} << 24) | (std::uint32_t{byte} * 0x010101U);
+  }
+
+ private:
+  ByteReader& reader_;
+};
+
+[[noreturn]] void report(const std::string& what) {
+  std::fprintf(stderr, "finding: %s\n", what.c_str());
+  std::abort();
+}
+
+// Operands: mostly valid indices, sometimes just past the end, sometimes far beyond it.
+Qubit read_qubit(ByteReader& reader, std::size_t n) {
+  const std::uint8_t byte = reader.next();
+  if (byte == 0xFF) return std::numeric_limits<Qubit>::max();
+  return byte % (n + 2);
+}
+
+const std::vector<std::string> single_gate_names{"x", "y", "z", "h", "s", "sdag"};
+const korvane::clifford::Vop single_gate_vops[] = {
+    korvane::clifford::pauli_x,  korvane::clifford::pauli_y, korvane::clifford::pauli_z,
+    korvane::clifford::hadamard, korvane::clifford::s_gate,  korvane::clifford::s_dagger};
+// The gates' matrices, written out independently of the VOP numbering.
+const double inv_sqrt2 = 1.0 / std::sqrt(2.0);
+const korvane::testing::Matrix2 single_gate_matrices[] = {
+    korvane::testing::pauli_x_matrix,
+    korvane::testing::pauli_y_matrix,
+    korvane::testing::pauli_z_matrix,
+    {inv_sqrt2, inv_sqrt2, inv_sqrt2, -inv_sqrt2},
+    {1.0, 0.0, 0.0, korvane::testing::Complex{0.0, 1.0}},
+    {1.0, 0.0, 0.0, korvane::testing::Complex{0.0, -1.0}},
+};
+
+constexpr ControlledGate controlled_gates[] = {
+    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
+    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
+    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
+
+constexpr std::size_t single_gate_count = 6;
+constexpr std::size_t controlled_gate_count = 9;
+constexpr std::size_t measurement_count = 3;
+// Opcodes: single gates, controlled gates, measurements, then peek and group.
+constexpr std::size_t opcode_count =
+    single_gate_count + controlled_gate_count + measurement_count + 2;
+
+void check_invariants(const Register& reg, const char* after) {
+  const std::string violation = korvane::testing::invariant_violation(reg);
+  if (!violation.empty()) report(std::string("after ") + after + ": " + violation);
+}
+
+void check_state(const Register& reg, const StateVector& expected, const char* after) {
+  if (!StateVector::from_register(reg).equal_up_to_phase(expected, 1e-7)) {
+    report(std::string("after ") + after +
+           ": state differs from the reference: " + korvane::testing::describe(reg));
+  }
+}
+
+// The connected component by a search of its own over the reference's view: symmetric lists.
+std::unordered_set<Qubit> component_of(const Register& reg, Qubit q) {
+  std::unordered_set<Qubit> seen{q};
+  std::vector<Qubit> pending{q};
+  while (!pending.empty()) {
+    const Qubit v = pending.back();
+    pending.pop_back();
+    for (const Qubit w : reg.node(v).neighbors)
+      if (seen.insert(w).second) pending.push_back(w);
+  }
+  return seen;
+}
+
+// Runs one operation; returns its name for reports. A Fault must leave the register unchanged
+// and may be thrown only for a bad index or control == target.
+const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
+                          InputSource& source) {
+  const std::size_t n = reg.size();
+  const std::size_t opcode = reader.next() % opcode_count;
+  const Register before = reg;
+  const char* name = "";
+  bool refused_rightly = false;
+  try {
+    if (opcode < single_gate_count) {
+      name = single_gate_names[opcode].c_str();
+      const Qubit q = read_qubit(reader, n);
+      refused_rightly = q >= n;
+      reg.apply_clifford(q, single_gate_vops[opcode]);
+      state.apply(q, single_gate_matrices[opcode]);
+    } else if (opcode < single_gate_count + controlled_gate_count) {
+      name = "controlled gate";
+      const ControlledGate gate = controlled_gates[opcode - single_gate_count];
+      const Qubit control = read_qubit(reader, n);
+      const Qubit target = read_qubit(reader, n);
+      refused_rightly = control >= n || target >= n || control == target;
+      korvane::engine::apply_controlled_gate(reg, gate, control, target);
+      state.controlled(gate, control, target);
+    } else if (opcode < single_gate_count + controlled_gate_count + measurement_count) {
+      name = "measurement";
+      const auto axis = static_cast<Axis>(opcode - single_gate_count - controlled_gate_count);
+      const Qubit q = read_qubit(reader, n);
+      refused_rightly = q >= n;
+      const bool minus_one = korvane::engine::measure(reg, q, axis, source);
+      if (state.probability(q, axis, minus_one) < 1e-9)
+        report("measurement gave an impossible outcome");
+      state.project(q, axis, minus_one);
+    } else if (opcode == opcode_count - 2) {
+      name = "peek";
+      std::vector<Qubit> qubits;
+      const std::size_t amount = reader.next() % (n + 2);
+      for (std::size_t k = 0; k < amount; ++k) {
+        const Qubit q = read_qubit(reader, n);
+        if (q >= n) refused_rightly = true;
+        bool repeated = false;
+        for (const Qubit earlier : qubits) repeated = repeated || earlier == q;
+        if (!repeated) qubits.push_back(q);
+      }
+      const auto outcomes = korvane::engine::peek_measure_set(reg, qubits, source);
+      if (outcomes.size() != qubits.size()) report("peek returned the wrong number of outcomes");
+      // Each outcome must be possible on the reference state measured in the same order.
+      StateVector trial = state;
+      for (std::size_t k = 0; k < outcomes.size(); ++k) {
+        const auto& outcome = outcomes[k];
+        if (outcome.qubit != qubits[k]) report("peek visited the qubits out of order");
+        if (trial.probability(outcome.qubit, outcome.axis, outcome.result) < 1e-9)
+          report("peek gave an impossible outcome");
+        trial.project(outcome.qubit, outcome.axis, outcome.result);
+      }
+      if (!korvane::testing::same_representation(reg, before)) report("peek changed the register");
+    } else {
+      name = "group";
+      const Qubit q = read_qubit(reader, n);
+      refused_rightly = q >= n;
+      const auto group = korvane::engine::entangled_group(reg, q);
+      const std::unordered_set<Qubit> members(group.begin(), group.end());
+      if (members.size() != group.size()) report("group lists a qubit twice");
+      if (members != component_of(reg, q)) report("group differs from the connected component");
+      if (!korvane::testing::same_representation(reg, before)) report("group changed the register");
+    }
+  } catch (const Fault&) {
+    if (!refused_rightly) report(std::string(name) + " refused a valid call");
+    if (!korvane::testing::same_representation(reg, before))
+      report(std::string(name) + " changed the register before refusing");
+    return name;
+  }
+  if (refused_rightly) report(std::string(name) + " accepted an invalid call");
+  return name;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  ByteReader reader(data, size);
+  const std::size_t n = reader.next() % (largest_register + 1);
+  Register reg(n);
+  StateVector state(n);
+  InputSource source(reader);
+  constexpr int longest_sequence = 256;
+  for (int step = 0; step < longest_sequence && !reader.empty(); ++step) {
+    const char* name = run_operation(reader, reg, state, source);
+    check_invariants(reg, name);
+    check_state(reg, state, name);
+  }
+  return 0;
+}
