@@ -227,7 +227,7 @@ TEST(ControlledZ, FollowsTheSpecStepsExactly) {
   }
 }
 
-// The method table of Part 2.3, transcribed: Before, Core (with its operand order), After.
+// The method table, transcribed: Before, Core (with its operand order), After.
 void spec_method(Register& reg, ControlledGate gate, Qubit c, Qubit t) {
   constexpr Vop h = clifford::hadamard;
   constexpr Vop s = clifford::s_gate;
