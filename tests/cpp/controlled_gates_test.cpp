@@ -180,7 +180,7 @@ TEST(ControlledZ, OperandOrderChangesTheRepresentationNotTheState) {
 }
 
 // Steps 1-8 of the core, transcribed from the spec with the primitives of Parts 2.1 and 2.2.
-void spec_cz(Register& reg, Qubit a, Qubit b) {
+void transcribed_cz(Register& reg, Qubit a, Qubit b) {
   if (reg.has_other_neighbor(a, b)) remove_vop(reg, a, b);
   if (reg.has_other_neighbor(b, a)) remove_vop(reg, b, a);
   if (reg.has_other_neighbor(a, b) && !clifford::is_diagonal(reg.node(a).vop))
@@ -204,7 +204,7 @@ TEST(ControlledZ, SecondReductionSeesTheRegisterTheFirstLeft) {
   remove_vop(after_first, 0, 1);
   ASSERT_EQ(after_first.node(1).neighbors, (List{0, 2}));
   Register expected = reg;
-  spec_cz(expected, 0, 1);
+  transcribed_cz(expected, 0, 1);
   StateVector state = StateVector::from_register(reg);
   state.cz(0, 1);
   cz(reg, 0, 1);
@@ -220,7 +220,7 @@ TEST(ControlledZ, FollowsTheSpecStepsExactly) {
     const Qubit a = std::uniform_int_distribution<Qubit>(0, n - 1)(rng);
     const Qubit b = (a + 1 + std::uniform_int_distribution<Qubit>(0, n - 2)(rng)) % n;
     Register expected = reg;
-    spec_cz(expected, a, b);
+    transcribed_cz(expected, a, b);
     cz(reg, a, b);
     ASSERT_TRUE(same_representation(reg, expected))
         << describe(reg) << " vs " << describe(expected);
@@ -228,31 +228,31 @@ TEST(ControlledZ, FollowsTheSpecStepsExactly) {
 }
 
 // The method table, transcribed: Before, Core (with its operand order), After.
-void spec_method(Register& reg, ControlledGate gate, Qubit c, Qubit t) {
+void transcribed_method(Register& reg, ControlledGate gate, Qubit c, Qubit t) {
   constexpr Vop h = clifford::hadamard;
   constexpr Vop s = clifford::s_gate;
   constexpr Vop sdag = clifford::s_dagger;
   const auto g = [&reg](Qubit q, Vop row) { reg.apply_clifford(q, row); };
   switch (gate) {
     case ControlledGate::cz:
-      spec_cz(reg, c, t);
+      transcribed_cz(reg, c, t);
       break;
     case ControlledGate::cx:
       g(t, h);
-      spec_cz(reg, c, t);
+      transcribed_cz(reg, c, t);
       g(t, h);
       break;
     case ControlledGate::cy:
       g(t, sdag);
       g(t, h);
-      spec_cz(reg, c, t);
+      transcribed_cz(reg, c, t);
       g(t, h);
       g(t, s);
       break;
     case ControlledGate::xcx:
       g(c, h);
       g(t, h);
-      spec_cz(reg, c, t);
+      transcribed_cz(reg, c, t);
       g(t, h);
       g(c, h);
       break;
@@ -260,21 +260,21 @@ void spec_method(Register& reg, ControlledGate gate, Qubit c, Qubit t) {
       g(t, sdag);
       g(t, h);
       g(c, h);
-      spec_cz(reg, t, c);
+      transcribed_cz(reg, t, c);
       g(c, h);
       g(t, h);
       g(t, s);
       break;
     case ControlledGate::xcz:
       g(c, h);
-      spec_cz(reg, t, c);
+      transcribed_cz(reg, t, c);
       g(c, h);
       break;
     case ControlledGate::ycx:
       g(c, sdag);
       g(c, h);
       g(t, h);
-      spec_cz(reg, c, t);
+      transcribed_cz(reg, c, t);
       g(t, h);
       g(c, h);
       g(c, s);
@@ -284,7 +284,7 @@ void spec_method(Register& reg, ControlledGate gate, Qubit c, Qubit t) {
       g(c, sdag);
       g(c, h);
       g(t, h);
-      spec_cz(reg, c, t);
+      transcribed_cz(reg, c, t);
       g(t, h);
       g(c, h);
       g(c, s);
@@ -293,7 +293,7 @@ void spec_method(Register& reg, ControlledGate gate, Qubit c, Qubit t) {
     case ControlledGate::ycz:
       g(c, sdag);
       g(c, h);
-      spec_cz(reg, t, c);
+      transcribed_cz(reg, t, c);
       g(c, h);
       g(c, s);
       break;
@@ -311,7 +311,7 @@ TEST(ControlledGates, EveryMethodFollowsItsTableRow) {
       Register reg = start;
       Register expected = start;
       apply_controlled_gate(reg, gate, c, t);
-      spec_method(expected, gate, c, t);
+      transcribed_method(expected, gate, c, t);
       ASSERT_TRUE(same_representation(reg, expected))
           << name_of(gate) << " (" << c << ", " << t << ") on " << describe(start);
     }
