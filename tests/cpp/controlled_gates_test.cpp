@@ -179,7 +179,7 @@ TEST(ControlledZ, OperandOrderChangesTheRepresentationNotTheState) {
   }
 }
 
-// Steps 1-8 of the core, transcribed from the spec with the primitives of Parts 2.1 and 2.2.
+// Steps 1-8 of the core, transcribed with the register primitives and the VOP reduction.
 void transcribed_cz(Register& reg, Qubit a, Qubit b) {
   if (reg.has_other_neighbor(a, b)) remove_vop(reg, a, b);
   if (reg.has_other_neighbor(b, a)) remove_vop(reg, b, a);
