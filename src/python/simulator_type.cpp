@@ -72,110 +72,111 @@ SimulatorObject* as_simulator(PyObject* self) {
   return nullptr;
 }
 
-// Every method follows the same road: parse, check self, borrow, convert, run, convert the
-// result; the borrow is released on every way out, before any C++ exception is translated.
-
-template <const ArgumentDescriptor& arguments, clifford::Vop gate>
-PyObject* single_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) noexcept {
+// Every method follows the same road: parse, check self, borrow, then `body` converts, runs and
+// converts the result; the borrow is released on every way out, before any C++ exception is
+// translated.
+template <class Borrow, class Body>
+PyObject* call_with_borrow(const ArgumentDescriptor& arguments, PyObject* self,
+                           PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                           Body&& body) noexcept {
   return guarded([&]() -> PyObject* {
     ArgumentSlots slots;
     if (!parse_fast(arguments, args, nargs, kwnames, slots)) return nullptr;
     SimulatorObject* simulator = as_simulator(self);
     if (simulator == nullptr) return nullptr;
-    const ExclusiveBorrow borrow(simulator->borrow);
+    Borrow borrow(simulator->borrow);
     if (!borrow) return nullptr;
-    Qubit qubit = 0;
-    if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
-    simulator->reg.apply_clifford(qubit, gate);
-    Py_RETURN_NONE;
+    return body(*simulator, slots, borrow);
   });
+}
+
+template <const ArgumentDescriptor& arguments, clifford::Vop gate>
+PyObject* single_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) noexcept {
+  return call_with_borrow<ExclusiveBorrow>(
+      arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, const ArgumentSlots& slots, ExclusiveBorrow&) -> PyObject* {
+        Qubit qubit = 0;
+        if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
+        simulator.reg.apply_clifford(qubit, gate);
+        Py_RETURN_NONE;
+      });
 }
 
 template <const ArgumentDescriptor& arguments, ControlledGate gate>
 PyObject* two_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
-  return guarded([&]() -> PyObject* {
-    ArgumentSlots slots;
-    if (!parse_fast(arguments, args, nargs, kwnames, slots)) return nullptr;
-    SimulatorObject* simulator = as_simulator(self);
-    if (simulator == nullptr) return nullptr;
-    ExclusiveBorrow borrow(simulator->borrow);
-    if (!borrow) return nullptr;
-    Qubit control = 0;
-    Qubit target = 0;
-    if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], control)) return nullptr;
-    if (!convert_qubit_argument(arguments.parameter_names[1], slots[1], target)) return nullptr;
-    borrow.run_change(
-        [&] { engine::apply_controlled_gate(simulator->reg, gate, control, target); });
-    Py_RETURN_NONE;
-  });
+  return call_with_borrow<ExclusiveBorrow>(
+      arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, const ArgumentSlots& slots,
+         ExclusiveBorrow& borrow) -> PyObject* {
+        Qubit control = 0;
+        Qubit target = 0;
+        if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], control)) {
+          return nullptr;
+        }
+        if (!convert_qubit_argument(arguments.parameter_names[1], slots[1], target)) {
+          return nullptr;
+        }
+        borrow.run_change(
+            [&] { engine::apply_controlled_gate(simulator.reg, gate, control, target); });
+        Py_RETURN_NONE;
+      });
 }
 
 template <const ArgumentDescriptor& arguments, clifford::Axis axis>
 PyObject* measurement(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
-  return guarded([&]() -> PyObject* {
-    ArgumentSlots slots;
-    if (!parse_fast(arguments, args, nargs, kwnames, slots)) return nullptr;
-    SimulatorObject* simulator = as_simulator(self);
-    if (simulator == nullptr) return nullptr;
-    ExclusiveBorrow borrow(simulator->borrow);
-    if (!borrow) return nullptr;
-    Qubit qubit = 0;
-    if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
-    engine::RandomSource& source = engine::thread_generator();
-    const bool result =
-        borrow.run_change([&] { return engine::measure(simulator->reg, qubit, axis, source); });
-    return new_measurement_result(result);
-  });
+  return call_with_borrow<ExclusiveBorrow>(
+      arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, const ArgumentSlots& slots,
+         ExclusiveBorrow& borrow) -> PyObject* {
+        Qubit qubit = 0;
+        if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
+        engine::RandomSource& source = engine::thread_generator();
+        const bool result =
+            borrow.run_change([&] { return engine::measure(simulator.reg, qubit, axis, source); });
+        return new_measurement_result(result);
+      });
 }
 
 PyObject* get_entangled_group(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) noexcept {
-  return guarded([&]() -> PyObject* {
-    ArgumentSlots slots;
-    if (!parse_fast(entangled_group_arguments, args, nargs, kwnames, slots)) return nullptr;
-    SimulatorObject* simulator = as_simulator(self);
-    if (simulator == nullptr) return nullptr;
-    const SharedBorrow borrow(simulator->borrow);
-    if (!borrow) return nullptr;
-    Qubit qubit = 0;
-    if (!convert_qubit_argument("qubit", slots[0], qubit)) return nullptr;
-    const std::vector<Qubit> group = engine::entangled_group(simulator->reg, qubit);
-    OwnedRef members(PySet_New(nullptr));
-    if (!members) return nullptr;
-    for (const Qubit member : group) {
-      const OwnedRef number(PyLong_FromSize_t(member));
-      if (!number || PySet_Add(members.get(), number.get()) < 0) return nullptr;
-    }
-    return members.release();
-  });
+  return call_with_borrow<SharedBorrow>(
+      entangled_group_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, const ArgumentSlots& slots, SharedBorrow&) -> PyObject* {
+        Qubit qubit = 0;
+        if (!convert_qubit_argument("qubit", slots[0], qubit)) return nullptr;
+        const std::vector<Qubit> group = engine::entangled_group(simulator.reg, qubit);
+        OwnedRef members(PySet_New(nullptr));
+        if (!members) return nullptr;
+        for (const Qubit member : group) {
+          const OwnedRef number(PyLong_FromSize_t(member));
+          if (!number || PySet_Add(members.get(), number.get()) < 0) return nullptr;
+        }
+        return members.release();
+      });
 }
 
 PyObject* peek_measure_set(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-  return guarded([&]() -> PyObject* {
-    ArgumentSlots slots;
-    if (!parse_fast(peek_arguments, args, nargs, kwnames, slots)) return nullptr;
-    SimulatorObject* simulator = as_simulator(self);
-    if (simulator == nullptr) return nullptr;
-    const SharedBorrow borrow(simulator->borrow);
-    if (!borrow) return nullptr;
-    std::vector<Qubit> qubits;
-    if (!convert_qubit_set_argument("qubits", slots[0], qubits)) return nullptr;
-    const std::vector<engine::TrialOutcome> outcomes =
-        engine::peek_measure_set(simulator->reg, qubits, engine::thread_generator());
-    OwnedRef results(PyDict_New());
-    if (!results) return nullptr;
-    for (const engine::TrialOutcome& outcome : outcomes) {
-      const OwnedRef key(PyLong_FromSize_t(outcome.qubit));
-      if (!key) return nullptr;
-      const OwnedRef value(new_outcome(outcome.result, outcome.axis));
-      if (!value || PyDict_SetItem(results.get(), key.get(), value.get()) < 0) return nullptr;
-    }
-    return results.release();
-  });
+  return call_with_borrow<SharedBorrow>(
+      peek_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, const ArgumentSlots& slots, SharedBorrow&) -> PyObject* {
+        std::vector<Qubit> qubits;
+        if (!convert_qubit_set_argument("qubits", slots[0], qubits)) return nullptr;
+        const std::vector<engine::TrialOutcome> outcomes =
+            engine::peek_measure_set(simulator.reg, qubits, engine::thread_generator());
+        OwnedRef results(PyDict_New());
+        if (!results) return nullptr;
+        for (const engine::TrialOutcome& outcome : outcomes) {
+          const OwnedRef key(PyLong_FromSize_t(outcome.qubit));
+          if (!key) return nullptr;
+          const OwnedRef value(new_outcome(outcome.result, outcome.axis));
+          if (!value || PyDict_SetItem(results.get(), key.get(), value.get()) < 0) return nullptr;
+        }
+        return results.release();
+      });
 }
 
 PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
