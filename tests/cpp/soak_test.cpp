@@ -94,10 +94,12 @@ TEST(Soak, RandomOperationsOnALargeRegisterKeepTheInvariants) {
     const Qubit b =
         random.below(8) == 0 && far != a ? far : (a + 1 + random.below(64)) % soak_qubits;
     std::vector<Qubit> check;
-    if (kind < 35) {
+    // Measurements outnumber two-qubit gates, so degrees settle (about 18 at most over 10^7 steps)
+    // instead of the graph filling in, which would make every gate cost the cube of its degree.
+    if (kind < 30) {
       reg.apply_clifford(a, single_gates[random.below(6)]);
       check = {a};
-    } else if (kind < 75) {
+    } else if (kind < 55) {
       apply_controlled_gate(reg, all_gates[random.below(9)], a, b);
       check = touched(reg, {a, b});
     } else if (kind < 97) {
