@@ -45,6 +45,20 @@ class SplitMix final : public engine::RandomSource {
   std::uint64_t state_;
 };
 
+// Adds the edge a-b unless it exists, is a loop, or would take either end past `degree`.
+void join_if_room(Register& reg, Qubit a, Qubit b, std::size_t degree) {
+  if (a == b || reg.node(a).neighbors.size() >= degree || reg.node(b).neighbors.size() >= degree ||
+      reg.has_edge(a, b)) {
+    return;
+  }
+  reg.add_edge(a, b);
+}
+
+void randomize_vops(Register& reg, std::mt19937_64& rng) {
+  std::uniform_int_distribution<int> vop(0, clifford::vop_count - 1);
+  for (Qubit q = 0; q < reg.size(); ++q) reg.node(q).vop = static_cast<Vop>(vop(rng));
+}
+
 // Every qubit joined to at most `degree` others chosen at random (most reach it), random VOPs.
 Register random_graph(std::size_t qubits, std::size_t degree, std::mt19937_64& rng) {
   Register reg(qubits);
@@ -53,14 +67,9 @@ Register random_graph(std::size_t qubits, std::size_t degree, std::mt19937_64& r
   for (std::size_t attempt = 0; attempt < attempts; ++attempt) {
     const Qubit a = pick(rng);
     const Qubit b = pick(rng);
-    if (a == b || reg.node(a).neighbors.size() >= degree ||
-        reg.node(b).neighbors.size() >= degree || reg.has_edge(a, b)) {
-      continue;
-    }
-    reg.add_edge(a, b);
+    join_if_room(reg, a, b, degree);
   }
-  std::uniform_int_distribution<int> vop(0, clifford::vop_count - 1);
-  for (Qubit q = 0; q < qubits; ++q) reg.node(q).vop = static_cast<Vop>(vop(rng));
+  randomize_vops(reg, rng);
   return reg;
 }
 
@@ -230,15 +239,10 @@ Register windowed_random_graph(std::size_t qubits, std::size_t degree, std::mt19
   for (Qubit a = 0; a < qubits; ++a) {
     for (std::size_t k = 0; k < degree; ++k) {
       const Qubit b = (a + offset(rng)) % qubits;
-      if (a == b || reg.node(a).neighbors.size() >= degree ||
-          reg.node(b).neighbors.size() >= degree || reg.has_edge(a, b)) {
-        continue;
-      }
-      reg.add_edge(a, b);
+      join_if_room(reg, a, b, degree);
     }
   }
-  std::uniform_int_distribution<int> vop(0, clifford::vop_count - 1);
-  for (Qubit q = 0; q < qubits; ++q) reg.node(q).vop = static_cast<Vop>(vop(rng));
+  randomize_vops(reg, rng);
   return reg;
 }
 
