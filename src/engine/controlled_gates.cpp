@@ -1,9 +1,9 @@
 #include "engine/controlled_gates.h"
 
-#include "clifford/cz_table.h"
 #include "clifford/local_clifford.h"
+#include "engine/controlled_z.h"
 #include "engine/fault.h"
-#include "engine/local_complement.h"
+#include "engine/register_graph.h"
 
 namespace korvane::engine {
 namespace {
@@ -23,23 +23,8 @@ void cz(Register& reg, Qubit a, Qubit b) {
   reg.check_index(a);
   reg.check_index(b);
   check_distinct(a, b);
-
-  // Each condition is read on the register as the previous step left it.
-  if (reg.has_other_neighbor(a, b)) remove_vop(reg, a, b);
-  if (reg.has_other_neighbor(b, a)) remove_vop(reg, b, a);
-  if (reg.has_other_neighbor(a, b) && !clifford::is_diagonal(reg.node(a).vop)) {
-    remove_vop(reg, a, b);
-  }
-
-  const bool edge = reg.has_edge(a, b);
-  const clifford::CzEntry entry = clifford::cz_lookup(edge, reg.node(a).vop, reg.node(b).vop);
-  if (entry.edge == 1 && !edge) {
-    reg.add_edge(a, b);
-  } else if (entry.edge == 0 && edge) {
-    reg.remove_edge(a, b);
-  }
-  reg.node(a).vop = entry.first;
-  reg.node(b).vop = entry.second;
+  visit_graph(reg, [a, b](auto& graph) { apply_cz(graph, a, b); });
+  reg.settle_storage();
 }
 
 void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qubit target) {

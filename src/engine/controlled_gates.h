@@ -8,8 +8,7 @@
 
 namespace korvane::engine {
 
-// CZ between a and b. Checks a, then b, before changing anything. Not symmetric in its operands:
-// (a, b) and (b, a) give the same state but may store different VOPs and lists.
+// CZ between a and b. Checks a, then b, and refuses a == b, before changing anything.
 void cz(Register& reg, Qubit a, Qubit b);
 
 enum class ControlledGate : std::uint8_t { cz, cx, cy, xcx, xcy, xcz, ycx, ycy, ycz };

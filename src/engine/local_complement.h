@@ -1,18 +1,22 @@
-// Rewrites of the representation that leave the represented state unchanged (up to a phase).
+// Local complementation: a rewrite of the representation that leaves the represented state
+// unchanged (up to a global phase).
 #pragma once
 
+#include "clifford/local_clifford.h"
 #include "engine/register.h"
 
 namespace korvane::engine {
 
-// Local complementation about v: toggles every pair of v's neighbours, in list order, then
-// multiplies each neighbour's VOP on the right by S and v's VOP on the right by C_14.
-// Checks v first.
-void local_complement(Register& reg, Qubit v);
+// Complements the graph among v's neighbours, multiplies each neighbour's VOP on the right by
+// S and v's by C_14, so that the represented state stays the same.
+template <class Graph>
+void complement_locally(Graph& graph, Qubit v) {
+  graph.complement_neighborhood(v);
+  graph.for_each_neighbor(v, [&graph](Qubit x) { graph.multiply_right(x, clifford::s_gate); });
+  graph.multiply_right(v, clifford::plus_sqrt_ix);
+}
 
-// Turns v's VOP into the identity by the reduction sequence of its VOP, complementing about v
-// (vertex steps) and about a partner (neighbour steps): the first entry of v's list that is not
-// `avoid`, or `avoid` itself when there is none. Checks v first.
-void remove_vop(Register& reg, Qubit v, Qubit avoid);
+// Local complementation about v on the register. Checks v first.
+void local_complement(Register& reg, Qubit v);
 
 }  // namespace korvane::engine

@@ -1,31 +1,57 @@
 #include "engine/peek.h"
 
+#include <algorithm>
 #include <unordered_set>
 
-#include "engine/measure.h"
+#include "engine/dense_graph.h"
+#include "engine/measure_rules.h"
+#include "engine/overlay.h"
+#include "engine/sparse_graph.h"
 
 namespace korvane::engine {
+namespace {
 
-std::vector<TrialOutcome> peek_measure_set(const Register& reg, const std::vector<Qubit>& qubits,
-                                           RandomSource& source) {
-  Register working = reg;
+// Inputs up to this size look for repeats in the outcomes so far instead of in a hash set.
+constexpr std::size_t scanned_inputs = 32;
+
+template <class Graph>
+std::vector<TrialOutcome> peek_on(Graph& graph, const Register& reg,
+                                  const std::vector<Qubit>& qubits, RandomSource& source) {
   std::vector<TrialOutcome> outcomes;
   outcomes.reserve(qubits.size());
-  // A repeated index is measured once, at its first occurrence.
   std::unordered_set<Qubit> visited;
-  visited.reserve(qubits.size());
+  if (qubits.size() > scanned_inputs) visited.reserve(qubits.size());
   for (const Qubit q : qubits) {
-    working.check_index(q);
-    if (!visited.insert(q).second) continue;
-    const Node& node = working.node(q);
+    reg.check_index(q);
+    // A repeated index is measured once, at its first occurrence.
+    const bool repeated =
+        qubits.size() > scanned_inputs
+            ? !visited.insert(q).second
+            : std::any_of(outcomes.begin(), outcomes.end(),
+                          [q](const TrialOutcome& earlier) { return earlier.qubit == q; });
+    if (repeated) continue;
     // A lone qubit is measured on the axis where it is certain, so no word is drawn for it.
-    const clifford::Axis axis = node.neighbors.empty()
-                                    ? clifford::x_preimage_table[clifford::adjoint(node.vop)]
+    const clifford::Axis axis = graph.degree(q) == 0
+                                    ? clifford::x_preimage_table[clifford::adjoint(graph.vop(q))]
                                     : uniform_axis(source);
-    const bool result = measure(working, q, axis, source);
+    const bool result = measure_on(graph, q, axis, source);
     outcomes.push_back({q, result, axis});
   }
   return outcomes;
+}
+
+}  // namespace
+
+std::vector<TrialOutcome> peek_measure_set(const Register& reg, const std::vector<Qubit>& qubits,
+                                           RandomSource& source) {
+  if (reg.is_dense()) {
+    DenseOverlayStore store(reg);
+    DenseGraph<DenseOverlayStore> graph(store);
+    return peek_on(graph, reg, qubits, source);
+  }
+  SparseOverlayStore store(reg);
+  SparseGraph<SparseOverlayStore> graph(store);
+  return peek_on(graph, reg, qubits, source);
 }
 
 }  // namespace korvane::engine

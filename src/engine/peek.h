@@ -1,4 +1,4 @@
-// Trial measurement of a set of qubits on a private copy of the register.
+// Trial measurement of a set of qubits, on an overlay of the register that copies what changes.
 #pragma once
 
 #include <vector>
@@ -15,9 +15,10 @@ struct TrialOutcome {
   clifford::Axis axis;
 };
 
-// Measures each qubit of `qubits` (distinct indices), in the given order, on a copy of `reg`: a
+// Measures each qubit of `qubits`, in the given order, on a copy-on-write overlay of `reg`: a
 // qubit with edges on a uniformly random axis, a qubit without on the axis where it is certain.
-// Returns one outcome per qubit in visiting order. `reg` is never changed.
+// Returns one outcome per qubit in visiting order (a repeated index once). `reg` is never
+// changed, and only what the trial measurements touch is copied.
 std::vector<TrialOutcome> peek_measure_set(const Register& reg, const std::vector<Qubit>& qubits,
                                            RandomSource& source);
 

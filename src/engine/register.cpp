@@ -2,73 +2,132 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
+#include <utility>
 
-#include "engine/fault.h"
+#include "engine/register_graph.h"
 
 namespace korvane::engine {
 namespace {
 
-constexpr std::size_t first_list_capacity = 4;
+constexpr std::size_t largest_object =
+    static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
 
-std::vector<Node> fresh_nodes(std::size_t qubit_amount) {
-  constexpr auto largest_object =
-      static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
-  if (qubit_amount > largest_object / sizeof(Node)) throw Fault("capacity overflow");
-  return std::vector<Node>(qubit_amount);
-}
+// Up to 64 qubits a row is one word: dense storage is then smaller and faster than sets.
+constexpr std::size_t always_dense_qubits = 64;
+// Beyond this the matrix (N^2 / 8 bytes, 128 MiB here) is not worth its memory.
+constexpr std::size_t largest_dense_qubits = 32768;
 
-// Makes room for one more entry: storage for 4 entries on the first append, doubling when full.
-void reserve_one_more(std::vector<Qubit>& list) {
-  if (list.size() < list.capacity()) return;
-  list.reserve(list.empty() ? first_list_capacity : 2 * list.capacity());
-}
+std::size_t words_per_row(std::size_t qubit_amount) { return (qubit_amount + 63) / 64; }
 
-// Deletes the entry equal to q, if any, keeping the order of the rest. A list holds no repeats,
-// so the scan stops at the first match.
-void erase_entry(std::vector<Qubit>& list, Qubit q) {
-  const auto found = std::find(list.begin(), list.end(), q);
-  if (found != list.end()) list.erase(found);
+// Mean degree at which the automatic storage turns dense: there, complementing a neighbourhood
+// of d vertices costs d row XORs of N/64 words instead of d^2/2 toggles, and the matrix costs no
+// more than about twice the sets it replaces.
+std::size_t dense_mean_degree(std::size_t qubit_amount) {
+  return std::max<std::size_t>(1, qubit_amount / 1024);
 }
 
 }  // namespace
 
-Register::Register(std::size_t qubit_amount) : nodes_(fresh_nodes(qubit_amount)) {}
-
-bool Register::has_edge(Qubit a, Qubit b) const {
-  const auto& list = nodes_[a].neighbors;
-  return std::find(list.begin(), list.end(), b) != list.end();
+Register::Register(std::size_t qubit_amount, Storage storage) : storage_(storage) {
+  if (qubit_amount > largest_object / sizeof(NeighborSet)) throw Fault("capacity overflow");
+  const bool dense =
+      storage == Storage::dense ||
+      (storage == Storage::automatic && qubit_amount > 0 && qubit_amount <= always_dense_qubits);
+  if (dense && words_per_row(qubit_amount) > largest_object / sizeof(Word) / qubit_amount) {
+    throw Fault("capacity overflow");
+  }
+  vops_.assign(qubit_amount, clifford::hadamard);
+  if (dense) {
+    make_dense();
+  } else {
+    sets_.resize(qubit_amount);
+  }
 }
 
-void Register::add_edge(Qubit a, Qubit b) {
-  auto& list_a = nodes_[a].neighbors;
-  auto& list_b = nodes_[b].neighbors;
-  // Both lists get their room first, so a refused allocation leaves the edge wholly absent.
-  reserve_one_more(list_a);
-  reserve_one_more(list_b);
-  list_a.push_back(b);
-  list_b.push_back(a);
+std::size_t Register::degree(Qubit q) const noexcept {
+  return dense_ ? degrees_[q] : sets_[q].size();
 }
 
-void Register::remove_edge(Qubit a, Qubit b) {
-  erase_entry(nodes_[a].neighbors, b);
-  erase_entry(nodes_[b].neighbors, a);
+bool Register::has_edge(Qubit a, Qubit b) const noexcept {
+  if (dense_) return test_bit(rows_.data() + a * words_per_row_, b);
+  return sets_[a].contains(b);
+}
+
+std::vector<Qubit> Register::neighbors(Qubit q) const {
+  std::vector<Qubit> list;
+  list.reserve(degree(q));
+  for_each_neighbor(q, [&list](Qubit x) { list.push_back(x); });
+  std::sort(list.begin(), list.end());
+  return list;
+}
+
+void Register::set_vop(Qubit q, Vop vop) {
+  check_index(q);
+  if (vop >= clifford::vop_count) throw Fault("a VOP index is below 24");
+  vops_[q] = vop;
 }
 
 void Register::toggle_edge(Qubit a, Qubit b) {
-  auto& list_a = nodes_[a].neighbors;
-  const auto found = std::find(list_a.begin(), list_a.end(), b);
-  // The lists agree with each other, so when a's list lacks b, b's list lacks a: no scan needed.
-  if (found == list_a.end()) {
-    add_edge(a, b);
-    return;
-  }
-  list_a.erase(found);
-  erase_entry(nodes_[b].neighbors, a);
+  check_index(a);
+  check_index(b);
+  if (a == b) throw Fault("an edge joins two different qubits");
+  visit_graph(*this, [a, b](auto& graph) { graph.toggle_edge(a, b); });
 }
 
-bool Register::has_other_neighbor(Qubit v, Qubit w) const {
-  const auto& list = nodes_[v].neighbors;
-  return std::any_of(list.begin(), list.end(), [w](Qubit x) { return x != w; });
+void Register::make_dense() {
+  const std::size_t qubits = vops_.size();
+  const std::size_t words = words_per_row(qubits);
+  std::vector<Word> rows(qubits * words);
+  std::vector<std::uint32_t> degrees(qubits);
+  std::vector<Word> scratch(2 * words);
+  for (std::size_t q = 0; q < sets_.size(); ++q) {
+    Word* const row = rows.data() + q * words;
+    sets_[q].for_each([row](Qubit x) { flip_bit(row, x); });
+    degrees[q] = static_cast<std::uint32_t>(sets_[q].size());
+  }
+  rows_ = std::move(rows);
+  degrees_ = std::move(degrees);
+  scratch_ = std::move(scratch);
+  words_per_row_ = words;
+  std::vector<NeighborSet>().swap(sets_);
+  dense_ = true;
+}
+
+void Register::make_sparse() {
+  const std::size_t qubits = vops_.size();
+  std::vector<NeighborSet> sets(qubits);
+  for (std::size_t q = 0; q < qubits; ++q) {
+    NeighborSet& set = sets[q];
+    for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, [&set](Qubit x) {
+      set.reserve_one_more();
+      set.insert_reserved(x);
+    });
+  }
+  sets_ = std::move(sets);
+  std::vector<Word>().swap(rows_);
+  std::vector<std::uint32_t>().swap(degrees_);
+  std::vector<Word>().swap(scratch_);
+  words_per_row_ = 0;
+  dense_ = false;
+}
+
+void Register::settle_storage() noexcept {
+  const std::size_t qubits = vops_.size();
+  if (storage_ != Storage::automatic || qubits <= always_dense_qubits ||
+      qubits > largest_dense_qubits) {
+    return;
+  }
+  const std::size_t threshold = qubits * dense_mean_degree(qubits);
+  try {
+    if (!dense_ && 2 * edges_ >= threshold) {
+      make_dense();
+    } else if (dense_ && 8 * edges_ < threshold) {
+      make_sparse();
+    }
+  } catch (...) {
+    // Either storage is correct; a refused allocation only keeps the current one.
+  }
 }
 
 }  // namespace korvane::engine

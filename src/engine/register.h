@@ -1,72 +1,106 @@
-// The graph-state register: N qubits, each a vertex with an ordered adjacency list and a VOP.
-// The state it stands for: every qubit in |+>, a controlled-Z along every edge, then each VOP.
+// The graph-state register: N qubits, each a vertex of an undirected simple graph with a VOP
+// (one of the 24 local Cliffords). The state it stands for: every qubit in |+>, a controlled-Z
+// along every edge, then each VOP.
 //
-// Adjacency lists are never sorted: a new edge is appended at the end of both lists (first
-// operand's list first) and a deleted entry leaves without reordering the rest. That order
-// decides which neighbour later reductions and X measurements pick, so it is kept exactly.
+// Many graphs with VOPs stand for one state; the operations keep whichever of them is cheapest to
+// work on, so the graph is a representation and never itself observable. Adjacency has two
+// storages, chosen by the graph's density:
+//  - sparse: a NeighborSet per vertex (a short array, or a hash table for a hub), so a graph of
+//    10^7 qubits costs a few words per qubit plus its edges;
+//  - dense: a bit matrix of N rows, for small registers and for graphs with many edges per
+//    vertex, where complementing a neighbourhood becomes a handful of word-wide XORs per row.
+// The register moves between them after an operation, by the number of edges, unless a storage
+// was fixed at construction.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "clifford/local_clifford.h"
+#include "engine/bit_row.h"
 #include "engine/fault.h"
+#include "engine/neighbor_set.h"
 
 namespace korvane::engine {
 
-using Qubit = std::size_t;
 using clifford::Vop;
 
-struct Node {
-  std::vector<Qubit> neighbors;
-  Vop vop = clifford::hadamard;  // a fresh qubit: H|+> = |0>
+enum class Storage : std::uint8_t {
+  automatic,  // chosen by size and density, and changed as the graph changes
+  sparse,     // always a set per vertex
+  dense,      // always a bit matrix (for tests and small registers)
 };
 
 class Register {
  public:
-  // A register of `qubit_amount` fresh qubits in |0...0>, made in one allocation; fresh nodes own
-  // no list storage. Throws Fault("capacity overflow") when the array could not be addressed and
+  // A register of `qubit_amount` fresh qubits in |0...0>: no edges, every VOP the Hadamard.
+  // Throws Fault("capacity overflow") when the register could not be addressed and
   // std::bad_alloc when its memory is refused.
-  explicit Register(std::size_t qubit_amount);
+  explicit Register(std::size_t qubit_amount, Storage storage = Storage::automatic);
 
-  std::size_t size() const { return nodes_.size(); }
+  std::size_t size() const noexcept { return vops_.size(); }
 
   // Throws the index fault when q is not a qubit of this register.
   void check_index(Qubit q) const {
-    if (q >= nodes_.size()) throw_index_fault(nodes_.size(), q);
+    if (q >= vops_.size()) throw_index_fault(vops_.size(), q);
   }
 
-  // Unchecked access, for indices already checked or read from adjacency lists.
-  Node& node(Qubit q) { return nodes_[q]; }
-  const Node& node(Qubit q) const { return nodes_[q]; }
-  const std::vector<Node>& nodes() const { return nodes_; }
+  Vop vop(Qubit q) const noexcept { return vops_[q]; }
 
   // Checks q, then applies `gate` after q's VOP: vop <- product[gate][vop].
   void apply_clifford(Qubit q, Vop gate) {
     check_index(q);
-    Vop& vop = nodes_[q].vop;
+    Vop& vop = vops_[q];
     vop = clifford::product(gate, vop);
   }
 
-  // Right factor: vop <- product[vop][factor] (the factor acts first). Unchecked.
-  void multiply_right(Qubit q, Vop factor) {
-    Vop& vop = nodes_[q].vop;
-    vop = clifford::product(vop, factor);
+  // Reading the graph. Indices are not checked.
+  std::size_t degree(Qubit q) const noexcept;
+  bool has_edge(Qubit a, Qubit b) const noexcept;
+  // q's neighbours in increasing order.
+  std::vector<Qubit> neighbors(Qubit q) const;
+  // Visits q's neighbours in no particular order.
+  template <class Visit>
+  void for_each_neighbor(Qubit q, Visit&& visit) const {
+    if (dense_) {
+      for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, visit);
+    } else {
+      sets_[q].for_each(visit);
+    }
   }
+  std::size_t edge_count() const noexcept { return edges_; }
+  bool is_dense() const noexcept { return dense_; }
 
-  // Whether b is listed in a's list (only a's list is read).
-  bool has_edge(Qubit a, Qubit b) const;
-  // Appends b to a's list, then a to b's list. Only for an edge known to be absent.
-  void add_edge(Qubit a, Qubit b);
-  // Deletes every b from a's list and every a from b's list, keeping the order of the rest.
-  void remove_edge(Qubit a, Qubit b);
-  // Removes the edge when a's list holds b, else adds it (the decision rests on a's list).
+  // Building a register directly: both check their indices (and a != b) before any change.
+  // These change the represented state; they are for tests and for preparing known graph states.
+  void set_vop(Qubit q, Vop vop);
   void toggle_edge(Qubit a, Qubit b);
-  // Whether v's list holds an entry other than w.
-  bool has_other_neighbor(Qubit v, Qubit w) const;
+
+  // Moves the graph to the storage that suits its density, when the storage is automatic. Never
+  // fails: a refused allocation keeps the current storage.
+  void settle_storage() noexcept;
 
  private:
-  std::vector<Node> nodes_;
+  friend struct SparseRegisterStore;
+  friend struct DenseRegisterStore;
+  friend struct RegisterReader;
+
+  void make_dense();
+  void make_sparse();
+
+  std::vector<Vop> vops_;
+  // Sparse storage: one set per qubit; empty while dense.
+  std::vector<NeighborSet> sets_;
+  // Dense storage: row q is words [q * words_per_row_, (q + 1) * words_per_row_); bit b of row
+  // a is the edge a-b. Empty while sparse.
+  std::vector<std::uint64_t> rows_;
+  std::vector<std::uint32_t> degrees_;
+  std::vector<std::uint64_t> scratch_;  // two rows of working space for dense operations
+  std::size_t words_per_row_ = 0;
+  std::size_t edges_ = 0;
+  Storage storage_;
+  bool dense_ = false;
 };
 
 }  // namespace korvane::engine

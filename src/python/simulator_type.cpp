@@ -140,6 +140,17 @@ PyObject* measurement(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       });
 }
 
+// A new Python set of the given qubit indices.
+PyObject* new_qubit_set(const Qubit* begin, const Qubit* end) {
+  OwnedRef members(PySet_New(nullptr));
+  if (!members) return nullptr;
+  for (const Qubit* member = begin; member != end; ++member) {
+    const OwnedRef number(PyLong_FromSize_t(*member));
+    if (!number || PySet_Add(members.get(), number.get()) < 0) return nullptr;
+  }
+  return members.release();
+}
+
 PyObject* get_entangled_group(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) noexcept {
   return call_with_borrow<SharedBorrow>(
@@ -147,14 +158,11 @@ PyObject* get_entangled_group(PyObject* self, PyObject* const* args, Py_ssize_t 
       [](SimulatorObject& simulator, const ArgumentSlots& slots, SharedBorrow&) -> PyObject* {
         Qubit qubit = 0;
         if (!convert_qubit_argument("qubit", slots[0], qubit)) return nullptr;
-        const std::vector<Qubit> group = engine::entangled_group(simulator.reg, qubit);
-        OwnedRef members(PySet_New(nullptr));
-        if (!members) return nullptr;
-        for (const Qubit member : group) {
-          const OwnedRef number(PyLong_FromSize_t(member));
-          if (!number || PySet_Add(members.get(), number.get()) < 0) return nullptr;
-        }
-        return members.release();
+        const engine::Register& reg = simulator.reg;
+        // A qubit without edges is its own group: no search is needed.
+        if (qubit < reg.size() && reg.degree(qubit) == 0) return new_qubit_set(&qubit, &qubit + 1);
+        const std::vector<Qubit> group = engine::entangled_group(reg, qubit);
+        return new_qubit_set(group.data(), group.data() + group.size());
       });
 }
 

@@ -22,6 +22,7 @@
 #include "engine/measure.h"
 #include "engine/peek.h"
 #include "engine/register.h"
+#include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
@@ -83,12 +84,13 @@ constexpr ControlledGate all_gates[] = {
     ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
     ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
 
-// Registers with dense, varied graphs and VOPs, so reductions, toggles and list growth all occur.
+// Registers with dense, varied graphs and VOPs, in both storages, so reductions, toggles and
+// growing neighbour sets all occur.
 std::vector<Register> sample_registers() {
   std::vector<Register> samples;
   for (std::uint64_t seed = 1; seed <= 6; ++seed) {
     SeededSource random(seed);
-    Register reg(7);
+    Register reg(7, testing::both_storages[seed % 2]);
     for (int step = 0; step < 40; ++step) {
       const Qubit a = random.below(7);
       const Qubit b = (a + 1 + random.below(6)) % 7;

@@ -57,9 +57,9 @@ StateVector basis_state(std::size_t qubits, std::size_t index) {
 
 TEST(StateVectorReference, GraphFormulaOfOneEdge) {
   Register reg(2);
-  reg.node(0).vop = clifford::identity;
-  reg.node(1).vop = clifford::identity;
-  reg.add_edge(0, 1);
+  reg.set_vop(0, clifford::identity);
+  reg.set_vop(1, clifford::identity);
+  reg.toggle_edge(0, 1);
   const StateVector state = StateVector::from_register(reg);
   const Amplitudes& amplitudes = state.amplitudes();
   const std::array<double, 4> expected{0.5, 0.5, 0.5, -0.5};

@@ -19,6 +19,7 @@
 #include "engine/fault.h"
 #include "engine/measure.h"
 #include "fault_message.h"
+#include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
@@ -126,8 +127,8 @@ std::optional<Axis> certain_axis(const StateVector& state, Qubit q) {
 }
 
 // Random circuit on n qubits from the gate family.
-Register random_register(SeededSource& dice, std::size_t n) {
-  Register reg(n);
+Register random_circuit_register(SeededSource& dice, std::size_t n, Storage storage) {
+  Register reg(n, storage);
   for (int step = 0; step < 3 * static_cast<int>(n); ++step) {
     const Qubit a = dice.below(n);
     if (n > 1 && dice.below(2) == 0) {
@@ -147,7 +148,7 @@ TEST(PeekMeasureSet, MatchesASequenceOfRealMeasurements) {
   SeededSource circuits(31);
   for (int trial = 0; trial < 300; ++trial) {
     const std::size_t n = 1 + circuits.below(6);
-    const Register reg = random_register(circuits, n);
+    const Register reg = random_circuit_register(circuits, n, testing::both_storages[trial % 2]);
     const Register before = reg;
     std::vector<Qubit> qubits;
     for (Qubit q = 0; q < n; ++q)

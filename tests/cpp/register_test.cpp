@@ -2,39 +2,80 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "clifford/local_clifford.h"
 #include "engine/fault.h"
+#include "engine/neighbor_set.h"
 #include "fault_message.h"
+#include "scripted_source.h"
 #include "state_vector.h"
 
 namespace korvane::engine {
 namespace {
 
 using korvane::testing::fault_message;
+using korvane::testing::SeededSource;
 
-using List = std::vector<Qubit>;
-
-std::vector<Vop> vops_of(const Register& reg) {
-  std::vector<Vop> vops;
-  for (const Node& node : reg.nodes()) vops.push_back(node.vop);
-  return vops;
+std::vector<Qubit> entries_of(const NeighborSet& set) {
+  std::vector<Qubit> entries;
+  set.for_each([&entries](Qubit q) { entries.push_back(q); });
+  std::sort(entries.begin(), entries.end());
+  return entries;
 }
 
-TEST(Register, FreshQubitsAreZeroStateWithoutListStorage) {
-  Register reg(4);
-  ASSERT_EQ(reg.size(), 4U);
-  for (const Node& node : reg.nodes()) {
-    EXPECT_EQ(node.vop, clifford::hadamard);
-    EXPECT_TRUE(node.neighbors.empty());
-    EXPECT_EQ(node.neighbors.capacity(), 0U);
+// Random insertions and removals against std::set, growing through the plain array into the
+// hash table and shrinking back, with clustered values so that probe runs wrap and collide.
+TEST(NeighborSet, AgreesWithAnOrderedSetThroughGrowthAndShrinking) {
+  SeededSource random(7);
+  for (const std::size_t range : {8U, 40U, 300U, 5000U}) {
+    NeighborSet set;
+    std::set<Qubit> model;
+    for (int step = 0; step < 20000; ++step) {
+      // Grow for the first half, then mostly shrink.
+      const bool growing = step < 10000 ? random.below(4) != 0 : random.below(4) == 0;
+      const Qubit q = random.below(range) * 64;  // multiples of 64 share low bits
+      const bool present = model.count(q) != 0;
+      ASSERT_EQ(set.contains(q), present);
+      if (growing && !present) {
+        set.reserve_one_more();
+        set.insert_reserved(q);
+        model.insert(q);
+      } else if (!growing && present) {
+        set.erase(q);
+        model.erase(q);
+      }
+      ASSERT_EQ(set.size(), model.size());
+    }
+    EXPECT_EQ(entries_of(set), std::vector<Qubit>(model.begin(), model.end()));
+    const NeighborSet copy = set;
+    EXPECT_EQ(entries_of(copy), entries_of(set));
+    for (const Qubit q : model) set.erase(q);
+    EXPECT_TRUE(set.empty());
+    EXPECT_EQ(set.slot_count(), 0U);
+    EXPECT_EQ(entries_of(copy).size(), model.size());
   }
-  EXPECT_EQ(reg.nodes().capacity(), 4U);
-  EXPECT_TRUE(testing::StateVector::from_register(reg).equal_up_to_phase(testing::StateVector(4)));
+}
+
+TEST(Register, FreshQubitsAreTheZeroStateInEitherStorage) {
+  for (const Storage storage : {Storage::automatic, Storage::sparse, Storage::dense}) {
+    Register reg(4, storage);
+    ASSERT_EQ(reg.size(), 4U);
+    EXPECT_EQ(reg.is_dense(), storage != Storage::sparse);
+    for (Qubit q = 0; q < 4; ++q) {
+      EXPECT_EQ(reg.vop(q), clifford::hadamard);
+      EXPECT_EQ(reg.degree(q), 0U);
+    }
+    EXPECT_EQ(reg.edge_count(), 0U);
+    EXPECT_TRUE(
+        testing::StateVector::from_register(reg).equal_up_to_phase(testing::StateVector(4)));
+  }
+  EXPECT_FALSE(Register(100000).is_dense());
 }
 
 TEST(Register, ZeroQubitsIsAnEmptyRegister) {
@@ -44,139 +85,78 @@ TEST(Register, ZeroQubitsIsAnEmptyRegister) {
             "index out of bounds: the len is 0 but the index is 0");
 }
 
-TEST(Register, IndexFaultLeavesVopsUnchanged) {
+TEST(Register, IndexFaultLeavesTheRegisterUnchanged) {
   Register reg(3);
   reg.apply_clifford(2, clifford::hadamard);
-  EXPECT_EQ(reg.node(2).vop, clifford::identity);
-  const auto before = vops_of(reg);
+  EXPECT_EQ(reg.vop(2), clifford::identity);
+  const Register before = reg;
   EXPECT_EQ(fault_message([&] { reg.apply_clifford(3, clifford::hadamard); }),
             "index out of bounds: the len is 3 but the index is 3");
   EXPECT_EQ(fault_message([&] { reg.check_index(12345678901234ULL); }),
             "index out of bounds: the len is 3 but the index is 12345678901234");
-  EXPECT_EQ(vops_of(reg), before);
+  EXPECT_EQ(fault_message([&] { reg.toggle_edge(1, 3); }),
+            "index out of bounds: the len is 3 but the index is 3");
+  EXPECT_THROW(reg.toggle_edge(1, 1), Fault);
+  EXPECT_THROW(reg.set_vop(0, 24), Fault);
+  EXPECT_TRUE(testing::same_representation(reg, before));
 }
 
 TEST(Register, SingleQubitGatesAreLeftProducts) {
   Register reg(1);
   reg.apply_clifford(0, clifford::hadamard);
-  EXPECT_EQ(reg.node(0).vop, 0);
+  EXPECT_EQ(reg.vop(0), 0);
   reg.apply_clifford(0, clifford::hadamard);
-  EXPECT_EQ(reg.node(0).vop, 10);
+  EXPECT_EQ(reg.vop(0), 10);
   reg.apply_clifford(0, clifford::pauli_x);
-  EXPECT_EQ(reg.node(0).vop, 9);
-
-  Register other(1);
-  other.apply_clifford(0, clifford::pauli_z);
-  EXPECT_EQ(other.node(0).vop, 11);
-  EXPECT_TRUE(other.node(0).neighbors.empty());
+  EXPECT_EQ(reg.vop(0), 9);
 }
 
-TEST(Register, AddEdgeAppendsFirstOperandListFirst) {
-  Register reg(3);
-  reg.add_edge(0, 2);
-  reg.add_edge(1, 2);
-  EXPECT_EQ(reg.node(0).neighbors, (List{2}));
-  EXPECT_EQ(reg.node(1).neighbors, (List{2}));
-  EXPECT_EQ(reg.node(2).neighbors, (List{0, 1}));
-  EXPECT_TRUE(reg.has_edge(2, 0));
-  EXPECT_TRUE(reg.has_edge(0, 2));
-  EXPECT_FALSE(reg.has_edge(0, 1));
-}
-
-TEST(Register, RemoveThenAddKeepsOrderAndAppends) {
-  Register reg(5);
-  reg.add_edge(0, 3);
-  reg.add_edge(0, 1);
-  reg.add_edge(0, 4);
-  ASSERT_EQ(reg.node(0).neighbors, (List{3, 1, 4}));
-  reg.remove_edge(0, 1);
-  EXPECT_EQ(reg.node(0).neighbors, (List{3, 4}));
-  EXPECT_TRUE(reg.node(1).neighbors.empty());
-  reg.add_edge(0, 1);
-  EXPECT_EQ(reg.node(0).neighbors, (List{3, 4, 1}));
-  EXPECT_EQ(reg.node(1).neighbors, (List{0}));
-  EXPECT_EQ(testing::invariant_violation(reg), "");
-}
-
-TEST(Register, RemoveEdgeKeepsTheOrderOfTheRestAndToleratesAbsence) {
-  Register reg(5);
-  reg.add_edge(0, 2);
-  reg.add_edge(0, 1);
-  reg.add_edge(3, 0);
-  reg.add_edge(2, 4);
-  reg.add_edge(2, 3);
-  // 0: [2, 1, 3], 2: [0, 4, 3]
-  reg.remove_edge(0, 2);
-  EXPECT_EQ(reg.node(0).neighbors, (List{1, 3}));
-  EXPECT_EQ(reg.node(2).neighbors, (List{4, 3}));
-  reg.remove_edge(0, 2);
-  reg.remove_edge(4, 1);
-  EXPECT_EQ(reg.node(0).neighbors, (List{1, 3}));
-  EXPECT_EQ(reg.node(2).neighbors, (List{4, 3}));
-  EXPECT_EQ(reg.node(4).neighbors, (List{2}));
-  EXPECT_EQ(testing::invariant_violation(reg), "");
-}
-
-TEST(Register, ToggleAppendsThenRemovesWithoutReordering) {
-  Register reg(5);
-  reg.add_edge(0, 3);
-  reg.add_edge(1, 4);
-  reg.add_edge(1, 0);
-  // 0: [3, 1], 1: [4, 0]
-  reg.toggle_edge(1, 3);
-  EXPECT_EQ(reg.node(1).neighbors, (List{4, 0, 3}));
-  EXPECT_EQ(reg.node(3).neighbors, (List{0, 1}));
-  reg.toggle_edge(0, 1);
-  EXPECT_EQ(reg.node(0).neighbors, (List{3}));
-  EXPECT_EQ(reg.node(1).neighbors, (List{4, 3}));
-  reg.toggle_edge(3, 1);
-  EXPECT_EQ(reg.node(1).neighbors, (List{4}));
-  EXPECT_EQ(reg.node(3).neighbors, (List{0}));
-  EXPECT_EQ(testing::invariant_violation(reg), "");
-}
-
-TEST(Register, ToggleOfAnEdgeFromEitherEndRemovesItFromBothLists) {
-  Register reg(4);
-  reg.add_edge(0, 1);
-  reg.add_edge(2, 1);
-  reg.add_edge(1, 3);
-  // 1: [0, 2, 3]
-  reg.toggle_edge(2, 1);
-  EXPECT_EQ(reg.node(1).neighbors, (List{0, 3}));
-  EXPECT_TRUE(reg.node(2).neighbors.empty());
-  reg.toggle_edge(1, 2);
-  EXPECT_EQ(reg.node(1).neighbors, (List{0, 3, 2}));
-  EXPECT_EQ(reg.node(2).neighbors, (List{1}));
-  EXPECT_EQ(testing::invariant_violation(reg), "");
-}
-
-TEST(Register, HasOtherNeighbor) {
-  Register reg(4);
-  EXPECT_FALSE(reg.has_other_neighbor(0, 1));
-  reg.add_edge(0, 1);
-  EXPECT_FALSE(reg.has_other_neighbor(0, 1));
-  EXPECT_TRUE(reg.has_other_neighbor(0, 2));
-  reg.add_edge(0, 3);
-  EXPECT_TRUE(reg.has_other_neighbor(0, 1));
-  EXPECT_TRUE(reg.has_other_neighbor(0, 3));
+// The automatic storage turns dense as edges accumulate and sparse again as they go, keeping the
+// graph, the VOPs and the state throughout; a fixed storage never moves.
+TEST(Register, StorageFollowsDensityWithoutChangingTheGraph) {
+  constexpr std::size_t n = 200;
+  for (const Storage storage : {Storage::automatic, Storage::sparse}) {
+    Register reg(n, storage);
+    SeededSource random(3);
+    std::set<std::pair<Qubit, Qubit>> edges;
+    auto toggle = [&](Qubit a, Qubit b) {
+      reg.toggle_edge(a, b);
+      const auto pair = std::minmax(a, b);
+      if (!edges.erase(pair)) edges.insert(pair);
+      reg.settle_storage();
+    };
+    for (int k = 0; k < 400; ++k) {
+      const Qubit a = random.below(n);
+      toggle(a, (a + 1 + random.below(n - 1)) % n);
+    }
+    EXPECT_EQ(reg.is_dense(), storage == Storage::automatic);
+    ASSERT_EQ(testing::invariant_violation(reg), "");
+    while (!edges.empty()) {
+      const auto [a, b] = *edges.begin();
+      toggle(a, b);
+    }
+    EXPECT_FALSE(reg.is_dense());
+    EXPECT_EQ(reg.edge_count(), 0U);
+    EXPECT_EQ(testing::invariant_violation(reg), "");
+  }
 }
 
 TEST(Register, CopyIsIndependent) {
-  Register reg(4);
-  reg.add_edge(2, 0);
-  reg.add_edge(2, 3);
-  reg.add_edge(1, 2);
-  reg.apply_clifford(1, clifford::s_gate);
-  Register copy = reg;
-  EXPECT_TRUE(testing::same_representation(copy, reg));
-  copy.toggle_edge(2, 3);
-  copy.add_edge(0, 1);
-  copy.apply_clifford(0, clifford::pauli_y);
-  EXPECT_EQ(reg.node(2).neighbors, (List{0, 3, 1}));
-  EXPECT_EQ(reg.node(0).neighbors, (List{2}));
-  EXPECT_EQ(reg.node(0).vop, clifford::hadamard);
-  EXPECT_EQ(reg.node(1).vop, clifford::product(clifford::s_gate, clifford::hadamard));
-  EXPECT_FALSE(testing::same_representation(copy, reg));
+  for (const Storage storage : {Storage::sparse, Storage::dense}) {
+    Register reg(4, storage);
+    reg.toggle_edge(2, 0);
+    reg.toggle_edge(2, 3);
+    reg.apply_clifford(1, clifford::s_gate);
+    Register copy = reg;
+    EXPECT_TRUE(testing::same_representation(copy, reg));
+    copy.toggle_edge(2, 3);
+    copy.toggle_edge(0, 1);
+    copy.apply_clifford(0, clifford::pauli_y);
+    EXPECT_EQ(reg.neighbors(2), (std::vector<Qubit>{0, 3}));
+    EXPECT_EQ(reg.neighbors(0), (std::vector<Qubit>{2}));
+    EXPECT_EQ(reg.vop(0), clifford::hadamard);
+    EXPECT_FALSE(testing::same_representation(copy, reg));
+  }
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -35,9 +35,9 @@ class StateVector {
     const double amplitude = 1.0 / std::sqrt(static_cast<double>(std::size_t{1} << n));
     std::fill(state.amplitudes_.begin(), state.amplitudes_.end(), Complex{amplitude, 0.0});
     for (std::size_t a = 0; a < n; ++a)
-      for (const std::size_t b : reg.node(a).neighbors)
+      for (const std::size_t b : reg.neighbors(a))
         if (a < b) state.cz(a, b);
-    for (std::size_t q = 0; q < n; ++q) state.apply_vop(q, reg.node(q).vop);
+    for (std::size_t q = 0; q < n; ++q) state.apply_vop(q, reg.vop(q));
     return state;
   }
 
@@ -132,37 +132,42 @@ class StateVector {
   Amplitudes amplitudes_;
 };
 
-// Empty when the register keeps its invariants (symmetric lists, no self-loops, no
-// repeats, indices < N, vop < 24); otherwise a description of the first violation found.
+// Empty when the register keeps its invariants (a simple undirected graph: symmetric adjacency,
+// no self-loops, indices < N, degrees and the edge count agreeing with the lists, vop < 24);
+// otherwise a description of the first violation found.
 inline std::string invariant_violation(const engine::Register& reg) {
   const std::size_t n = reg.size();
+  std::size_t entries = 0;
   for (std::size_t a = 0; a < n; ++a) {
-    const auto& node = reg.node(a);
-    if (node.vop >= clifford::vop_count)
-      return "qubit " + std::to_string(a) + " has vop " + std::to_string(node.vop);
-    const auto& list = node.neighbors;
+    if (reg.vop(a) >= clifford::vop_count)
+      return "qubit " + std::to_string(a) + " has vop " + std::to_string(reg.vop(a));
+    const std::vector<std::size_t> list = reg.neighbors(a);
+    if (list.size() != reg.degree(a))
+      return "qubit " + std::to_string(a) + " lists " + std::to_string(list.size()) +
+             " neighbours but has degree " + std::to_string(reg.degree(a));
+    entries += list.size();
     for (std::size_t i = 0; i < list.size(); ++i) {
       const std::size_t b = list[i];
       const std::string where = "qubit " + std::to_string(a) + " lists " + std::to_string(b);
       if (b >= n) return where + ", which is not below " + std::to_string(n);
       if (b == a) return where + ": a self-loop";
-      if (std::find(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(i), b) !=
-          list.begin() + static_cast<std::ptrdiff_t>(i))
-        return where + " more than once";
-      const auto& back = reg.node(b).neighbors;
-      if (std::find(back.begin(), back.end(), a) == back.end())
+      if (i > 0 && list[i - 1] == b) return where + " more than once";
+      if (!reg.has_edge(a, b)) return where + ", but has_edge denies it";
+      if (!reg.has_edge(b, a))
         return where + ", but " + std::to_string(b) + " does not list " + std::to_string(a);
     }
   }
+  if (entries != 2 * reg.edge_count())
+    return "the edge count is " + std::to_string(reg.edge_count()) + " but the lists hold " +
+           std::to_string(entries) + " entries";
   return {};
 }
 
-// Whether two registers hold the same representation: same size, same lists in the same order,
-// same VOPs.
+// Whether two registers hold the same graph with the same VOPs.
 inline bool same_representation(const engine::Register& a, const engine::Register& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t q = 0; q < a.size(); ++q) {
-    if (a.node(q).vop != b.node(q).vop || a.node(q).neighbors != b.node(q).neighbors) return false;
+    if (a.vop(q) != b.vop(q) || a.neighbors(q) != b.neighbors(q)) return false;
   }
   return true;
 }
@@ -172,8 +177,8 @@ inline std::string describe(const engine::Register& reg) {
   std::string text;
   for (std::size_t q = 0; q < reg.size(); ++q) {
     if (q != 0) text += "; ";
-    text += std::to_string(q) + ": vop " + std::to_string(reg.node(q).vop) + " [";
-    const auto& list = reg.node(q).neighbors;
+    text += std::to_string(q) + ": vop " + std::to_string(reg.vop(q)) + " [";
+    const std::vector<std::size_t> list = reg.neighbors(q);
     for (std::size_t i = 0; i < list.size(); ++i) {
       if (i != 0) text += ' ';
       text += std::to_string(list[i]);

@@ -121,7 +121,7 @@ std::unordered_set<Qubit> component_of(const Register& reg, Qubit q) {
   while (!pending.empty()) {
     const Qubit v = pending.back();
     pending.pop_back();
-    for (const Qubit w : reg.node(v).neighbors)
+    for (const Qubit w : reg.neighbors(v))
       if (seen.insert(w).second) pending.push_back(w);
   }
   return seen;

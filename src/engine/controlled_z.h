@@ -1,0 +1,146 @@
+// The controlled-Z gate on a graph state with VOPs, as rules whose cost follows the edges that
+// really change.
+//
+// With VOPs C_a and C_b, CZ (C_a x C_b) |G> = (C_a x C_b) M |G>, where M = (I + P + Q - PQ) / 2
+// for the signed Paulis P = C_a^dagger Z C_a and Q = C_b^dagger Z C_b: a controlled-Pauli gate on
+// the bare graph state. A sign on P contributes the Pauli of Q to b afterwards and a sign on Q
+// the Pauli of P to a, so only the axes matter. When P's axis is Z, M is controlled by Z_a and
+// the stabilizer X_b Z_N(b) of the graph state turns it into controlled-Zs from a:
+//  - Q on Z: CZ itself, toggling the edge a-b;
+//  - Q on X: X_b acts as Z on b's neighbours, toggling a-c for every c in N(b) other than a,
+//    with a Z on a when a is one of them;
+//  - Q on Y: Y_b acts as -i Z_b Z_N(b), toggling a-b as well and adding S^dagger to a.
+// Otherwise one operand is first given a Z-type VOP by local complementations (which leave the
+// state as it is), choosing the cheapest; a pair with no other neighbours reads the table, and an
+// isolated qubit in a Z eigenstate acts classically.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+
+#include "clifford/cz_table.h"
+#include "clifford/local_clifford.h"
+#include "engine/graph_common.h"
+#include "engine/local_complement.h"
+#include "engine/qubit_buffer.h"
+
+namespace korvane::engine {
+
+// C^dagger Z C for a VOP C: an axis and whether it carries a minus sign.
+struct ZImage {
+  clifford::Axis axis;
+  bool negative;
+};
+
+inline ZImage z_image(Vop vop) {
+  const Vop adjoint = clifford::adjoint(vop);
+  return {clifford::image_axis(clifford::Axis::Z, adjoint),
+          clifford::image_sign(adjoint, clifford::Axis::Z)};
+}
+
+inline Vop pauli_of(clifford::Axis axis) {
+  return static_cast<Vop>(static_cast<unsigned>(axis) + 1U);
+}
+
+// Whether v has no neighbour other than w.
+template <class Graph>
+bool is_lonely(const Graph& graph, Qubit v, Qubit w) {
+  const std::size_t degree = graph.degree(v);
+  return degree == 0 || (degree == 1 && graph.has_edge(v, w));
+}
+
+// M for P on Z (a is the Z-type operand): `a_negative` is P's sign, `b_image` is Q.
+template <class Graph>
+void controlled_pauli_from_z(Graph& graph, Qubit a, bool a_negative, Qubit b, ZImage b_image) {
+  const bool joined = graph.has_edge(a, b);
+  switch (b_image.axis) {
+    case clifford::Axis::Z:
+      graph.toggle_edge(a, b);
+      break;
+    case clifford::Axis::X:
+      graph.toggle_edges_to_neighbors(a, b, false);
+      if (joined) graph.multiply_right(a, clifford::pauli_z);
+      break;
+    case clifford::Axis::Y:
+      graph.toggle_edges_to_neighbors(a, b, true);
+      graph.multiply_right(a, clifford::s_dagger);
+      if (joined) graph.multiply_right(a, clifford::pauli_z);
+      break;
+  }
+  if (b_image.negative) graph.multiply_right(a, clifford::pauli_z);
+  if (a_negative) graph.multiply_right(b, pauli_of(b_image.axis));
+}
+
+// Rewrites the representation, without changing the state, so that the VOP of a or of b maps Z
+// to +-Z; both map it to X or Y on entry and each has a neighbour or maps it to Y.
+template <class Graph>
+void give_z_type(Graph& graph, Qubit a, Qubit b) {
+  struct Plan {
+    std::size_t cost = std::numeric_limits<std::size_t>::max();
+    Qubit vertex = 0;
+    Qubit first_step = 0;  // a neighbour to complement first, for an X image
+    bool x_image = false;
+  };
+  Plan best;
+  for (const Qubit v : {a, b}) {
+    const std::size_t degree = graph.degree(v);
+    Plan plan;
+    plan.vertex = v;
+    if (z_image(graph.vop(v)).axis == clifford::Axis::Y) {
+      // Complementing about v multiplies its VOP by C_14, which carries Y onto Z; an isolated
+      // qubit only needs the VOP change, since C_14 |+> is |+> up to a phase.
+      plan.cost = degree == 0 ? 0 : graph.complement_cost(degree);
+    } else {
+      // X: complementing about a neighbour first multiplies v's VOP by S, carrying X onto Y.
+      plan.x_image = true;
+      plan.first_step = lightest_neighbor(graph, v);
+      const std::size_t step_degree = graph.degree(plan.first_step);
+      plan.cost = graph.complement_cost(step_degree) + graph.complement_cost(degree + step_degree);
+    }
+    if (plan.cost < best.cost) best = plan;
+  }
+  if (best.x_image) complement_locally(graph, best.first_step);
+  if (graph.degree(best.vertex) == 0) {
+    graph.multiply_right(best.vertex, clifford::plus_sqrt_ix);
+  } else {
+    complement_locally(graph, best.vertex);
+  }
+}
+
+// CZ between a and b (distinct, in range).
+template <class Graph>
+void apply_cz(Graph& graph, Qubit a, Qubit b) {
+  if (is_lonely(graph, a, b) && is_lonely(graph, b, a)) {
+    // A component of two qubits at most: the table holds every case.
+    const bool joined = graph.has_edge(a, b);
+    const clifford::CzEntry entry = clifford::cz_lookup(joined, graph.vop(a), graph.vop(b));
+    if ((entry.edge == 1) != joined) graph.toggle_edge(a, b);
+    graph.set_vop(a, entry.first);
+    graph.set_vop(b, entry.second);
+    return;
+  }
+  ZImage a_image = z_image(graph.vop(a));
+  ZImage b_image = z_image(graph.vop(b));
+  // An isolated qubit whose VOP maps Z to +-X is in a Z eigenstate, |1> for the minus sign: the
+  // gate is then a Z on the other qubit, or nothing.
+  if (a_image.axis == clifford::Axis::X && graph.degree(a) == 0) {
+    if (a_image.negative) graph.set_vop(b, clifford::product(clifford::pauli_z, graph.vop(b)));
+    return;
+  }
+  if (b_image.axis == clifford::Axis::X && graph.degree(b) == 0) {
+    if (b_image.negative) graph.set_vop(a, clifford::product(clifford::pauli_z, graph.vop(a)));
+    return;
+  }
+  if (a_image.axis != clifford::Axis::Z && b_image.axis != clifford::Axis::Z) {
+    give_z_type(graph, a, b);
+    a_image = z_image(graph.vop(a));
+    b_image = z_image(graph.vop(b));
+  }
+  if (a_image.axis == clifford::Axis::Z) {
+    controlled_pauli_from_z(graph, a, a_image.negative, b, b_image);
+  } else {
+    controlled_pauli_from_z(graph, b, b_image.negative, a, a_image);
+  }
+}
+
+}  // namespace korvane::engine

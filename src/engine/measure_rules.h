@@ -1,0 +1,79 @@
+// Measurement of X, Y or Z on one qubit of a graph state with VOPs. The requested Pauli is carried
+// through the qubit's VOP to the Pauli measured on the bare graph state (the graph axis), and one
+// rule per graph axis rewrites edges and VOPs for a random bit r:
+//  - Z: the qubit loses its edges; for r = 1 its former neighbours gain Z;
+//  - Y: its neighbourhood is complemented and it loses its edges, with S (or S^dagger) on it and
+//    on every former neighbour;
+//  - X: a pivot about the qubit a and one neighbour b: every pair of vertices from two different
+//    classes of {N(a) and N(b), N(a) only, b, N(b) only} is toggled, except those between the
+//    common class and b, with VOP corrections on b, on a (r = 1) and on one "only" class.
+// Any neighbour serves as b; the one of least degree among the first few makes the fewest
+// toggles. The graph axis X on a qubit without edges is the one certain outcome.
+#pragma once
+
+#include <cstdint>
+
+#include "clifford/local_clifford.h"
+#include "engine/graph_common.h"
+#include "engine/random.h"
+
+namespace korvane::engine {
+
+template <class Graph>
+void measure_graph_y(Graph& graph, Qubit a, bool r) {
+  const Vop phase = r ? clifford::s_dagger : clifford::s_gate;
+  graph.for_each_neighbor(a, [&](Qubit x) { graph.multiply_right(x, phase); });
+  graph.complement_neighborhood(a);
+  graph.isolate(a);
+  graph.multiply_right(a, phase);
+}
+
+template <class Graph>
+void measure_graph_z(Graph& graph, Qubit a, bool r) {
+  if (r) graph.for_each_neighbor(a, [&](Qubit x) { graph.multiply_right(x, clifford::pauli_z); });
+  graph.isolate(a);
+  if (r) graph.multiply_right(a, clifford::pauli_x);
+  graph.multiply_right(a, clifford::hadamard);
+}
+
+template <class Graph>
+void measure_graph_x(Graph& graph, Qubit a, Qubit b, const PivotClasses& classes, bool r) {
+  if (!r) {
+    graph.multiply_right(b, clifford::plus_sqrt_iy);
+    for (const Qubit x : classes.a_only) graph.multiply_right(x, clifford::pauli_z);
+  } else {
+    graph.multiply_right(b, clifford::minus_sqrt_iy);
+    graph.multiply_right(a, clifford::pauli_z);
+    for (const Qubit x : classes.b_only)
+      if (x != a) graph.multiply_right(x, clifford::pauli_z);
+  }
+  graph.pivot_edges(a, b, classes);
+}
+
+// Measures `axis` on q (in range) and returns the outcome bit (true = -1). Draws exactly one word
+// for a random outcome, none for a certain one; what can fail for lack of memory is prepared
+// before the word is drawn.
+template <class Graph>
+bool measure_on(Graph& graph, Qubit q, clifford::Axis axis, RandomSource& source) {
+  const Vop adjoint = clifford::adjoint(graph.vop(q));
+  const clifford::Axis graph_axis = clifford::image_axis(axis, adjoint);
+  const bool sign_flip = clifford::image_sign(adjoint, axis);
+  if (graph_axis == clifford::Axis::X) {
+    if (graph.degree(q) == 0) return sign_flip;
+    const Qubit b = lightest_neighbor(graph, q);
+    PivotClasses classes;
+    classify_pivot(graph, q, b, classes);
+    const bool r = source.next_word() >= (std::uint32_t{1} << 31);
+    measure_graph_x(graph, q, b, classes, r);
+    return sign_flip != r;
+  }
+  const bool r = source.next_word() >= (std::uint32_t{1} << 31);
+  if (graph_axis == clifford::Axis::Y) {
+    measure_graph_y(graph, q, r);
+  } else {
+    measure_graph_z(graph, q, r);
+  }
+  return sign_flip != r;
+}
+
+}  // namespace korvane::engine

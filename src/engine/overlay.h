@@ -1,0 +1,132 @@
+// Copy-on-write views of a register for trial measurements: the register is only read, and a
+// vertex's VOP or adjacency is copied into storage owned by the overlay the first time it
+// changes. A trial measurement therefore costs what it touches, whatever the register's size,
+// and everything it made goes when the overlay does.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/bit_row.h"
+#include "engine/neighbor_set.h"
+#include "engine/register.h"
+
+namespace korvane::engine {
+
+// Read access to a register's storage for the overlays.
+struct RegisterReader {
+  const Register& reg;
+
+  std::size_t size() const { return reg.vops_.size(); }
+  Vop vop(Qubit q) const { return reg.vops_[q]; }
+  const NeighborSet& set(Qubit q) const { return reg.sets_[q]; }
+  std::size_t words() const { return reg.words_per_row_; }
+  const Word* row(Qubit q) const { return reg.rows_.data() + q * reg.words_per_row_; }
+  std::size_t degree(Qubit q) const { return reg.degrees_[q]; }
+};
+
+// The VOPs and adjacency copies an overlay holds, keyed by qubit. Node-based, so references to
+// an entry stay valid while others are added.
+template <class Adjacency>
+class OverlayEntries {
+ public:
+  struct Entry {
+    Vop vop;
+    bool adjacency_copied = false;
+    Adjacency adjacency{};
+  };
+
+  const Entry* find(Qubit q) const {
+    const auto found = entries_.find(q);
+    return found == entries_.end() ? nullptr : &found->second;
+  }
+
+  // The entry of q, made with q's VOP from the register when it is new.
+  Entry& entry(Qubit q, Vop base_vop) {
+    return entries_.try_emplace(q, Entry{base_vop}).first->second;
+  }
+
+ private:
+  std::unordered_map<Qubit, Entry> entries_;
+};
+
+class SparseOverlayStore {
+ public:
+  explicit SparseOverlayStore(const Register& reg) : base_{reg} {}
+
+  std::size_t size() const { return base_.size(); }
+  Vop vop(Qubit q) const {
+    const auto* entry = entries_.find(q);
+    return entry != nullptr ? entry->vop : base_.vop(q);
+  }
+  void set_vop(Qubit q, Vop vop) { entries_.entry(q, base_.vop(q)).vop = vop; }
+  const NeighborSet& set(Qubit q) const {
+    const auto* entry = entries_.find(q);
+    return entry != nullptr && entry->adjacency_copied ? entry->adjacency : base_.set(q);
+  }
+  NeighborSet& mutable_set(Qubit q) {
+    auto& entry = entries_.entry(q, base_.vop(q));
+    if (!entry.adjacency_copied) {
+      entry.adjacency = base_.set(q);
+      entry.adjacency_copied = true;
+    }
+    return entry.adjacency;
+  }
+  void count_edges(std::ptrdiff_t /*change*/) {}
+
+ private:
+  RegisterReader base_;
+  OverlayEntries<NeighborSet> entries_;
+};
+
+class DenseOverlayStore {
+ public:
+  explicit DenseOverlayStore(const Register& reg) : base_{reg}, scratch_(2 * base_.words()) {}
+
+  std::size_t size() const { return base_.size(); }
+  Vop vop(Qubit q) const {
+    const auto* entry = entries_.find(q);
+    return entry != nullptr ? entry->vop : base_.vop(q);
+  }
+  void set_vop(Qubit q, Vop vop) { entries_.entry(q, base_.vop(q)).vop = vop; }
+  std::size_t words() const { return base_.words(); }
+  const Word* row(Qubit q) const {
+    const auto* entry = entries_.find(q);
+    return entry != nullptr && entry->adjacency_copied ? entry->adjacency.bits.get() : base_.row(q);
+  }
+  Word* mutable_row(Qubit q) { return copied(q).bits.get(); }
+  std::size_t degree(Qubit q) const {
+    const auto* entry = entries_.find(q);
+    return entry != nullptr && entry->adjacency_copied ? entry->adjacency.degree : base_.degree(q);
+  }
+  void set_degree(Qubit q, std::size_t degree) { copied(q).degree = degree; }
+  Word* scratch() { return scratch_.data(); }
+  void count_edges(std::ptrdiff_t /*change*/) {}
+
+ private:
+  struct Row {
+    std::unique_ptr<Word[]> bits;
+    std::size_t degree = 0;
+  };
+
+  Row& copied(Qubit q) {
+    auto& entry = entries_.entry(q, base_.vop(q));
+    if (!entry.adjacency_copied) {
+      const std::size_t words = base_.words();
+      entry.adjacency.bits = std::make_unique_for_overwrite<Word[]>(words);
+      std::copy(base_.row(q), base_.row(q) + words, entry.adjacency.bits.get());
+      entry.adjacency.degree = base_.degree(q);
+      entry.adjacency_copied = true;
+    }
+    return entry.adjacency;
+  }
+
+  RegisterReader base_;
+  OverlayEntries<Row> entries_;
+  std::vector<Word> scratch_;
+};
+
+}  // namespace korvane::engine
