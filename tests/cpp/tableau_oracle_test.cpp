@@ -1,0 +1,169 @@
+// The engine against the stabilizer tableau on registers of 100 to 2,000 qubits, far past state
+// vectors. Each circuit runs on both side by side: for every measurement the engine draws a word
+// exactly when the tableau calls the outcome random, a determined outcome agrees, and a random
+// one is followed by the tableau. At a few points and at the end, the stabilizer generators read
+// off the engine's graph must generate the tableau's group, signs included.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "../../bench/workloads.h"
+#include "clifford/local_clifford.h"
+#include "engine/controlled_gates.h"
+#include "engine/measure.h"
+#include "engine/register.h"
+#include "graph_description.h"
+#include "graph_state_generators.h"
+#include "scripted_source.h"
+#include "tableau.h"
+
+namespace korvane::testing {
+namespace {
+
+using bench::Circuit;
+using bench::Op;
+using bench::OpKind;
+
+// Graphs in these families grow dense, and the engine's cost grows steeply with degree; raise
+// this as the engine gets faster.
+constexpr std::size_t dense_qubits = 200;
+
+struct SingleGateSides {
+  clifford::Vop engine_row;
+  void (Tableau::*tableau_gate)(std::size_t);
+};
+
+// By bench::SingleGate: x, y, z, h, s, sdag.
+const std::array<SingleGateSides, 6> single_gate_sides{{
+    {clifford::pauli_x, &Tableau::x},
+    {clifford::pauli_y, &Tableau::y},
+    {clifford::pauli_z, &Tableau::z},
+    {clifford::hadamard, &Tableau::h},
+    {clifford::s_gate, &Tableau::s},
+    {clifford::s_dagger, &Tableau::sdag},
+}};
+
+// By bench::TwoQubitGate.
+constexpr std::array<engine::ControlledGate, 9> engine_gates{
+    engine::ControlledGate::cz,  engine::ControlledGate::cx,  engine::ControlledGate::cy,
+    engine::ControlledGate::xcx, engine::ControlledGate::xcy, engine::ControlledGate::xcz,
+    engine::ControlledGate::ycx, engine::ControlledGate::ycy, engine::ControlledGate::ycz};
+
+std::string describe(const Op& op) {
+  static constexpr std::array<const char*, 6> single_names{"x", "y", "z", "h", "s", "sdag"};
+  static constexpr std::array<const char*, 9> two_qubit_names{"cz",  "cx",  "cy",  "xcx", "xcy",
+                                                              "xcz", "ycx", "ycy", "ycz"};
+  switch (op.kind) {
+    case OpKind::single:
+      return std::string(single_names[op.which]) + "(" + std::to_string(op.qubit) + ")";
+    case OpKind::two_qubit:
+      return std::string(two_qubit_names[op.which]) + "(" + std::to_string(op.qubit) + "," +
+             std::to_string(op.target) + ")";
+    case OpKind::measure:
+      return std::string("m") + "XYZ"[op.which] + "(" + std::to_string(op.qubit) + ")";
+  }
+  return "?";
+}
+
+// Runs `circuit` on an engine register and a tableau of `qubits` qubits, checking every
+// measurement, and comparing the stabilizer groups every `check_every` operations and at the end.
+void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t engine_seed,
+                      std::size_t check_every) {
+  SCOPED_TRACE(std::to_string(qubits) + " qubits, engine seed " + std::to_string(engine_seed));
+  engine::Register reg(qubits);
+  Tableau tableau(qubits);
+  SeededSource source(engine_seed);
+  for (std::size_t i = 0; i < circuit.size(); ++i) {
+    const Op& op = circuit[i];
+    const std::string where = "op " + std::to_string(i) + " " + describe(op);
+    switch (op.kind) {
+      case OpKind::single: {
+        const SingleGateSides& gate = single_gate_sides[op.which];
+        reg.apply_clifford(op.qubit, gate.engine_row);
+        (tableau.*gate.tableau_gate)(op.qubit);
+        break;
+      }
+      case OpKind::two_qubit: {
+        const bench::TwoQubitGate gate = op.two_qubit_gate();
+        engine::apply_controlled_gate(reg, engine_gates[op.which], op.qubit, op.target);
+        tableau.controlled(bench::control_axis(gate), bench::target_axis(gate), op.qubit,
+                           op.target);
+        break;
+      }
+      case OpKind::measure: {
+        const std::size_t draws_before = source.draws();
+        const bool outcome = engine::measure(reg, op.qubit, op.axis(), source);
+        const std::size_t draws = source.draws() - draws_before;
+        const Measurement expected = tableau.measure(op.qubit, op.axis(), outcome);
+        ASSERT_EQ(draws, expected.random ? 1U : 0U)
+            << where << ": the engine drew " << draws << " words, the outcome is "
+            << (expected.random ? "random" : "determined");
+        ASSERT_EQ(outcome, expected.outcome) << where << ": determined outcome";
+        break;
+      }
+    }
+    if ((i + 1) % check_every == 0 || i + 1 == circuit.size()) {
+      ASSERT_EQ(tableau.stabilizer_group_mismatch(graph_state_generators(describe_graph(reg))), "")
+          << "after " << where;
+    }
+  }
+}
+
+TEST(TableauOracle, GhzChainMeasuredOnRandomAxes) {
+  for (const std::uint64_t seed : {1, 2}) {
+    const Circuit circuit = bench::ghz_chain(dense_qubits, seed);
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(dense_qubits, circuit, 100 + seed, circuit.size() / 4));
+  }
+}
+
+TEST(TableauOracle, GhzStarMeasuredOnRandomAxes) {
+  for (const std::uint64_t seed : {1, 2}) {
+    const Circuit circuit = bench::ghz_star(dense_qubits, seed);
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(dense_qubits, circuit, 200 + seed, circuit.size() / 4));
+  }
+}
+
+TEST(TableauOracle, RandomCircuitsOnAllPairs) {
+  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+    const Circuit circuit =
+        bench::random_circuit(dense_qubits, 10 * dense_qubits, dense_qubits, seed);
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(dense_qubits, circuit, 300 + seed, circuit.size() / 5));
+  }
+}
+
+// Partners within 30 places still entangle far: past about 6 operations per qubit the graph
+// turns dense (mean degree over 100 on 2,000 qubits). So the long run goes on at a size the
+// engine affords dense, and the largest size runs while its graph is sparse; raise these with the
+// engine.
+constexpr std::size_t local_window = 30;
+constexpr std::size_t long_run_qubits = 300;
+constexpr std::size_t long_run_ops_per_qubit = 20;
+constexpr std::size_t large_qubits = 2000;
+constexpr std::size_t large_ops_per_qubit = 5;
+
+TEST(TableauOracle, LongLocalRun) {
+  const Circuit circuit = bench::random_circuit(
+      long_run_qubits, long_run_ops_per_qubit * long_run_qubits, local_window, 4);
+  ASSERT_NO_FATAL_FAILURE(run_side_by_side(long_run_qubits, circuit, 401, circuit.size() / 5));
+}
+
+TEST(TableauOracle, LocalRunOnTwoThousandQubits) {
+  const Circuit circuit =
+      bench::random_circuit(large_qubits, large_ops_per_qubit * large_qubits, local_window, 5);
+  ASSERT_NO_FATAL_FAILURE(run_side_by_side(large_qubits, circuit, 501, circuit.size() / 3));
+}
+
+// Many small gate-only circuits, compared after every gate.
+TEST(TableauOracle, SmallCzCxCircuits) {
+  for (std::uint64_t seed = 1; seed <= 200; ++seed)
+    ASSERT_NO_FATAL_FAILURE(run_side_by_side(10, bench::cz_cx_circuit(10, 100, seed), seed, 1));
+}
+
+}  // namespace
+}  // namespace korvane::testing
