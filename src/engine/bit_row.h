@@ -37,25 +37,48 @@ void for_each_bit(const Word* row, std::size_t words, Visit&& visit) {
   }
 }
 
-// row ^= mask; returns the bits now set in row.
-inline std::size_t xor_and_count(Word* row, const Word* mask, std::size_t words) {
-  std::size_t count = 0;
-  for (std::size_t w = 0; w < words; ++w) {
-    row[w] ^= mask[w];
-    count += count_bits(row[w]);
+// Long rows go to kernels compiled for several instruction sets and chosen when the program
+// loads; short rows stay inline, where a call would cost more than the work.
+inline constexpr std::size_t short_row_words = 4;
+
+void xor_long_row(Word* row, const Word* mask, std::size_t words) noexcept;
+void xor_long_row(Word* row, const Word* first, const Word* second, std::size_t words) noexcept;
+std::size_t count_long_row(const Word* row, std::size_t words) noexcept;
+
+// row ^= mask.
+inline void xor_row(Word* row, const Word* mask, std::size_t words) {
+  if (words > short_row_words) {
+    xor_long_row(row, mask, words);
+    return;
   }
+  for (std::size_t w = 0; w < words; ++w) row[w] ^= mask[w];
+}
+
+// row ^= first ^ second.
+inline void xor_row(Word* row, const Word* first, const Word* second, std::size_t words) {
+  if (words > short_row_words) {
+    xor_long_row(row, first, second, words);
+    return;
+  }
+  for (std::size_t w = 0; w < words; ++w) row[w] ^= first[w] ^ second[w];
+}
+
+// The bits set in a row.
+inline std::size_t count_row(const Word* row, std::size_t words) {
+  if (words > short_row_words) return count_long_row(row, words);
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < words; ++w) count += count_bits(row[w]);
   return count;
 }
 
-// row ^= first ^ second; returns the bits now set in row.
-inline std::size_t xor_and_count(Word* row, const Word* first, const Word* second,
-                                 std::size_t words) {
-  std::size_t count = 0;
+// Whether the row has a bit set other than bit q.
+inline bool has_bit_other_than(const Word* row, std::size_t words, Qubit q) {
+  const std::size_t home = q >> 6;
   for (std::size_t w = 0; w < words; ++w) {
-    row[w] ^= first[w] ^ second[w];
-    count += count_bits(row[w]);
+    const Word bits = w == home ? row[w] & ~(Word{1} << (q & 63)) : row[w];
+    if (bits != 0) return true;
   }
-  return count;
+  return false;
 }
 
 }  // namespace korvane::engine

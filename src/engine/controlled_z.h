@@ -10,9 +10,10 @@
 //  - Q on X: X_b acts as Z on b's neighbours, toggling a-c for every c in N(b) other than a,
 //    with a Z on a when a is one of them;
 //  - Q on Y: Y_b acts as -i Z_b Z_N(b), toggling a-b as well and adding S^dagger to a.
-// Otherwise one operand is first given a Z-type VOP by local complementations (which leave the
-// state as it is), choosing the cheapest; a pair with no other neighbours reads the table, and an
-// isolated qubit in a Z eigenstate acts classically.
+// Both on X with a and b apart, M is a controlled-Z across the two neighbourhoods. Otherwise one
+// operand is first given a Z-type VOP by local complementations (which leave the state as it
+// is), choosing the cheapest; a pair with no other neighbours reads the table, and an isolated
+// qubit in a Z eigenstate acts classically.
 #pragma once
 
 #include <cstddef>
@@ -42,13 +43,6 @@ inline Vop pauli_of(clifford::Axis axis) {
   return static_cast<Vop>(static_cast<unsigned>(axis) + 1U);
 }
 
-// Whether v has no neighbour other than w.
-template <class Graph>
-bool is_lonely(const Graph& graph, Qubit v, Qubit w) {
-  const std::size_t degree = graph.degree(v);
-  return degree == 0 || (degree == 1 && graph.has_edge(v, w));
-}
-
 // M for P on Z (a is the Z-type operand): `a_negative` is P's sign, `b_image` is Q.
 template <class Graph>
 void controlled_pauli_from_z(Graph& graph, Qubit a, bool a_negative, Qubit b, ZImage b_image) {
@@ -69,6 +63,19 @@ void controlled_pauli_from_z(Graph& graph, Qubit a, bool a_negative, Qubit b, ZI
   }
   if (b_image.negative) graph.multiply_right(a, clifford::pauli_z);
   if (a_negative) graph.multiply_right(b, pauli_of(b_image.axis));
+}
+
+// M for P and Q both on X, with a and b not joined: X_a and X_b act on the graph state as Z on
+// N(a) and on N(b), and M becomes (-1)^(parity over N(a) * parity over N(b)): a controlled-Z
+// across every pair of the two neighbourhoods and a Z on each common neighbour.
+template <class Graph>
+void controlled_pauli_both_x(Graph& graph, Qubit a, bool a_negative, Qubit b, bool b_negative) {
+  graph.for_each_neighbor(a, [&](Qubit x) {
+    if (graph.has_edge(b, x)) graph.multiply_right(x, clifford::pauli_z);
+  });
+  graph.toggle_across_neighborhoods(a, b);
+  if (b_negative) graph.multiply_right(a, clifford::pauli_x);
+  if (a_negative) graph.multiply_right(b, clifford::pauli_x);
 }
 
 // Rewrites the representation, without changing the state, so that the VOP of a or of b maps Z
@@ -100,7 +107,7 @@ void give_z_type(Graph& graph, Qubit a, Qubit b) {
     if (plan.cost < best.cost) best = plan;
   }
   if (best.x_image) complement_locally(graph, best.first_step);
-  if (graph.degree(best.vertex) == 0) {
+  if (!graph.has_neighbor(best.vertex)) {
     graph.multiply_right(best.vertex, clifford::plus_sqrt_ix);
   } else {
     complement_locally(graph, best.vertex);
@@ -110,7 +117,7 @@ void give_z_type(Graph& graph, Qubit a, Qubit b) {
 // CZ between a and b (distinct, in range).
 template <class Graph>
 void apply_cz(Graph& graph, Qubit a, Qubit b) {
-  if (is_lonely(graph, a, b) && is_lonely(graph, b, a)) {
+  if (!graph.has_neighbor_other_than(a, b) && !graph.has_neighbor_other_than(b, a)) {
     // A component of two qubits at most: the table holds every case.
     const bool joined = graph.has_edge(a, b);
     const clifford::CzEntry entry = clifford::cz_lookup(joined, graph.vop(a), graph.vop(b));
@@ -123,12 +130,17 @@ void apply_cz(Graph& graph, Qubit a, Qubit b) {
   ZImage b_image = z_image(graph.vop(b));
   // An isolated qubit whose VOP maps Z to +-X is in a Z eigenstate, |1> for the minus sign: the
   // gate is then a Z on the other qubit, or nothing.
-  if (a_image.axis == clifford::Axis::X && graph.degree(a) == 0) {
+  if (a_image.axis == clifford::Axis::X && !graph.has_neighbor(a)) {
     if (a_image.negative) graph.set_vop(b, clifford::product(clifford::pauli_z, graph.vop(b)));
     return;
   }
-  if (b_image.axis == clifford::Axis::X && graph.degree(b) == 0) {
+  if (b_image.axis == clifford::Axis::X && !graph.has_neighbor(b)) {
     if (b_image.negative) graph.set_vop(a, clifford::product(clifford::pauli_z, graph.vop(a)));
+    return;
+  }
+  if (a_image.axis == clifford::Axis::X && b_image.axis == clifford::Axis::X &&
+      !graph.has_edge(a, b)) {
+    controlled_pauli_both_x(graph, a, a_image.negative, b, b_image.negative);
     return;
   }
   if (a_image.axis != clifford::Axis::Z && b_image.axis != clifford::Axis::Z) {

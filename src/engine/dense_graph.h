@@ -1,12 +1,15 @@
-// The graph view over dense storage: a bit row per vertex (bit b of row a is the edge a-b) and
-// a degree per vertex. Complementing a neighbourhood XORs one row into each neighbour's row, and
-// the X measurement's pivot XORs one of three masks into each row it touches, so dense graphs
-// change a word (64 pairs) at a time. Where few pairs change, single toggles are cheaper and are
-// used instead.
+// The graph view over dense storage: a bit row per vertex, bit b of row a being the edge a-b.
+// Complementing a neighbourhood XORs one row into each neighbour's row, and the X measurement's
+// pivot XORs one of three masks into each row it touches, so dense graphs change a word (64
+// pairs) at a time. Where few pairs change, single toggles are cheaper and are used instead.
 //
-// A store provides size, vop, set_vop, words() (per row), row(q), mutable_row(q) (addresses
-// stay valid while other rows change), degree(q), set_degree(q, d), scratch() (two rows of
-// working space) and count_edges.
+// Degrees are counted from the rows when asked for rather than kept up to date, which would cost
+// a population count of every row a bulk change touches; for the same reason the register's
+// edge count is only known again when recounted after bulk changes.
+//
+// A store provides size, vop, set_vop, words() (per row), row(q), mutable_row(q) (addresses stay
+// valid while other rows change), scratch() (two rows of working space), count_edges(change)
+// and forget_edge_count(words) for a bulk change of that many words.
 #pragma once
 
 #include <algorithm>
@@ -28,23 +31,21 @@ class DenseGraph : public VopAccess<Store> {
  public:
   explicit DenseGraph(Store& store) : VopAccess<Store>(store), words_(store.words()) {}
 
-  std::size_t degree(Qubit q) const { return store_.degree(q); }
+  std::size_t degree(Qubit q) const { return count_row(store_.row(q), words_); }
+  bool has_neighbor(Qubit q) const {
+    const Word* const row = store_.row(q);
+    return std::any_of(row, row + words_, [](Word w) { return w != 0; });
+  }
+  bool has_neighbor_other_than(Qubit v, Qubit w) const {
+    return has_bit_other_than(store_.row(v), words_, w);
+  }
   bool has_edge(Qubit a, Qubit b) const { return test_bit(store_.row(a), b); }
 
   void toggle_edge(Qubit a, Qubit b) {
     Word* const row_a = store_.mutable_row(a);
-    Word* const row_b = store_.mutable_row(b);
     flip_bit(row_a, b);
-    flip_bit(row_b, a);
-    if (test_bit(row_a, b)) {
-      store_.set_degree(a, store_.degree(a) + 1);
-      store_.set_degree(b, store_.degree(b) + 1);
-      store_.count_edges(1);
-    } else {
-      store_.set_degree(a, store_.degree(a) - 1);
-      store_.set_degree(b, store_.degree(b) - 1);
-      store_.count_edges(-1);
-    }
+    flip_bit(store_.mutable_row(b), a);
+    store_.count_edges(test_bit(row_a, b) ? 1 : -1);
   }
 
   // `visit` must not change q's own row.
@@ -69,7 +70,7 @@ class DenseGraph : public VopAccess<Store> {
   }
 
   void complement_neighborhood(Qubit v) {
-    const std::size_t degree = store_.degree(v);
+    const std::size_t degree = this->degree(v);
     if (degree < 2) return;
     if (pairs_are_cheaper(degree * (degree - 1) / 2, degree)) {
       QubitBuffer neighbors;
@@ -79,29 +80,20 @@ class DenseGraph : public VopAccess<Store> {
     }
     // v's row is the mask: each neighbour u gains N(v) minus itself. Row v never changes here.
     const Word* const mask = store_.row(v);
-    std::ptrdiff_t degree_change = 0;
     for_each_bit(mask, words_, [&](Qubit u) {
       Word* const row = store_.mutable_row(u);
-      std::size_t count = xor_and_count(row, mask, words_);
+      xor_row(row, mask, words_);
       flip_bit(row, u);  // the mask holds u itself
-      --count;
-      degree_change +=
-          static_cast<std::ptrdiff_t>(count) - static_cast<std::ptrdiff_t>(store_.degree(u));
-      store_.set_degree(u, count);
     });
-    store_.count_edges(degree_change / 2);
+    store_.forget_edge_count(degree * words_);
   }
 
   void isolate(Qubit v) {
-    const std::size_t degree = store_.degree(v);
+    const std::size_t degree = this->degree(v);
     if (degree == 0) return;
-    for_each_bit(store_.row(v), words_, [&](Qubit u) {
-      flip_bit(store_.mutable_row(u), v);
-      store_.set_degree(u, store_.degree(u) - 1);
-    });
+    for_each_bit(store_.row(v), words_, [&](Qubit u) { flip_bit(store_.mutable_row(u), v); });
     Word* const row = store_.mutable_row(v);
     std::fill(row, row + words_, Word{0});
-    store_.set_degree(v, 0);
     store_.count_edges(-static_cast<std::ptrdiff_t>(degree));
   }
 
@@ -115,19 +107,42 @@ class DenseGraph : public VopAccess<Store> {
       if (c == a) return;
       Word* const row_c = store_.mutable_row(c);
       flip_bit(row_c, a);
-      const bool added = test_bit(row_c, a);
-      store_.set_degree(c, added ? store_.degree(c) + 1 : store_.degree(c) - 1);
-      edge_change += added ? 1 : -1;
+      edge_change += test_bit(row_c, a) ? 1 : -1;
     });
     Word* const row_a = store_.mutable_row(a);
-    std::size_t count = xor_and_count(row_a, row_b, words_);
-    if (joined) {
-      flip_bit(row_a, a);
-      --count;
-    }
-    store_.set_degree(a, count);
+    xor_row(row_a, row_b, words_);
+    if (joined) flip_bit(row_a, a);
     store_.count_edges(edge_change);
     if (also_b) toggle_edge(a, b);
+  }
+
+  // Toggles every pair x-y with x in N(a) and y in N(b), x != y, counted with multiplicity (a
+  // pair inside both neighbourhoods arises twice and stays). a and b must not be joined.
+  void toggle_across_neighborhoods(Qubit a, Qubit b) {
+    const std::size_t rows = this->degree(a) + this->degree(b);
+    if (pairs_are_cheaper(this->degree(a) * this->degree(b), rows)) {
+      toggle_across_by_pairs(*this, a, b);
+      return;
+    }
+    Word* const old_a = store_.scratch();
+    Word* const old_b = old_a + words_;
+    std::copy(store_.row(a), store_.row(a) + words_, old_a);
+    std::copy(store_.row(b), store_.row(b) + words_, old_b);
+    // u in N(a) gains N(b), u in N(b) gains N(a); u in both gains each and so never itself.
+    for (std::size_t w = 0; w < words_; ++w) {
+      for (Word bits = old_a[w] | old_b[w]; bits != 0; bits &= bits - 1) {
+        const Qubit u = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+        Word* const row = store_.mutable_row(u);
+        const bool in_a = test_bit(old_a, u);
+        const bool in_b = test_bit(old_b, u);
+        if (in_a && in_b) {
+          xor_row(row, old_a, old_b, words_);
+        } else {
+          xor_row(row, in_a ? old_b : old_a, words_);
+        }
+      }
+    }
+    store_.forget_edge_count(rows * words_);
   }
 
   void pivot_edges(Qubit a, Qubit b, const PivotClasses& classes) {
@@ -142,32 +157,24 @@ class DenseGraph : public VopAccess<Store> {
     Word* const old_b = old_a + words_;
     std::copy(store_.row(a), store_.row(a) + words_, old_a);
     std::copy(store_.row(b), store_.row(b) + words_, old_b);
-    std::ptrdiff_t degree_change = 0;
-    auto record = [&](Qubit u, std::size_t count) {
-      degree_change +=
-          static_cast<std::ptrdiff_t>(count) - static_cast<std::ptrdiff_t>(store_.degree(u));
-      store_.set_degree(u, count);
-    };
-    // The pair with b is toggled by the mask and toggled back, except for a_only and b_only.
-    auto xor_both_keep_b = [&](Qubit u) {
+    // The masks below hold b or miss it where b's pair should stay: its bit is set right after.
+    auto gain_both_keep_b = [&](Qubit u) {
       Word* const row = store_.mutable_row(u);
-      std::size_t count = xor_and_count(row, old_a, old_b, words_);
-      flip_bit(row, b);
-      count = test_bit(row, b) ? count + 1 : count - 1;
-      record(u, count);
+      const bool had_b = test_bit(row, b);
+      xor_row(row, old_a, old_b, words_);
+      if (test_bit(row, b) != had_b) flip_bit(row, b);
     };
-    for (const Qubit u : classes.common) xor_both_keep_b(u);  // gains N(a) xor N(b), not b
-    xor_both_keep_b(b);                                       // gains a_only and b_only
-    for (const Qubit u : classes.a_only) {                    // gains N(b) and b
+    for (const Qubit u : classes.common) gain_both_keep_b(u);  // gains N(a) xor N(b), not b
+    gain_both_keep_b(b);                                       // gains a_only and b_only
+    for (const Qubit u : classes.a_only) {                     // gains N(b) and b
       Word* const row = store_.mutable_row(u);
-      const std::size_t count = xor_and_count(row, old_b, words_);
+      xor_row(row, old_b, words_);
       flip_bit(row, b);
-      record(u, count + 1);
     }
     for (const Qubit u : classes.b_only) {  // gains N(a); a itself ends with no edges
-      record(u, xor_and_count(store_.mutable_row(u), old_a, words_));
+      xor_row(store_.mutable_row(u), old_a, words_);
     }
-    store_.count_edges(degree_change / 2);
+    store_.forget_edge_count(touched * words_);
   }
 
   // Relative cost of complementing a neighbourhood of `degree` vertices, in the units of

@@ -2,8 +2,9 @@
 // toggles, which every storage can run and which cost exactly the number of pairs toggled.
 //
 // A graph view (SparseGraph or DenseGraph over a store) offers: size, vop, set_vop,
-// multiply_right, degree, has_edge, toggle_edge, for_each_neighbor, neighbors_into,
-// complement_neighborhood, isolate, toggle_edges_to_neighbors and pivot_edges. The operations
+// multiply_right, degree, has_neighbor, has_neighbor_other_than, has_edge, toggle_edge,
+// for_each_neighbor, for_each_neighbor_while, neighbors_into, complement_neighborhood, isolate,
+// toggle_edges_to_neighbors, toggle_across_neighborhoods, pivot_edges and complement_cost. The operations
 // (controlled-Z, measurement, local complementation) are templates over such a view, so they run
 // alike on the register and on a trial measurement's copy-on-write overlay.
 #pragma once
@@ -106,6 +107,19 @@ void pivot_by_pairs(Graph& graph, Qubit b, const PivotClasses& classes) {
   toggle_between(graph, classes.a_only, classes.b_only);
   toggle_star(graph, b, classes.a_only);
   toggle_star(graph, b, classes.b_only);
+}
+
+// Toggles x-y for every x in N(a) and y in N(b), x != y, counted with multiplicity: a pair of
+// common neighbours arises twice and stays.
+template <class Graph>
+void toggle_across_by_pairs(Graph& graph, Qubit a, Qubit b) {
+  QubitBuffer neighbors_a;
+  QubitBuffer neighbors_b;
+  graph.neighbors_into(a, neighbors_a);
+  graph.neighbors_into(b, neighbors_b);
+  for (const Qubit x : neighbors_a)
+    for (const Qubit y : neighbors_b)
+      if (x != y) graph.toggle_edge(x, y);
 }
 
 // Toggles every pair among the entries of `list`.

@@ -59,7 +59,7 @@ bool measure_on(Graph& graph, Qubit q, clifford::Axis axis, RandomSource& source
   const clifford::Axis graph_axis = clifford::image_axis(axis, adjoint);
   const bool sign_flip = clifford::image_sign(adjoint, axis);
   if (graph_axis == clifford::Axis::X) {
-    if (graph.degree(q) == 0) return sign_flip;
+    if (!graph.has_neighbor(q)) return sign_flip;
     const Qubit b = lightest_neighbor(graph, q);
     PivotClasses classes;
     classify_pivot(graph, q, b, classes);

@@ -25,7 +25,6 @@ struct RegisterReader {
   const NeighborSet& set(Qubit q) const { return reg.sets_[q]; }
   std::size_t words() const { return reg.words_per_row_; }
   const Word* row(Qubit q) const { return reg.rows_.data() + q * reg.words_per_row_; }
-  std::size_t degree(Qubit q) const { return reg.degrees_[q]; }
 };
 
 // The VOPs and adjacency copies an overlay holds, keyed by qubit. Node-based, so references to
@@ -95,30 +94,22 @@ class DenseOverlayStore {
   std::size_t words() const { return base_.words(); }
   const Word* row(Qubit q) const {
     const auto* entry = entries_.find(q);
-    return entry != nullptr && entry->adjacency_copied ? entry->adjacency.bits.get() : base_.row(q);
+    return entry != nullptr && entry->adjacency_copied ? entry->adjacency.get() : base_.row(q);
   }
-  Word* mutable_row(Qubit q) { return copied(q).bits.get(); }
-  std::size_t degree(Qubit q) const {
-    const auto* entry = entries_.find(q);
-    return entry != nullptr && entry->adjacency_copied ? entry->adjacency.degree : base_.degree(q);
-  }
-  void set_degree(Qubit q, std::size_t degree) { copied(q).degree = degree; }
+  Word* mutable_row(Qubit q) { return copied(q).get(); }
   Word* scratch() { return scratch_.data(); }
   void count_edges(std::ptrdiff_t /*change*/) {}
+  void forget_edge_count(std::size_t /*words*/) {}
 
  private:
-  struct Row {
-    std::unique_ptr<Word[]> bits;
-    std::size_t degree = 0;
-  };
+  using Row = std::unique_ptr<Word[]>;
 
   Row& copied(Qubit q) {
     auto& entry = entries_.entry(q, base_.vop(q));
     if (!entry.adjacency_copied) {
       const std::size_t words = base_.words();
-      entry.adjacency.bits = std::make_unique_for_overwrite<Word[]>(words);
-      std::copy(base_.row(q), base_.row(q) + words, entry.adjacency.bits.get());
-      entry.adjacency.degree = base_.degree(q);
+      entry.adjacency = std::make_unique_for_overwrite<Word[]>(words);
+      std::copy(base_.row(q), base_.row(q) + words, entry.adjacency.get());
       entry.adjacency_copied = true;
     }
     return entry.adjacency;

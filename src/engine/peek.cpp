@@ -31,7 +31,7 @@ std::vector<TrialOutcome> peek_on(Graph& graph, const Register& reg,
                           [q](const TrialOutcome& earlier) { return earlier.qubit == q; });
     if (repeated) continue;
     // A lone qubit is measured on the axis where it is certain, so no word is drawn for it.
-    const clifford::Axis axis = graph.degree(q) == 0
+    const clifford::Axis axis = !graph.has_neighbor(q)
                                     ? clifford::x_preimage_table[clifford::adjoint(graph.vop(q))]
                                     : uniform_axis(source);
     const bool result = measure_on(graph, q, axis, source);

@@ -46,7 +46,15 @@ Register::Register(std::size_t qubit_amount, Storage storage) : storage_(storage
 }
 
 std::size_t Register::degree(Qubit q) const noexcept {
-  return dense_ ? degrees_[q] : sets_[q].size();
+  return dense_ ? count_row(rows_.data() + q * words_per_row_, words_per_row_) : sets_[q].size();
+}
+
+std::size_t Register::edge_count() const noexcept {
+  return edges_known_ ? edges_ : count_dense_edges();
+}
+
+std::size_t Register::count_dense_edges() const noexcept {
+  return count_row(rows_.data(), rows_.size()) / 2;
 }
 
 bool Register::has_edge(Qubit a, Qubit b) const noexcept {
@@ -79,15 +87,12 @@ void Register::make_dense() {
   const std::size_t qubits = vops_.size();
   const std::size_t words = words_per_row(qubits);
   std::vector<Word> rows(qubits * words);
-  std::vector<std::uint32_t> degrees(qubits);
   std::vector<Word> scratch(2 * words);
   for (std::size_t q = 0; q < sets_.size(); ++q) {
     Word* const row = rows.data() + q * words;
     sets_[q].for_each([row](Qubit x) { flip_bit(row, x); });
-    degrees[q] = static_cast<std::uint32_t>(sets_[q].size());
   }
   rows_ = std::move(rows);
-  degrees_ = std::move(degrees);
   scratch_ = std::move(scratch);
   words_per_row_ = words;
   std::vector<NeighborSet>().swap(sets_);
@@ -106,7 +111,6 @@ void Register::make_sparse() {
   }
   sets_ = std::move(sets);
   std::vector<Word>().swap(rows_);
-  std::vector<std::uint32_t>().swap(degrees_);
   std::vector<Word>().swap(scratch_);
   words_per_row_ = 0;
   dense_ = false;
@@ -117,6 +121,14 @@ void Register::settle_storage() noexcept {
   if (storage_ != Storage::automatic || qubits <= always_dense_qubits ||
       qubits > largest_dense_qubits) {
     return;
+  }
+  if (!edges_known_) {
+    // Recounting reads the whole matrix: done once the bulk changes since the last count have
+    // done several times that work, it adds a fraction to their cost.
+    if (bulk_words_ < 4 * rows_.size()) return;
+    edges_ = count_dense_edges();
+    edges_known_ = true;
+    bulk_words_ = 0;
   }
   const std::size_t threshold = qubits * dense_mean_degree(qubits);
   try {

@@ -69,7 +69,7 @@ class Register {
       sets_[q].for_each(visit);
     }
   }
-  std::size_t edge_count() const noexcept { return edges_; }
+  std::size_t edge_count() const noexcept;
   bool is_dense() const noexcept { return dense_; }
 
   // Building a register directly: both check their indices (and a != b) before any change.
@@ -88,6 +88,7 @@ class Register {
 
   void make_dense();
   void make_sparse();
+  std::size_t count_dense_edges() const noexcept;
 
   std::vector<Vop> vops_;
   // Sparse storage: one set per qubit; empty while dense.
@@ -95,10 +96,13 @@ class Register {
   // Dense storage: row q is words [q * words_per_row_, (q + 1) * words_per_row_); bit b of row
   // a is the edge a-b. Empty while sparse.
   std::vector<std::uint64_t> rows_;
-  std::vector<std::uint32_t> degrees_;
   std::vector<std::uint64_t> scratch_;  // two rows of working space for dense operations
   std::size_t words_per_row_ = 0;
+  // The edge count, exact unless dense bulk changes made it unknown; bulk_words_ is the work
+  // those changes did since it was last known, so that recounting stays a fraction of it.
   std::size_t edges_ = 0;
+  bool edges_known_ = true;
+  std::size_t bulk_words_ = 0;
   Storage storage_;
   bool dense_ = false;
 };

@@ -33,13 +33,13 @@ struct DenseRegisterStore {
   std::size_t words() const { return reg.words_per_row_; }
   const Word* row(Qubit q) const { return reg.rows_.data() + q * reg.words_per_row_; }
   Word* mutable_row(Qubit q) { return reg.rows_.data() + q * reg.words_per_row_; }
-  std::size_t degree(Qubit q) const { return reg.degrees_[q]; }
-  void set_degree(Qubit q, std::size_t degree) {
-    reg.degrees_[q] = static_cast<std::uint32_t>(degree);
-  }
   Word* scratch() { return reg.scratch_.data(); }
   void count_edges(std::ptrdiff_t change) {
     reg.edges_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(reg.edges_) + change);
+  }
+  void forget_edge_count(std::size_t words) {
+    reg.edges_known_ = false;
+    reg.bulk_words_ += words;
   }
 };
 

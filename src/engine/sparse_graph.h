@@ -20,6 +20,11 @@ class SparseGraph : public VopAccess<Store> {
   explicit SparseGraph(Store& store) : VopAccess<Store>(store) {}
 
   std::size_t degree(Qubit q) const { return store_.set(q).size(); }
+  bool has_neighbor(Qubit q) const { return !store_.set(q).empty(); }
+  bool has_neighbor_other_than(Qubit v, Qubit w) const {
+    const NeighborSet& neighbors = store_.set(v);
+    return neighbors.size() > 1 || (neighbors.size() == 1 && !neighbors.contains(w));
+  }
 
   // Looks in the smaller of the two sets.
   bool has_edge(Qubit a, Qubit b) const {
@@ -92,6 +97,8 @@ class SparseGraph : public VopAccess<Store> {
     });
     if (also_b) toggle_edge(a, b);
   }
+
+  void toggle_across_neighborhoods(Qubit a, Qubit b) { toggle_across_by_pairs(*this, a, b); }
 
   void pivot_edges(Qubit /*a*/, Qubit b, const PivotClasses& classes) {
     pivot_by_pairs(*this, b, classes);

@@ -14,8 +14,8 @@ inline GraphDescription describe_graph(const engine::Register& reg) {
   GraphDescription graph{reg.size(), {}, {}};
   graph.vops.reserve(reg.size());
   for (std::size_t q = 0; q < reg.size(); ++q) {
-    graph.vops.push_back(reg.node(q).vop);
-    for (const std::size_t neighbor : reg.node(q).neighbors)
+    graph.vops.push_back(reg.vop(q));
+    for (const std::size_t neighbor : reg.neighbors(q))
       if (q < neighbor) graph.edges.emplace_back(q, neighbor);
   }
   return graph;

@@ -27,9 +27,8 @@ using bench::Circuit;
 using bench::Op;
 using bench::OpKind;
 
-// Graphs in these families grow dense, and the engine's cost grows steeply with degree; raise
-// this as the engine gets faster.
-constexpr std::size_t dense_qubits = 200;
+constexpr std::size_t ghz_qubits = 1000;
+constexpr std::size_t all_pairs_qubits = 600;
 
 struct SingleGateSides {
   clifford::Vop engine_row;
@@ -71,9 +70,11 @@ std::string describe(const Op& op) {
 // Runs `circuit` on an engine register and a tableau of `qubits` qubits, checking every
 // measurement, and comparing the stabilizer groups every `check_every` operations and at the end.
 void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t engine_seed,
-                      std::size_t check_every) {
-  SCOPED_TRACE(std::to_string(qubits) + " qubits, engine seed " + std::to_string(engine_seed));
-  engine::Register reg(qubits);
+                      std::size_t check_every,
+                      engine::Storage storage = engine::Storage::automatic) {
+  SCOPED_TRACE(std::to_string(qubits) + " qubits, engine seed " + std::to_string(engine_seed) +
+               ", storage " + std::to_string(static_cast<int>(storage)));
+  engine::Register reg(qubits, storage);
   Tableau tableau(qubits);
   SeededSource source(engine_seed);
   for (std::size_t i = 0; i < circuit.size(); ++i) {
@@ -114,38 +115,36 @@ void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t 
 
 TEST(TableauOracle, GhzChainMeasuredOnRandomAxes) {
   for (const std::uint64_t seed : {1, 2}) {
-    const Circuit circuit = bench::ghz_chain(dense_qubits, seed);
-    ASSERT_NO_FATAL_FAILURE(
-        run_side_by_side(dense_qubits, circuit, 100 + seed, circuit.size() / 4));
+    const Circuit circuit = bench::ghz_chain(ghz_qubits, seed);
+    ASSERT_NO_FATAL_FAILURE(run_side_by_side(ghz_qubits, circuit, 100 + seed, circuit.size() / 4));
   }
 }
 
 TEST(TableauOracle, GhzStarMeasuredOnRandomAxes) {
   for (const std::uint64_t seed : {1, 2}) {
-    const Circuit circuit = bench::ghz_star(dense_qubits, seed);
-    ASSERT_NO_FATAL_FAILURE(
-        run_side_by_side(dense_qubits, circuit, 200 + seed, circuit.size() / 4));
+    const Circuit circuit = bench::ghz_star(ghz_qubits, seed);
+    ASSERT_NO_FATAL_FAILURE(run_side_by_side(ghz_qubits, circuit, 200 + seed, circuit.size() / 4));
   }
 }
+
+// Each storage on its own, and the automatic one moving between them as the graph fills in.
+constexpr engine::Storage storages[] = {engine::Storage::automatic, engine::Storage::sparse,
+                                        engine::Storage::dense};
 
 TEST(TableauOracle, RandomCircuitsOnAllPairs) {
   for (std::uint64_t seed = 1; seed <= 3; ++seed) {
     const Circuit circuit =
-        bench::random_circuit(dense_qubits, 10 * dense_qubits, dense_qubits, seed);
-    ASSERT_NO_FATAL_FAILURE(
-        run_side_by_side(dense_qubits, circuit, 300 + seed, circuit.size() / 5));
+        bench::random_circuit(all_pairs_qubits, 10 * all_pairs_qubits, all_pairs_qubits, seed);
+    ASSERT_NO_FATAL_FAILURE(run_side_by_side(all_pairs_qubits, circuit, 300 + seed,
+                                             circuit.size() / 5, storages[seed - 1]));
   }
 }
 
-// Partners within 30 places still entangle far: past about 6 operations per qubit the graph
-// turns dense (mean degree over 100 on 2,000 qubits). So the long run goes on at a size the
-// engine affords dense, and the largest size runs while its graph is sparse; raise these with the
-// engine.
+// Partners within 30 places still entangle far: the graph turns dense within a few operations
+// per qubit, and the automatic storage turns dense with it.
 constexpr std::size_t local_window = 30;
-constexpr std::size_t long_run_qubits = 300;
-constexpr std::size_t long_run_ops_per_qubit = 20;
-constexpr std::size_t large_qubits = 2000;
-constexpr std::size_t large_ops_per_qubit = 5;
+constexpr std::size_t long_run_qubits = 2000;
+constexpr std::size_t long_run_ops_per_qubit = 15;
 
 TEST(TableauOracle, LongLocalRun) {
   const Circuit circuit = bench::random_circuit(
@@ -153,10 +152,11 @@ TEST(TableauOracle, LongLocalRun) {
   ASSERT_NO_FATAL_FAILURE(run_side_by_side(long_run_qubits, circuit, 401, circuit.size() / 5));
 }
 
-TEST(TableauOracle, LocalRunOnTwoThousandQubits) {
+TEST(TableauOracle, SparseStorageWhileTheLocalRunIsYoung) {
   const Circuit circuit =
-      bench::random_circuit(large_qubits, large_ops_per_qubit * large_qubits, local_window, 5);
-  ASSERT_NO_FATAL_FAILURE(run_side_by_side(large_qubits, circuit, 501, circuit.size() / 3));
+      bench::random_circuit(long_run_qubits, 5 * long_run_qubits, local_window, 5);
+  ASSERT_NO_FATAL_FAILURE(
+      run_side_by_side(long_run_qubits, circuit, 501, circuit.size() / 3, engine::Storage::sparse));
 }
 
 // Many small gate-only circuits, compared after every gate.
