@@ -34,7 +34,8 @@ Register::Register(std::size_t qubit_amount, Storage storage) : storage_(storage
   const bool dense =
       storage == Storage::dense ||
       (storage == Storage::automatic && qubit_amount > 0 && qubit_amount <= always_dense_qubits);
-  if (dense && words_per_row(qubit_amount) > largest_object / sizeof(Word) / qubit_amount) {
+  if (dense && qubit_amount > 0 &&
+      words_per_row(qubit_amount) > largest_object / sizeof(Word) / qubit_amount) {
     throw Fault("capacity overflow");
   }
   vops_.assign(qubit_amount, clifford::hadamard);

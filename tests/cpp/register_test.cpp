@@ -79,10 +79,13 @@ TEST(Register, FreshQubitsAreTheZeroStateInEitherStorage) {
 }
 
 TEST(Register, ZeroQubitsIsAnEmptyRegister) {
-  Register reg(0);
-  EXPECT_EQ(reg.size(), 0U);
-  EXPECT_EQ(fault_message([&] { reg.apply_clifford(0, clifford::hadamard); }),
-            "index out of bounds: the len is 0 but the index is 0");
+  for (const Storage storage : {Storage::automatic, Storage::sparse, Storage::dense}) {
+    Register reg(0, storage);
+    EXPECT_EQ(reg.size(), 0U);
+    EXPECT_EQ(reg.edge_count(), 0U);
+    EXPECT_EQ(fault_message([&] { reg.apply_clifford(0, clifford::hadamard); }),
+              "index out of bounds: the len is 0 but the index is 0");
+  }
 }
 
 TEST(Register, IndexFaultLeavesTheRegisterUnchanged) {

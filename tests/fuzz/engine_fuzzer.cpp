@@ -3,9 +3,9 @@
 // them. After each step the register must keep its invariants, a refused call must leave it
 // unchanged, and the state must match the exact state-vector reference.
 //
-// Input layout: byte 0 picks the qubit count (mod 9); then each operation is one opcode byte
-// followed by the operand bytes it needs. Measurement outcomes come from input bytes too, so a
-// finding replays exactly.
+// Input layout: byte 0 picks the qubit count (mod 9) and the storage (the quotient, mod 3); then
+// each operation is one opcode byte followed by the operand bytes it needs. Measurement outcomes
+// come from input bytes too, so a finding replays exactly.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -207,8 +207,11 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ByteReader reader(data, size);
-  const std::size_t n = reader.next() % (largest_register + 1);
-  Register reg(n);
+  const std::uint8_t shape = reader.next();
+  const std::size_t n = shape % (largest_register + 1);
+  // Either storage, or the automatic choice.
+  const auto storage = static_cast<korvane::engine::Storage>((shape / (largest_register + 1)) % 3);
+  Register reg(n, storage);
   StateVector state(n);
   InputSource source(reader);
   constexpr int longest_sequence = 256;
