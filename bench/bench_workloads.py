@@ -1,7 +1,9 @@
 """End-to-end Python workloads: cluster wires, a 2D cluster, random sparse circuits with
-interleaved measurements, GHZ states, peek_measure_set, and the memory of a large register.
+interleaved measurements, GHZ states from a measured chain, peek_measure_set and
+get_entangled_group beside a no-op call, and the memory of a large register.
 
-Usage: PYTHONPATH=<build dir> python3.14 bench/bench_workloads.py [--quick] [--json FILE]
+Usage: PYTHONPATH=<build dir>:<build dir>/bench python3.14 bench/bench_workloads.py [--quick]
+       [--json FILE]
 Every workload checks a physical property of its result (outcome correlations), so a fast but
 wrong engine does not pass unnoticed; nothing checks a time.
 """
@@ -15,6 +17,7 @@ import sys
 import time
 
 import korvane
+import korvane_call_floor
 
 results = []
 
@@ -146,24 +149,76 @@ def ghz(size):
            build_s=round(built - start, 3), measure_s=round(done - built, 3))
 
 
-def peeks(size, subset_sizes):
-    """peek_measure_set of k qubits of a cluster wire of `size`: one register copy plus k trial
-    measurements. Check: the real register is untouched (a certain outcome stays certain)."""
+def wire_register(size):
+    """A cluster wire of `size` qubits."""
     sim = korvane.Korvane(size)
     for q in range(size):
         sim.h(q)
     for q in range(size - 1):
         sim.cz(q, q + 1)
-    for k in subset_sizes:
-        chosen = set(range(0, min(size, 2 * k), 2)) if 2 * k <= size else set(range(k))
-        repeats = max(1, min(20, 10**5 // k))
+    return sim
+
+
+def best_ns(call):
+    """Best ns per call of `call()` over five batches of at least 20 ms each."""
+    batch = 1
+    while True:
         start = time.perf_counter()
-        for _ in range(repeats):
-            outcome = sim.peek_measure_set(chosen)
-        seconds = (time.perf_counter() - start) / repeats
-        if len(outcome) != len(chosen) or len(sim.get_entangled_group(0)) != size:
-            raise AssertionError("peek_measure_set changed the register or lost qubits")
-        record("peek_measure_set", size, seconds, 1, k=k)
+        for _ in range(batch):
+            call()
+        if time.perf_counter() - start > 0.02 or batch >= 1 << 22:
+            break
+        batch *= 4
+    best = float("inf")
+    for _ in range(5):
+        start = time.perf_counter()
+        for _ in range(batch):
+            call()
+        best = min(best, (time.perf_counter() - start) / batch * 1e9)
+    return best
+
+
+def per_call(call, floor):
+    """ns per call of `call()` and of the no-op floor, both called through a lambda alike."""
+    return best_ns(call), best_ns(lambda: floor(5))
+
+
+def peeks(sizes, subset_sizes, floor):
+    """peek_measure_set of k qubits of a cluster wire of N, beside a no-op call: only what the
+    trial measurements touch is copied, so the cost follows k and not N. Check: the register is
+    untouched (the wire is still one group, a lone qubit's certain outcome is unchanged)."""
+    for size in sizes:
+        sim = wire_register(size)
+        for k in subset_sizes:
+            if k > size:
+                continue
+            chosen = set(range(0, 2 * k, 2)) if 2 * k <= size else set(range(k))
+            ns, floor_ns = per_call(lambda: sim.peek_measure_set(chosen), floor)
+            if len(sim.peek_measure_set(chosen)) != k or len(sim.get_entangled_group(0)) != size:
+                raise AssertionError("peek_measure_set changed the register or lost qubits")
+            record("peek_measure_set", size, ns / 1e9, 1, k=k, floor_ns=round(floor_ns, 1),
+                   ratio_to_floor=round(ns / floor_ns, 1))
+        del sim
+
+
+def groups(floor):
+    """get_entangled_group on a lone qubit and on cluster wires of 10, 10^3 and 10^6 qubits, side
+    by side in one register, beside a no-op call. Check: each answer is exactly its wire."""
+    lengths = [1, 10, 10**3, 10**6]
+    sim = korvane.Korvane(sum(lengths))
+    start = 0
+    for length in lengths:
+        for q in range(start, start + length):
+            sim.h(q)
+        for q in range(start, start + length - 1):
+            sim.cz(q, q + 1)
+        middle = start + length // 2
+        if sim.get_entangled_group(middle) != set(range(start, start + length)):
+            raise AssertionError(f"the group of a wire of {length} is wrong")
+        ns, floor_ns = per_call(lambda: sim.get_entangled_group(middle), floor)
+        record("get_entangled_group", length, ns / 1e9, 1, floor_ns=round(floor_ns, 1),
+               ratio_to_floor=round(ns / floor_ns, 1))
+        start += length
 
 
 MEMORY_PROBE = r"""
@@ -219,11 +274,13 @@ def main():
     for size in sizes:
         random_circuit(size, 20_000 if args.quick else 100_000)
     print("GHZ from a measured cluster chain")
-    # The GHZ star's hub is met by every X measurement, so the build is quadratic in its size.
-    for size in [10**3, 10**4] if args.quick else [10**3, 10**4, 3 * 10**4, 10**5]:
+    for size in [10**3, 10**4] if args.quick else [10**3, 10**4, 10**5, 10**6]:
         ghz(size)
-    print("Trial measurement of a set")
-    peeks(10**5 if args.quick else 10**6, [10, 10**3, 10**5])
+    floor = korvane_call_floor.CallFloor().noop
+    print("Trial measurement of a set (ns per call)")
+    peeks([10**3, 10**5] if args.quick else [10**3, 10**6, 10**7], [1, 10, 10**3, 10**5], floor)
+    print("Entangled group (ns per call)")
+    groups(floor)
     if args.json:
         with open(args.json, "w") as out:
             json.dump(results, out, indent=1)

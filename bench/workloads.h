@@ -77,30 +77,40 @@ class Dice {
   std::mt19937_64 engine_;
 };
 
-// Every qubit measured once, in a random order, each on a random axis.
-inline void append_measure_all(Circuit& circuit, std::size_t qubits, Dice& dice) {
+// How a GHZ circuit reads its qubits out: Z on each in index order (all outcomes agree), or each
+// on a random axis in a random order.
+enum class Readout : std::uint8_t { z_in_order, random_axes };
+
+// Every qubit measured once.
+inline void append_measure_all(Circuit& circuit, std::size_t qubits, Readout readout, Dice& dice) {
   std::vector<std::size_t> order(qubits);
   std::iota(order.begin(), order.end(), std::size_t{0});
+  if (readout == Readout::z_in_order) {
+    for (const std::size_t q : order) circuit.push_back(Op::measure(Axis::Z, q));
+    return;
+  }
   std::shuffle(order.begin(), order.end(), dice.engine());
   for (const std::size_t q : order) circuit.push_back(Op::measure(dice.axis(), q));
 }
 
 // h(0), cx(q, q + 1) along the chain, then every qubit measured.
-inline Circuit ghz_chain(std::size_t qubits, std::uint64_t seed) {
+inline Circuit ghz_chain(std::size_t qubits, std::uint64_t seed,
+                         Readout readout = Readout::random_axes) {
   Dice dice(seed);
   Circuit circuit{Op::single(SingleGate::h, 0)};
   for (std::size_t q = 0; q + 1 < qubits; ++q)
     circuit.push_back(Op::two_qubit(TwoQubitGate::cx, q, q + 1));
-  append_measure_all(circuit, qubits, dice);
+  append_measure_all(circuit, qubits, readout, dice);
   return circuit;
 }
 
 // h(0), cx(0, q) for every other qubit, then every qubit measured.
-inline Circuit ghz_star(std::size_t qubits, std::uint64_t seed) {
+inline Circuit ghz_star(std::size_t qubits, std::uint64_t seed,
+                        Readout readout = Readout::random_axes) {
   Dice dice(seed);
   Circuit circuit{Op::single(SingleGate::h, 0)};
   for (std::size_t q = 1; q < qubits; ++q) circuit.push_back(Op::two_qubit(TwoQubitGate::cx, 0, q));
-  append_measure_all(circuit, qubits, dice);
+  append_measure_all(circuit, qubits, readout, dice);
   return circuit;
 }
 

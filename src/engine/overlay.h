@@ -4,10 +4,11 @@
 // and everything it made goes when the overlay does.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/bit_row.h"
@@ -27,29 +28,57 @@ struct RegisterReader {
   const Word* row(Qubit q) const { return reg.rows_.data() + q * reg.words_per_row_; }
 };
 
-// The VOPs and adjacency copies an overlay holds, keyed by qubit. Node-based, so references to
-// an entry stay valid while others are added.
+// The VOPs and adjacency copies an overlay holds, keyed by qubit: entries in a deque (references
+// stay valid while others are added, and storage comes in blocks) found through an
+// open-addressing index (linear probing, at most half full).
 template <class Adjacency>
 class OverlayEntries {
  public:
   struct Entry {
+    Qubit qubit;
     Vop vop;
     bool adjacency_copied = false;
     Adjacency adjacency{};
   };
 
   const Entry* find(Qubit q) const {
-    const auto found = entries_.find(q);
-    return found == entries_.end() ? nullptr : &found->second;
+    if (index_.empty()) return nullptr;
+    for (std::size_t i = home(q);; i = (i + 1) & (index_.size() - 1)) {
+      if (index_[i] == 0) return nullptr;
+      const Entry& entry = entries_[index_[i] - 1];
+      if (entry.qubit == q) return &entry;
+    }
   }
 
   // The entry of q, made with q's VOP from the register when it is new.
   Entry& entry(Qubit q, Vop base_vop) {
-    return entries_.try_emplace(q, Entry{base_vop}).first->second;
+    if (const Entry* found = find(q)) return const_cast<Entry&>(*found);
+    if (2 * (entries_.size() + 1) > index_.size()) grow();
+    entries_.push_back(Entry{q, base_vop});
+    place(q, entries_.size());
+    return entries_.back();
   }
 
  private:
-  std::unordered_map<Qubit, Entry> entries_;
+  std::size_t home(Qubit q) const {
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(q) * 0x9E3779B97F4A7C15ULL) >>
+                                    (64 - std::countr_zero(index_.size())));
+  }
+  void place(Qubit q, std::size_t position) {
+    std::size_t i = home(q);
+    while (index_[i] != 0) i = (i + 1) & (index_.size() - 1);
+    index_[i] = position;
+  }
+  void grow() {
+    std::vector<std::size_t> larger(index_.empty() ? 16 : 2 * index_.size());
+    index_.swap(larger);
+    for (std::size_t position = 1; position <= entries_.size(); ++position)
+      place(entries_[position - 1].qubit, position);
+  }
+
+  std::deque<Entry> entries_;
+  // Position in entries_ plus one; 0 is an empty slot.
+  std::vector<std::size_t> index_;
 };
 
 class SparseOverlayStore {
