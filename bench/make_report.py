@@ -1,10 +1,12 @@
 """Turns the figures of one benchmark run into bench/REPORT.md and bench/scaling.png.
 
-Usage: python3.14 bench/make_report.py ENGINE_JSON CALLS_JSON WORKLOADS_JSON OUT_DIR
-(bench/run.sh calls it). The report states the machine, the tables, and which targets are met.
+Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
+holds engine.json, calls.json, workloads.json and entangled.json. The report states the machine,
+the tables, and which targets are met.
 """
 
 import json
+import math
 import os
 import platform
 import re
@@ -81,14 +83,137 @@ def workload_table(workloads):
     lines = ["| workload | N | seconds | ns/op | details |", "|---|---:|---:|---:|---|"]
     skip = {"workload", "N", "seconds", "operations", "ns_per_op"}
     for row in workloads:
+        if row["workload"] in ("peek_measure_set", "get_entangled_group"):
+            continue
         details = ", ".join(f"{key}={value}" for key, value in row.items() if key not in skip)
         lines.append(f"| {row['workload']} | {row['N']} | {row['seconds']:.4f} | "
                      f"{row['ns_per_op']:.1f} | {details} |")
     return lines
 
 
+# The tableau method driven from Python, as measured on this machine when the work began (Stim's
+# TableauSimulator): the targets for random circuits on all pairs are a third of these.
+STIM_US_PER_OP = {100: 3.6, 1000: 59.0}
+STIM_GHZ_10K_SECONDS = 0.081
+
+
+def slope(points):
+    """Least-squares exponent b of y = a x^b through (x, y) points."""
+    logs = [(math.log(x), math.log(y)) for x, y in points if x > 0 and y and y > 0]
+    if len(logs) < 2:
+        return None
+    mean_x = sum(x for x, _ in logs) / len(logs)
+    mean_y = sum(y for _, y in logs) / len(logs)
+    spread = sum((x - mean_x) ** 2 for x, _ in logs)
+    return sum((x - mean_x) * (y - mean_y) for x, y in logs) / spread if spread else None
+
+
+def entangled_table(entangled):
+    lines = ["| workload | n | ops | korvane s | korvane us/op | tableau s | tableau us/op | "
+             "tableau / korvane | peak RSS MiB |", "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for row in entangled:
+        tableau = row["tableau_seconds"]
+        tableau_cells = (f"{tableau:.4f} | {row['tableau_seconds_per_op'] * 1e6:.3f} | "
+                         f"{tableau / row['seconds']:.1f}x" if tableau is not None
+                         else "too large | | ")
+        lines.append(f"| {row['workload']} | {row['n']} | {row['ops']} | {row['seconds']:.4f} | "
+                     f"{row['seconds_per_op'] * 1e6:.3f} | {tableau_cells} | "
+                     f"{row['peak_rss'] / 2**20:.0f} |")
+    lines += ["", "Exponent b of time against n (time ~ n^b; total time for GHZ, time per "
+              "operation for random circuits):", "",
+              "| family | korvane | tableau |", "|---|---:|---:|"]
+    for family, per_op in (("ghz_chain", False), ("ghz_star", False), ("random_all_pairs", True)):
+        rows = [row for row in entangled if row["workload"] == family]
+        key, tableau_key = ("seconds_per_op", "tableau_seconds_per_op") if per_op else \
+            ("seconds", "tableau_seconds")
+        ours = slope([(row["n"], row[key]) for row in rows])
+        theirs = slope([(row["n"], row[tableau_key]) for row in rows])
+        cells = [f"{value:.2f}" if value is not None else "" for value in (ours, theirs)]
+        lines.append(f"| {family} | {cells[0]} | {cells[1]} |")
+    return lines
+
+
+def peek_and_group_tables(workloads):
+    peeks = [row for row in workloads if row["workload"] == "peek_measure_set"]
+    sizes = sorted({row["N"] for row in peeks})
+    subsets = sorted({row["k"] for row in peeks})
+    by_key = {(row["N"], row["k"]): row for row in peeks}
+    lines = ["peek_measure_set of k qubits of a cluster wire of N qubits: ns per call (ratio to the "
+             "no-op call through the same loop).", "",
+             "| k | " + " | ".join(f"N={size}" for size in sizes) + " |",
+             "|---:|" + "---:|" * len(sizes)]
+    for k in subsets:
+        cells = []
+        for size in sizes:
+            row = by_key.get((size, k))
+            cells.append(f"{row['ns_per_op']:.0f} ({row['ratio_to_floor']}x)" if row else "")
+        lines.append(f"| {k} | " + " | ".join(cells) + " |")
+    lines += ["", "get_entangled_group of a qubit in a group of the given size (a cluster wire; size "
+              "1 is a lone qubit):", "", "| group size | ns per call | ratio to the floor |",
+              "|---:|---:|---:|"]
+    for row in workloads:
+        if row["workload"] == "get_entangled_group":
+            lines.append(f"| {row['N']} | {row['ns_per_op']:.0f} | {row['ratio_to_floor']} |")
+    return lines
+
+
 def verdict(met):
     return "met" if met else "MISSED"
+
+
+def entangled_targets(entangled, calls, workloads):
+    lines = []
+    by_key = {(row["workload"], row["n"]): row for row in entangled}
+    for family in ("ghz_chain", "ghz_star"):
+        small, large = by_key.get((family, 10**4)), by_key.get((family, 10**6))
+        if small:
+            lines.append(f"- {family} of 10^4 qubits built and measured within the tableau "
+                         f"method's {STIM_GHZ_10K_SECONDS * 1e3:.0f} ms: {small['seconds'] * 1e3:.1f} "
+                         f"ms: **{verdict(small['seconds'] <= STIM_GHZ_10K_SECONDS)}**")
+        if large:
+            lines.append(f"- {family} of 10^6 qubits under 1 s: {large['seconds']:.3f} s: "
+                         f"**{verdict(large['seconds'] < 1.0)}**")
+    for n, stim in STIM_US_PER_OP.items():
+        row = by_key.get(("random_all_pairs", n))
+        if row:
+            per_op = row["seconds_per_op"] * 1e6
+            lines.append(f"- Random circuits on all pairs, n={n}, at least 3x faster per op than "
+                         f"the tableau method's {stim} us: {per_op:.3f} us/op "
+                         f"({stim / per_op:.0f}x): **{verdict(per_op * 3 <= stim)}**")
+    for row in entangled:
+        if row["workload"] == "long_local_run" and row["n"] == 20000:
+            peak = row["peak_rss"] / 2**20
+            lines.append(f"- Long local run ({row['ops']} operations on {row['n']} qubits) under "
+                         f"60 s with resident memory under 1 GB: {row['seconds']:.1f} s, peak "
+                         f"{peak:.0f} MiB: **{verdict(row['seconds'] < 60 and peak < 1024)}**")
+        if row["workload"] == "cz_cx_10":
+            per_op = row["seconds_per_op"] * 1e9
+            lines.append(f"- 10-qubit circuits of cz/cx and h/s/x/z at most 150 ns per op: "
+                         f"{per_op:.1f} ns: **{verdict(per_op <= 150)}**")
+    floor = {row["size"]: row["ns"] for row in calls if row["call"] == "noop (floor)"}
+    wire = [row for row in workloads if row["workload"] == "cluster_wire" and row["N"] == 10**6]
+    if wire and 10**6 in floor:
+        ratio = wire[0]["seconds"] / (3 * 10**6 * floor[10**6] * 1e-9)
+        lines.append(f"- 10^6-qubit cluster wire within 3x of 3N no-op calls: {ratio:.2f}x: "
+                     f"**{verdict(ratio <= 3)}**")
+    peeks = {(row["N"], row["k"]): row for row in workloads if row["workload"] == "peek_measure_set"}
+    peek = peeks.get((10**6, 10))
+    if peek:
+        lines.append(f"- peek_measure_set of 10 qubits of a 10^6-qubit cluster under 50 us: "
+                     f"{peek['ns_per_op'] / 1e3:.2f} us: **{verdict(peek['ns_per_op'] < 50e3)}**")
+    for k in (1, 10):
+        costs = [row["ns_per_op"] for (size, kk), row in peeks.items() if kk == k]
+        if len(costs) > 1:
+            spread = max(costs) / min(costs)
+            lines.append(f"- A peek of {k} costs the same whatever the register's size: "
+                         f"{min(costs):.0f} to {max(costs):.0f} ns over "
+                         f"N = {', '.join(str(s) for (s, kk) in sorted(peeks) if kk == k)} "
+                         f"({spread:.2f}x): **{verdict(spread < 2)}**")
+    lone = [row for row in workloads if row["workload"] == "get_entangled_group" and row["N"] == 1]
+    if lone:
+        lines.append(f"- get_entangled_group of a lone qubit within 3x of the floor: "
+                     f"{lone[0]['ratio_to_floor']}x: **{verdict(lone[0]['ratio_to_floor'] <= 3)}**")
+    return lines
 
 
 def targets(engine, calls, workloads):
@@ -125,13 +250,23 @@ def targets(engine, calls, workloads):
     return lines
 
 
-def plot(engine, workloads, out_png):
+def plot(engine, workloads, entangled, out_png):
     import matplotlib
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    figure, (by_size, by_degree) = plt.subplots(1, 2, figsize=(12, 4.5))
+    figure, (by_size, by_degree, against_tableau) = plt.subplots(1, 3, figsize=(18, 4.5))
+    for family in ("ghz_chain", "ghz_star", "random_all_pairs"):
+        rows = [row for row in entangled if row["workload"] == family]
+        line, = against_tableau.plot([r["n"] for r in rows], [r["seconds_per_op"] * 1e9 for r in rows],
+                                     "o-", label=f"korvane {family}")
+        timed = [r for r in rows if r["tableau_seconds"] is not None]
+        against_tableau.plot([r["n"] for r in timed], [r["tableau_seconds_per_op"] * 1e9 for r in timed],
+                             "s--", color=line.get_color(), label=f"tableau {family}")
+    against_tableau.set(xscale="log", yscale="log", xlabel="qubits n", ylabel="ns per operation",
+                        title="Entangled workloads: korvane (Python) and the tableau (C++)")
+    against_tableau.legend(fontsize=7)
     for name in ("cluster_wire", "random_circuit", "cluster_2d", "ghz"):
         rows = [row for row in workloads if row["workload"] == name]
         by_size.plot([r["N"] for r in rows], [r["ns_per_op"] for r in rows], "o-",
@@ -164,24 +299,34 @@ def plot(engine, workloads, out_png):
 
 
 def main():
-    engine_json, calls_json, workloads_json, out_dir = sys.argv[1:5]
-    out = Path(out_dir)
-    engine = engine_rows(engine_json)
-    calls = json.load(open(calls_json))
-    workloads = json.load(open(workloads_json))
-    plot(engine, workloads, out / "scaling.png")
+    figures, out = Path(sys.argv[1]), Path(sys.argv[2])
+    engine = engine_rows(figures / "engine.json")
+    calls = json.load(open(figures / "calls.json"))
+    workloads = json.load(open(figures / "workloads.json"))
+    entangled = json.load(open(figures / "entangled.json"))
+    plot(engine, workloads, entangled, out / "scaling.png")
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
              "the run that wrote this file.", "", "## Machine", ""]
     lines += machine_lines()
     lines += ["", "## Targets", ""] + targets(engine, calls, workloads)
+    lines += entangled_targets(entangled, calls, workloads)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
     lines += ["", "## Call overhead (Python)", "",
               "Best of interleaved repeats; ratio = ns per call / ns per call of the no-op method "
               "with the same calling convention (korvane_call_floor).", ""]
     lines += calls_table(calls)
+    lines += ["", "## Entangled workloads against the stabilizer tableau", "",
+              "korvane driven from Python (each circuit in a fresh process) and the stabilizer "
+              "tableau of the C++ tests (bench/tableau_bench.cpp) on exactly the same operations: "
+              "GHZ by a cx chain or star then Z on every qubit; random circuits on all pairs (40% "
+              "single-qubit gates, 45% two-qubit gates, 15% measurements); the long local run "
+              "(the same mix, partners within 30 places); 10-qubit circuits of cz/cx and h/s/x/z.",
+              ""] + entangled_table(entangled)
+    lines += ["", "## Trial measurements and group queries (Python)", ""]
+    lines += peek_and_group_tables(workloads)
     lines += ["", "## Workloads (Python, end to end)", ""] + workload_table(workloads)
     lines += ["", "## Engine (C++, Google Benchmark)", "",
               "Graph-changing benchmarks run batches of 32 operations on a restored copy of a "

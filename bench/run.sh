@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
-# engine (Google Benchmark), Python call costs, Python workloads and memory.
+# engine (Google Benchmark), Python call costs, Python workloads and memory, and the entangled
+# workloads from Python beside the stabilizer tableau on the same circuits.
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
@@ -21,10 +22,12 @@ export MPLBACKEND=Agg
 min_time=0.2
 workload_options=()
 call_options=()
+tableau_options=()
 if [ "$quick" = "--quick" ]; then
   min_time=0.02
   workload_options=(--quick)
   call_options=(--repeats 2 --seconds 0.01 --sizes 10 10000)
+  tableau_options=(--quick)
 fi
 
 echo "== Engine"
@@ -34,8 +37,13 @@ echo "== Python call costs"
 PYTHONPATH="$build_dir:$build_dir/bench" "$python" "$bench_dir/bench_calls.py" \
   "${call_options[@]}" --json "$figures/calls.json"
 echo "== Python workloads"
-PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_workloads.py" "${workload_options[@]}" \
-  --json "$figures/workloads.json"
+PYTHONPATH="$build_dir:$build_dir/bench" "$python" "$bench_dir/bench_workloads.py" \
+  "${workload_options[@]}" --json "$figures/workloads.json"
+echo "== Stabilizer tableau on the entangled workloads (and their circuits)"
+"$build_dir/bench/korvane_tableau_bench" "${tableau_options[@]}" --circuits "$figures" \
+  | tee "$figures/tableau.jsonl"
+echo "== Entangled workloads from Python"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_entangled.py" "$figures/tableau.jsonl" \
+  --json "$figures/entangled.json"
 echo "== Report"
-"$python" "$bench_dir/make_report.py" "$figures/engine.json" "$figures/calls.json" \
-  "$figures/workloads.json" "${REPORT_DIR:-$bench_dir}"
+"$python" "$bench_dir/make_report.py" "$figures" "${REPORT_DIR:-$bench_dir}"

@@ -51,6 +51,15 @@ bool convert_qubit_index(PyObject* object, engine::Qubit& qubit);
 // The exact int path of convert_qubit_index, inline for the gate calls.
 inline bool convert_qubit_argument_fast(PyObject* object, engine::Qubit& qubit) {
   if (PyLong_CheckExact(object)) {
+    // A small int holds its value in one digit: read it without a call.
+    const auto* number = reinterpret_cast<PyLongObject*>(object);
+    if (PyUnstable_Long_IsCompact(number)) {
+      const Py_ssize_t compact = PyUnstable_Long_CompactValue(number);
+      if (compact >= 0) {
+        qubit = static_cast<engine::Qubit>(compact);
+        return true;
+      }
+    }
     const unsigned long long value = PyLong_AsUnsignedLongLong(object);
     if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
     if constexpr (sizeof(engine::Qubit) >= sizeof(unsigned long long)) {

@@ -1,5 +1,7 @@
 // The per-object borrow flag: 0 free, -1 exclusively borrowed, n > 0 held by n shared borrows.
-// A conflicting call fails at once; nothing ever waits for a borrow.
+// A conflicting call fails at once; nothing ever waits for a borrow. The flag changes only by
+// atomic operations; with the GIL (which the module requires, and every call holds) a load and a
+// store suffice, so only a free-threaded build pays for locked read-modify-write instructions.
 //
 // One more value, `poisoned`, marks an object whose register a failed allocation left halfway
 // through a change: every later borrow is refused for good. Telling it from an ordinary
@@ -23,21 +25,42 @@ class BorrowFlag {
   static constexpr Py_ssize_t poisoned = std::numeric_limits<Py_ssize_t>::min();
 
   bool try_take_exclusive() {
+#ifdef Py_GIL_DISABLED
     Py_ssize_t expected = 0;
     return state_.compare_exchange_strong(expected, -1);
+#else
+    // Every call holds the GIL, so no other thread can come between the load and the store: the
+    // read-modify-write needs no locked instruction.
+    if (state_.load(std::memory_order_relaxed) != 0) return false;
+    state_.store(-1, std::memory_order_relaxed);
+    return true;
+#endif
   }
-  void release_exclusive() { state_.store(0); }
+  void release_exclusive() { state_.store(0, std::memory_order_release); }
   // Ends an exclusive borrow by refusing every later one.
   void release_exclusive_poisoned() { state_.store(poisoned); }
 
   bool try_take_shared() {
+#ifdef Py_GIL_DISABLED
     Py_ssize_t seen = state_.load();
     while (seen >= 0) {
       if (state_.compare_exchange_weak(seen, seen + 1)) return true;
     }
     return false;
+#else
+    const Py_ssize_t seen = state_.load(std::memory_order_relaxed);
+    if (seen < 0) return false;
+    state_.store(seen + 1, std::memory_order_relaxed);
+    return true;
+#endif
   }
-  void release_shared() { state_.fetch_sub(1); }
+  void release_shared() {
+#ifdef Py_GIL_DISABLED
+    state_.fetch_sub(1);
+#else
+    state_.store(state_.load(std::memory_order_relaxed) - 1, std::memory_order_release);
+#endif
+  }
 
   Py_ssize_t state() const { return state_.load(); }
   bool is_poisoned() const { return state_.load() == poisoned; }
