@@ -31,12 +31,12 @@ from __future__ import annotations
 
 import argparse
 import contextlib
-import functools
 import math
 import random
 import sys
 from collections import Counter
 from collections.abc import Callable
+from typing import Any
 
 from distributed import Client, LocalCluster, as_completed
 
@@ -64,7 +64,7 @@ def correction(syndrome: list[int]) -> list[int]:
     return flips
 
 
-def repetition_batch(distance: int, rounds: int, error_rate: float, shots: int) -> Counts:
+def repetition_batch(shots: int, distance: int, rounds: int, error_rate: float) -> Counts:
     """Runs on a worker: `shots` memory experiments on one register, reset between shots."""
     rng = random.Random()  # seeded from the OS: a batch run again draws new errors
     register = Korvane(2 * distance - 1)
@@ -108,7 +108,7 @@ def exact_logical_error_rate(distance: int, rounds: int, error_rate: float) -> f
     return (1 - (1 - 2 * per_round) ** rounds) / 2
 
 
-def ghz_batch(size: int, shots: int) -> Counts:
+def ghz_batch(shots: int, size: int) -> Counts:
     """Runs on a worker: `shots` GHZ states measured in random X/Y bases, parities counted."""
     rng = random.Random()
     register = Korvane(size)
@@ -138,14 +138,17 @@ def batch_sizes(shots: int, batch_shots: int) -> list[int]:
 
 def run_batches(
     client: Client,
-    batch: Callable[[int], Counts],
+    batch: Callable[..., Counts],
     sizes: list[int],
+    parameters: dict[str, Any],
     progress: Callable[[int, int], None] = lambda done, shots: None,
 ) -> Counter[str]:
-    """Submits one task per batch and adds the counts up in the order the batches finish."""
+    """Runs batch(shots, **parameters) as one task per batch size and adds the counts up in the
+    order the batches finish."""
     total: Counter[str] = Counter()
     # pure=False: batches of equal size are distinct tasks, not one result shared.
-    for done, future in enumerate(as_completed(client.map(batch, sizes, pure=False)), 1):
+    futures = client.map(batch, sizes, pure=False, **parameters)
+    for done, future in enumerate(as_completed(futures), 1):
         total.update(future.result())
         future.release()  # the result is in; a worker lost later need not recompute it
         progress(done, total["shots"])
@@ -225,13 +228,14 @@ def main(arguments: list[str] | None = None) -> int:
     if options.distance < 3 or options.distance % 2 == 0:
         parser.error("the distance must be odd and at least 3")
 
+    batch: Callable[..., Counts]
     if options.circuit == "repetition":
-        batch = functools.partial(
-            repetition_batch, options.distance, options.rounds, options.error_rate)
+        batch = repetition_batch
+        parameters = {key: getattr(options, key) for key in ("distance", "rounds", "error_rate")}
         title = (f"repetition code: distance {options.distance}, {options.rounds} rounds, Pauli "
                  f"error rate {options.error_rate} per data qubit and round")
     else:
-        batch = functools.partial(ghz_batch, options.size)
+        batch, parameters = ghz_batch, {"size": options.size}
         title = f"GHZ parity checks: {options.size} qubits measured in random X/Y bases"
     sizes = batch_sizes(options.shots, options.batch_shots)
 
@@ -244,7 +248,7 @@ def main(arguments: list[str] | None = None) -> int:
                 n_workers=options.workers, threads_per_worker=1, dashboard_address=None))
             client = stack.enter_context(Client(cluster))
             where = f"a LocalCluster of {options.workers} worker processes"
-        total = run_batches(client, batch, sizes, show_progress(len(sizes)))
+        total = run_batches(client, batch, sizes, parameters, show_progress(len(sizes)))
 
     print(title)
     print(f"{total['shots']} shots in {len(sizes)} batches of at most {options.batch_shots} "
