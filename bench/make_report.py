@@ -1,6 +1,6 @@
 """Turns the figures of one benchmark run into bench/REPORT.md and bench/scaling.png.
 
-Usage: python3.14 bench/make_report.py ENGINE_JSON CALLS_JSON WORKLOADS_JSON OUT_DIR
+Usage: python3.14 bench/make_report.py ENGINE_JSON CALLS_JSON WORKLOADS_JSON OUT_DIR [SHOTS_JSON]
 (bench/run.sh calls it). The report states the machine, the tables, and which targets are met.
 """
 
@@ -87,6 +87,25 @@ def workload_table(workloads):
     return lines
 
 
+def shots_section(rows):
+    """Shots per second of examples/distributed_shots.py's repetition code (bench_shots.py)."""
+    single = {row["shots"]: row["shots_per_second"] for row in rows if row["workers"] == 0}
+    lines = ["Repetition-code memory experiment of `examples/distributed_shots.py` (distance 5, "
+             "5 rounds, Pauli error rate 0.05), the shots cut into the same batches for every "
+             "setup; the cluster's time "
+             "runs from the first submission to the last counts received, its start-up apart. "
+             "Best of repeats.", "",
+             "| setup | shots | batches | seconds | shots/s | vs single process | cluster start s "
+             "| load |", "|---|---:|---:|---:|---:|---:|---:|---:|"]
+    for row in rows:
+        startup = "" if row["startup_seconds"] is None else f"{row['startup_seconds']:.2f}"
+        ratio = row["shots_per_second"] / single[row["shots"]]
+        lines.append(f"| {row['setup']} | {row['shots']} | {row['batches']} | "
+                     f"{row['seconds']:.3f} | {row['shots_per_second']:.0f} | {ratio:.2f}x | "
+                     f"{startup} | {row['load_average']:.1f} |")
+    return lines
+
+
 def verdict(met):
     return "met" if met else "MISSED"
 
@@ -165,6 +184,7 @@ def plot(engine, workloads, out_png):
 
 def main():
     engine_json, calls_json, workloads_json, out_dir = sys.argv[1:5]
+    shots_json = sys.argv[5] if len(sys.argv) > 5 else None
     out = Path(out_dir)
     engine = engine_rows(engine_json)
     calls = json.load(open(calls_json))
@@ -183,6 +203,8 @@ def main():
               "with the same calling convention (korvane_call_floor).", ""]
     lines += calls_table(calls)
     lines += ["", "## Workloads (Python, end to end)", ""] + workload_table(workloads)
+    if shots_json:
+        lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",
               "Graph-changing benchmarks run batches of 32 operations on a restored copy of a "
               "random graph of 4096 qubits with the given degree bound.", ""]

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
-# engine (Google Benchmark), Python call costs, Python workloads and memory.
+# engine (Google Benchmark), Python call costs, Python workloads and memory, shots on Dask.
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
@@ -36,6 +36,9 @@ PYTHONPATH="$build_dir:$build_dir/bench" "$python" "$bench_dir/bench_calls.py" \
 echo "== Python workloads"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_workloads.py" "${workload_options[@]}" \
   --json "$figures/workloads.json"
+echo "== Many shots (Dask LocalCluster)"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_shots.py" "${workload_options[@]}" \
+  --json "$figures/shots.json"
 echo "== Report"
 "$python" "$bench_dir/make_report.py" "$figures/engine.json" "$figures/calls.json" \
-  "$figures/workloads.json" "${REPORT_DIR:-$bench_dir}"
+  "$figures/workloads.json" "${REPORT_DIR:-$bench_dir}" "$figures/shots.json"
