@@ -17,9 +17,17 @@ from test_examples import EXAMPLES
 
 @pytest.fixture(scope="module")
 def client():
-    with LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster:
-        with Client(cluster) as client:
-            yield client
+    # Each nanny writes its workers' settings (MALLOC_TRIM_THRESHOLD_, OMP_NUM_THREADS, ...) into
+    # this process's environment and leaves them there; later tests' subprocesses must not inherit
+    # them (glibc's malloc reads MALLOC_TRIM_THRESHOLD_), so the environment is put back.
+    environment = dict(os.environ)
+    try:
+        with LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster:
+            with Client(cluster) as client:
+                yield client
+    finally:
+        os.environ.clear()
+        os.environ.update(environment)
 
 
 @pytest.fixture(scope="module")
