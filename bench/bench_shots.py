@@ -26,10 +26,10 @@ PARAMETERS = {"distance": 5, "rounds": 5, "error_rate": 0.05}
 
 def load_example():
     """Imported under its file name: the name under which upload_file lets workers import it."""
-    spec = importlib.util.spec_from_file_location(EXAMPLE.stem, EXAMPLE)
-    module = importlib.util.module_from_spec(spec)
-    sys.modules[spec.name] = module
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(EXAMPLE.stem, EXAMPLE)
+    module = importlib.util.module_from_spec(found)
+    sys.modules[found.name] = module
+    found.loader.exec_module(module)
     return module
 
 

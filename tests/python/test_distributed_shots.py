@@ -36,10 +36,10 @@ def example(client):
     ones too) import the copy that upload_file sends them, so its functions travel by name."""
     path = EXAMPLES / "distributed_shots.py"
     client.upload_file(str(path))
-    spec = importlib.util.spec_from_file_location(path.stem, path)
-    module = importlib.util.module_from_spec(spec)
-    sys.modules[spec.name] = module
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(path.stem, path)
+    module = importlib.util.module_from_spec(found)
+    sys.modules[found.name] = module
+    found.loader.exec_module(module)
     return module
 
 
