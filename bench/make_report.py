@@ -1,8 +1,8 @@
 """Turns the figures of one benchmark run into bench/REPORT.md and bench/scaling.png.
 
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
-holds engine.json, calls.json, workloads.json and entangled.json. The report states the machine,
-the tables, and which targets are met.
+holds engine.json, calls.json, workloads.json, entangled.json and, when shots were timed,
+shots.json. The report states the machine, the tables, and which targets are met.
 """
 
 import json
@@ -91,8 +91,9 @@ def workload_table(workloads):
     return lines
 
 
-# The tableau method driven from Python, as measured on this machine when the work began (Stim's
-# TableauSimulator): the targets for random circuits on all pairs are a third of these.
+# A tableau simulator driven from Python on this machine, on the same workloads, when these
+# targets were set: random circuits on all pairs are to run at a third of its time per op or less,
+# GHZ of 10^4 qubits within its time.
 STIM_US_PER_OP = {100: 3.6, 1000: 59.0}
 STIM_GHZ_10K_SECONDS = 0.081
 
@@ -154,6 +155,25 @@ def peek_and_group_tables(workloads):
     for row in workloads:
         if row["workload"] == "get_entangled_group":
             lines.append(f"| {row['N']} | {row['ns_per_op']:.0f} | {row['ratio_to_floor']} |")
+    return lines
+
+
+def shots_section(rows):
+    """Shots per second of examples/distributed_shots.py's repetition code (bench_shots.py)."""
+    single = {row["shots"]: row["shots_per_second"] for row in rows if row["workers"] == 0}
+    lines = ["Repetition-code memory experiment of `examples/distributed_shots.py` (distance 5, "
+             "5 rounds, Pauli error rate 0.05), the shots cut into the same batches for every "
+             "setup; the cluster's time "
+             "runs from the first submission to the last counts received, its start-up apart. "
+             "Best of repeats.", "",
+             "| setup | shots | batches | seconds | shots/s | vs single process | cluster start s "
+             "| load |", "|---|---:|---:|---:|---:|---:|---:|---:|"]
+    for row in rows:
+        startup = "" if row["startup_seconds"] is None else f"{row['startup_seconds']:.2f}"
+        ratio = row["shots_per_second"] / single[row["shots"]]
+        lines.append(f"| {row['setup']} | {row['shots']} | {row['batches']} | "
+                     f"{row['seconds']:.3f} | {row['shots_per_second']:.0f} | {ratio:.2f}x | "
+                     f"{startup} | {row['load_average']:.1f} |")
     return lines
 
 
@@ -305,6 +325,8 @@ def main():
     workloads = json.load(open(figures / "workloads.json"))
     entangled = json.load(open(figures / "entangled.json"))
     plot(engine, workloads, entangled, out / "scaling.png")
+    shots_path = figures / "shots.json"
+    shots_json = shots_path if shots_path.exists() else None
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -328,6 +350,8 @@ def main():
     lines += ["", "## Trial measurements and group queries (Python)", ""]
     lines += peek_and_group_tables(workloads)
     lines += ["", "## Workloads (Python, end to end)", ""] + workload_table(workloads)
+    if shots_json:
+        lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",
               "Graph-changing benchmarks run batches of 32 operations on a restored copy of a "
               "random graph of 4096 qubits with the given degree bound.", ""]

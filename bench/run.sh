@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
-# engine (Google Benchmark), Python call costs, Python workloads and memory, and the entangled
-# workloads from Python beside the stabilizer tableau on the same circuits.
+# engine (Google Benchmark), Python call costs, Python workloads and memory, the entangled
+# workloads from Python beside the stabilizer tableau on the same circuits, and shots on Dask.
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
@@ -45,5 +45,8 @@ echo "== Stabilizer tableau on the entangled workloads (and their circuits)"
 echo "== Entangled workloads from Python"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_entangled.py" "$figures/tableau.jsonl" \
   --json "$figures/entangled.json"
+echo "== Many shots (Dask LocalCluster)"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_shots.py" "${workload_options[@]}" \
+  --json "$figures/shots.json"
 echo "== Report"
 "$python" "$bench_dir/make_report.py" "$figures" "${REPORT_DIR:-$bench_dir}"

@@ -25,6 +25,7 @@ SMALL_RUNS = {
     "ghz.py": ["--size", "12", "--shots", "60"],
     "syndrome.py": ["--trials", "40"],
     "parallel_shots.py": ["--size", "8", "--shots", "800", "--batches", "4", "--workers", "2"],
+    "distributed_shots.py": ["--distance", "3", "--shots", "400", "--batch-shots", "100"],
     "demo.py": ["--wire", "2000", "--ghz", "30", "--small-ghz", "10", "--rounds", "2"],
 }
 

@@ -91,6 +91,9 @@ examples=()
 for example in "$repo"/examples/*.py; do
   [ "$(basename "$example")" = demo.py ] || examples+=("$example")
 done
-"$python" -m mypy --cache-dir=/dev/null --strict "${examples[@]}"
+# distributed ships its types (py.typed) but leaves Client, LocalCluster and as_completed
+# unannotated: calls into it are let through, everything else stays strict.
+"$python" -m mypy --cache-dir=/dev/null --strict --untyped-calls-exclude=distributed \
+  "${examples[@]}"
 # The demo predates the annotations and is checked at mypy's default strictness.
 "$python" -m mypy --cache-dir=/dev/null "$repo/examples/demo.py"
