@@ -16,6 +16,7 @@
 // qubit in a Z eigenstate acts classically.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <limits>
 
@@ -33,11 +34,17 @@ struct ZImage {
   bool negative;
 };
 
-inline ZImage z_image(Vop vop) {
-  const Vop adjoint = clifford::adjoint(vop);
-  return {clifford::image_axis(clifford::Axis::Z, adjoint),
-          clifford::image_sign(adjoint, clifford::Axis::Z)};
-}
+inline constexpr std::array<ZImage, clifford::vop_count> z_image_table = [] {
+  std::array<ZImage, clifford::vop_count> table{};
+  for (std::size_t vop = 0; vop < clifford::vop_count; ++vop) {
+    const Vop adjoint = clifford::adjoint(static_cast<Vop>(vop));
+    table[vop] = {clifford::image_axis(clifford::Axis::Z, adjoint),
+                  clifford::image_sign(adjoint, clifford::Axis::Z)};
+  }
+  return table;
+}();
+
+inline ZImage z_image(Vop vop) { return z_image_table[vop]; }
 
 inline Vop pauli_of(clifford::Axis axis) {
   return static_cast<Vop>(static_cast<unsigned>(axis) + 1U);

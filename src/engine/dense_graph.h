@@ -26,10 +26,9 @@ namespace korvane::engine {
 
 template <class Store>
 class DenseGraph : public VopAccess<Store> {
-  using VopAccess<Store>::store_;
-
  public:
-  explicit DenseGraph(Store& store) : VopAccess<Store>(store), words_(store.words()) {}
+  explicit DenseGraph(Store& store)
+      : VopAccess<Store>(store), store_(store), words_(store.words()) {}
 
   std::size_t degree(Qubit q) const { return count_row(store_.row(q), words_); }
   bool has_neighbor(Qubit q) const {
@@ -70,9 +69,9 @@ class DenseGraph : public VopAccess<Store> {
   }
 
   void complement_neighborhood(Qubit v) {
-    const std::size_t degree = this->degree(v);
-    if (degree < 2) return;
-    if (pairs_are_cheaper(degree * (degree - 1) / 2, degree)) {
+    const std::size_t count = degree(v);
+    if (count < 2) return;
+    if (pairs_are_cheaper(count * (count - 1) / 2, count)) {
       QubitBuffer neighbors;
       neighbors_into(v, neighbors);
       complement_by_pairs(*this, neighbors);
@@ -85,42 +84,40 @@ class DenseGraph : public VopAccess<Store> {
       xor_row(row, mask, words_);
       flip_bit(row, u);  // the mask holds u itself
     });
-    store_.forget_edge_count(degree * words_);
+    store_.forget_edge_count(count * words_);
   }
 
   void isolate(Qubit v) {
-    const std::size_t degree = this->degree(v);
-    if (degree == 0) return;
+    const std::size_t removed = degree(v);
+    if (removed == 0) return;
     for_each_bit(store_.row(v), words_, [&](Qubit u) { flip_bit(store_.mutable_row(u), v); });
     Word* const row = store_.mutable_row(v);
     std::fill(row, row + words_, Word{0});
-    store_.count_edges(-static_cast<std::ptrdiff_t>(degree));
+    store_.count_edges(-static_cast<std::ptrdiff_t>(removed));
   }
 
   void toggle_edges_to_neighbors(Qubit a, Qubit b, bool also_b) {
-    // Row b is read in place: the toggles change rows a and c, never b. Each c flips its bit a;
-    // row a takes all of row b at once, except a itself when a-b is an edge.
+    // Row b is read in place: the toggles change rows a and c, never b. Each c flips its bit a,
+    // and row a takes all of row b at once. When a-b is an edge, a is among the c and flips its
+    // own bit, which row b's bit a flips back.
     const Word* const row_b = store_.row(b);
-    const bool joined = test_bit(row_b, a);
-    std::ptrdiff_t edge_change = 0;
+    std::size_t flipped = 0;
     for_each_bit(row_b, words_, [&](Qubit c) {
-      if (c == a) return;
-      Word* const row_c = store_.mutable_row(c);
-      flip_bit(row_c, a);
-      edge_change += test_bit(row_c, a) ? 1 : -1;
+      flip_bit(store_.mutable_row(c), a);
+      ++flipped;
     });
-    Word* const row_a = store_.mutable_row(a);
-    xor_row(row_a, row_b, words_);
-    if (joined) flip_bit(row_a, a);
-    store_.count_edges(edge_change);
+    xor_row(store_.mutable_row(a), row_b, words_);
+    store_.forget_edge_count(flipped + words_);
     if (also_b) toggle_edge(a, b);
   }
 
   // Toggles every pair x-y with x in N(a) and y in N(b), x != y, counted with multiplicity (a
   // pair inside both neighbourhoods arises twice and stays). a and b must not be joined.
   void toggle_across_neighborhoods(Qubit a, Qubit b) {
-    const std::size_t rows = this->degree(a) + this->degree(b);
-    if (pairs_are_cheaper(this->degree(a) * this->degree(b), rows)) {
+    const std::size_t degree_a = degree(a);
+    const std::size_t degree_b = degree(b);
+    const std::size_t rows = degree_a + degree_b;
+    if (pairs_are_cheaper(degree_a * degree_b, rows)) {
       toggle_across_by_pairs(*this, a, b);
       return;
     }
@@ -189,6 +186,7 @@ class DenseGraph : public VopAccess<Store> {
     return 10 * pairs <= rows * words_;
   }
 
+  Store& store_;
   std::size_t words_;
 };
 

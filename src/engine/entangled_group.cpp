@@ -31,7 +31,7 @@ class FoundSet {
       flip_bit(bits_.data(), q);
       return true;
     }
-    few_.reserve_one_more();
+    few_.reserve_one_more(register_size_);
     few_.insert_reserved(q);
     return true;
   }

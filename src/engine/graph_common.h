@@ -4,9 +4,9 @@
 // A graph view (SparseGraph or DenseGraph over a store) offers: size, vop, set_vop,
 // multiply_right, degree, has_neighbor, has_neighbor_other_than, has_edge, toggle_edge,
 // for_each_neighbor, for_each_neighbor_while, neighbors_into, complement_neighborhood, isolate,
-// toggle_edges_to_neighbors, toggle_across_neighborhoods, pivot_edges and complement_cost. The operations
-// (controlled-Z, measurement, local complementation) are templates over such a view, so they run
-// alike on the register and on a trial measurement's copy-on-write overlay.
+// toggle_edges_to_neighbors, toggle_across_neighborhoods, pivot_edges and complement_cost. The
+// operations (controlled-Z, measurement, local complementation) are templates over such a view, so
+// they run alike on the register and on a trial measurement's copy-on-write overlay.
 #pragma once
 
 #include <cstddef>
@@ -22,18 +22,18 @@ using clifford::Vop;
 template <class Store>
 class VopAccess {
  public:
-  explicit VopAccess(Store& store) : store_(store) {}
+  explicit VopAccess(Store& store) : vops_(store) {}
 
-  std::size_t size() const { return store_.size(); }
-  Vop vop(Qubit q) const { return store_.vop(q); }
-  void set_vop(Qubit q, Vop vop) { store_.set_vop(q, vop); }
+  std::size_t size() const { return vops_.size(); }
+  Vop vop(Qubit q) const { return vops_.vop(q); }
+  void set_vop(Qubit q, Vop vop) { vops_.set_vop(q, vop); }
   // vop <- product[vop][factor]: the factor acts on the bare graph state first.
   void multiply_right(Qubit q, Vop factor) {
-    store_.set_vop(q, clifford::product(store_.vop(q), factor));
+    vops_.set_vop(q, clifford::product(vops_.vop(q), factor));
   }
 
- protected:
-  Store& store_;
+ private:
+  Store& vops_;
 };
 
 // The neighbourhoods around an X measurement of a with special neighbour b, split into classes

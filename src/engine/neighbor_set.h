@@ -5,8 +5,9 @@
 // packed in a plain array and are found by a scan, which is the fastest thing for the few
 // neighbours most vertices have. Beyond that they live in an open-addressing hash table (linear
 // probing, at most half full, backward-shift deletion), so that membership, insertion and removal
-// stay O(1) however large the set grows: a hub of 10^6 neighbours gains or loses one in constant
-// time.
+// stay O(1) however large the set grows. A hub whose table would take more room than one bit per
+// qubit of the register becomes a bit row instead: still O(1) per entry, and visited in index
+// order, so that a hub of 10^6 neighbours is read and changed at the speed of memory.
 #pragma once
 
 #include <array>
@@ -21,8 +22,6 @@ using Qubit = std::size_t;
 class NeighborSet {
  public:
   static constexpr std::uint32_t small_capacity = 16;
-  // Never a qubit index: registers cannot be that large.
-  static constexpr Qubit empty_slot = ~Qubit{0};
 
   NeighborSet() noexcept = default;
   NeighborSet(const NeighborSet& other);
@@ -35,57 +34,68 @@ class NeighborSet {
   bool empty() const noexcept { return size_ == 0; }
   bool contains(Qubit q) const noexcept;
 
-  // Makes room for one more entry, so that the next insert_reserved cannot fail. Throws
-  // std::bad_alloc when refused; the entries never change.
-  void reserve_one_more();
+  // Makes room for one more entry below `universe` (the register's size), so that the next
+  // insert_reserved cannot fail. Throws std::bad_alloc when refused; the entries never change.
+  void reserve_one_more(std::size_t universe);
   // Adds q, which must be absent, into room made by reserve_one_more.
   void insert_reserved(Qubit q) noexcept;
-  // Removes q, which must be present. Storage shrinks when that costs no risk: an empty set
-  // frees it, and a sparse table moves to a smaller one only if the allocation succeeds.
+  // Removes q, which must be present. Storage shrinks when that costs no risk: it moves into the
+  // object itself for two entries, and to smaller storage only if the allocation succeeds.
   void erase(Qubit q) noexcept;
   // Removes every entry and frees the storage.
   void clear() noexcept;
 
-  // Slot access for loops over pairs of entries: slots [0, slot_count()) hold the entries,
-  // and those equal to empty_slot are unused.
-  std::size_t slot_count() const noexcept { return hashed() ? capacity_ : size_; }
-  Qubit slot(std::size_t index) const noexcept { return slots()[index]; }
-
   template <class Visit>
   void for_each(Visit&& visit) const {
-    const Qubit* const entries = slots();
-    const std::size_t count = slot_count();
-    for (std::size_t i = 0; i < count; ++i)
-      if (entries[i] != empty_slot) visit(entries[i]);
+    for_each_while([&visit](Qubit q) {
+      visit(q);
+      return true;
+    });
   }
 
   // Visits entries while `visit` returns true.
   template <class Visit>
   void for_each_while(Visit&& visit) const {
+    if (bit_row()) {
+      const Qubit* const row = heap();
+      for (std::size_t w = 0; w < words_[1]; ++w) {
+        for (Qubit bits = row[w]; bits != 0; bits &= bits - 1) {
+          if (!visit(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)))) return;
+        }
+      }
+      return;
+    }
     const Qubit* const entries = slots();
-    const std::size_t count = slot_count();
+    const std::size_t count = hashed() ? capacity_ : size_;
     for (std::size_t i = 0; i < count; ++i)
       if (entries[i] != empty_slot && !visit(entries[i])) return;
   }
 
  private:
   static constexpr std::uint32_t inline_capacity = 2;
+  // capacity_ of a bit row, whose length in words is then words_[1].
+  static constexpr std::uint32_t bit_row_mode = ~std::uint32_t{0};
+  // Never a qubit index: registers cannot be that large.
+  static constexpr Qubit empty_slot = ~Qubit{0};
 
   bool on_heap() const noexcept { return capacity_ != 0; }
-  bool hashed() const noexcept { return capacity_ > small_capacity; }
+  bool bit_row() const noexcept { return capacity_ == bit_row_mode; }
+  bool hashed() const noexcept { return capacity_ > small_capacity && !bit_row(); }
   Qubit* heap() const noexcept { return std::bit_cast<Qubit*>(words_[0]); }
   const Qubit* slots() const noexcept { return on_heap() ? heap() : words_.data(); }
   Qubit* slots() noexcept { return on_heap() ? heap() : words_.data(); }
+  std::size_t heap_length() const noexcept { return bit_row() ? words_[1] : capacity_; }
   std::size_t home_slot(Qubit q) const noexcept;
   // Moves the entries into fresh storage of `capacity` slots: 0 for the object itself (never
-  // fails), up to small_capacity for a packed array, more for a hash table. Returns false,
-  // changing nothing, when `may_fail` and the allocation is refused; otherwise a refusal throws
-  // std::bad_alloc.
-  bool move_to(std::uint32_t capacity, bool may_fail);
+  // fails), up to small_capacity for a packed array, more for a hash table, bit_row_mode for a
+  // bit row of `row_words` words. Returns false, changing nothing, when `may_fail` and the
+  // allocation is refused; otherwise a refusal throws std::bad_alloc.
+  bool move_to(std::uint32_t capacity, std::size_t row_words, bool may_fail);
   void place(Qubit* table, Qubit q) const noexcept;
   void release() noexcept;
 
-  // The entries themselves while capacity_ is 0, else words_[0] holds the heap storage's address.
+  // The entries themselves while capacity_ is 0, else words_[0] holds the heap storage's address
+  // (and words_[1] a bit row's length).
   std::array<Qubit, inline_capacity> words_{};
   std::uint32_t size_ = 0;
   std::uint32_t capacity_ = 0;

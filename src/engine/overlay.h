@@ -35,8 +35,8 @@ template <class Adjacency>
 class OverlayEntries {
  public:
   struct Entry {
-    Qubit qubit;
-    Vop vop;
+    Qubit qubit = 0;
+    Vop vop = 0;
     bool adjacency_copied = false;
     Adjacency adjacency{};
   };
@@ -45,8 +45,8 @@ class OverlayEntries {
     if (index_.empty()) return nullptr;
     for (std::size_t i = home(q);; i = (i + 1) & (index_.size() - 1)) {
       if (index_[i] == 0) return nullptr;
-      const Entry& entry = entries_[index_[i] - 1];
-      if (entry.qubit == q) return &entry;
+      const Entry& candidate = entries_[index_[i] - 1];
+      if (candidate.qubit == q) return &candidate;
     }
   }
 
@@ -136,9 +136,9 @@ class DenseOverlayStore {
   Row& copied(Qubit q) {
     auto& entry = entries_.entry(q, base_.vop(q));
     if (!entry.adjacency_copied) {
-      const std::size_t words = base_.words();
-      entry.adjacency = std::make_unique_for_overwrite<Word[]>(words);
-      std::copy(base_.row(q), base_.row(q) + words, entry.adjacency.get());
+      const std::size_t row_words = base_.words();
+      entry.adjacency = std::make_unique_for_overwrite<Word[]>(row_words);
+      std::copy(base_.row(q), base_.row(q) + row_words, entry.adjacency.get());
       entry.adjacency_copied = true;
     }
     return entry.adjacency;

@@ -12,11 +12,12 @@
 
 namespace korvane::engine {
 
-class QubitBuffer {
+// The inline entries are written before they are read, so they start uninitialised.
+class QubitBuffer {  // NOLINT(cppcoreguidelines-pro-type-member-init)
  public:
   static constexpr std::size_t inline_capacity = 16;
 
-  QubitBuffer() = default;
+  QubitBuffer() = default;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   QubitBuffer(const QubitBuffer&) = delete;
   QubitBuffer& operator=(const QubitBuffer&) = delete;
   ~QubitBuffer() = default;
@@ -44,8 +45,7 @@ class QubitBuffer {
     capacity_ = capacity;
   }
 
-  // Written before it is read: push_back fills entries in order.
-  std::array<Qubit, inline_capacity> inline_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  std::array<Qubit, inline_capacity> inline_;
   std::unique_ptr<Qubit[]> heap_;
   Qubit* data_ = inline_.data();
   std::size_t size_ = 0;

@@ -13,11 +13,6 @@ namespace {
 constexpr std::size_t largest_object =
     static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
 
-// Up to 64 qubits a row is one word: dense storage is then smaller and faster than sets.
-constexpr std::size_t always_dense_qubits = 64;
-// Beyond this the matrix (N^2 / 8 bytes, 128 MiB here) is not worth its memory.
-constexpr std::size_t largest_dense_qubits = 32768;
-
 std::size_t words_per_row(std::size_t qubit_amount) { return (qubit_amount + 63) / 64; }
 
 // Mean degree at which the automatic storage turns dense: there, complementing a neighbourhood
@@ -105,8 +100,8 @@ void Register::make_sparse() {
   std::vector<NeighborSet> sets(qubits);
   for (std::size_t q = 0; q < qubits; ++q) {
     NeighborSet& set = sets[q];
-    for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, [&set](Qubit x) {
-      set.reserve_one_more();
+    for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, [&](Qubit x) {
+      set.reserve_one_more(qubits);
       set.insert_reserved(x);
     });
   }
@@ -117,12 +112,8 @@ void Register::make_sparse() {
   dense_ = false;
 }
 
-void Register::settle_storage() noexcept {
+void Register::settle_automatic_storage() noexcept {
   const std::size_t qubits = vops_.size();
-  if (storage_ != Storage::automatic || qubits <= always_dense_qubits ||
-      qubits > largest_dense_qubits) {
-    return;
-  }
   if (!edges_known_) {
     // Recounting reads the whole matrix: done once the bulk changes since the last count have
     // done several times that work, it adds a fraction to their cost.

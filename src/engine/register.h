@@ -51,8 +51,8 @@ class Register {
   // Checks q, then applies `gate` after q's VOP: vop <- product[gate][vop].
   void apply_clifford(Qubit q, Vop gate) {
     check_index(q);
-    Vop& vop = vops_[q];
-    vop = clifford::product(gate, vop);
+    Vop& current = vops_[q];
+    current = clifford::product(gate, current);
   }
 
   // Reading the graph. Indices are not checked.
@@ -79,13 +79,24 @@ class Register {
 
   // Moves the graph to the storage that suits its density, when the storage is automatic. Never
   // fails: a refused allocation keeps the current storage.
-  void settle_storage() noexcept;
+  void settle_storage() noexcept {
+    if (storage_ == Storage::automatic && vops_.size() > always_dense_qubits &&
+        vops_.size() <= largest_dense_qubits) {
+      settle_automatic_storage();
+    }
+  }
+
+  // Up to 64 qubits a row is one word: dense storage is then smaller and faster than sets.
+  static constexpr std::size_t always_dense_qubits = 64;
+  // Beyond this the matrix (N^2 / 8 bytes, 128 MiB here) is not worth its memory.
+  static constexpr std::size_t largest_dense_qubits = 32768;
 
  private:
   friend struct SparseRegisterStore;
   friend struct DenseRegisterStore;
   friend struct RegisterReader;
 
+  void settle_automatic_storage() noexcept;
   void make_dense();
   void make_sparse();
   std::size_t count_dense_edges() const noexcept;

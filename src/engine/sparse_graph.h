@@ -14,10 +14,8 @@ namespace korvane::engine {
 
 template <class Store>
 class SparseGraph : public VopAccess<Store> {
-  using VopAccess<Store>::store_;
-
  public:
-  explicit SparseGraph(Store& store) : VopAccess<Store>(store) {}
+  explicit SparseGraph(Store& store) : VopAccess<Store>(store), store_(store) {}
 
   std::size_t degree(Qubit q) const { return store_.set(q).size(); }
   bool has_neighbor(Qubit q) const { return !store_.set(q).empty(); }
@@ -43,8 +41,8 @@ class SparseGraph : public VopAccess<Store> {
     NeighborSet& set_a = store_.mutable_set(a);
     NeighborSet& set_b = store_.mutable_set(b);
     // Room in both sets first, so a refused allocation leaves the edge wholly absent.
-    set_a.reserve_one_more();
-    set_b.reserve_one_more();
+    set_a.reserve_one_more(store_.size());
+    set_b.reserve_one_more(store_.size());
     set_a.insert_reserved(b);
     set_b.insert_reserved(a);
     store_.count_edges(1);
@@ -66,18 +64,11 @@ class SparseGraph : public VopAccess<Store> {
     store_.set(q).for_each([&list](Qubit x) { list.push_back(x); });
   }
 
-  // Toggles every pair of v's neighbours. v's own set is read in place: no pair involves v.
+  // Toggles every pair of v's neighbours.
   void complement_neighborhood(Qubit v) {
-    const NeighborSet& neighbors = store_.set(v);
-    const std::size_t slots = neighbors.slot_count();
-    for (std::size_t i = 0; i < slots; ++i) {
-      const Qubit x = neighbors.slot(i);
-      if (x == NeighborSet::empty_slot) continue;
-      for (std::size_t j = i + 1; j < slots; ++j) {
-        const Qubit y = neighbors.slot(j);
-        if (y != NeighborSet::empty_slot) toggle_edge(x, y);
-      }
-    }
+    QubitBuffer neighbors;
+    neighbors_into(v, neighbors);
+    complement_by_pairs(*this, neighbors);
   }
 
   // Removes every edge of v.
@@ -106,6 +97,9 @@ class SparseGraph : public VopAccess<Store> {
 
   // Relative cost of complementing a neighbourhood of `degree` vertices: one toggle per pair.
   static std::size_t complement_cost(std::size_t degree) { return degree * degree; }
+
+ private:
+  Store& store_;
 };
 
 }  // namespace korvane::engine
