@@ -54,7 +54,7 @@ struct PivotClasses {
 
 // Neighbours examined when looking for a cheap one: enough to find a low degree, bounded so that
 // a hub's huge neighbourhood is not scanned for it.
-inline constexpr std::size_t neighbor_candidates = 32;
+inline constexpr std::size_t neighbor_candidates = 8;
 
 // The neighbour of v of least degree among the first few examined. v must have a neighbour.
 template <class Graph>
