@@ -34,7 +34,7 @@ struct ZImage {
   bool negative;
 };
 
-inline constexpr std::array<ZImage, clifford::vop_count> z_image_table = [] {
+constexpr std::array<ZImage, clifford::vop_count> make_z_image_table() {
   std::array<ZImage, clifford::vop_count> table{};
   for (std::size_t vop = 0; vop < clifford::vop_count; ++vop) {
     const Vop adjoint = clifford::adjoint(static_cast<Vop>(vop));
@@ -42,7 +42,9 @@ inline constexpr std::array<ZImage, clifford::vop_count> z_image_table = [] {
                   clifford::image_sign(adjoint, clifford::Axis::Z)};
   }
   return table;
-}();
+}
+
+inline constexpr std::array<ZImage, clifford::vop_count> z_image_table = make_z_image_table();
 
 inline ZImage z_image(Vop vop) { return z_image_table[vop]; }
 

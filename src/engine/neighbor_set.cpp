@@ -18,7 +18,9 @@ Qubit* allocate_slots(std::size_t length, bool may_fail) {
   return new Qubit[length];
 }
 
-std::size_t row_words_for(std::size_t universe) { return (universe + 63) / 64; }
+std::size_t row_words_for(std::size_t universe) {
+  return std::max<std::size_t>(1, (universe + 63) / 64);
+}
 
 // Whether a table of `capacity` slots (8 bytes each) would take more room than a bit row over
 // the register (`universe` bits).
@@ -92,9 +94,10 @@ void NeighborSet::place(Qubit* table, Qubit q) const noexcept {
 }
 
 bool NeighborSet::move_to(std::uint32_t capacity, std::size_t row_words, bool may_fail) {
+  const std::size_t length = capacity == bit_row_mode ? row_words : capacity;
   Qubit* fresh = nullptr;
-  if (capacity != 0) {
-    fresh = allocate_slots(capacity == bit_row_mode ? row_words : capacity, may_fail);
+  if (length != 0) {
+    fresh = allocate_slots(length, may_fail);
     if (fresh == nullptr) return false;
   }
   // The old entries are read from a copy of the object's words, which are about to change.
@@ -116,18 +119,18 @@ bool NeighborSet::move_to(std::uint32_t capacity, std::size_t row_words, bool ma
 
   capacity_ = capacity;
   if (bit_row()) {
-    std::fill(fresh, fresh + row_words, Qubit{0});
+    std::fill(fresh, fresh + length, Qubit{0});
     for_each_old([fresh](Qubit q) { fresh[q >> 6] |= Qubit{1} << (q & 63); });
-    words_[1] = row_words;
+    words_[1] = length;
   } else if (hashed()) {
-    std::fill(fresh, fresh + capacity, empty_slot);
+    std::fill(fresh, fresh + length, empty_slot);
     for_each_old([this, fresh](Qubit q) { place(fresh, q); });
   } else {
-    Qubit* const target = capacity == 0 ? words_.data() : fresh;
+    Qubit* const target = length == 0 ? words_.data() : fresh;
     std::size_t next = 0;
     for_each_old([&](Qubit q) { target[next++] = q; });
   }
-  if (capacity != 0) words_[0] = std::bit_cast<Qubit>(fresh);
+  if (length != 0) words_[0] = std::bit_cast<Qubit>(fresh);
   if (old_on_heap) delete[] old;
   return true;
 }
