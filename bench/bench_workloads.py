@@ -57,7 +57,22 @@ def cluster_wire(size):
         raise AssertionError(f"cluster wire of {size}: teleported state is wrong")
     operations = 3 * size - 2
     record("cluster_wire", size, done - start, operations,
-           build_s=round(built - start, 3), measure_s=round(done - built, 3))
+           build_s=round(built - start, 3), measure_s=round(done - built, 3),
+           no_op_loops_s=round(no_op_loops(size), 4))
+
+
+def no_op_loops(size):
+    """The cluster wire's three loops with a no-op call in place of each korvane call: what the
+    same 3N calls cost when the call itself does nothing."""
+    noop = korvane_call_floor.CallFloor().noop
+    start = time.perf_counter()
+    for q in range(size):
+        noop(q)
+    for q in range(size - 1):
+        noop(q, q + 1)
+    for q in range(size - 1):
+        noop(q)
+    return time.perf_counter() - start
 
 
 def cluster_2d(size):
