@@ -1,7 +1,7 @@
 // The neighbours of one vertex as a set of qubit indices, in no particular order.
 //
-// Up to two entries live inside the object itself, so the ends of a wire, the leaves of a star
-// and the links of a chain need no storage of their own. Up to `small_capacity` entries sit
+// Up to two entries live inside the 16-byte object itself, so the ends of a wire, the leaves of a
+// star and the links of a chain need no storage of their own. Up to `small_capacity` entries sit
 // packed in a plain array and are found by a scan, which is the fastest thing for the few
 // neighbours most vertices have. Beyond that they live in an open-addressing hash table (linear
 // probing, at most half full, backward-shift deletion), so that membership, insertion and removal
@@ -10,7 +10,6 @@
 // order, so that a hub of 10^6 neighbours is read and changed at the speed of memory.
 #pragma once
 
-#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -56,16 +55,20 @@ class NeighborSet {
   // Visits entries while `visit` returns true.
   template <class Visit>
   void for_each_while(Visit&& visit) const {
+    if (!on_heap()) {
+      for (std::uint32_t i = 0; i < size_; ++i)
+        if (!visit(inline_entry(i))) return;
+      return;
+    }
+    const Qubit* const entries = heap();
     if (bit_row()) {
-      const Qubit* const row = heap();
-      for (std::size_t w = 0; w < words_[1]; ++w) {
-        for (Qubit bits = row[w]; bits != 0; bits &= bits - 1) {
+      for (std::size_t w = 0; w < row_words(); ++w) {
+        for (Qubit bits = entries[w]; bits != 0; bits &= bits - 1) {
           if (!visit(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)))) return;
         }
       }
       return;
     }
-    const Qubit* const entries = slots();
     const std::size_t count = hashed() ? capacity_ : size_;
     for (std::size_t i = 0; i < count; ++i)
       if (entries[i] != empty_slot && !visit(entries[i])) return;
@@ -73,31 +76,36 @@ class NeighborSet {
 
  private:
   static constexpr std::uint32_t inline_capacity = 2;
-  // capacity_ of a bit row, whose length in words is then words_[1].
-  static constexpr std::uint32_t bit_row_mode = ~std::uint32_t{0};
+  // Entries kept in the object itself are 32 bits wide.
+  static constexpr Qubit inline_limit = Qubit{1} << 32;
+  // capacity_ of a bit row: this flag, and the row's length in words.
+  static constexpr std::uint32_t row_flag = std::uint32_t{1} << 31;
   // Never a qubit index: registers cannot be that large.
   static constexpr Qubit empty_slot = ~Qubit{0};
 
   bool on_heap() const noexcept { return capacity_ != 0; }
-  bool bit_row() const noexcept { return capacity_ == bit_row_mode; }
+  bool bit_row() const noexcept { return (capacity_ & row_flag) != 0; }
+  std::size_t row_words() const noexcept { return capacity_ & ~row_flag; }
   bool hashed() const noexcept { return capacity_ > small_capacity && !bit_row(); }
-  Qubit* heap() const noexcept { return std::bit_cast<Qubit*>(words_[0]); }
-  const Qubit* slots() const noexcept { return on_heap() ? heap() : words_.data(); }
-  Qubit* slots() noexcept { return on_heap() ? heap() : words_.data(); }
-  std::size_t heap_length() const noexcept { return bit_row() ? words_[1] : capacity_; }
-  std::size_t home_slot(Qubit q) const noexcept;
-  // Moves the entries into fresh storage of `capacity` slots: 0 for the object itself (never
-  // fails), up to small_capacity for a packed array, more for a hash table, bit_row_mode for a
-  // bit row of `row_words` words. Returns false, changing nothing, when `may_fail` and the
-  // allocation is refused; otherwise a refusal throws std::bad_alloc.
-  bool move_to(std::uint32_t capacity, std::size_t row_words, bool may_fail);
-  void place(Qubit* table, Qubit q) const noexcept;
+  Qubit* heap() const noexcept { return std::bit_cast<Qubit*>(word_); }
+  std::size_t heap_length() const noexcept { return bit_row() ? row_words() : capacity_; }
+  Qubit inline_entry(std::uint32_t i) const noexcept { return (word_ >> (32 * i)) & 0xFFFFFFFFU; }
+  void set_inline_entry(std::uint32_t i, Qubit q) noexcept {
+    word_ = (word_ & ~(std::uint64_t{0xFFFFFFFFU} << (32 * i))) | (std::uint64_t{q} << (32 * i));
+  }
+  // Moves the entries into fresh storage: capacity 0 is the object itself (never fails, but
+  // refused when an entry is too wide for it), up to small_capacity a packed array, a power of
+  // two above a hash table, row_flag | n a bit row of n words. Returns false, changing nothing,
+  // when `may_fail` and the allocation is refused; otherwise a refusal throws std::bad_alloc.
+  bool move_to(std::uint32_t capacity, bool may_fail);
   void release() noexcept;
 
-  // The entries themselves while capacity_ is 0, else words_[0] holds the heap storage's address
-  // (and words_[1] a bit row's length).
-  std::array<Qubit, inline_capacity> words_{};
+  // While capacity_ is 0, the (at most two) entries themselves, 32 bits each; else the address
+  // of the heap storage.
+  std::uint64_t word_ = 0;
   std::uint32_t size_ = 0;
+  // 0: entries in word_; up to small_capacity: a packed array; a power of two above: a hash
+  // table; row_flag | n: a bit row of n words.
   std::uint32_t capacity_ = 0;
 };
 

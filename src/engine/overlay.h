@@ -23,7 +23,7 @@ struct RegisterReader {
 
   std::size_t size() const { return reg.vops_.size(); }
   Vop vop(Qubit q) const { return reg.vops_[q]; }
-  const NeighborSet& set(Qubit q) const { return reg.sets_[q]; }
+  const NeighborSet& set(Qubit q) const { return reg.sets_.get(q); }
   std::size_t words() const { return reg.words_per_row_; }
   const Word* row(Qubit q) const { return reg.rows_.data() + q * reg.words_per_row_; }
 };

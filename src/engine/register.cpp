@@ -37,12 +37,13 @@ Register::Register(std::size_t qubit_amount, Storage storage) : storage_(storage
   if (dense) {
     make_dense();
   } else {
-    sets_.resize(qubit_amount);
+    sets_ = SetTable(qubit_amount);
   }
 }
 
 std::size_t Register::degree(Qubit q) const noexcept {
-  return dense_ ? count_row(rows_.data() + q * words_per_row_, words_per_row_) : sets_[q].size();
+  return dense_ ? count_row(rows_.data() + q * words_per_row_, words_per_row_)
+                : sets_.get(q).size();
 }
 
 std::size_t Register::edge_count() const noexcept {
@@ -55,7 +56,7 @@ std::size_t Register::count_dense_edges() const noexcept {
 
 bool Register::has_edge(Qubit a, Qubit b) const noexcept {
   if (dense_) return test_bit(rows_.data() + a * words_per_row_, b);
-  return sets_[a].contains(b);
+  return sets_.get(a).contains(b);
 }
 
 std::vector<Qubit> Register::neighbors(Qubit q) const {
@@ -84,23 +85,25 @@ void Register::make_dense() {
   const std::size_t words = words_per_row(qubits);
   std::vector<Word> rows(qubits * words);
   std::vector<Word> scratch(2 * words);
-  for (std::size_t q = 0; q < sets_.size(); ++q) {
+  sets_.for_each_nonempty([&](Qubit q, const NeighborSet& set) {
     Word* const row = rows.data() + q * words;
-    sets_[q].for_each([row](Qubit x) { flip_bit(row, x); });
-  }
+    set.for_each([row](Qubit x) { flip_bit(row, x); });
+  });
   rows_ = std::move(rows);
   scratch_ = std::move(scratch);
   words_per_row_ = words;
-  std::vector<NeighborSet>().swap(sets_);
+  sets_ = SetTable();
   dense_ = true;
 }
 
 void Register::make_sparse() {
   const std::size_t qubits = vops_.size();
-  std::vector<NeighborSet> sets(qubits);
+  SetTable sets(qubits);
   for (std::size_t q = 0; q < qubits; ++q) {
-    NeighborSet& set = sets[q];
-    for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, [&](Qubit x) {
+    const Word* const row = rows_.data() + q * words_per_row_;
+    if (count_row(row, words_per_row_) == 0) continue;
+    NeighborSet& set = sets.get_mutable(q);
+    for_each_bit(row, words_per_row_, [&](Qubit x) {
       set.reserve_one_more(qubits);
       set.insert_reserved(x);
     });

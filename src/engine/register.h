@@ -21,6 +21,7 @@
 #include "engine/bit_row.h"
 #include "engine/fault.h"
 #include "engine/neighbor_set.h"
+#include "engine/set_table.h"
 
 namespace korvane::engine {
 
@@ -66,7 +67,7 @@ class Register {
     if (dense_) {
       for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, visit);
     } else {
-      sets_[q].for_each(visit);
+      sets_.get(q).for_each(visit);
     }
   }
   std::size_t edge_count() const noexcept;
@@ -103,7 +104,7 @@ class Register {
 
   std::vector<Vop> vops_;
   // Sparse storage: one set per qubit; empty while dense.
-  std::vector<NeighborSet> sets_;
+  SetTable sets_;
   // Dense storage: row q is words [q * words_per_row_, (q + 1) * words_per_row_); bit b of row
   // a is the edge a-b. Empty while sparse.
   std::vector<std::uint64_t> rows_;

@@ -17,8 +17,8 @@ struct SparseRegisterStore {
   std::size_t size() const { return reg.vops_.size(); }
   Vop vop(Qubit q) const { return reg.vops_[q]; }
   void set_vop(Qubit q, Vop vop) { reg.vops_[q] = vop; }
-  const NeighborSet& set(Qubit q) const { return reg.sets_[q]; }
-  NeighborSet& mutable_set(Qubit q) { return reg.sets_[q]; }
+  const NeighborSet& set(Qubit q) const { return reg.sets_.get(q); }
+  NeighborSet& mutable_set(Qubit q) { return reg.sets_.get_mutable(q); }
   void count_edges(std::ptrdiff_t change) {
     reg.edges_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(reg.edges_) + change);
   }
