@@ -48,12 +48,11 @@ void place(Qubit* table, std::size_t capacity, Qubit q) {
 }  // namespace
 
 NeighborSet::NeighborSet(const NeighborSet& other)
-    : word_(other.word_), size_(other.size_), capacity_(other.capacity_) {
+    : storage_(other.storage_), size_(other.size_), capacity_(other.capacity_) {
   if (!other.on_heap()) return;
   const std::size_t length = other.heap_length();
-  auto* const copy = new Qubit[length];
-  std::copy(other.heap(), other.heap() + length, copy);
-  word_ = std::bit_cast<std::uint64_t>(copy);
+  storage_.heap = new Qubit[length];
+  std::copy(other.heap(), other.heap() + length, storage_.heap);
 }
 
 NeighborSet& NeighborSet::operator=(const NeighborSet& other) {
@@ -65,7 +64,7 @@ NeighborSet& NeighborSet::operator=(const NeighborSet& other) {
 }
 
 NeighborSet::NeighborSet(NeighborSet&& other) noexcept
-    : word_(other.word_), size_(other.size_), capacity_(other.capacity_) {
+    : storage_(other.storage_), size_(other.size_), capacity_(other.capacity_) {
   other.size_ = 0;
   other.capacity_ = 0;
 }
@@ -73,7 +72,7 @@ NeighborSet::NeighborSet(NeighborSet&& other) noexcept
 NeighborSet& NeighborSet::operator=(NeighborSet&& other) noexcept {
   if (this != &other) {
     release();
-    word_ = other.word_;
+    storage_ = other.storage_;
     size_ = std::exchange(other.size_, 0);
     capacity_ = std::exchange(other.capacity_, 0);
   }
@@ -114,7 +113,7 @@ bool NeighborSet::move_to(std::uint32_t capacity, bool may_fail) {
     if (!fits) return false;
     release();
     capacity_ = 0;
-    word_ = 0;
+    storage_.pair = 0;
     for (std::uint32_t i = 0; i < count; ++i) set_inline_entry(i, kept[i]);
     return true;
   }
@@ -133,7 +132,7 @@ bool NeighborSet::move_to(std::uint32_t capacity, bool may_fail) {
     for_each([&](Qubit q) { fresh[next++] = q; });
   }
   release();
-  word_ = std::bit_cast<std::uint64_t>(fresh);
+  storage_.heap = fresh;
   capacity_ = capacity;
   return true;
 }
@@ -234,7 +233,7 @@ void NeighborSet::erase(Qubit q) noexcept {
 
 void NeighborSet::clear() noexcept {
   release();
-  word_ = 0;
+  storage_.pair = 0;
   size_ = 0;
   capacity_ = 0;
 }

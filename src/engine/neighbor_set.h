@@ -87,11 +87,16 @@ class NeighborSet {
   bool bit_row() const noexcept { return (capacity_ & row_flag) != 0; }
   std::size_t row_words() const noexcept { return capacity_ & ~row_flag; }
   bool hashed() const noexcept { return capacity_ > small_capacity && !bit_row(); }
-  Qubit* heap() const noexcept { return std::bit_cast<Qubit*>(word_); }
+  Qubit* heap() const noexcept { return storage_.heap; }
   std::size_t heap_length() const noexcept { return bit_row() ? row_words() : capacity_; }
-  Qubit inline_entry(std::uint32_t i) const noexcept { return (word_ >> (32 * i)) & 0xFFFFFFFFU; }
+  // Entry 0 is the low half of `pair`, entry 1 the high half.
+  Qubit inline_entry(std::uint32_t i) const noexcept {
+    return (storage_.pair >> (32 * (i & 1U))) & 0xFFFFFFFFU;
+  }
   void set_inline_entry(std::uint32_t i, Qubit q) noexcept {
-    word_ = (word_ & ~(std::uint64_t{0xFFFFFFFFU} << (32 * i))) | (std::uint64_t{q} << (32 * i));
+    const unsigned shift = 32 * (i & 1U);
+    storage_.pair =
+        (storage_.pair & ~(std::uint64_t{0xFFFFFFFFU} << shift)) | (std::uint64_t{q} << shift);
   }
   // Moves the entries into fresh storage: capacity 0 is the object itself (never fails, but
   // refused when an entry is too wide for it), up to small_capacity a packed array, a power of
@@ -100,11 +105,15 @@ class NeighborSet {
   bool move_to(std::uint32_t capacity, bool may_fail);
   void release() noexcept;
 
-  // While capacity_ is 0, the (at most two) entries themselves, 32 bits each; else the address
-  // of the heap storage.
-  std::uint64_t word_ = 0;
+  // While capacity_ is 0, the (at most two) entries themselves, 32 bits each (`pair`); else the
+  // heap storage.
+  union Storage {
+    std::uint64_t pair;
+    Qubit* heap;
+  };
+  Storage storage_{0};
   std::uint32_t size_ = 0;
-  // 0: entries in word_; up to small_capacity: a packed array; a power of two above: a hash
+  // 0: entries in storage_.pair; up to small_capacity: a packed array; a power of two above: a hash
   // table; row_flag | n: a bit row of n words.
   std::uint32_t capacity_ = 0;
 };
