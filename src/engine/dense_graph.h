@@ -16,6 +16,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/bit_row.h"
 #include "engine/graph_common.h"
@@ -121,10 +122,7 @@ class DenseGraph : public VopAccess<Store> {
       toggle_across_by_pairs(*this, a, b);
       return;
     }
-    Word* const old_a = store_.scratch();
-    Word* const old_b = old_a + words_;
-    std::copy(store_.row(a), store_.row(a) + words_, old_a);
-    std::copy(store_.row(b), store_.row(b) + words_, old_b);
+    const auto [old_a, old_b] = copy_rows(a, b);
     // u in N(a) gains N(b), u in N(b) gains N(a); u in both gains each and so never itself.
     for (std::size_t w = 0; w < words_; ++w) {
       for (Word bits = old_a[w] | old_b[w]; bits != 0; bits &= bits - 1) {
@@ -150,10 +148,7 @@ class DenseGraph : public VopAccess<Store> {
       return;
     }
     // Rows a and b change below, so the masks are built from copies.
-    Word* const old_a = store_.scratch();
-    Word* const old_b = old_a + words_;
-    std::copy(store_.row(a), store_.row(a) + words_, old_a);
-    std::copy(store_.row(b), store_.row(b) + words_, old_b);
+    const auto [old_a, old_b] = copy_rows(a, b);
     // The masks below hold b or miss it where b's pair should stay: its bit is set right after.
     auto gain_both_keep_b = [&](Qubit u) {
       Word* const row = store_.mutable_row(u);
@@ -181,6 +176,15 @@ class DenseGraph : public VopAccess<Store> {
   }
 
  private:
+  // Copies of rows a and b in the scratch space, for masks that outlive changes to the rows.
+  std::pair<const Word*, const Word*> copy_rows(Qubit a, Qubit b) {
+    Word* const copy_a = store_.scratch();
+    Word* const copy_b = copy_a + words_;
+    std::copy(store_.row(a), store_.row(a) + words_, copy_a);
+    std::copy(store_.row(b), store_.row(b) + words_, copy_b);
+    return {copy_a, copy_b};
+  }
+
   // A single toggle costs about as much as XORing ten words of a row.
   bool pairs_are_cheaper(std::size_t pairs, std::size_t rows) const {
     return 10 * pairs <= rows * words_;
