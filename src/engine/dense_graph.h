@@ -16,7 +16,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "engine/bit_row.h"
 #include "engine/graph_common.h"
@@ -122,7 +121,8 @@ class DenseGraph : public VopAccess<Store> {
       toggle_across_by_pairs(*this, a, b);
       return;
     }
-    const auto [old_a, old_b] = copy_rows(a, b);
+    const Word* const old_a = copy_rows(a, b);
+    const Word* const old_b = old_a + words_;
     // u in N(a) gains N(b), u in N(b) gains N(a); u in both gains each and so never itself.
     for (std::size_t w = 0; w < words_; ++w) {
       for (Word bits = old_a[w] | old_b[w]; bits != 0; bits &= bits - 1) {
@@ -148,7 +148,8 @@ class DenseGraph : public VopAccess<Store> {
       return;
     }
     // Rows a and b change below, so the masks are built from copies.
-    const auto [old_a, old_b] = copy_rows(a, b);
+    const Word* const old_a = copy_rows(a, b);
+    const Word* const old_b = old_a + words_;
     // The masks below hold b or miss it where b's pair should stay: its bit is set right after.
     auto gain_both_keep_b = [&](Qubit u) {
       Word* const row = store_.mutable_row(u);
@@ -176,13 +177,13 @@ class DenseGraph : public VopAccess<Store> {
   }
 
  private:
-  // Copies of rows a and b in the scratch space, for masks that outlive changes to the rows.
-  std::pair<const Word*, const Word*> copy_rows(Qubit a, Qubit b) {
-    Word* const copy_a = store_.scratch();
-    Word* const copy_b = copy_a + words_;
-    std::copy(store_.row(a), store_.row(a) + words_, copy_a);
-    std::copy(store_.row(b), store_.row(b) + words_, copy_b);
-    return {copy_a, copy_b};
+  // Copies rows a and b, one after the other, into the scratch space, for masks that outlive
+  // changes to the rows; returns the copy of row a.
+  const Word* copy_rows(Qubit a, Qubit b) {
+    Word* const copies = store_.scratch();
+    std::copy(store_.row(a), store_.row(a) + words_, copies);
+    std::copy(store_.row(b), store_.row(b) + words_, copies + words_);
+    return copies;
   }
 
   // A single toggle costs about as much as XORing ten words of a row.
