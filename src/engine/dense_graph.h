@@ -175,6 +175,10 @@ class DenseGraph : public VopAccess<Store> {
   std::size_t complement_cost(std::size_t degree) const {
     return std::min(degree * degree, degree * words_ / 5 + 1);
   }
+  // Relative cost of a pivot between neighbourhoods of the given sizes.
+  std::size_t pivot_cost(std::size_t degree_a, std::size_t degree_b) const {
+    return std::min(2 * degree_a * degree_b, (degree_a + degree_b) * words_ / 5 + 1);
+  }
 
  private:
   // Copies rows a and b, one after the other, into the scratch space, for masks that outlive

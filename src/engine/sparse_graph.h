@@ -97,6 +97,10 @@ class SparseGraph : public VopAccess<Store> {
 
   // Relative cost of complementing a neighbourhood of `degree` vertices: one toggle per pair.
   static std::size_t complement_cost(std::size_t degree) { return degree * degree; }
+  // Relative cost of a pivot between neighbourhoods of the given sizes.
+  static std::size_t pivot_cost(std::size_t degree_a, std::size_t degree_b) {
+    return 2 * degree_a * degree_b;
+  }
 
  private:
   Store& store_;

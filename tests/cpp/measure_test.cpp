@@ -223,5 +223,28 @@ TEST(Measure, RandomGraphsUnderEveryAxisAndVop) {
   }
 }
 
+// The hub of a star of eleven leaves, measured on every axis under every VOP: a measurement whose
+// graph axis is Y is made through a complementation about a leaf and the X rule when that is
+// cheaper, which it is for the sparse storage here.
+TEST(Measure, StarHubUnderEveryAxisAndVop) {
+  SeededSource dice(12);
+  for (const Storage storage : testing::both_storages) {
+    Register star(12, storage);
+    for (Qubit leaf = 1; leaf < 12; ++leaf) {
+      star.toggle_edge(0, leaf);
+      star.set_vop(leaf, static_cast<Vop>(dice.below(clifford::vop_count)));
+    }
+    for (Vop vop = 0; vop < clifford::vop_count; ++vop) {
+      star.set_vop(0, vop);
+      const StateVector state = StateVector::from_register(star);
+      for (const Axis axis : all_axes) {
+        StateVector state_after(12);
+        checked_measurement(star, state, 0, axis, false, state_after);
+      }
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvane::engine

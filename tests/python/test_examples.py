@@ -26,7 +26,7 @@ SMALL_RUNS = {
     "syndrome.py": ["--trials", "40"],
     "parallel_shots.py": ["--size", "8", "--shots", "800", "--batches", "4", "--workers", "2"],
     "distributed_shots.py": ["--distance", "3", "--shots", "400", "--batch-shots", "100"],
-    "demo.py": ["--wire", "2000", "--ghz", "30", "--small-ghz", "10", "--rounds", "2"],
+    "demo.py": ["--wire", "2000", "--ghz", "30", "--rounds", "2"],
 }
 
 
