@@ -20,6 +20,7 @@
 #include "clifford/local_clifford.h"
 #include "engine/bit_row.h"
 #include "engine/fault.h"
+#include "engine/large_array.h"
 #include "engine/neighbor_set.h"
 #include "engine/set_table.h"
 
@@ -102,12 +103,12 @@ class Register {
   void make_sparse();
   std::size_t count_dense_edges() const noexcept;
 
-  std::vector<Vop> vops_;
+  std::vector<Vop, LargeArrayAllocator<Vop>> vops_;
   // Sparse storage: one set per qubit; empty while dense.
   SetTable sets_;
   // Dense storage: row q is words [q * words_per_row_, (q + 1) * words_per_row_); bit b of row
   // a is the edge a-b. Empty while sparse.
-  std::vector<std::uint64_t> rows_;
+  std::vector<Word, LargeArrayAllocator<Word>> rows_;
   std::vector<std::uint64_t> scratch_;  // two rows of working space for dense operations
   std::size_t words_per_row_ = 0;
   // The edge count, exact unless dense bulk changes made it unknown; bulk_words_ is the work

@@ -3,15 +3,46 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/large_array.h"
+
 namespace korvane::engine {
+namespace {
+
+constexpr unsigned small_block_shift = 12;
+// A block of this many sets fills one huge page.
+constexpr unsigned huge_block_shift = 17;
+static_assert((std::size_t{sizeof(NeighborSet)} << huge_block_shift) == huge_page_bytes);
+
+}  // namespace
 
 const NeighborSet SetTable::none_;
 
-SetTable::SetTable(const SetTable& other) : blocks_(other.blocks_.size()) {
+SetTable::SetTable(std::size_t qubits)
+    : block_shift_(qubits >= (std::size_t{4} << huge_block_shift) ? huge_block_shift
+                                                                  : small_block_shift) {
+  blocks_.resize((qubits + block_sets() - 1) >> block_shift_);
+}
+
+void SetTable::BlockRelease::operator()(NeighborSet* block) const noexcept {
+  std::destroy_n(block, sets);
+  release_large(block, sets * sizeof(NeighborSet));
+}
+
+SetTable::Block SetTable::make_block() const {
+  const std::size_t sets = block_sets();
+  void* const memory = allocate_large(sets * sizeof(NeighborSet));
+  // Default construction cannot throw.
+  std::uninitialized_default_construct_n(static_cast<NeighborSet*>(memory), sets);
+  return Block(static_cast<NeighborSet*>(memory), BlockRelease{sets});
+}
+
+SetTable::SetTable(const SetTable& other)
+    : blocks_(other.blocks_.size()), block_shift_(other.block_shift_) {
+  const std::size_t sets = block_sets();
   for (std::size_t b = 0; b < blocks_.size(); ++b) {
     if (!other.blocks_[b]) continue;
-    blocks_[b] = std::make_unique<NeighborSet[]>(block_size);
-    std::copy(other.blocks_[b].get(), other.blocks_[b].get() + block_size, blocks_[b].get());
+    blocks_[b] = make_block();
+    std::copy(other.blocks_[b].get(), other.blocks_[b].get() + sets, blocks_[b].get());
   }
 }
 

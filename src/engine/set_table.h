@@ -1,7 +1,8 @@
 // One NeighborSet per qubit, allocated a block at a time when a qubit of the block first gains a
 // neighbour: a qubit in a block never touched reads as having none. A fresh register of 10^7
 // qubits therefore costs its VOPs and a pointer per block, and its memory grows with the part of
-// the register that entanglement reaches.
+// the register that entanglement reaches. Blocks hold 4096 sets (64 KiB); a register of at least
+// four huge pages of sets takes blocks of one huge page each, which are filled by a single fault.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +15,8 @@ namespace korvane::engine {
 
 class SetTable {
  public:
-  static constexpr std::size_t block_size = 4096;
-
   SetTable() = default;
-  explicit SetTable(std::size_t qubits) : blocks_((qubits + block_size - 1) / block_size) {}
+  explicit SetTable(std::size_t qubits);
   SetTable(const SetTable& other);
   SetTable& operator=(const SetTable& other);
   SetTable(SetTable&&) noexcept = default;
@@ -25,30 +24,44 @@ class SetTable {
   ~SetTable() = default;
 
   const NeighborSet& get(Qubit q) const {
-    const std::unique_ptr<NeighborSet[]>& block = blocks_[q / block_size];
-    return block ? block[q % block_size] : none_;
+    const Block& block = blocks_[q >> block_shift_];
+    return block ? block.get()[q & block_mask()] : none_;
   }
 
   // q's set, allocating its block first when needed (std::bad_alloc when refused).
   NeighborSet& get_mutable(Qubit q) {
-    std::unique_ptr<NeighborSet[]>& block = blocks_[q / block_size];
-    if (!block) block = std::make_unique<NeighborSet[]>(block_size);
-    return block[q % block_size];
+    Block& block = blocks_[q >> block_shift_];
+    if (!block) block = make_block();
+    return block.get()[q & block_mask()];
   }
 
   // Visits every qubit that has a neighbour, with its set.
   template <class Visit>
   void for_each_nonempty(Visit&& visit) const {
+    const std::size_t sets = block_sets();
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
       if (!blocks_[b]) continue;
-      for (std::size_t i = 0; i < block_size; ++i)
-        if (!blocks_[b][i].empty()) visit(b * block_size + i, blocks_[b][i]);
+      const NeighborSet* const block = blocks_[b].get();
+      for (std::size_t i = 0; i < sets; ++i) {
+        if (!block[i].empty()) visit(b * sets + i, block[i]);
+      }
     }
   }
 
  private:
+  struct BlockRelease {
+    std::size_t sets = 0;
+    void operator()(NeighborSet* block) const noexcept;
+  };
+  using Block = std::unique_ptr<NeighborSet, BlockRelease>;
+
+  std::size_t block_sets() const noexcept { return std::size_t{1} << block_shift_; }
+  std::size_t block_mask() const noexcept { return block_sets() - 1; }
+  Block make_block() const;
+
   static const NeighborSet none_;
-  std::vector<std::unique_ptr<NeighborSet[]>> blocks_;
+  std::vector<Block> blocks_;
+  unsigned block_shift_ = 12;
 };
 
 }  // namespace korvane::engine
