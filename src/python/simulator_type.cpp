@@ -81,12 +81,13 @@ PyObject* call_with_borrow(const ArgumentDescriptor& arguments, PyObject* self,
                            Body&& body) noexcept {
   return guarded([&]() -> PyObject* {
     ArgumentSlots slots;
-    if (!parse_fast(arguments, args, nargs, kwnames, slots)) return nullptr;
+    PyObject* const* values = nullptr;
+    if (!parse_fast(arguments, args, nargs, kwnames, slots, values)) return nullptr;
     SimulatorObject* simulator = as_simulator(self);
     if (simulator == nullptr) return nullptr;
     Borrow borrow(simulator->borrow);
     if (!borrow) return nullptr;
-    return body(*simulator, slots, borrow);
+    return body(*simulator, values, borrow);
   });
 }
 
@@ -95,9 +96,9 @@ PyObject* single_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t na
                             PyObject* kwnames) noexcept {
   return call_with_borrow<ExclusiveBorrow>(
       arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, const ArgumentSlots& slots, ExclusiveBorrow&) -> PyObject* {
+      [](SimulatorObject& simulator, PyObject* const* values, ExclusiveBorrow&) -> PyObject* {
         Qubit qubit = 0;
-        if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
+        if (!convert_qubit_argument(arguments.parameter_names[0], values[0], qubit)) return nullptr;
         simulator.reg.apply_clifford(qubit, gate);
         Py_RETURN_NONE;
       });
@@ -108,14 +109,14 @@ PyObject* two_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs
                          PyObject* kwnames) noexcept {
   return call_with_borrow<ExclusiveBorrow>(
       arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, const ArgumentSlots& slots,
+      [](SimulatorObject& simulator, PyObject* const* values,
          ExclusiveBorrow& borrow) -> PyObject* {
         Qubit control = 0;
         Qubit target = 0;
-        if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], control)) {
+        if (!convert_qubit_argument(arguments.parameter_names[0], values[0], control)) {
           return nullptr;
         }
-        if (!convert_qubit_argument(arguments.parameter_names[1], slots[1], target)) {
+        if (!convert_qubit_argument(arguments.parameter_names[1], values[1], target)) {
           return nullptr;
         }
         borrow.run_change(
@@ -129,10 +130,10 @@ PyObject* measurement(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
   return call_with_borrow<ExclusiveBorrow>(
       arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, const ArgumentSlots& slots,
+      [](SimulatorObject& simulator, PyObject* const* values,
          ExclusiveBorrow& borrow) -> PyObject* {
         Qubit qubit = 0;
-        if (!convert_qubit_argument(arguments.parameter_names[0], slots[0], qubit)) return nullptr;
+        if (!convert_qubit_argument(arguments.parameter_names[0], values[0], qubit)) return nullptr;
         engine::RandomSource& source = engine::thread_generator();
         const bool result =
             borrow.run_change([&] { return engine::measure(simulator.reg, qubit, axis, source); });
@@ -155,9 +156,9 @@ PyObject* get_entangled_group(PyObject* self, PyObject* const* args, Py_ssize_t 
                               PyObject* kwnames) noexcept {
   return call_with_borrow<SharedBorrow>(
       entangled_group_arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, const ArgumentSlots& slots, SharedBorrow&) -> PyObject* {
+      [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
         Qubit qubit = 0;
-        if (!convert_qubit_argument("qubit", slots[0], qubit)) return nullptr;
+        if (!convert_qubit_argument("qubit", values[0], qubit)) return nullptr;
         const engine::Register& reg = simulator.reg;
         // A qubit without edges is its own group: no search is needed.
         if (qubit < reg.size() && reg.degree(qubit) == 0) return new_qubit_set(&qubit, &qubit + 1);
@@ -170,9 +171,9 @@ PyObject* peek_measure_set(PyObject* self, PyObject* const* args, Py_ssize_t nar
                            PyObject* kwnames) noexcept {
   return call_with_borrow<SharedBorrow>(
       peek_arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, const ArgumentSlots& slots, SharedBorrow&) -> PyObject* {
+      [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
         std::vector<Qubit> qubits;
-        if (!convert_qubit_set_argument("qubits", slots[0], qubits)) return nullptr;
+        if (!convert_qubit_set_argument("qubits", values[0], qubits)) return nullptr;
         const std::vector<engine::TrialOutcome> outcomes =
             engine::peek_measure_set(simulator.reg, qubits, engine::thread_generator());
         OwnedRef results(PyDict_New());

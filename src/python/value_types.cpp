@@ -39,9 +39,37 @@ PyTypeObject* axis_class = nullptr;
 ValueObject* as_value(PyObject* object) { return reinterpret_cast<ValueObject*>(object); }
 OutcomeObject* as_outcome(PyObject* object) { return reinterpret_cast<OutcomeObject*>(object); }
 
+// Measurement results that were freed, kept for the next ones: a result is usually dropped as
+// soon as it is read, and taking its memory back from here skips the allocator both ways. Only
+// with the GIL, which serialises every use; the list is bounded, so it never holds much.
+class ResultFreeList {
+ public:
+#ifdef Py_GIL_DISABLED
+  static PyObject* take() { return nullptr; }
+  static bool keep(PyObject* /*object*/) { return false; }
+#else
+  static PyObject* take() { return count_ == 0 ? nullptr : objects_[--count_]; }
+  static bool keep(PyObject* object) {
+    if (count_ == objects_.size()) return false;
+    objects_[count_++] = object;
+    return true;
+  }
+
+ private:
+  static inline std::array<PyObject*, 32> objects_{};
+  static inline std::size_t count_ = 0;
+#endif
+};
+
 PyObject* new_value(PyTypeObject* type, std::uint8_t value) {
-  PyObject* object = type->tp_alloc(type, 0);
-  if (object == nullptr) return nullptr;
+  PyObject* object = type == measurement_result_class ? ResultFreeList::take() : nullptr;
+  if (object != nullptr) {
+    // Makes the kept memory a new object again: its type (and a reference to it), refcount 1.
+    PyObject_Init(object, type);
+  } else {
+    object = type->tp_alloc(type, 0);
+    if (object == nullptr) return nullptr;
+  }
   ValueObject* fields = as_value(object);
   fields->value = value;
   new (&fields->borrow) BorrowFlag();
@@ -50,7 +78,7 @@ PyObject* new_value(PyTypeObject* type, std::uint8_t value) {
 
 void dealloc_value(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
-  type->tp_free(self);
+  if (type != measurement_result_class || !ResultFreeList::keep(self)) type->tp_free(self);
   Py_DECREF(type);
 }
 

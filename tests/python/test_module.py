@@ -240,6 +240,13 @@ class TestResults:
         assert flipped == MeasurementResult.MinusOne and flipped is not MeasurementResult.MinusOne
         after = sys.getrefcount(MeasurementResult.PlusOne), sys.getrefcount(MeasurementResult.MinusOne)
         assert before == after
+        # Results dropped and made again (their memory reused) carry each new value and give
+        # their reference to the class back.
+        class_references = sys.getrefcount(MeasurementResult)
+        for _ in range(100):
+            assert [repr(sim.measure_z(q)) for q in (0, 1, 0)] == [
+                "MeasurementResult.PlusOne", "MeasurementResult.MinusOne", "MeasurementResult.PlusOne"]
+        assert sys.getrefcount(MeasurementResult) == class_references
 
     def test_entangled_group_is_a_new_set_of_ints(self):
         sim = Korvane(4)
