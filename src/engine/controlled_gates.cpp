@@ -9,12 +9,54 @@ namespace korvane::engine {
 namespace {
 
 using clifford::hadamard;
-using clifford::s_dagger;
-using clifford::s_gate;
+using clifford::identity;
 
 // One qubit as both operands would become its own neighbour (a self-loop).
 void check_distinct(Qubit control, Qubit target) {
   if (control == target) throw Fault("control and target must be different qubits");
+}
+
+// The Cliffords that take an operand's basis to Z: H for X, S-dagger then H for Y.
+constexpr Vop z_from_z = identity;
+constexpr Vop z_from_x = hadamard;
+constexpr Vop z_from_y = clifford::product(hadamard, clifford::s_dagger);
+
+// Each gate is a CZ conjugated by a basis change on each operand: it applies the basis changes,
+// the CZ, and their adjoints.
+struct GateFrame {
+  Vop control_to_z;
+  Vop target_to_z;
+  bool checks_target_first;  // the order in which the gate's first operation reaches the indices
+  bool cz_from_target;       // the CZ's operand order, which picks among equivalent graphs
+};
+
+constexpr GateFrame frame_of(ControlledGate gate) {
+  using G = ControlledGate;
+  switch (gate) {
+    case G::cz:
+      return {z_from_z, z_from_z, false, false};
+    case G::cx:
+      return {z_from_z, z_from_x, true, false};
+    case G::cy:
+      return {z_from_z, z_from_y, true, false};
+    case G::xcx:
+      return {z_from_x, z_from_x, false, false};
+    case G::xcy:
+      return {z_from_x, z_from_y, true, true};
+    case G::xcz:
+      return {z_from_x, z_from_z, false, true};
+    case G::ycx:
+      return {z_from_y, z_from_x, false, false};
+    case G::ycy:
+      return {z_from_y, z_from_y, true, false};
+    case G::ycz:
+      return {z_from_y, z_from_z, false, true};
+  }
+  return {z_from_z, z_from_z, false, false};
+}
+
+void change_basis(Register& reg, Qubit q, Vop change) {
+  if (change != identity) reg.apply_clifford(q, change);
 }
 
 }  // namespace
@@ -28,96 +70,25 @@ void cz(Register& reg, Qubit a, Qubit b) {
 }
 
 void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qubit target) {
-  using G = ControlledGate;
-  const Qubit c = control;
-  const Qubit t = target;
-  // Both indices are checked, in the order the gate's first operation reaches them, before any
-  // change, so a refused call leaves the register as it was.
-  switch (gate) {
-    case G::cx:
-    case G::cy:
-    case G::xcy:
-    case G::ycy:
-      reg.check_index(t);
-      reg.check_index(c);
-      break;
-    case G::cz:
-    case G::xcx:
-    case G::xcz:
-    case G::ycx:
-    case G::ycz:
-      reg.check_index(c);
-      reg.check_index(t);
-      break;
+  const GateFrame frame = frame_of(gate);
+  // Both indices are checked before any change, so a refused call leaves the register as it was.
+  if (frame.checks_target_first) {
+    reg.check_index(target);
+    reg.check_index(control);
+  } else {
+    reg.check_index(control);
+    reg.check_index(target);
   }
-  check_distinct(c, t);
-
-  auto apply = [&reg](Qubit q, clifford::Vop g) { reg.apply_clifford(q, g); };
-  switch (gate) {
-    case G::cz:
-      cz(reg, c, t);
-      break;
-    case G::cx:
-      apply(t, hadamard);
-      cz(reg, c, t);
-      apply(t, hadamard);
-      break;
-    case G::cy:
-      apply(t, s_dagger);
-      apply(t, hadamard);
-      cz(reg, c, t);
-      apply(t, hadamard);
-      apply(t, s_gate);
-      break;
-    case G::xcx:
-      apply(c, hadamard);
-      apply(t, hadamard);
-      cz(reg, c, t);
-      apply(t, hadamard);
-      apply(c, hadamard);
-      break;
-    case G::xcy:
-      apply(t, s_dagger);
-      apply(t, hadamard);
-      apply(c, hadamard);
-      cz(reg, t, c);
-      apply(c, hadamard);
-      apply(t, hadamard);
-      apply(t, s_gate);
-      break;
-    case G::xcz:
-      apply(c, hadamard);
-      cz(reg, t, c);
-      apply(c, hadamard);
-      break;
-    case G::ycx:
-      apply(c, s_dagger);
-      apply(c, hadamard);
-      apply(t, hadamard);
-      cz(reg, c, t);
-      apply(t, hadamard);
-      apply(c, hadamard);
-      apply(c, s_gate);
-      break;
-    case G::ycy:
-      apply(t, s_dagger);
-      apply(c, s_dagger);
-      apply(c, hadamard);
-      apply(t, hadamard);
-      cz(reg, c, t);
-      apply(t, hadamard);
-      apply(c, hadamard);
-      apply(c, s_gate);
-      apply(t, s_gate);
-      break;
-    case G::ycz:
-      apply(c, s_dagger);
-      apply(c, hadamard);
-      cz(reg, t, c);
-      apply(c, hadamard);
-      apply(c, s_gate);
-      break;
+  check_distinct(control, target);
+  change_basis(reg, control, frame.control_to_z);
+  change_basis(reg, target, frame.target_to_z);
+  if (frame.cz_from_target) {
+    cz(reg, target, control);
+  } else {
+    cz(reg, control, target);
   }
+  change_basis(reg, target, clifford::adjoint(frame.target_to_z));
+  change_basis(reg, control, clifford::adjoint(frame.control_to_z));
 }
 
 }  // namespace korvane::engine

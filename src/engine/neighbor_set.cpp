@@ -85,7 +85,7 @@ void NeighborSet::release() noexcept {
   if (on_heap()) delete[] heap();
 }
 
-bool NeighborSet::contains(Qubit q) const noexcept {
+bool NeighborSet::contains_any(Qubit q) const noexcept {
   if (!on_heap()) return (size_ > 0 && inline_entry(0) == q) || (size_ > 1 && inline_entry(1) == q);
   const Qubit* const entries = heap();
   if (bit_row()) return q < 64 * row_words() && ((entries[q >> 6] >> (q & 63)) & 1U) != 0;
@@ -137,7 +137,7 @@ bool NeighborSet::move_to(std::uint32_t capacity, bool may_fail) {
   return true;
 }
 
-void NeighborSet::reserve_one_more(std::size_t universe) {
+void NeighborSet::reserve_any(std::size_t universe) {
   if (size_ == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
   std::uint32_t grown = 0;
   if (bit_row()) {
@@ -166,7 +166,7 @@ void NeighborSet::reserve_one_more(std::size_t universe) {
   }
 }
 
-void NeighborSet::insert_reserved(Qubit q) noexcept {
+void NeighborSet::insert_any(Qubit q) noexcept {
   if (!on_heap()) {
     set_inline_entry(size_, q);
   } else if (bit_row()) {
@@ -179,7 +179,7 @@ void NeighborSet::insert_reserved(Qubit q) noexcept {
   ++size_;
 }
 
-void NeighborSet::erase(Qubit q) noexcept {
+void NeighborSet::erase_any(Qubit q) noexcept {
   if (!on_heap()) {
     if (inline_entry(0) == q) set_inline_entry(0, inline_entry(size_ - 1));
     --size_;
