@@ -59,14 +59,19 @@ void change_basis(Register& reg, Qubit q, Vop change) {
   if (change != identity) reg.apply_clifford(q, change);
 }
 
+// CZ on operands already checked.
+void checked_cz(Register& reg, Qubit a, Qubit b) {
+  visit_graph(reg, [a, b](auto& graph) { apply_cz(graph, a, b); });
+  reg.settle_storage();
+}
+
 }  // namespace
 
 void cz(Register& reg, Qubit a, Qubit b) {
   reg.check_index(a);
   reg.check_index(b);
   check_distinct(a, b);
-  visit_graph(reg, [a, b](auto& graph) { apply_cz(graph, a, b); });
-  reg.settle_storage();
+  checked_cz(reg, a, b);
 }
 
 void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qubit target) {
@@ -83,9 +88,9 @@ void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qu
   change_basis(reg, control, frame.control_to_z);
   change_basis(reg, target, frame.target_to_z);
   if (frame.cz_from_target) {
-    cz(reg, target, control);
+    checked_cz(reg, target, control);
   } else {
-    cz(reg, control, target);
+    checked_cz(reg, control, target);
   }
   change_basis(reg, target, clifford::adjoint(frame.target_to_z));
   change_basis(reg, control, clifford::adjoint(frame.control_to_z));

@@ -85,8 +85,7 @@ void NeighborSet::release() noexcept {
   if (on_heap()) delete[] heap();
 }
 
-bool NeighborSet::contains_any(Qubit q) const noexcept {
-  if (!on_heap()) return (size_ > 0 && inline_entry(0) == q) || (size_ > 1 && inline_entry(1) == q);
+bool NeighborSet::contains_on_heap(Qubit q) const noexcept {
   const Qubit* const entries = heap();
   if (bit_row()) return q < 64 * row_words() && ((entries[q >> 6] >> (q & 63)) & 1U) != 0;
   if (!hashed()) return std::find(entries, entries + size_, q) != entries + size_;
@@ -137,7 +136,7 @@ bool NeighborSet::move_to(std::uint32_t capacity, bool may_fail) {
   return true;
 }
 
-void NeighborSet::reserve_any(std::size_t universe) {
+void NeighborSet::reserve_growing(std::size_t universe) {
   if (size_ == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
   std::uint32_t grown = 0;
   if (bit_row()) {
@@ -146,7 +145,7 @@ void NeighborSet::reserve_any(std::size_t universe) {
     if (2 * (std::size_t{size_} + 1) <= capacity_) return;
     grown = capacity_ < largest_table_capacity ? 2 * capacity_ : 0;
   } else if (!on_heap()) {
-    if (size_ < inline_capacity && universe <= inline_limit) return;
+    // In-place storage is full, or the register has entries too wide for it.
     move_to(first_heap_capacity, false);
     return;
   } else {
@@ -166,10 +165,8 @@ void NeighborSet::reserve_any(std::size_t universe) {
   }
 }
 
-void NeighborSet::insert_any(Qubit q) noexcept {
-  if (!on_heap()) {
-    set_inline_entry(size_, q);
-  } else if (bit_row()) {
+void NeighborSet::insert_on_heap(Qubit q) noexcept {
+  if (bit_row()) {
     heap()[q >> 6] |= Qubit{1} << (q & 63);
   } else if (hashed()) {
     place(heap(), capacity_, q);
@@ -179,12 +176,7 @@ void NeighborSet::insert_any(Qubit q) noexcept {
   ++size_;
 }
 
-void NeighborSet::erase_any(Qubit q) noexcept {
-  if (!on_heap()) {
-    if (inline_entry(0) == q) set_inline_entry(0, inline_entry(size_ - 1));
-    --size_;
-    return;
-  }
+void NeighborSet::erase_on_heap(Qubit q) noexcept {
   Qubit* const entries = heap();
   if (bit_row()) {
     entries[q >> 6] &= ~(Qubit{1} << (q & 63));

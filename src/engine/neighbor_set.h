@@ -31,10 +31,10 @@ class NeighborSet {
 
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
-  // The four operations below handle entries kept in the object itself here, inline, and leave
-  // the rest to the general versions: most vertices of sparse graphs have at most two neighbours.
+  // The four operations below handle entries kept in the object itself here, inline (most vertices
+  // of sparse graphs have at most two neighbours), and heap storage out of line.
   bool contains(Qubit q) const noexcept {
-    if (on_heap()) return contains_any(q);
+    if (on_heap()) return contains_on_heap(q);
     return (size_ > 0 && inline_entry(0) == q) || (size_ > 1 && inline_entry(1) == q);
   }
 
@@ -42,12 +42,12 @@ class NeighborSet {
   // insert_reserved cannot fail. Throws std::bad_alloc when refused; the entries never change.
   void reserve_one_more(std::size_t universe) {
     if (!on_heap() && size_ < inline_capacity && universe <= inline_limit) return;
-    reserve_any(universe);
+    reserve_growing(universe);
   }
   // Adds q, which must be absent, into room made by reserve_one_more.
   void insert_reserved(Qubit q) noexcept {
     if (on_heap()) {
-      insert_any(q);
+      insert_on_heap(q);
       return;
     }
     set_inline_entry(size_, q);
@@ -57,7 +57,7 @@ class NeighborSet {
   // object itself for two entries, and to smaller storage only if the allocation succeeds.
   void erase(Qubit q) noexcept {
     if (on_heap()) {
-      erase_any(q);
+      erase_on_heap(q);
       return;
     }
     if (inline_entry(0) == q) set_inline_entry(0, inline_entry(size_ - 1));
@@ -125,11 +125,11 @@ class NeighborSet {
   // two above a hash table, row_flag | n a bit row of n words. Returns false, changing nothing,
   // when `may_fail` and the allocation is refused; otherwise a refusal throws std::bad_alloc.
   bool move_to(std::uint32_t capacity, bool may_fail);
-  // The general versions of the operations above, for every kind of storage.
-  bool contains_any(Qubit q) const noexcept;
-  void reserve_any(std::size_t universe);
-  void insert_any(Qubit q) noexcept;
-  void erase_any(Qubit q) noexcept;
+  // The operations above on heap storage; reserve_growing also moves full in-place storage out.
+  bool contains_on_heap(Qubit q) const noexcept;
+  void reserve_growing(std::size_t universe);
+  void insert_on_heap(Qubit q) noexcept;
+  void erase_on_heap(Qubit q) noexcept;
   void release() noexcept;
 
   // While capacity_ is 0, the (at most two) entries themselves, 32 bits each (`pair`); else the

@@ -83,7 +83,7 @@ void Register::toggle_edge(Qubit a, Qubit b) {
 void Register::make_dense() {
   const std::size_t qubits = vops_.size();
   const std::size_t words = words_per_row(qubits);
-  std::vector<Word, LargeArrayAllocator<Word>> rows(qubits * words);
+  decltype(rows_) rows(qubits * words);
   std::vector<Word> scratch(2 * words);
   sets_.for_each_nonempty([&](Qubit q, const NeighborSet& set) {
     Word* const row = rows.data() + q * words;
