@@ -1,0 +1,66 @@
+#include "python/numpy_bridge.h"
+
+#include "python/once_lock.h"
+
+namespace korvane::python {
+namespace {
+
+OnceLock numpy_import;
+PyObject* cached_numpy = nullptr;
+
+bool import_numpy() {
+  cached_numpy = PyImport_ImportModule("numpy");
+  return cached_numpy != nullptr;
+}
+
+// Calls numpy.`function`(first, dtype=`dtype`).
+OwnedRef call_with_dtype(const char* function, PyObject* first, const char* dtype) {
+  PyObject* const numpy = numpy_module();
+  if (numpy == nullptr) return {};
+  const OwnedRef callable(PyObject_GetAttrString(numpy, function));
+  const OwnedRef dtype_name(PyUnicode_FromString(dtype));
+  const OwnedRef keywords(PyDict_New());
+  const OwnedRef arguments(PyTuple_Pack(1, first));
+  if (!callable || !dtype_name || !keywords || !arguments ||
+      PyDict_SetItemString(keywords.get(), "dtype", dtype_name.get()) < 0) {
+    return {};
+  }
+  return OwnedRef(PyObject_Call(callable.get(), arguments.get(), keywords.get()));
+}
+
+}  // namespace
+
+PyObject* numpy_module() {
+  if (!numpy_import.run(import_numpy)) return nullptr;
+  return cached_numpy;
+}
+
+OwnedRef new_array(std::initializer_list<Py_ssize_t> shape, const char* dtype, void*& data) {
+  OwnedRef dimensions(PyTuple_New(static_cast<Py_ssize_t>(shape.size())));
+  if (!dimensions) return {};
+  Py_ssize_t position = 0;
+  for (const Py_ssize_t extent : shape) {
+    PyObject* const number = PyLong_FromSsize_t(extent);
+    if (number == nullptr) return {};
+    PyTuple_SET_ITEM(dimensions.get(), position++, number);
+  }
+  OwnedRef array = call_with_dtype("zeros", dimensions.get(), dtype);
+  if (!array) return {};
+  Py_buffer view;
+  if (PyObject_GetBuffer(array.get(), &view, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS) < 0) return {};
+  // The array owns its memory and nobody else holds it: the pointer outlives the view.
+  data = view.buf;
+  PyBuffer_Release(&view);
+  return array;
+}
+
+OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view) {
+  OwnedRef array = call_with_dtype("ascontiguousarray", object, dtype);
+  if (!array) return {};
+  if (PyObject_GetBuffer(array.get(), &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | PyBUF_ND) < 0) {
+    return {};
+  }
+  return array;
+}
+
+}  // namespace korvane::python
