@@ -18,15 +18,23 @@ void raise_type_error(const std::string& message) {
   PyErr_SetString(PyExc_TypeError, message.c_str());
 }
 
+std::size_t required_count(const ArgumentDescriptor& descriptor) {
+  return descriptor.parameter_count - descriptor.optional_count;
+}
+
 void raise_too_many_positional(const ArgumentDescriptor& descriptor, Py_ssize_t given) {
-  raise_type_error(full_name(descriptor) + " takes " + std::to_string(descriptor.parameter_count) +
-                   " positional arguments but " + std::to_string(given) +
-                   (given == 1 ? " was" : " were") + " given");
+  // "takes 2 positional arguments", or "takes from 2 to 3 ..." with optional parameters.
+  std::string counts = std::to_string(descriptor.parameter_count);
+  if (descriptor.optional_count > 0) {
+    counts = "from " + std::to_string(required_count(descriptor)) + " to " + counts;
+  }
+  raise_type_error(full_name(descriptor) + " takes " + counts + " positional arguments but " +
+                   std::to_string(given) + (given == 1 ? " was" : " were") + " given");
 }
 
 void raise_missing(const ArgumentDescriptor& descriptor, const ArgumentSlots& slots) {
   std::vector<const char*> missing;
-  for (std::size_t i = 0; i < descriptor.parameter_count; ++i) {
+  for (std::size_t i = 0; i < required_count(descriptor); ++i) {
     if (slots[i] == nullptr) missing.push_back(descriptor.parameter_names[i]);
   }
   // 'a' alone, 'a' and 'b', 'a', 'b' and 'c'.
@@ -74,7 +82,7 @@ bool place_positional(const ArgumentDescriptor& descriptor, PyObject* const* arg
 }
 
 bool check_all_filled(const ArgumentDescriptor& descriptor, const ArgumentSlots& slots) {
-  for (std::size_t i = 0; i < descriptor.parameter_count; ++i) {
+  for (std::size_t i = 0; i < required_count(descriptor); ++i) {
     if (slots[i] == nullptr) {
       raise_missing(descriptor, slots);
       return false;

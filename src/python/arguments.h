@@ -12,14 +12,16 @@
 
 namespace korvane::python {
 
-inline constexpr std::size_t max_parameters = 2;
+inline constexpr std::size_t max_parameters = 3;
 
-// Every parameter is required and may be passed by position or by keyword; no extras.
+// Every parameter may be passed by position or by keyword; no extras. The last
+// `optional_count` parameters may be left out, and their slots are then null.
 struct ArgumentDescriptor {
   const char* class_name;
   const char* function_name;
   std::array<const char*, max_parameters> parameter_names;
   std::size_t parameter_count;
+  std::size_t optional_count = 0;
 };
 
 // One borrowed argument object per parameter, in parameter order.

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/fault.h"
+#include "engine/invalid_input.h"
 #include "python/panic.h"
 
 namespace korvane::python {
@@ -13,6 +14,8 @@ void raise_current_exception() noexcept {
     throw;
   } catch (const engine::Fault& fault) {
     raise_panic(fault.what());
+  } catch (const engine::InvalidInput& refusal) {
+    PyErr_SetString(PyExc_ValueError, refusal.what());
   } catch (const std::bad_alloc&) {
     PyErr_NoMemory();
   } catch (const std::exception& failure) {

@@ -63,4 +63,24 @@ OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view) 
   return array;
 }
 
+OwnedRef integer_array(PyObject* object, Py_buffer& view) {
+  PyObject* const numpy = numpy_module();
+  if (numpy == nullptr) return {};
+  const OwnedRef array(PyObject_CallMethod(numpy, "asarray", "O", object));
+  if (!array) return {};
+  const OwnedRef size(PyObject_GetAttrString(array.get(), "size"));
+  const OwnedRef dtype(PyObject_GetAttrString(array.get(), "dtype"));
+  if (!size || !dtype) return {};
+  const OwnedRef kind(PyObject_GetAttrString(dtype.get(), "kind"));
+  if (!kind) return {};
+  const int empty = PyObject_Not(size.get());
+  if (empty < 0) return {};
+  if (empty == 0 && !PyUnicode_EqualToUTF8(kind.get(), "i") &&
+      !PyUnicode_EqualToUTF8(kind.get(), "u")) {
+    PyErr_Format(PyExc_TypeError, "expected integers, not an array of %S", dtype.get());
+    return {};
+  }
+  return contiguous_array(array.get(), "int64", view);
+}
+
 }  // namespace korvane::python

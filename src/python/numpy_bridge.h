@@ -26,4 +26,10 @@ OwnedRef new_array(std::initializer_list<Py_ssize_t> shape, const char* dtype, v
 // be given back with PyBuffer_Release. Null with an exception set when numpy refuses.
 OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view);
 
+// A C-contiguous "int64" array holding `object`, which must hold integers: an array of any
+// integer dtype, or what numpy makes one of (a list of lists of ints). Unlike numpy's own
+// conversion it refuses floats, which numpy would truncate, with TypeError; an empty object is
+// taken whatever its dtype. `view` is as for contiguous_array.
+OwnedRef integer_array(PyObject* object, Py_buffer& view);
+
 }  // namespace korvane::python

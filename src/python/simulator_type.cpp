@@ -15,6 +15,8 @@
 #include "python/borrow.h"
 #include "python/errors.h"
 #include "python/owned_ref.h"
+#include "python/simulator_object.h"
+#include "python/simulator_state.h"
 #include "python/value_types.h"
 
 namespace korvane::python {
@@ -22,15 +24,6 @@ namespace {
 
 using engine::ControlledGate;
 using engine::Qubit;
-
-// The register, then the borrow flag that guards it.
-struct SimulatorObject {
-  PyObject ob_base;
-  engine::Register reg;
-  BorrowFlag borrow;
-};
-
-PyTypeObject* simulator_class = nullptr;
 
 constexpr ArgumentDescriptor qubit_arguments(const char* function_name) {
   return {"Korvane", function_name, {"qubit", nullptr}, 1};
@@ -62,34 +55,6 @@ constexpr ArgumentDescriptor measure_y_arguments = qubit_arguments("measure_y");
 constexpr ArgumentDescriptor measure_z_arguments = qubit_arguments("measure_z");
 constexpr ArgumentDescriptor entangled_group_arguments = qubit_arguments("get_entangled_group");
 constexpr ArgumentDescriptor peek_arguments{"Korvane", "peek_measure_set", {"qubits", nullptr}, 1};
-
-// Null with TypeError set when `self` is not a Korvane.
-SimulatorObject* as_simulator(PyObject* self) {
-  if (Py_IS_TYPE(self, simulator_class) || PyObject_TypeCheck(self, simulator_class)) {
-    return reinterpret_cast<SimulatorObject*>(self);
-  }
-  raise_cast_error(self, "Korvane");
-  return nullptr;
-}
-
-// Every method follows the same road: parse, check self, borrow, then `body` converts, runs and
-// converts the result; the borrow is released on every way out, before any C++ exception is
-// translated.
-template <class Borrow, class Body>
-PyObject* call_with_borrow(const ArgumentDescriptor& arguments, PyObject* self,
-                           PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                           Body&& body) noexcept {
-  return guarded([&]() -> PyObject* {
-    ArgumentSlots slots;
-    PyObject* const* values = nullptr;
-    if (!parse_fast(arguments, args, nargs, kwnames, slots, values)) return nullptr;
-    SimulatorObject* simulator = as_simulator(self);
-    if (simulator == nullptr) return nullptr;
-    Borrow borrow(simulator->borrow);
-    if (!borrow) return nullptr;
-    return body(*simulator, values, borrow);
-  });
-}
 
 template <const ArgumentDescriptor& arguments, clifford::Vop gate>
 PyObject* single_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -194,14 +159,7 @@ PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs)
     if (!parse_tuple(constructor_arguments, args, kwargs, slots)) return nullptr;
     Qubit qubit_amount = 0;
     if (!convert_qubit_argument("qubit_amount", slots[0], qubit_amount)) return nullptr;
-    engine::Register reg(qubit_amount);
-    const allocfunc allocate = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
-    PyObject* object = allocate(type, 0);
-    if (object == nullptr) return nullptr;
-    auto* simulator = reinterpret_cast<SimulatorObject*>(object);
-    new (&simulator->reg) engine::Register(std::move(reg));
-    new (&simulator->borrow) BorrowFlag();
-    return object;
+    return new_simulator(type, engine::Register(qubit_amount));
   });
 }
 
@@ -289,7 +247,60 @@ PyMethodDef methods[] = {
            "peek_measure_set($self, qubits)\n--\n\n"
            "Simulate measurements on a set of `qubits` without modifying the real state.\n\n"
            "Returns a map from qubit index to `Outcome` (result and axis used)."),
+    // Beside the twenty above: whole states in and out, Pauli products, reset and swap.
+    {"copy", copy_simulator, METH_NOARGS,
+     "copy($self, /)\n--\n\nReturn an independent copy of the register.\n\n"
+     "A change to either never shows in the other. copy.copy and copy.deepcopy do the same."},
+    {"__copy__", copy_simulator, METH_NOARGS,
+     "__copy__($self, /)\n--\n\nReturn an independent copy of the register."},
+    {"__deepcopy__", deep_copy_simulator, METH_O,
+     "__deepcopy__($self, memo, /)\n--\n\nReturn an independent copy of the register."},
+    {"__getstate__", get_state, METH_NOARGS,
+     "__getstate__($self, /)\n--\n\nReturn the register in its saved form, a compact bytes "
+     "object.\n\nIt holds the VOPs and the edges, versioned and checksummed."},
+    {"__setstate__", set_state, METH_O,
+     "__setstate__($self, state, /)\n--\n\nReplace the register by the one saved in `state` "
+     "(bytes from __getstate__ of a register of the same size).\n\n"
+     "Raises ValueError, changing nothing, when `state` is not such a saved form."},
+    {"__reduce__", reduce_simulator, METH_NOARGS,
+     "__reduce__($self, /)\n--\n\nPickle support: the class, its size and the saved form."},
+    {"graph", export_graph, METH_NOARGS,
+     "graph($self, /)\n--\n\nReturn the graph and the vertex operators as numpy arrays "
+     "`(edges, vops)`.\n\n`edges` has shape (E, 2): each edge once, smaller qubit first, sorted. "
+     "`vops` has shape (N,): each qubit's local Clifford as an index 0..23. The graph is one of "
+     "many that stand for the same state."},
+    {"from_graph",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(simulator_from_graph)),
+     METH_CLASS | METH_FASTCALL | METH_KEYWORDS,
+     "from_graph($type, qubit_amount, edges, vops=None)\n--\n\n"
+     "Build the graph state of `edges` on `qubit_amount` qubits, with the local Cliffords "
+     "`vops` (indices 0..23, the identity when None) applied.\n\n"
+     "`edges` holds pairs of qubit indices, shape (E, 2), each edge once in either order. A row "
+     "out of range, a self-loop or a repeated edge raises ValueError naming the first such row."},
+    {"stabilizers", list_stabilizers, METH_NOARGS,
+     "stabilizers($self, /)\n--\n\nReturn the state's stabilizer generators in canonical "
+     "form, as strings such as '+XZ_Y' (qubit 0 first).\n\n"
+     "Raises ValueError for a register of more than 4096 qubits."},
+    method("peek_pauli", peek_pauli,
+           "peek_pauli($self, pauli)\n--\n\n"
+           "Return the expectation value of a Pauli product: 1, -1 or 0.\n\n"
+           "`pauli` is a str such as 'X_ZZ' (qubit 0 first, an optional sign in front) or a dict "
+           "such as {3: 'X', 7: 'Z'}. The register is unchanged."),
+    method("measure_pauli", measure_pauli,
+           "measure_pauli($self, pauli)\n--\n\n"
+           "Perform a projective measurement of a Pauli product, given as for `peek_pauli`.\n\n"
+           "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
+    method("reset", reset_qubit,
+           "reset($self, qubit)\n--\n\nReset `qubit` to |0>.\n\n"
+           "The qubits entangled with it are left as a Z measurement of it leaves them."),
+    method("swap", swap_qubits,
+           "swap($self, a, b)\n--\n\nExchange the states of qubits `a` and `b`."),
     {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef simulator_attributes[] = {
+    {"qubit_amount", get_qubit_amount, nullptr, "The number of qubits of the register.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyType_Slot simulator_slots[] = {
@@ -300,6 +311,9 @@ PyType_Slot simulator_slots[] = {
                        "Simulator for graph states over a fixed number of qubits.\n\n"
                        "Use this class from Python to apply gates and perform measurements.")},
     {Py_tp_methods, methods},
+    {Py_tp_getset, simulator_attributes},
+    {Py_tp_repr, reinterpret_cast<void*>(simulator_repr)},
+    {Py_sq_length, reinterpret_cast<void*>(simulator_length)},
     {0, nullptr},
 };
 

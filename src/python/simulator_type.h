@@ -1,4 +1,4 @@
-// The class Korvane: a register of qubits inside a Python object, and its twenty methods.
+// The class Korvane: a register of qubits inside a Python object, and its methods.
 #pragma once
 
 #include <Python.h>

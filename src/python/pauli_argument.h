@@ -1,0 +1,17 @@
+// The conversion of a Pauli product argument: a str such as "X_ZZ" or "-XYZ" (an optional sign,
+// then one of _IXYZ per qubit, qubit 0 first), or a dict such as {3: "X", 7: "Z"}.
+#pragma once
+
+#include <Python.h>
+
+#include "engine/pauli_product.h"
+
+namespace korvane::python {
+
+// Reads `object` into `product`, leaving identity factors out. On failure an exception is set,
+// naming the parameter `name`: TypeError for a value of the wrong type (or from a qubit index
+// without __index__), ValueError for a letter outside _IXYZ or a qubit named twice,
+// OverflowError for a negative index. Indices are not compared with the register size here.
+bool convert_pauli_argument(const char* name, PyObject* object, engine::PauliProduct& product);
+
+}  // namespace korvane::python

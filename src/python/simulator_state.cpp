@@ -1,0 +1,316 @@
+#include "python/simulator_state.h"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "engine/graph_builder.h"
+#include "engine/pauli_product.h"
+#include "engine/random.h"
+#include "engine/reset.h"
+#include "engine/sorted_edges.h"
+#include "engine/stabilizers.h"
+#include "engine/state_codec.h"
+#include "engine/swap.h"
+#include "python/arguments.h"
+#include "python/borrow.h"
+#include "python/errors.h"
+#include "python/numpy_bridge.h"
+#include "python/owned_ref.h"
+#include "python/pauli_argument.h"
+#include "python/simulator_object.h"
+#include "python/value_types.h"
+
+namespace korvane::python {
+namespace {
+
+using engine::Qubit;
+
+constexpr ArgumentDescriptor from_graph_arguments{
+    "Korvane", "from_graph", {"qubit_amount", "edges", "vops"}, 3, 1};
+constexpr ArgumentDescriptor peek_pauli_arguments{"Korvane", "peek_pauli", {"pauli"}, 1};
+constexpr ArgumentDescriptor measure_pauli_arguments{"Korvane", "measure_pauli", {"pauli"}, 1};
+constexpr ArgumentDescriptor reset_arguments{"Korvane", "reset", {"qubit"}, 1};
+constexpr ArgumentDescriptor swap_arguments{"Korvane", "swap", {"a", "b"}, 2};
+
+// The road of the methods without parsed arguments: check self, borrow, run `body`.
+template <class Borrow, class Body>
+PyObject* with_borrow(PyObject* self, Body&& body) noexcept {
+  return guarded([&]() -> PyObject* {
+    SimulatorObject* simulator = as_simulator(self);
+    if (simulator == nullptr) return nullptr;
+    Borrow borrow(simulator->borrow);
+    if (!borrow) return nullptr;
+    return body(*simulator, borrow);
+  });
+}
+
+// A buffer view held for the duration of a call.
+class HeldBuffer {
+ public:
+  HeldBuffer() = default;
+  HeldBuffer(const HeldBuffer&) = delete;
+  HeldBuffer& operator=(const HeldBuffer&) = delete;
+  ~HeldBuffer() {
+    if (held_) PyBuffer_Release(&view_);
+  }
+
+  // A bytes-like object's memory; false with the interpreter's TypeError otherwise.
+  bool take_bytes(PyObject* object) {
+    held_ = PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) == 0;
+    return held_;
+  }
+  // An int64 array of the integers in `object` (numpy_bridge's integer_array).
+  bool take_integers(PyObject* object) {
+    array_ = integer_array(object, view_);
+    held_ = static_cast<bool>(array_);
+    return held_;
+  }
+
+  const Py_buffer& view() const { return view_; }
+  PyObject* array() const { return array_.get(); }
+  std::size_t elements() const {
+    return static_cast<std::size_t>(view_.len) / static_cast<std::size_t>(view_.itemsize);
+  }
+
+ private:
+  OwnedRef array_;
+  Py_buffer view_{};
+  bool held_ = false;
+};
+
+// ValueError "argument '{name}': expected shape {expected}, not {actual}".
+void raise_shape_error(const char* name, const char* expected, PyObject* array) {
+  const OwnedRef shape(PyObject_GetAttrString(array, "shape"));
+  if (!shape) return;
+  PyErr_Format(PyExc_ValueError, "argument '%s': expected shape %s, not %R", name, expected,
+               shape.get());
+}
+
+// The rows of an (E, 2) array of qubit pairs; an empty array of any shape has none.
+bool edge_rows(const HeldBuffer& edges, std::size_t& rows) {
+  const Py_buffer& view = edges.view();
+  if (view.len == 0) {
+    rows = 0;
+    return true;
+  }
+  if (view.ndim != 2 || view.shape[1] != 2) {
+    raise_shape_error("edges", "(E, 2)", edges.array());
+    return false;
+  }
+  rows = static_cast<std::size_t>(view.shape[0]);
+  return true;
+}
+
+bool vop_list_fits(const HeldBuffer& vops, std::size_t qubit_amount) {
+  const Py_buffer& view = vops.view();
+  if (view.ndim == 1 && static_cast<std::size_t>(view.shape[0]) == qubit_amount) return true;
+  const std::string expected = "(" + std::to_string(qubit_amount) + ",)";
+  raise_shape_error("vops", expected.c_str(), vops.array());
+  return false;
+}
+
+PyObject* new_state_bytes(const engine::Register& reg) {
+  const std::vector<std::uint8_t> saved = engine::save_state(reg);
+  return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(saved.data()),
+                                   static_cast<Py_ssize_t>(saved.size()));
+}
+
+}  // namespace
+
+PyObject* copy_simulator(PyObject* self, PyObject* /*unused*/) noexcept {
+  return with_borrow<SharedBorrow>(self, [self](SimulatorObject& simulator, SharedBorrow&) {
+    return new_simulator(Py_TYPE(self), engine::Register(simulator.reg));
+  });
+}
+
+PyObject* deep_copy_simulator(PyObject* self, PyObject* /*memo*/) noexcept {
+  return copy_simulator(self, nullptr);
+}
+
+PyObject* get_state(PyObject* self, PyObject* /*unused*/) noexcept {
+  return with_borrow<SharedBorrow>(self, [](SimulatorObject& simulator, SharedBorrow&) {
+    return new_state_bytes(simulator.reg);
+  });
+}
+
+PyObject* set_state(PyObject* self, PyObject* state) noexcept {
+  return with_borrow<ExclusiveBorrow>(
+      self, [state](SimulatorObject& simulator, ExclusiveBorrow&) -> PyObject* {
+        HeldBuffer bytes;
+        if (!bytes.take_bytes(state)) {
+          name_argument_error("state");
+          return nullptr;
+        }
+        engine::Register loaded = engine::load_state(
+            static_cast<const std::uint8_t*>(bytes.view().buf), bytes.elements());
+        // A register's size is fixed for its life: a state of another size is refused.
+        if (loaded.size() != simulator.reg.size()) {
+          PyErr_Format(PyExc_ValueError,
+                       "the saved register has %zu qubits, and this register has %zu", loaded.size(),
+                       simulator.reg.size());
+          return nullptr;
+        }
+        simulator.reg = std::move(loaded);
+        Py_RETURN_NONE;
+      });
+}
+
+// (Korvane, (qubit_amount,), saved form): pickle makes a fresh register of that size and gives it
+// the saved form through __setstate__.
+PyObject* reduce_simulator(PyObject* self, PyObject* /*unused*/) noexcept {
+  return with_borrow<SharedBorrow>(
+      self, [self](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
+        const OwnedRef state(new_state_bytes(simulator.reg));
+        if (!state) return nullptr;
+        return Py_BuildValue("(O(n)O)", reinterpret_cast<PyObject*>(Py_TYPE(self)),
+                             static_cast<Py_ssize_t>(simulator.reg.size()), state.get());
+      });
+}
+
+PyObject* export_graph(PyObject* self, PyObject* /*unused*/) noexcept {
+  return with_borrow<SharedBorrow>(
+      self, [](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
+        const engine::Register& reg = simulator.reg;
+        void* edge_data = nullptr;
+        void* vop_data = nullptr;
+        const OwnedRef edges =
+            new_array({static_cast<Py_ssize_t>(reg.edge_count()), 2}, "int64", edge_data);
+        if (!edges) return nullptr;
+        const OwnedRef vops = new_array({static_cast<Py_ssize_t>(reg.size())}, "uint8", vop_data);
+        if (!vops) return nullptr;
+        auto* next_end = static_cast<std::int64_t*>(edge_data);
+        engine::for_each_sorted_edge(reg, [&next_end](Qubit a, Qubit b) {
+          *next_end++ = static_cast<std::int64_t>(a);
+          *next_end++ = static_cast<std::int64_t>(b);
+        });
+        auto* vop_out = static_cast<std::uint8_t*>(vop_data);
+        for (Qubit q = 0; q < reg.size(); ++q) vop_out[q] = reg.vop(q);
+        return PyTuple_Pack(2, edges.get(), vops.get());
+      });
+}
+
+PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) noexcept {
+  return guarded([&]() -> PyObject* {
+    ArgumentSlots slots;
+    PyObject* const* values = nullptr;
+    if (!parse_fast(from_graph_arguments, args, nargs, kwnames, slots, values)) return nullptr;
+    Qubit qubit_amount = 0;
+    if (!convert_qubit_argument("qubit_amount", values[0], qubit_amount)) return nullptr;
+    HeldBuffer edges;
+    if (!edges.take_integers(values[1])) {
+      name_argument_error("edges");
+      return nullptr;
+    }
+    std::size_t rows = 0;
+    if (!edge_rows(edges, rows)) return nullptr;
+    HeldBuffer vops;
+    const bool vops_given = values[2] != nullptr && values[2] != Py_None;
+    if (vops_given) {
+      if (!vops.take_integers(values[2])) {
+        name_argument_error("vops");
+        return nullptr;
+      }
+      if (!vop_list_fits(vops, qubit_amount)) return nullptr;
+    }
+    engine::Register reg = engine::register_from_graph(
+        qubit_amount, static_cast<const std::int64_t*>(edges.view().buf), rows,
+        vops_given ? static_cast<const std::int64_t*>(vops.view().buf) : nullptr);
+    return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(reg));
+  });
+}
+
+PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {
+  return with_borrow<SharedBorrow>(
+      self, [](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
+        const std::vector<std::string> texts = engine::canonical_stabilizers(simulator.reg);
+        OwnedRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
+        if (!list) return nullptr;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+          PyObject* const text =
+              PyUnicode_FromStringAndSize(texts[i].data(), static_cast<Py_ssize_t>(texts[i].size()));
+          if (text == nullptr) return nullptr;
+          PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), text);
+        }
+        return list.release();
+      });
+}
+
+PyObject* peek_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                     PyObject* kwnames) noexcept {
+  return call_with_borrow<SharedBorrow>(
+      peek_pauli_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
+        engine::PauliProduct product;
+        if (!convert_pauli_argument("pauli", values[0], product)) return nullptr;
+        return PyLong_FromLong(engine::pauli_expectation(simulator.reg, product));
+      });
+}
+
+PyObject* measure_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames) noexcept {
+  return call_with_borrow<ExclusiveBorrow>(
+      measure_pauli_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values,
+         ExclusiveBorrow& borrow) -> PyObject* {
+        engine::PauliProduct product;
+        if (!convert_pauli_argument("pauli", values[0], product)) return nullptr;
+        engine::RandomSource& source = engine::thread_generator();
+        const bool result = borrow.run_change(
+            [&] { return engine::measure_pauli(simulator.reg, product, source); });
+        return new_measurement_result(result);
+      });
+}
+
+PyObject* reset_qubit(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+  return call_with_borrow<ExclusiveBorrow>(
+      reset_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values,
+         ExclusiveBorrow& borrow) -> PyObject* {
+        Qubit qubit = 0;
+        if (!convert_qubit_argument("qubit", values[0], qubit)) return nullptr;
+        engine::RandomSource& source = engine::thread_generator();
+        borrow.run_change([&] { engine::reset(simulator.reg, qubit, source); });
+        Py_RETURN_NONE;
+      });
+}
+
+PyObject* swap_qubits(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+  return call_with_borrow<ExclusiveBorrow>(
+      swap_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values,
+         ExclusiveBorrow& borrow) -> PyObject* {
+        Qubit a = 0;
+        Qubit b = 0;
+        if (!convert_qubit_argument("a", values[0], a)) return nullptr;
+        if (!convert_qubit_argument("b", values[1], b)) return nullptr;
+        borrow.run_change([&] { engine::swap(simulator.reg, a, b); });
+        Py_RETURN_NONE;
+      });
+}
+
+// The size never changes for an object's life, so it is read without a borrow.
+Py_ssize_t simulator_length(PyObject* self) noexcept {
+  return static_cast<Py_ssize_t>(reinterpret_cast<SimulatorObject*>(self)->reg.size());
+}
+
+PyObject* get_qubit_amount(PyObject* self, void* /*closure*/) noexcept {
+  return PyLong_FromSize_t(reinterpret_cast<SimulatorObject*>(self)->reg.size());
+}
+
+PyObject* simulator_repr(PyObject* self) noexcept {
+  auto* simulator = reinterpret_cast<SimulatorObject*>(self);
+  const std::size_t qubits = simulator->reg.size();
+  const char* const qubit_word = qubits == 1 ? "qubit" : "qubits";
+  // Called while the object is in use (from a callback inside a call), it leaves the graph alone.
+  const SharedBorrow borrow(simulator->borrow, SharedBorrow::OnRefusal::stay_silent);
+  if (!borrow) return PyUnicode_FromFormat("<korvane.Korvane: %zu %s, in use>", qubits, qubit_word);
+  const std::size_t edges = simulator->reg.edge_count();
+  return PyUnicode_FromFormat("<korvane.Korvane: %zu %s, %zu %s>", qubits, qubit_word, edges,
+                              edges == 1 ? "edge" : "edges");
+}
+
+}  // namespace korvane::python
