@@ -35,9 +35,9 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t cr
   for (; size >= 8; size -= 8, data += 8) {
     const std::uint32_t low = crc ^ (std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
                                      std::uint32_t{data[2]} << 16 | std::uint32_t{data[3]} << 24);
-    crc = tables[7][low & 0xFFU] ^ tables[6][(low >> 8) & 0xFFU] ^
-          tables[5][(low >> 16) & 0xFFU] ^ tables[4][low >> 24] ^ tables[3][data[4]] ^
-          tables[2][data[5]] ^ tables[1][data[6]] ^ tables[0][data[7]];
+    crc = tables[7][low & 0xFFU] ^ tables[6][(low >> 8) & 0xFFU] ^ tables[5][(low >> 16) & 0xFFU] ^
+          tables[4][low >> 24] ^ tables[3][data[4]] ^ tables[2][data[5]] ^ tables[1][data[6]] ^
+          tables[0][data[7]];
   }
   for (; size > 0; --size, ++data) crc = (crc >> 8) ^ tables[0][(crc ^ *data) & 0xFFU];
   return ~crc;

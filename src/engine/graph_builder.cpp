@@ -41,7 +41,8 @@ Register register_from_graph(std::size_t qubits, const std::int64_t* edges, std:
     const std::int64_t a = edges[2 * row];
     const std::int64_t b = edges[2 * row + 1];
     if (!in_range(a, qubits) || !in_range(b, qubits)) {
-      refuse_row(row, a, b, "names a qubit outside the register of " + std::to_string(qubits) + " qubits");
+      refuse_row(row, a, b,
+                 "names a qubit outside the register of " + std::to_string(qubits) + " qubits");
     }
     if (a == b) refuse_row(row, a, b, "is a self-loop");
     const auto first = static_cast<Qubit>(a);

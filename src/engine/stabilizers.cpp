@@ -25,10 +25,8 @@ unsigned word_product_phase(Word ax, Word az, Word bx, Word bz) {
   const Word b_x = bx & ~bz;
   const Word b_y = bx & bz;
   const Word b_z = ~bx & bz;
-  const auto plus =
-      static_cast<unsigned>(std::popcount((a_x & b_y) | (a_y & b_z) | (a_z & b_x)));
-  const auto minus =
-      static_cast<unsigned>(std::popcount((a_y & b_x) | (a_z & b_y) | (a_x & b_z)));
+  const auto plus = static_cast<unsigned>(std::popcount((a_x & b_y) | (a_y & b_z) | (a_z & b_x)));
+  const auto minus = static_cast<unsigned>(std::popcount((a_y & b_x) | (a_z & b_y) | (a_x & b_z)));
   return plus + 3 * minus;
 }
 

@@ -147,8 +147,8 @@ PyObject* set_state(PyObject* self, PyObject* state) noexcept {
         // A register's size is fixed for its life: a state of another size is refused.
         if (loaded.size() != simulator.reg.size()) {
           PyErr_Format(PyExc_ValueError,
-                       "the saved register has %zu qubits, and this register has %zu", loaded.size(),
-                       simulator.reg.size());
+                       "the saved register has %zu qubits, and this register has %zu",
+                       loaded.size(), simulator.reg.size());
           return nullptr;
         }
         simulator.reg = std::move(loaded);
@@ -228,8 +228,8 @@ PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {
         OwnedRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
         if (!list) return nullptr;
         for (std::size_t i = 0; i < texts.size(); ++i) {
-          PyObject* const text =
-              PyUnicode_FromStringAndSize(texts[i].data(), static_cast<Py_ssize_t>(texts[i].size()));
+          PyObject* const text = PyUnicode_FromStringAndSize(
+              texts[i].data(), static_cast<Py_ssize_t>(texts[i].size()));
           if (text == nullptr) return nullptr;
           PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), text);
         }

@@ -87,6 +87,21 @@ class PauliString {
     return pauli;
   }
 
+  // From "+XZ_Y": a sign, then one of _XYZ per qubit, qubit 0 first.
+  static PauliString from_text(const std::string& text) {
+    if (text.empty() || (text[0] != '+' && text[0] != '-'))
+      throw std::invalid_argument("a Pauli string starts with its sign: " + text);
+    PauliString pauli(text.size() - 1);
+    pauli.negative_ = text[0] == '-';
+    for (std::size_t q = 0; q + 1 < text.size(); ++q) {
+      const char letter = text[q + 1];
+      if (letter != '_' && letter != 'X' && letter != 'Y' && letter != 'Z')
+        throw std::invalid_argument("not a Pauli letter in " + text);
+      pauli.set(q, letter == 'X' || letter == 'Y', letter == 'Z' || letter == 'Y');
+    }
+    return pauli;
+  }
+
   std::size_t qubits() const { return qubits_; }
 
   bool x(std::size_t q) const { return (x_[q / word_bits] & bit_of(q)) != 0; }
@@ -178,6 +193,31 @@ inline std::size_t independent_count(const std::vector<PauliString>& paulis) {
     ++rank;
   }
   return rank;
+}
+
+// Empty when the rows are in reduced row echelon form over the bit columns X of qubit 0, Z of
+// qubit 0, X of qubit 1, ...: every row's first set column lies right of the previous row's, and
+// no other row has that column set. A group has exactly one generating set of this form, so two
+// tools that produce it agree string for string. Otherwise the first violation.
+inline std::string canonical_form_violation(const std::vector<PauliString>& rows) {
+  const auto column_bit = [](const PauliString& row, std::size_t column) {
+    return column % 2 == 0 ? row.x(column / 2) : row.z(column / 2);
+  };
+  std::size_t previous_lead = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const std::size_t columns = 2 * rows[r].qubits();
+    std::size_t lead = 0;
+    while (lead < columns && !column_bit(rows[r], lead)) ++lead;
+    if (lead == columns) return "row " + std::to_string(r) + " is the identity";
+    if (r > 0 && lead <= previous_lead)
+      return "row " + std::to_string(r) + " does not start right of row " + std::to_string(r - 1);
+    for (std::size_t other = 0; other < rows.size(); ++other)
+      if (other != r && column_bit(rows[other], lead))
+        return "row " + std::to_string(other) + " shares the leading column of row " +
+               std::to_string(r);
+    previous_lead = lead;
+  }
+  return {};
 }
 
 }  // namespace korvane::testing

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clifford/local_clifford.h"
@@ -99,6 +100,28 @@ class StateVector {
     for (auto& amplitude : amplitudes_) amplitude *= scale;
   }
 
+  // <psi| P |psi> for P = (-1)^negative times Pauli `axis` on each listed (distinct) qubit.
+  double pauli_expectation(const std::vector<std::pair<std::size_t, clifford::Axis>>& factors,
+                           bool negative) const {
+    const StateVector image = pauli_image(factors);
+    Complex overlap = 0.0;
+    for (std::size_t i = 0; i < amplitudes_.size(); ++i)
+      overlap += std::conj(amplitudes_[i]) * image.amplitudes_[i];
+    return negative ? -overlap.real() : overlap.real();
+  }
+
+  // Projects onto the eigenspace of that product with eigenvalue (-1)^minus_one, renormalised.
+  void project_pauli(const std::vector<std::pair<std::size_t, clifford::Axis>>& factors,
+                     bool negative, bool minus_one) {
+    const StateVector image = pauli_image(factors);
+    const double sign = negative != minus_one ? -1.0 : 1.0;
+    for (std::size_t i = 0; i < amplitudes_.size(); ++i)
+      amplitudes_[i] = 0.5 * (amplitudes_[i] + sign * image.amplitudes_[i]);
+    const double norm_sq = norm_squared();
+    if (norm_sq < 1e-12) throw std::logic_error("project_pauli: outcome has probability 0");
+    for (auto& amplitude : amplitudes_) amplitude /= std::sqrt(norm_sq);
+  }
+
   bool equal_up_to_phase(const StateVector& other, double tolerance = 1e-9) const {
     if (qubit_count_ != other.qubit_count_) return false;
     std::size_t pivot = 0;
@@ -120,6 +143,14 @@ class StateVector {
     const double sign = minus_one ? -1.0 : 1.0;
     for (std::size_t i = 0; i < amplitudes_.size(); ++i)
       amplitudes_[i] = 0.5 * (amplitudes_[i] + sign * flipped.amplitudes_[i]);
+  }
+
+  StateVector pauli_image(
+      const std::vector<std::pair<std::size_t, clifford::Axis>>& factors) const {
+    StateVector image = *this;
+    for (const auto& [q, axis] : factors)
+      image.apply(q, pauli_matrix(static_cast<std::size_t>(axis)));
+    return image;
   }
 
   double norm_squared() const {

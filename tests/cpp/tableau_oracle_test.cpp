@@ -2,19 +2,22 @@
 // vectors. Each circuit runs on both side by side: for every measurement the engine draws a word
 // exactly when the tableau calls the outcome random, a determined outcome agrees, and a random
 // one is followed by the tableau. At a few points and at the end, the stabilizer generators read
-// off the engine's graph must generate the tableau's group, signs included.
+// off the engine's graph must generate the tableau's group, signs included; at the end, so must
+// the engine's canonical generators, in the canonical form.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../../bench/workloads.h"
 #include "clifford/local_clifford.h"
 #include "engine/controlled_gates.h"
 #include "engine/measure.h"
 #include "engine/register.h"
+#include "engine/stabilizers.h"
 #include "graph_description.h"
 #include "graph_state_generators.h"
 #include "scripted_source.h"
@@ -109,6 +112,14 @@ void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t 
     if ((i + 1) % check_every == 0 || i + 1 == circuit.size()) {
       ASSERT_EQ(tableau.stabilizer_group_mismatch(graph_state_generators(describe_graph(reg))), "")
           << "after " << where;
+    }
+    if (i + 1 == circuit.size()) {
+      // The canonical generators: the tableau's group, in the one form it has.
+      std::vector<PauliString> canonical;
+      for (const std::string& text : engine::canonical_stabilizers(reg))
+        canonical.push_back(PauliString::from_text(text));
+      ASSERT_EQ(tableau.stabilizer_group_mismatch(canonical), "") << "canonical stabilizers";
+      ASSERT_EQ(canonical_form_violation(canonical), "");
     }
   }
 }
