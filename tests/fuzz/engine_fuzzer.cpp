@@ -1,7 +1,11 @@
 // Random operation sequences on registers of 0 to 8 qubits: every gate, measurement, trial
-// measurement and group query, with indices beyond the register and control == target among
-// them. After each step the register must keep its invariants, a refused call must leave it
-// unchanged, and the state must match the exact state-vector reference.
+// measurement and group query, Pauli product measurement, reset and swap, with indices beyond
+// the register and control == target among them. After each step the register must keep its
+// invariants, a refused call must leave it unchanged, and the state must match the exact
+// state-vector reference. A reload saves the register, damages the saved bytes as the input says
+// (optionally mending the checksum, so that the loader's deeper checks are reached) and loads
+// them: undamaged bytes must come back as the same register, damaged ones must be refused or give
+// a register that keeps every invariant.
 //
 // Input layout: byte 0 picks the qubit count (mod 9) and the storage (the quotient, mod 3); then
 // each operation is one opcode byte followed by the operand bytes it needs. Measurement outcomes
@@ -14,15 +18,22 @@
 #include <limits>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "clifford/local_clifford.h"
 #include "engine/controlled_gates.h"
+#include "engine/crc32.h"
 #include "engine/entangled_group.h"
 #include "engine/fault.h"
+#include "engine/invalid_input.h"
 #include "engine/measure.h"
+#include "engine/pauli_product.h"
 #include "engine/peek.h"
 #include "engine/register.h"
+#include "engine/reset.h"
+#include "engine/state_codec.h"
+#include "engine/swap.h"
 #include "state_vector.h"
 
 namespace {
@@ -98,9 +109,14 @@ constexpr ControlledGate controlled_gates[] = {
 constexpr std::size_t single_gate_count = 6;
 constexpr std::size_t controlled_gate_count = 9;
 constexpr std::size_t measurement_count = 3;
-// Opcodes: single gates, controlled gates, measurements, then peek and group.
-constexpr std::size_t opcode_count =
-    single_gate_count + controlled_gate_count + measurement_count + 2;
+// Opcodes: single gates, controlled gates, measurements, then the whole-register operations.
+constexpr std::size_t peek_opcode = single_gate_count + controlled_gate_count + measurement_count;
+constexpr std::size_t group_opcode = peek_opcode + 1;
+constexpr std::size_t pauli_opcode = peek_opcode + 2;
+constexpr std::size_t reset_opcode = peek_opcode + 3;
+constexpr std::size_t swap_opcode = peek_opcode + 4;
+constexpr std::size_t reload_opcode = peek_opcode + 5;
+constexpr std::size_t opcode_count = peek_opcode + 6;
 
 void check_invariants(const Register& reg, const char* after) {
   const std::string violation = korvane::testing::invariant_violation(reg);
@@ -125,6 +141,54 @@ std::unordered_set<Qubit> component_of(const Register& reg, Qubit q) {
       if (seen.insert(w).second) pending.push_back(w);
   }
   return seen;
+}
+
+// A Pauli product on some of the qubits 0..n (n itself out of range), with a sign.
+korvane::engine::PauliProduct read_pauli_product(ByteReader& reader, std::size_t n) {
+  korvane::engine::PauliProduct product;
+  const std::uint8_t letters = reader.next();
+  product.negative = (letters & 0x80U) != 0;
+  for (Qubit q = 0; q <= n && q < 4; ++q) {
+    const unsigned letter = (letters >> (2 * q)) & 3U;
+    if (letter != 0) product.factors.push_back({q, static_cast<Axis>(letter - 1)});
+  }
+  for (Qubit q = 4; q <= n; ++q) {
+    const unsigned letter = reader.next() % 4U;
+    if (letter != 0) product.factors.push_back({q, static_cast<Axis>(letter - 1)});
+  }
+  return product;
+}
+
+// Saves `reg`, damages the bytes as the input says and loads them. Returns the loaded register
+// when it has n qubits (it then replaces `reg`), and never lets a broken one through.
+void reload(ByteReader& reader, Register& reg, StateVector& state) {
+  std::vector<std::uint8_t> saved = korvane::engine::save_state(reg);
+  const std::uint8_t damage = reader.next();
+  const std::size_t edits = damage % 4U;
+  for (std::size_t k = 0; k < edits; ++k) {
+    const std::size_t position = (std::size_t{reader.next()} << 8 | reader.next()) % saved.size();
+    saved[position] ^= reader.next();
+  }
+  if ((damage & 0x10U) != 0) saved.resize(reader.next() % (saved.size() + 1));
+  if ((damage & 0x20U) != 0 && saved.size() >= 4) {
+    const std::size_t checked = saved.size() - 4;
+    const std::uint32_t checksum = korvane::engine::crc32(saved.data(), checked);
+    for (unsigned shift = 0; shift < 32; shift += 8)
+      saved[checked + shift / 8] = static_cast<std::uint8_t>(checksum >> shift);
+  }
+  const bool intact = edits == 0 && (damage & 0x10U) == 0;
+  try {
+    Register loaded = korvane::engine::load_state(saved.data(), saved.size());
+    check_invariants(loaded, "reload");
+    if (intact && !korvane::testing::same_representation(loaded, reg))
+      report("a reload changed the register");
+    if (loaded.size() == reg.size()) {
+      reg = std::move(loaded);
+      state = StateVector::from_register(reg);
+    }
+  } catch (const korvane::engine::InvalidInput&) {
+    if (intact) report("a reload refused what was just saved");
+  }
 }
 
 // Runs one operation; returns its name for reports. A Fault must leave the register unchanged
@@ -160,7 +224,55 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       if (state.probability(q, axis, minus_one) < 1e-9)
         report("measurement gave an impossible outcome");
       state.project(q, axis, minus_one);
-    } else if (opcode == opcode_count - 2) {
+    } else if (opcode == pauli_opcode) {
+      name = "pauli product";
+      const korvane::engine::PauliProduct product = read_pauli_product(reader, n);
+      std::vector<std::pair<std::size_t, Axis>> factors;
+      for (const auto& factor : product.factors) {
+        refused_rightly = refused_rightly || factor.qubit >= n;
+        factors.emplace_back(factor.qubit, factor.axis);
+      }
+      const int expectation = korvane::engine::pauli_expectation(reg, product);
+      if (std::abs(expectation - state.pauli_expectation(factors, product.negative)) > 1e-9)
+        report("a Pauli expectation differs from the reference");
+      const bool minus_one = korvane::engine::measure_pauli(reg, product, source);
+      if (expectation != 0 && minus_one != (expectation < 0))
+        report("a certain Pauli product measured the other way");
+      state.project_pauli(factors, product.negative, minus_one);
+    } else if (opcode == reset_opcode) {
+      name = "reset";
+      const Qubit q = read_qubit(reader, n);
+      refused_rightly = q >= n;
+      korvane::engine::reset(reg, q, source);
+      // The outcome is read off the result: q is |0>, the others as that Z outcome leaves them.
+      bool matched = false;
+      const StateVector after = StateVector::from_register(reg);
+      for (const bool found_one : {false, true}) {
+        if (state.probability(q, Axis::Z, found_one) < 1e-9) continue;
+        StateVector expected = state;
+        expected.project(q, Axis::Z, found_one);
+        if (found_one) expected.apply(q, korvane::testing::pauli_x_matrix);
+        if (!matched && after.equal_up_to_phase(expected, 1e-7)) {
+          state = expected;
+          matched = true;
+        }
+      }
+      if (!matched) report("reset left a state no Z outcome leads to");
+    } else if (opcode == swap_opcode) {
+      name = "swap";
+      const Qubit a = read_qubit(reader, n);
+      const Qubit b = read_qubit(reader, n);
+      refused_rightly = a >= n || b >= n;
+      korvane::engine::swap(reg, a, b);
+      if (a != b) {
+        state.controlled(ControlledGate::cx, a, b);
+        state.controlled(ControlledGate::cx, b, a);
+        state.controlled(ControlledGate::cx, a, b);
+      }
+    } else if (opcode == reload_opcode) {
+      name = "reload";
+      reload(reader, reg, state);
+    } else if (opcode == peek_opcode) {
       name = "peek";
       std::vector<Qubit> qubits;
       const std::size_t amount = reader.next() % (n + 2);
