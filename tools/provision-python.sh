@@ -2,8 +2,8 @@
 # Makes a CPython >= 3.14 available and prints the path of its interpreter on stdout.
 #
 # A CPython >= 3.14 already on the machine is used as it is. Otherwise a private 3.14 (with
-# pytest, numpy, hypothesis, dask.distributed, pip and scikit-build-core) is unpacked from Debian
-# testing's binary packages into a cache folder outside the clone, using a private apt
+# pytest, numpy, hypothesis, dask.distributed, networkx, pip and scikit-build-core) is unpacked
+# from Debian testing's binary packages into a cache folder outside the clone, using a private apt
 # configuration so that the system's own apt state is never touched. The archive is read from the
 # machine's own apt sources. The script is idempotent: a complete cache is reused as it is.
 set -euo pipefail
@@ -20,7 +20,7 @@ extra_packages=("$@")
 if [ "${#extra_packages[@]}" -eq 0 ] && [ -z "${KORVANE_PRIVATE_PYTHON:-}" ]; then
   for candidate in python3.14 python3.15 python3; do
     if path=$(command -v "$candidate" 2>/dev/null) && python_is_recent "$path" &&
-      "$path" -c 'import pytest, numpy, hypothesis, distributed, scikit_build_core' 2>/dev/null; then
+      "$path" -c 'import pytest, numpy, hypothesis, distributed, scikit_build_core, networkx' 2>/dev/null; then
       echo "$path"
       exit 0
     fi
@@ -32,8 +32,9 @@ root="$cache_root/python-root"
 apt_dir="$cache_root/apt"
 python="$root/usr/bin/python3.14"
 # python3-distributed (Dask's scheduler and workers): examples/distributed_shots.py and its tests.
+# python3-networkx: the README's recipe for moving a register's graph to networkx, tested.
 base_packages=(python3.14-dev python3-pytest python3-numpy python3-hypothesis python3-pip
-  python3-scikit-build-core python3-distributed)
+  python3-scikit-build-core python3-distributed python3-networkx)
 wanted=("${base_packages[@]}" "${extra_packages[@]}")
 stamp="$root/.complete"
 

@@ -134,6 +134,25 @@ class StateVector:
         self.apply_matrix(projector(axis, bit), (qubit,))
         self.amplitudes /= np.sqrt(weight)
 
+    def pauli_image(self, pauli: str) -> np.ndarray:
+        """P|psi> for a Pauli string such as "-X_Z" (optional sign, then qubit 0 first)."""
+        amplitudes = self.amplitudes
+        for qubit, letter in enumerate(pauli.lstrip("+-")):
+            if letter in "XYZ":
+                amplitudes = applied(amplitudes, PAULI["XYZ".index(letter)], (qubit,))
+        return -amplitudes if pauli.startswith("-") else amplitudes
+
+    def pauli_expectation(self, pauli: str) -> float:
+        return float(np.vdot(self.amplitudes, self.pauli_image(pauli)).real)
+
+    def project_pauli(self, pauli: str, bit: int) -> None:
+        """Collapse onto the eigenvalue (-1)**bit of the Pauli string; it must be possible."""
+        projected = (self.amplitudes + (-1) ** bit * self.pauli_image(pauli)) / 2
+        weight = float(np.vdot(projected, projected).real)
+        if weight < TOLERANCE:
+            raise ValueError(f"outcome {bit} of {pauli} has probability {weight}")
+        self.amplitudes = projected / np.sqrt(weight)
+
     def schmidt_rank(self, part: set[int] | frozenset[int]) -> int:
         """Schmidt rank of the state across the cut (part, rest)."""
         part_list = sorted(part)
