@@ -2,6 +2,7 @@
 canonical stabilizers), Pauli products, reset and swap, against the numpy reference."""
 
 import copy
+import pathlib
 import pickle
 import random
 import zlib
@@ -194,6 +195,35 @@ class TestGraph:
         back = Korvane.from_graph(graph.number_of_nodes(), list(graph.edges()), vops)
         assert back.stabilizers() == sim.stabilizers()
         assert graph.number_of_edges() == len(edges)
+
+
+def readme_vop_table():
+    """(vop, gates, image of X, image of Z) for each row of the README's VOP table."""
+    text = (pathlib.Path(__file__).resolve().parents[2] / "README.md").read_text()
+    rows = []
+    for line in text.splitlines():
+        cells = [cell.strip() for cell in line.strip("|").split("|")]
+        if len(cells) == 5 and cells[0].isdigit():
+            gates = [] if cells[2] == "(none)" else [g.strip(" `") for g in cells[2].split(",")]
+            rows.append((int(cells[0]), gates, cells[3], cells[4]))
+    return rows
+
+
+def test_readme_vop_table_agrees_with_the_module():
+    table = readme_vop_table()
+    assert [row[0] for row in table] == list(range(24))
+    for vop, gates, x_image, z_image in table:
+        lone = Korvane.from_graph(1, [], [vop])  # C|+>, an eigenstate of C X C^dagger
+        assert lone.peek_pauli(x_image) == 1
+        made = Korvane(1)  # the gates applied to |0>: an eigenstate of C Z C^dagger
+        for gate in gates:
+            getattr(made, gate)(0)
+        assert made.peek_pauli(z_image) == 1
+        plus = Korvane(1)  # and to |+>, the state the index makes
+        plus.h(0)
+        for gate in gates:
+            getattr(plus, gate)(0)
+        assert plus.stabilizers() == lone.stabilizers()
 
 
 def is_canonical(rows):
