@@ -47,8 +47,7 @@ Register register_from_graph(std::size_t qubits, const std::int64_t* edges, std:
     if (a == b) refuse_row(row, a, b, "is a self-loop");
     const auto first = static_cast<Qubit>(a);
     const auto second = static_cast<Qubit>(b);
-    if (reg.has_edge(first, second)) refuse_row(row, a, b, "repeats an earlier edge");
-    reg.toggle_edge(first, second);
+    if (!reg.add_edge_if_absent(first, second)) refuse_row(row, a, b, "repeats an earlier edge");
   }
   reg.settle_storage();
   return reg;

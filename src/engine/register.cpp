@@ -80,6 +80,25 @@ void Register::toggle_edge(Qubit a, Qubit b) {
   visit_graph(*this, [a, b](auto& graph) { graph.toggle_edge(a, b); });
 }
 
+bool Register::add_edge_if_absent(Qubit a, Qubit b) {
+  if (dense_) {
+    Word* const row_a = rows_.data() + a * words_per_row_;
+    if (test_bit(row_a, b)) return false;
+    flip_bit(row_a, b);
+    flip_bit(rows_.data() + b * words_per_row_, a);
+  } else {
+    NeighborSet& set_a = sets_.get_mutable(a);
+    if (set_a.contains(b)) return false;
+    NeighborSet& set_b = sets_.get_mutable(b);
+    set_a.reserve_one_more(vops_.size());
+    set_b.reserve_one_more(vops_.size());
+    set_a.insert_reserved(b);
+    set_b.insert_reserved(a);
+  }
+  ++edges_;
+  return true;
+}
+
 void Register::make_dense() {
   const std::size_t qubits = vops_.size();
   const std::size_t words = words_per_row(qubits);

@@ -78,6 +78,10 @@ class Register {
   // These change the represented state; they are for tests and for preparing known graph states.
   void set_vop(Qubit q, Vop vop);
   void toggle_edge(Qubit a, Qubit b);
+  // Adds the edge a-b unless it is there, and says whether it did. For building a register from
+  // data whose indices were checked (a != b, both below size): it skips toggle_edge's checks and
+  // second lookup. A refused allocation throws std::bad_alloc with the edge absent.
+  bool add_edge_if_absent(Qubit a, Qubit b);
 
   // Moves the graph to the storage that suits its density, when the storage is automatic. Never
   // fails: a refused allocation keeps the current storage.

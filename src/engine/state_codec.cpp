@@ -105,7 +105,9 @@ void read_upper_neighbors(BodyReader& body, Register& reg, Qubit a, std::size_t&
              std::to_string(qubits - 1));
     }
     previous += step;
-    reg.toggle_edge(a, previous);
+    // Steps of at least 1 keep the entries of a distinct, and each edge is listed from its
+    // smaller end only, so the edge is new.
+    reg.add_edge_if_absent(a, previous);
   }
 }
 

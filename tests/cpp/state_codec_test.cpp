@@ -149,6 +149,9 @@ TEST(GraphBuilder, NamesTheFirstBadRow) {
             "edge row 1 (-1, 2) names a qubit outside the register of 4 qubits");
   EXPECT_EQ(message({0, 1, 3, 3, 9, 9}, {}), "edge row 1 (3, 3) is a self-loop");
   EXPECT_EQ(message({0, 1, 1, 2, 2, 1}, {}), "edge row 2 (2, 1) repeats an earlier edge");
+  // Registers past 64 qubits start with neighbour sets instead of a bit matrix.
+  const std::vector<std::int64_t> repeated{70, 3, 5, 6, 3, 70};
+  EXPECT_THROW(engine::register_from_graph(100, repeated.data(), 3, nullptr), engine::InvalidInput);
   EXPECT_EQ(message({0, 1}, {0, 23, 24, 0}), "vops[2] is 24, and VOPs are 0..23");
   EXPECT_EQ(message({0, 1}, {0, -1, 0, 0}), "vops[1] is -1, and VOPs are 0..23");
 }
