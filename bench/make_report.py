@@ -1,8 +1,8 @@
 """Turns the figures of one benchmark run into bench/REPORT.md and bench/scaling.png.
 
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
-holds engine.json, calls.json, workloads.json, entangled.json and, when shots were timed,
-shots.json. The report states the machine, the tables, and which targets are met.
+holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
+state_io.json and shots.json. The report states the machine, the tables, and which targets are met.
 """
 
 import json
@@ -177,6 +177,40 @@ def shots_section(rows):
     return lines
 
 
+def state_io_section(rows):
+    """Whole states in and out (bench_state_io.py): each operation's best time and what it made."""
+    lines = ["Best of repeats; the load average is the machine's at the time (2 cores, shared). The "
+             "wire is h on every qubit and cz along it; the dense state is h on every qubit, then "
+             "10 N random cz, cx, h and s on 1000 qubits.", "",
+             "| state | operation | ms | detail | load |", "|---|---|---:|---|---:|"]
+    for row in rows:
+        detail = ", ".join(f"{key} {value}" for key, value in row.items()
+                           if key not in ("state", "operation", "seconds", "load_average"))
+        lines.append(f"| {row['state']} | {row['operation']} | {row['seconds'] * 1e3:.3f} | "
+                     f"{detail} | {row['load_average']:.1f} |")
+    return lines
+
+
+def state_io_targets(rows):
+    lines = []
+    wire = {row["operation"]: row for row in rows if row["state"] == "wire 1000000"}
+    if not wire:
+        return lines
+    for operation in ("copy", "pickle.dumps", "pickle.loads", "graph", "from_graph"):
+        seconds = wire[operation]["seconds"]
+        lines.append(f"- {operation} of the 10^6-qubit cluster wire well under 100 ms (under 50): "
+                     f"{seconds * 1e3:.1f} ms: **{verdict(seconds < 0.05)}**")
+    size = wire["pickle.dumps"]["bytes"] / 2**20
+    lines.append(f"- Pickle of the 10^6-qubit wire well under 20 MB: {size:.1f} MiB: "
+                 f"**{verdict(size < 10)}**")
+    ratio = wire["build by calls"]["seconds"] / wire["from_graph"]["seconds"]
+    lines.append(f"- from_graph of the wire at least 10x faster than building it by calls: "
+                 f"{wire['from_graph']['seconds'] * 1e3:.1f} ms against "
+                 f"{wire['build by calls']['seconds'] * 1e3:.1f} ms, {ratio:.1f}x: "
+                 f"**{verdict(ratio >= 10)}**")
+    return lines
+
+
 def verdict(met):
     return "met" if met else "MISSED"
 
@@ -327,6 +361,8 @@ def main():
     plot(engine, workloads, entangled, out / "scaling.png")
     shots_path = figures / "shots.json"
     shots_json = shots_path if shots_path.exists() else None
+    state_io_path = figures / "state_io.json"
+    state_io = json.load(open(state_io_path)) if state_io_path.exists() else []
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -334,6 +370,7 @@ def main():
     lines += machine_lines()
     lines += ["", "## Targets", ""] + targets(engine, calls, workloads)
     lines += entangled_targets(entangled, calls, workloads)
+    lines += state_io_targets(state_io)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
     lines += ["", "## Call overhead (Python)", "",
@@ -350,6 +387,8 @@ def main():
     lines += ["", "## Trial measurements and group queries (Python)", ""]
     lines += peek_and_group_tables(workloads)
     lines += ["", "## Workloads (Python, end to end)", ""] + workload_table(workloads)
+    if state_io:
+        lines += ["", "## Whole states in and out (Python)", ""] + state_io_section(state_io)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",
