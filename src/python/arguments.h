@@ -17,10 +17,10 @@ inline constexpr std::size_t max_parameters = 3;
 // Every parameter may be passed by position or by keyword; no extras. The last
 // `optional_count` parameters may be left out, and their slots are then null.
 struct ArgumentDescriptor {
-  const char* class_name;
-  const char* function_name;
-  std::array<const char*, max_parameters> parameter_names;
-  std::size_t parameter_count;
+  const char* class_name = nullptr;
+  const char* function_name = nullptr;
+  std::array<const char*, max_parameters> parameter_names{};
+  std::size_t parameter_count = 0;
   std::size_t optional_count = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "python/simulator_state.h"
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
