@@ -15,7 +15,7 @@ SINGLE_QUBIT = ["x", "y", "z", "h", "s", "sdag"]
 TWO_QUBIT = ["cz", "cx", "xcx", "ycx", "xcz", "ycz", "cy", "xcy", "ycy"]
 MEASURE = ["measure_x", "measure_y", "measure_z"]
 METHOD_ORDER = SINGLE_QUBIT + TWO_QUBIT + MEASURE + ["get_entangled_group", "peek_measure_set"]
-# Public names added beside the specified API (tests/python/test_state_io.py covers them).
+# Public names added beside the twenty methods (tests/python/test_state_io.py covers them).
 ADDED_NAMES = [
     "copy", "graph", "from_graph", "stabilizers", "peek_pauli", "measure_pauli", "reset", "swap",
     "qubit_amount",
@@ -139,7 +139,7 @@ class TestClasses:
 
     def test_method_table_order_signatures_and_docstrings(self):
         methods = [name for name, value in vars(Korvane).items() if not name.startswith("_")]
-        # The specified methods come first, in their order; the additions beside them follow.
+        # The twenty methods come first, in their order; the additions beside them follow.
         assert methods == METHOD_ORDER + ADDED_NAMES
         for name in METHOD_ORDER:
             method = getattr(Korvane, name)
