@@ -1,9 +1,7 @@
-#include "engine/controlled_gates.h"
+#include "controlled_gates.h"
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_z.h"
-#include "engine/fault.h"
-#include "engine/register_graph.h"
+#include "../clifford/local_clifford.h"
+#include "rules/controlled_z.h"
 
 namespace korvane::engine {
 namespace {
@@ -61,7 +59,7 @@ void change_basis(Register& reg, Qubit q, Vop change) {
 
 // CZ on operands already checked.
 void checked_cz(Register& reg, Qubit a, Qubit b) {
-  visit_graph(reg, [a, b](auto& graph) { apply_cz(graph, a, b); });
+  reg.visit([a, b](auto& graph) { apply_cz(graph, a, b); });
   reg.settle_storage();
 }
 

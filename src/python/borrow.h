@@ -13,7 +13,7 @@
 #include <atomic>
 #include <limits>
 
-#include "engine/fault.h"
+#include "../engine/base.h"
 
 namespace korvane::python {
 

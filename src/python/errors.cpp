@@ -1,10 +1,10 @@
-#include "python/errors.h"
+#include "errors.h"
 
 #include <exception>
 #include <new>
 
-#include "engine/fault.h"
-#include "python/panic.h"
+#include "../engine/base.h"
+#include "panic.h"
 
 namespace korvane::python {
 

@@ -1,21 +1,21 @@
-#include "python/simulator_type.h"
+#include "simulator_type.h"
 
 #include <new>
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/entangled_group.h"
-#include "engine/measure.h"
-#include "engine/peek.h"
-#include "engine/random.h"
-#include "engine/register.h"
-#include "python/arguments.h"
-#include "python/borrow.h"
-#include "python/errors.h"
-#include "python/owned_ref.h"
-#include "python/value_types.h"
+#include "../clifford/local_clifford.h"
+#include "../engine/controlled_gates.h"
+#include "../engine/entangled_group.h"
+#include "../engine/measure.h"
+#include "../engine/peek.h"
+#include "../engine/random.h"
+#include "../engine/register.h"
+#include "arguments.h"
+#include "borrow.h"
+#include "errors.h"
+#include "owned_ref.h"
+#include "value_types.h"
 
 namespace korvane::python {
 namespace {

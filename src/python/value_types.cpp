@@ -1,13 +1,13 @@
-#include "python/value_types.h"
+#include "value_types.h"
 
 #include <array>
 #include <cstdint>
 #include <new>
 #include <utility>
 
-#include "python/arguments.h"
-#include "python/borrow.h"
-#include "python/owned_ref.h"
+#include "arguments.h"
+#include "borrow.h"
+#include "owned_ref.h"
 
 namespace korvane::python {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <Python.h>
 
-#include "clifford/local_clifford.h"
+#include "../clifford/local_clifford.h"
 
 namespace korvane::python {
 

@@ -1,5 +1,5 @@
 // Checks the controlled-Z table entry by entry against two-qubit state vectors.
-#include "clifford/cz_table.h"
+#include "korvane/clifford/cz_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Checks every table over the VOP numbering against matrix arithmetic on the 24 representatives.
-#include "clifford/local_clifford.h"
+#include "korvane/clifford/local_clifford.h"
 
 #include <gtest/gtest.h>
 
