@@ -62,7 +62,6 @@ class BorrowFlag {
 #endif
   }
 
-  Py_ssize_t state() const { return state_.load(); }
   bool is_poisoned() const { return state_.load() == poisoned; }
 
  private:

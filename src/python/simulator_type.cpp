@@ -159,10 +159,7 @@ PyObject* get_entangled_group(PyObject* self, PyObject* const* args, Py_ssize_t 
       [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
         Qubit qubit = 0;
         if (!convert_qubit_argument("qubit", values[0], qubit)) return nullptr;
-        const engine::Register& reg = simulator.reg;
-        // A qubit without edges is its own group: no search is needed.
-        if (qubit < reg.size() && reg.degree(qubit) == 0) return new_qubit_set(&qubit, &qubit + 1);
-        const std::vector<Qubit> group = engine::entangled_group(reg, qubit);
+        const std::vector<Qubit> group = engine::entangled_group(simulator.reg, qubit);
         return new_qubit_set(group.data(), group.data() + group.size());
       });
 }

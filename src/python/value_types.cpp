@@ -233,10 +233,6 @@ PyObject* new_measurement_result(bool result) {
   return new_value(measurement_result_class, result ? 1 : 0);
 }
 
-PyObject* new_axis(clifford::Axis axis) {
-  return new_value(axis_class, static_cast<std::uint8_t>(axis));
-}
-
 PyObject* new_outcome(bool result, clifford::Axis axis) {
   PyObject* object = outcome_class->tp_alloc(outcome_class, 0);
   if (object == nullptr) return nullptr;

@@ -78,6 +78,12 @@ TEST(CzTableTest, EveryEntryReproducesTheGate) {
   });
 }
 
+// I, Z, S and S-dagger: the operators that commute with a controlled-Z.
+bool is_diagonal(Vop v) {
+  const Matrix2& m = clifford_matrix(v);
+  return std::abs(m[1]) < 1e-12 && std::abs(m[2]) < 1e-12;
+}
+
 TEST(CzTableTest, DiagonalOperatorsStayDiagonal) {
   for_each_input([](bool e, Vop a, Vop b) {
     const CzEntry entry = cz_lookup(e, a, b);
