@@ -117,16 +117,6 @@ TEST(CzTableTest, CountsOfEntangledAndAsymmetricEntries) {
   EXPECT_EQ(asymmetric, 284);
 }
 
-TEST(CzTableTest, LayoutIsEdgeThenFirstThenSecond) {
-  for_each_input([](bool e, Vop a, Vop b) {
-    const CzEntry& stored = cz_table[(e ? 576U : 0U) + 24U * a + b];
-    const CzEntry looked_up = cz_lookup(e, a, b);
-    EXPECT_EQ(stored.edge, looked_up.edge);
-    EXPECT_EQ(stored.first, looked_up.first);
-    EXPECT_EQ(stored.second, looked_up.second);
-  });
-}
-
 void expect_entry(bool e, Vop a, Vop b, int edge, Vop first, Vop second) {
   const CzEntry entry = cz_lookup(e, a, b);
   EXPECT_EQ(entry.edge, edge) << e << "/" << int{a} << "/" << int{b};
