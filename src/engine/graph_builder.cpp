@@ -1,9 +1,9 @@
-#include "engine/graph_builder.h"
+#include "graph_builder.h"
 
 #include <string>
 
-#include "clifford/local_clifford.h"
-#include "engine/invalid_input.h"
+#include "../clifford/local_clifford.h"
+#include "invalid_input.h"
 
 namespace korvane::engine {
 namespace {

@@ -1,10 +1,10 @@
-#include "engine/pauli_product.h"
+#include "pauli_product.h"
 
 #include <cstddef>
 #include <unordered_map>
 
-#include "engine/controlled_gates.h"
-#include "engine/measure.h"
+#include "controlled_gates.h"
+#include "measure.h"
 
 namespace korvane::engine {
 namespace {

@@ -1,7 +1,7 @@
-#include "engine/reset.h"
+#include "reset.h"
 
-#include "clifford/local_clifford.h"
-#include "engine/measure.h"
+#include "../clifford/local_clifford.h"
+#include "measure.h"
 
 namespace korvane::engine {
 

@@ -1,8 +1,8 @@
 // Resetting one qubit to |0>.
 #pragma once
 
-#include "engine/random.h"
-#include "engine/register.h"
+#include "random.h"
+#include "register.h"
 
 namespace korvane::engine {
 

@@ -1,12 +1,12 @@
-#include "engine/stabilizers.h"
+#include "stabilizers.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <utility>
 
-#include "clifford/local_clifford.h"
-#include "engine/invalid_input.h"
+#include "../clifford/local_clifford.h"
+#include "invalid_input.h"
 
 namespace korvane::engine {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/register.h"
+#include "register.h"
 
 namespace korvane::engine {
 

@@ -1,13 +1,13 @@
-#include "engine/state_codec.h"
+#include "state_codec.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 
-#include "clifford/local_clifford.h"
-#include "engine/crc32.h"
-#include "engine/invalid_input.h"
-#include "engine/sorted_edges.h"
+#include "../clifford/local_clifford.h"
+#include "crc32.h"
+#include "invalid_input.h"
+#include "sorted_edges.h"
 
 namespace korvane::engine {
 namespace {

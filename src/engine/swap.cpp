@@ -1,4 +1,4 @@
-#include "engine/swap.h"
+#include "swap.h"
 
 #include <vector>
 

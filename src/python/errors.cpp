@@ -1,11 +1,11 @@
-#include "python/errors.h"
+#include "errors.h"
 
 #include <exception>
 #include <new>
 
-#include "engine/fault.h"
-#include "engine/invalid_input.h"
-#include "python/panic.h"
+#include "../engine/base.h"
+#include "../engine/invalid_input.h"
+#include "panic.h"
 
 namespace korvane::python {
 

@@ -6,10 +6,10 @@
 #include <atomic>
 #include <cstdint>
 
-#include "python/once_lock.h"
-#include "python/owned_ref.h"
-#include "python/simulator_type.h"
-#include "python/value_types.h"
+#include "once_lock.h"
+#include "owned_ref.h"
+#include "simulator_type.h"
+#include "value_types.h"
 
 namespace korvane::python {
 namespace {

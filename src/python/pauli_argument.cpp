@@ -1,10 +1,10 @@
-#include "python/pauli_argument.h"
+#include "pauli_argument.h"
 
 #include <optional>
 #include <unordered_set>
 
-#include "python/arguments.h"
-#include "python/owned_ref.h"
+#include "arguments.h"
+#include "owned_ref.h"
 
 namespace korvane::python {
 namespace {

@@ -7,10 +7,10 @@
 #include <new>
 #include <utility>
 
-#include "engine/register.h"
-#include "python/arguments.h"
-#include "python/borrow.h"
-#include "python/errors.h"
+#include "../engine/register.h"
+#include "arguments.h"
+#include "borrow.h"
+#include "errors.h"
 
 namespace korvane::python {
 

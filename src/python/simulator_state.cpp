@@ -1,26 +1,26 @@
-#include "python/simulator_state.h"
+#include "simulator_state.h"
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/graph_builder.h"
-#include "engine/pauli_product.h"
-#include "engine/random.h"
-#include "engine/reset.h"
-#include "engine/sorted_edges.h"
-#include "engine/stabilizers.h"
-#include "engine/state_codec.h"
-#include "engine/swap.h"
-#include "python/arguments.h"
-#include "python/borrow.h"
-#include "python/errors.h"
-#include "python/numpy_bridge.h"
-#include "python/owned_ref.h"
-#include "python/pauli_argument.h"
-#include "python/simulator_object.h"
-#include "python/value_types.h"
+#include "../engine/graph_builder.h"
+#include "../engine/pauli_product.h"
+#include "../engine/random.h"
+#include "../engine/reset.h"
+#include "../engine/sorted_edges.h"
+#include "../engine/stabilizers.h"
+#include "../engine/state_codec.h"
+#include "../engine/swap.h"
+#include "arguments.h"
+#include "borrow.h"
+#include "errors.h"
+#include "numpy_bridge.h"
+#include "owned_ref.h"
+#include "pauli_argument.h"
+#include "simulator_object.h"
+#include "value_types.h"
 
 namespace korvane::python {
 namespace {

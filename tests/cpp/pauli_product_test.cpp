@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "engine/fault.h"
-#include "engine/pauli_product.h"
-#include "engine/reset.h"
-#include "engine/swap.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/pauli_product.h"
+#include "korvane/engine/reset.h"
+#include "korvane/engine/swap.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/crc32.h"
-#include "engine/graph_builder.h"
-#include "engine/invalid_input.h"
-#include "engine/state_codec.h"
 #include "graph_description.h"
+#include "korvane/engine/crc32.h"
+#include "korvane/engine/graph_builder.h"
+#include "korvane/engine/invalid_input.h"
+#include "korvane/engine/state_codec.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "../../bench/workloads.h"
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/measure.h"
-#include "engine/register.h"
-#include "engine/stabilizers.h"
 #include "graph_description.h"
 #include "graph_state_generators.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/register.h"
+#include "korvane/engine/stabilizers.h"
 #include "scripted_source.h"
 #include "tableau.h"
 

@@ -21,19 +21,19 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/crc32.h"
-#include "engine/entangled_group.h"
-#include "engine/fault.h"
-#include "engine/invalid_input.h"
-#include "engine/measure.h"
-#include "engine/pauli_product.h"
-#include "engine/peek.h"
-#include "engine/register.h"
-#include "engine/reset.h"
-#include "engine/state_codec.h"
-#include "engine/swap.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/crc32.h"
+#include "korvane/engine/entangled_group.h"
+#include "korvane/engine/invalid_input.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/pauli_product.h"
+#include "korvane/engine/peek.h"
+#include "korvane/engine/register.h"
+#include "korvane/engine/reset.h"
+#include "korvane/engine/state_codec.h"
+#include "korvane/engine/swap.h"
 #include "state_vector.h"
 
 namespace {

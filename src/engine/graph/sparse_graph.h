@@ -1,0 +1,126 @@
+// The graph view over sparse adjacency: one NeighborSet per vertex, every change a toggle of one
+// edge in two sets, each O(1).
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+
+#include "../base.h"
+#include "../containers/neighbor_set.h"
+#include "../containers/qubit_buffer.h"
+#include "graph_view.h"
+#include "pair_toggles.h"
+
+namespace korvane::engine {
+
+// Sparse adjacency as a view reads it; one that changes it also offers mutable_set(q), whose
+// references stay valid while other sets change, and count_edges(change).
+template <class Store>
+concept SetStore = requires(const Store& store, Qubit q) {
+  { store.set(q) } -> std::same_as<const NeighborSet&>;
+};
+
+template <VopStore Vops, SetStore Sets>
+class SparseGraph : public VopAccess<Vops> {
+ public:
+  SparseGraph(Vops& vops, Sets& sets) : VopAccess<Vops>(vops), sets_(sets) {}
+
+  Sets& adjacency() const { return sets_; }
+
+  std::size_t degree(Qubit q) const { return sets_.set(q).size(); }
+  bool has_neighbor(Qubit q) const { return !sets_.set(q).empty(); }
+  bool has_neighbor_other_than(Qubit v, Qubit w) const {
+    const NeighborSet& neighbors = sets_.set(v);
+    return neighbors.size() > 1 || (neighbors.size() == 1 && !neighbors.contains(w));
+  }
+
+  // Looks in the smaller of the two sets.
+  bool has_edge(Qubit a, Qubit b) const {
+    const NeighborSet& set_a = sets_.set(a);
+    const NeighborSet& set_b = sets_.set(b);
+    return set_a.size() <= set_b.size() ? set_a.contains(b) : set_b.contains(a);
+  }
+
+  void toggle_edge(Qubit a, Qubit b) {
+    if (has_edge(a, b)) {
+      sets_.mutable_set(a).erase(b);
+      sets_.mutable_set(b).erase(a);
+      sets_.count_edges(-1);
+      return;
+    }
+    add_edge(a, b);
+  }
+
+  // Adds the edge a-b, which must be absent.
+  void add_edge(Qubit a, Qubit b) {
+    NeighborSet& set_a = sets_.mutable_set(a);
+    NeighborSet& set_b = sets_.mutable_set(b);
+    // Room in both sets first, so a refused allocation leaves the edge wholly absent.
+    set_a.reserve_one_more(this->size());
+    set_b.reserve_one_more(this->size());
+    set_a.insert_reserved(b);
+    set_b.insert_reserved(a);
+    sets_.count_edges(1);
+  }
+
+  // `visit` must not change q's own set.
+  template <class Visit>
+  void for_each_neighbor(Qubit q, Visit&& visit) const {
+    sets_.set(q).for_each(visit);
+  }
+
+  // Visits q's neighbours while `visit` returns true.
+  template <class Visit>
+  void for_each_neighbor_while(Qubit q, Visit&& visit) const {
+    sets_.set(q).for_each_while(visit);
+  }
+
+  void neighbors_into(Qubit q, QubitBuffer& list) const {
+    sets_.set(q).for_each([&list](Qubit x) { list.push_back(x); });
+  }
+
+  void complement_neighborhood(Qubit v) {
+    QubitBuffer neighbors;
+    neighbors_into(v, neighbors);
+    complement_by_pairs(*this, neighbors);
+  }
+
+  void isolate(Qubit v) {
+    NeighborSet& neighbors = sets_.mutable_set(v);
+    const std::size_t removed = neighbors.size();
+    neighbors.for_each([&](Qubit x) { sets_.mutable_set(x).erase(v); });
+    neighbors.clear();
+    sets_.count_edges(-static_cast<std::ptrdiff_t>(removed));
+  }
+
+  void toggle_edges_to_neighbors(Qubit a, Qubit b, bool also_b) {
+    // b's set is read in place: the toggles touch a and c, never b.
+    sets_.set(b).for_each([&](Qubit c) {
+      if (c != a) toggle_edge(a, c);
+    });
+    if (also_b) toggle_edge(a, b);
+  }
+
+  void toggle_across_neighborhoods(Qubit a, Qubit b) { toggle_across_by_pairs(*this, a, b); }
+
+  void pivot_edges(Qubit /*a*/, Qubit b, const PivotClasses& classes) {
+    pivot_by_pairs(*this, b, classes);
+  }
+
+  // One toggle per pair: a unit of cost is half a toggle.
+  static std::size_t complement_cost(std::size_t degree) { return degree * degree; }
+  static std::size_t pivot_cost(std::size_t degree_a, std::size_t degree_b) {
+    return 2 * degree_a * degree_b;
+  }
+
+ private:
+  Sets& sets_;
+};
+
+template <VopStore Vops, SetStore Sets>
+SparseGraph<Vops, Sets> view_of(Vops& vops, Sets& sets) {
+  return {vops, sets};
+}
+
+}  // namespace korvane::engine
