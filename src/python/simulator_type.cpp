@@ -13,6 +13,7 @@
 #include "engine/register.h"
 #include "python/arguments.h"
 #include "python/borrow.h"
+#include "python/circuit_type.h"
 #include "python/errors.h"
 #include "python/owned_ref.h"
 #include "python/value_types.h"
@@ -62,6 +63,7 @@ constexpr ArgumentDescriptor measure_y_arguments = qubit_arguments("measure_y");
 constexpr ArgumentDescriptor measure_z_arguments = qubit_arguments("measure_z");
 constexpr ArgumentDescriptor entangled_group_arguments = qubit_arguments("get_entangled_group");
 constexpr ArgumentDescriptor peek_arguments{"Korvane", "peek_measure_set", {"qubits", nullptr}, 1};
+constexpr ArgumentDescriptor run_arguments{"Korvane", "run", {"circuit", nullptr}, 1};
 
 // Null with TypeError set when `self` is not a Korvane.
 SimulatorObject* as_simulator(PyObject* self) {
@@ -188,6 +190,14 @@ PyObject* peek_measure_set(PyObject* self, PyObject* const* args, Py_ssize_t nar
       });
 }
 
+PyObject* run(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+  return call_with_borrow<ExclusiveBorrow>(
+      run_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values, ExclusiveBorrow& borrow) {
+        return run_circuit(simulator.reg, values[0], borrow);
+      });
+}
+
 PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     ArgumentSlots slots;
@@ -289,6 +299,11 @@ PyMethodDef methods[] = {
            "peek_measure_set($self, qubits)\n--\n\n"
            "Simulate measurements on a set of `qubits` without modifying the real state.\n\n"
            "Returns a map from qubit index to `Outcome` (result and axis used)."),
+    method("run", run,
+           "run($self, circuit)\n--\n\n"
+           "Apply a `Circuit` to the register in place and return its measurement record.\n\n"
+           "The record is a numpy bool array, one entry per recorded bit in order. Random "
+           "outcomes and noise draw from the calling thread's generator."),
     {nullptr, nullptr, 0, nullptr},
 };
 
