@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
 # engine (Google Benchmark), Python call costs, Python workloads and memory, the entangled
-# workloads from Python beside the stabilizer tableau on the same circuits, and shots on Dask.
+# workloads from Python beside the stabilizer tableau on the same circuits, whole circuits and
+# their shots, and shots on Dask.
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
@@ -45,6 +46,9 @@ echo "== Stabilizer tableau on the entangled workloads (and their circuits)"
 echo "== Entangled workloads from Python"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_entangled.py" "$figures/tableau.jsonl" \
   --json "$figures/entangled.json"
+echo "== Whole circuits from Python"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_circuits.py" "$figures/tableau.jsonl" \
+  "${workload_options[@]}" --json "$figures/circuits.json"
 echo "== Many shots (Dask LocalCluster)"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_shots.py" "${workload_options[@]}" \
   --json "$figures/shots.json"

@@ -265,25 +265,45 @@ inline constexpr std::array<NamedGate, 10> gate_aliases{{
     {"MRZ", Gate::mr},
 }};
 
-// Every name the format accepts, canonical and alias, sorted for binary search.
-inline constexpr std::array<NamedGate, gate_count + gate_aliases.size()> names_by_spelling = [] {
-  std::array<NamedGate, gate_count + gate_aliases.size()> names{};
-  for (std::size_t g = 0; g < gate_count; ++g) {
-    names[g] = {gate_table[g].name, static_cast<Gate>(g)};
-  }
-  std::copy(gate_aliases.begin(), gate_aliases.end(), names.begin() + gate_count);
-  std::sort(names.begin(), names.end(),
-            [](const NamedGate& a, const NamedGate& b) { return a.name < b.name; });
-  return names;
+constexpr char upper_case(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// FNV-1a over the upper-case spelling: names are looked up in one pass, whatever their case.
+constexpr std::uint32_t spelling_hash(std::string_view name) {
+  std::uint32_t hash = 2166136261U;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(upper_case(c))) * 16777619U;
+  return hash;
+}
+
+inline constexpr std::size_t name_slot_count = 128;  // a power of two, well above the names
+
+// Every name the format accepts, canonical and alias, in an open-addressing table by
+// spelling_hash; an empty slot has an empty name.
+inline constexpr std::array<NamedGate, name_slot_count> names_by_hash = [] {
+  std::array<NamedGate, name_slot_count> slots{};
+  const auto place = [&slots](NamedGate entry) {
+    std::size_t slot = spelling_hash(entry.name) & (name_slot_count - 1);
+    while (!slots[slot].name.empty()) slot = (slot + 1) & (name_slot_count - 1);
+    slots[slot] = entry;
+  };
+  for (std::size_t g = 0; g < gate_count; ++g) place({gate_table[g].name, static_cast<Gate>(g)});
+  for (const NamedGate& alias : gate_aliases) place(alias);
+  return slots;
 }();
 
-// The gate of an upper-case name, canonical or alias.
-constexpr std::optional<Gate> find_gate(std::string_view upper_case_name) {
-  const auto* found = std::lower_bound(
-      names_by_spelling.begin(), names_by_spelling.end(), upper_case_name,
-      [](const NamedGate& entry, std::string_view name) { return entry.name < name; });
-  if (found == names_by_spelling.end() || found->name != upper_case_name) return std::nullopt;
-  return found->gate;
+// The gate of a name, canonical or alias, in any mix of upper and lower case.
+constexpr std::optional<Gate> find_gate(std::string_view name) {
+  for (std::size_t slot = spelling_hash(name) & (name_slot_count - 1);
+       !names_by_hash[slot].name.empty(); slot = (slot + 1) & (name_slot_count - 1)) {
+    const std::string_view candidate = names_by_hash[slot].name;
+    if (candidate.size() == name.size() &&
+        std::equal(name.begin(), name.end(), candidate.begin(),
+                   [](char a, char b) { return upper_case(a) == b; })) {
+      return names_by_hash[slot].gate;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace korvane::circuit

@@ -159,11 +159,7 @@ class Parser {
   }
 
   Gate look_up(std::string_view name) const {
-    std::string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
-      return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    const std::optional<Gate> gate = find_gate(upper);
+    const std::optional<Gate> gate = find_gate(name);
     if (!gate) fail("unknown instruction " + quoted(name));
     return *gate;
   }

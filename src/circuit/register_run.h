@@ -69,7 +69,12 @@ void run_on_register(const Program& program, engine::Register& reg, Source& sour
       case Kind::controlled: {
         const engine::ControlledGate gate = controlled_gate_of(instruction.gate);
         for (std::size_t i = 0; i < targets.size(); i += 2) {
-          engine::apply_controlled_gate(reg, gate, targets[i], targets[i + 1]);
+          // CZ needs no change of basis around it.
+          if (gate == engine::ControlledGate::cz) {
+            engine::cz(reg, targets[i], targets[i + 1]);
+          } else {
+            engine::apply_controlled_gate(reg, gate, targets[i], targets[i + 1]);
+          }
         }
         break;
       }
