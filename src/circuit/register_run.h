@@ -61,6 +61,9 @@ void run_on_register(const Program& program, engine::Register& reg, Source& sour
   walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t) {
     const std::span<const std::uint32_t> targets = program.targets_of(instruction);
     switch (instruction.kind) {
+      case Kind::repeat:  // walk() loops over REPEAT bodies itself
+      case Kind::annotation:
+        break;
       case Kind::clifford: {
         const Vop gate = vop_of(instruction.gate);
         for (const std::uint32_t q : targets) reg.apply_clifford(q, gate);
@@ -137,14 +140,15 @@ void run_on_register(const Program& program, engine::Register& reg, Source& sour
         }
         break;
       case Kind::detector:
-        if constexpr (Output::wants_parities) output.detector(parity(targets));
-        break;
       case Kind::observable:
-        if constexpr (Output::wants_parities)
-          output.observable(instruction.detail, parity(targets));
-        break;
-      case Kind::repeat:
-      case Kind::annotation:
+        if constexpr (Output::wants_parities) {
+          const bool value = parity(targets);
+          if (instruction.kind == Kind::detector) {
+            output.detector(value);
+          } else {
+            output.observable(instruction.detail, value);
+          }
+        }
         break;
     }
   });

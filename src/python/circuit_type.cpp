@@ -32,7 +32,7 @@ using circuit::Program;
 // The program is built before the object and never changed after, so calls may read it from any
 // thread with the GIL released.
 struct CircuitObject {
-  PyObject ob_base;
+  PyObject ob_base{};
   Program program;
 };
 

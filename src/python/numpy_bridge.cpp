@@ -57,7 +57,7 @@ OwnedRef new_array(std::initializer_list<Py_ssize_t> shape, const char* dtype, v
 OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view) {
   OwnedRef array = call_with_dtype("ascontiguousarray", object, dtype);
   if (!array) return {};
-  if (PyObject_GetBuffer(array.get(), &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | PyBUF_ND) < 0) {
+  if (PyObject_GetBuffer(array.get(), &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) < 0) {
     return {};
   }
   return array;
