@@ -92,16 +92,16 @@ bool read_file(PyObject* path, PyObject* path_bytes, std::string& contents) {
   }
   std::array<char, 1 << 16> buffer{};
   for (;;) {
+    errno = 0;
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
     contents.append(buffer.data(), got);
-    if (got < buffer.size()) break;
-  }
-  if (std::ferror(file.get()) != 0) {
-    errno = EIO;
+    if (got == buffer.size()) continue;
+    if (std::ferror(file.get()) == 0) return true;
+    // A directory, say, opens but cannot be read: EISDIR.
+    if (errno == 0) errno = EIO;
     PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
     return false;
   }
-  return true;
 }
 
 PyObject* from_file(PyObject* type, PyObject* path) noexcept {
