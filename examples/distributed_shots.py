@@ -224,7 +224,7 @@ def main(arguments: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0] if __doc__ else None)
     parser.add_argument("circuit", nargs="?", choices=("repetition", "ghz"), default="repetition")
     parser.add_argument("--shots", type=int, default=100_000, help="total number of shots")
-    parser.add_argument("--batch-shots", type=int, default=5_000, help="shots per task")
+    parser.add_argument("--batch-shots", type=int, default=20_000, help="shots per task")
     parser.add_argument("--scheduler", help="address of a running scheduler (default: a "
                         "LocalCluster on this machine)")
     parser.add_argument("--workers", type=int, default=2, help="worker processes of the "
