@@ -221,8 +221,8 @@ def circuit_targets(circuits, engine, entangled, workloads):
                 f"{loop['shots_per_second']:,}")
         if two:
             line += (f"; two threads together {two['shots_per_second']:,} shots/s by wall time "
-                     f"(each thread's CPU time {two['thread_cpu_seconds']} s of "
-                     f"{two['seconds']} s)")
+                     f"(each thread's CPU time {two['thread_cpu_seconds']} s, the process's "
+                     f"{two.get('process_cpu_seconds')} s, in {two['seconds']} s)")
         lines.append(line + " (figures, no target)")
     return lines
 
