@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "circuit/detector_reference.h"
-#include "circuit/parser.h"
-#include "circuit/sampler.h"
-#include "circuit/seeded_generator.h"
-#include "engine/controlled_gates.h"
-#include "engine/measure.h"
-#include "engine/register.h"
+#include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/sampler.h"
+#include "korvane/circuit/seeded_generator.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/register.h"
 #include "workloads.h"
 
 namespace {

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/controlled_gates.h"
-#include "engine/local_complement.h"
-#include "engine/measure.h"
-#include "engine/random.h"
-#include "engine/register.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/local_complement.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/random.h"
+#include "korvane/engine/register.h"
 
 namespace {
 

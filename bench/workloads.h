@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
+#include "korvane/clifford/local_clifford.h"
 
 namespace korvane::bench {
 

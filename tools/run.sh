@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for a fresh machine and for daily work:
 #   tools/run.sh setup   provision CPython >= 3.14, build the engine, its tests and the module
-#   tools/run.sh demo    setup, then run examples/demo.py
+#   tools/run.sh demo    provision CPython >= 3.14, install the module, then run examples/demo.py
 #   tools/run.sh test    setup, then run every test: C++ (ctest) and Python (pytest)
 #   tools/run.sh check   setup, then the slower checks CI adds: static analysis, sanitizer builds,
 #                        fuzzing, type stubs (each a script under tools/ci/)
@@ -47,9 +47,11 @@ ensure_venv() {
 
 build_engine() {
   log "building the engine and its tests"
-  cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DPython_EXECUTABLE="$venv/bin/python" -DKORVANE_BUILD_BENCH="${KORVANE_BUILD_BENCH:-OFF}" \
-    -DKORVANE_BUILD_MODULE="${KORVANE_BUILD_BENCH:-OFF}" >/dev/null
+  local bench=${KORVANE_BUILD_BENCH:-OFF}
+  # This build has the module only for the benchmarks; pip install builds the one the tests use.
+  local options=(-DKORVANE_BUILD_BENCH="$bench" -DKORVANE_BUILD_MODULE="$bench")
+  if [ "$bench" = ON ]; then options+=(-DPython_EXECUTABLE="$venv/bin/python"); fi
+  cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
   cmake --build "$build_dir" -j "$jobs"
 }
 
@@ -72,7 +74,10 @@ case "$command" in
     setup
     ;;
   demo)
-    setup
+    # The demo needs the module alone, which pip install builds.
+    ensure_host_tools
+    ensure_venv
+    install_module
     log "running examples/demo.py"
     "$venv/bin/python" "$repo/examples/demo.py"
     ;;

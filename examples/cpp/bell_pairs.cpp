@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/controlled_gates.h"
-#include "engine/entangled_group.h"
-#include "engine/fault.h"
-#include "engine/measure.h"
-#include "engine/random.h"
-#include "engine/register.h"
+#include <korvane/engine/base.h>
+#include <korvane/engine/controlled_gates.h>
+#include <korvane/engine/entangled_group.h>
+#include <korvane/engine/measure.h>
+#include <korvane/engine/random.h>
+#include <korvane/engine/register.h>
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "circuit/detector_reference.h"
+#include "detector_reference.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 
-#include "circuit/circuit_error.h"
-#include "circuit/frame_run.h"
-#include "circuit/register_run.h"
+#include "circuit_error.h"
+#include "frame_run.h"
+#include "register_run.h"
 
 namespace korvane::circuit {
 namespace {

@@ -7,11 +7,11 @@
 #include <span>
 #include <vector>
 
-#include "circuit/pauli_frames.h"
-#include "circuit/program.h"
-#include "circuit/program_walk.h"
-#include "circuit/record_window.h"
-#include "circuit/seeded_generator.h"
+#include "pauli_frames.h"
+#include "program.h"
+#include "program_walk.h"
+#include "record_window.h"
+#include "seeded_generator.h"
 
 namespace korvane::circuit {
 

@@ -1,4 +1,4 @@
-#include "circuit/parser.h"
+#include "parser.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "circuit/circuit_error.h"
+#include "circuit_error.h"
 
 namespace korvane::circuit {
 namespace {

@@ -1,4 +1,4 @@
-#include "circuit/pauli_channel.h"
+#include "pauli_channel.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "circuit/pauli_frames.h"
+#include "pauli_frames.h"
 
 #include <array>
 #include <utility>

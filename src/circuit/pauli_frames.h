@@ -13,9 +13,9 @@
 #include <span>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/register.h"
+#include "../clifford/local_clifford.h"
+#include "../engine/controlled_gates.h"
+#include "../engine/register.h"
 
 namespace korvane::circuit {
 

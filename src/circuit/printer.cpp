@@ -1,4 +1,4 @@
-#include "circuit/printer.h"
+#include "printer.h"
 
 #include <array>
 #include <charconv>

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "circuit/program.h"
+#include "program.h"
 
 namespace korvane::circuit {
 

@@ -1,4 +1,4 @@
-#include "circuit/program.h"
+#include "program.h"
 
 namespace korvane::circuit {
 

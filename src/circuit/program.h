@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "circuit/instruction_set.h"
-#include "circuit/pauli_channel.h"
+#include "instruction_set.h"
+#include "pauli_channel.h"
 
 namespace korvane::circuit {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "circuit/program.h"
+#include "program.h"
 
 namespace korvane::circuit {
 

@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "circuit/program.h"
-#include "circuit/program_walk.h"
-#include "circuit/record_window.h"
-#include "circuit/seeded_generator.h"
-#include "engine/controlled_gates.h"
-#include "engine/measure.h"
-#include "engine/register.h"
+#include "../engine/controlled_gates.h"
+#include "../engine/measure.h"
+#include "../engine/register.h"
+#include "program.h"
+#include "program_walk.h"
+#include "record_window.h"
+#include "seeded_generator.h"
 
 namespace korvane::circuit {
 

@@ -1,9 +1,9 @@
-#include "circuit/sampler.h"
+#include "sampler.h"
 
 #include <algorithm>
 #include <string>
 
-#include "circuit/circuit_error.h"
+#include "circuit_error.h"
 
 namespace korvane::circuit {
 namespace {

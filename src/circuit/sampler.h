@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-#include "circuit/detector_reference.h"
-#include "circuit/program.h"
-#include "circuit/register_run.h"
-#include "circuit/seeded_generator.h"
-#include "engine/random.h"
-#include "engine/register.h"
+#include "../engine/random.h"
+#include "../engine/register.h"
+#include "detector_reference.h"
+#include "program.h"
+#include "register_run.h"
+#include "seeded_generator.h"
 
 namespace korvane::circuit {
 

@@ -1,4 +1,4 @@
-#include "circuit/seeded_generator.h"
+#include "seeded_generator.h"
 
 namespace korvane::circuit {
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/random.h"
+#include "../engine/random.h"
 
 namespace korvane::circuit {
 

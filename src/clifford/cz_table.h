@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "clifford/local_clifford.h"
+#include "local_clifford.h"
 
 namespace korvane::clifford {
 

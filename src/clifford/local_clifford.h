@@ -27,8 +27,8 @@ inline constexpr Vop s_gate = 6;
 inline constexpr Vop minus_sqrt_iy = 9;  // (I - iY)/sqrt(2)
 inline constexpr Vop hadamard = 10;
 inline constexpr Vop plus_sqrt_iy = 11;  // (I + iY)/sqrt(2)
-inline constexpr Vop plus_sqrt_ix = 14;  // (I + iX)/sqrt(2): the vertex step of a reduction
-inline constexpr Vop minus_sqrt_ix = 15;
+inline constexpr Vop plus_sqrt_ix =
+    14;  // (I + iX)/sqrt(2): the VOP change of local complementation
 
 // Row a, column b holds the index of C_a * C_b: C_b acts first, C_a second.
 inline constexpr std::array<std::array<Vop, vop_count>, vop_count> product_table{{
@@ -81,49 +81,6 @@ inline constexpr std::array<Axis, vop_count> x_preimage_table{
     Axis::Z, Axis::Z, Axis::Z, Axis::Z, Axis::X, Axis::X, Axis::X, Axis::X,
     Axis::Z, Axis::Z, Axis::Z, Axis::Z, Axis::Y, Axis::Y, Axis::Y, Axis::Y};
 
-// One step of a VOP reduction: a vertex step multiplies the VOP on the right by C_14 (local
-// complementation about the vertex), a neighbour step by C_6 = S (about a neighbour).
-enum class ReductionStep : std::uint8_t { vertex = 0, neighbor = 1 };
-
-struct ReductionSequence {
-  std::array<ReductionStep, 5> steps;
-  std::uint8_t length;
-};
-
-inline constexpr ReductionStep vertex_step = ReductionStep::vertex;
-inline constexpr ReductionStep neighbor_step = ReductionStep::neighbor;
-
-// Entry c: the steps, first to last, that take VOP c to the identity. The graph a reduction
-// leaves behind depends on these exact steps, so they are data rather than derived.
-inline constexpr std::array<ReductionSequence, vop_count> reduction_table{{
-    ReductionSequence{{vertex_step, vertex_step, vertex_step, vertex_step}, 4},                 // 0
-    ReductionSequence{{vertex_step, vertex_step}, 2},                                           // 1
-    ReductionSequence{{vertex_step, vertex_step, neighbor_step, neighbor_step}, 4},             // 2
-    ReductionSequence{{neighbor_step, neighbor_step}, 2},                                       // 3
-    ReductionSequence{{vertex_step, vertex_step, neighbor_step}, 3},                            // 4
-    ReductionSequence{{neighbor_step}, 1},                                                      // 5
-    ReductionSequence{{neighbor_step, neighbor_step, neighbor_step}, 3},                        // 6
-    ReductionSequence{{neighbor_step, vertex_step, vertex_step}, 3},                            // 7
-    ReductionSequence{{vertex_step, neighbor_step, vertex_step}, 3},                            // 8
-    ReductionSequence{{vertex_step, vertex_step, vertex_step, neighbor_step, vertex_step}, 5},  // 9
-    ReductionSequence{{vertex_step, neighbor_step, neighbor_step, neighbor_step, vertex_step},
-                      5},  // 10
-    ReductionSequence{{vertex_step, neighbor_step, vertex_step, vertex_step, vertex_step},
-                      5},                                                              // 11
-    ReductionSequence{{neighbor_step, neighbor_step, vertex_step}, 3},                 // 12
-    ReductionSequence{{vertex_step, neighbor_step, neighbor_step}, 3},                 // 13
-    ReductionSequence{{vertex_step, vertex_step, vertex_step}, 3},                     // 14
-    ReductionSequence{{vertex_step}, 1},                                               // 15
-    ReductionSequence{{vertex_step, neighbor_step, neighbor_step, neighbor_step}, 4},  // 16
-    ReductionSequence{{vertex_step, neighbor_step, vertex_step, vertex_step}, 4},      // 17
-    ReductionSequence{{vertex_step, neighbor_step}, 2},                                // 18
-    ReductionSequence{{vertex_step, vertex_step, vertex_step, neighbor_step}, 4},      // 19
-    ReductionSequence{{neighbor_step, vertex_step, vertex_step, vertex_step}, 4},      // 20
-    ReductionSequence{{neighbor_step, neighbor_step, neighbor_step, vertex_step}, 4},  // 21
-    ReductionSequence{{neighbor_step, vertex_step}, 2},                                // 22
-    ReductionSequence{{vertex_step, vertex_step, neighbor_step, vertex_step}, 4},      // 23
-}};
-
 constexpr Vop product(Vop left, Vop right) { return product_table[left][right]; }
 
 constexpr Vop adjoint(Vop v) { return adjoint_table[v]; }
@@ -141,11 +98,6 @@ constexpr bool image_sign(Vop c, Axis pauli) {
   const bool negating_block = block >= 1U && block <= 3U;
   const bool anticommuting_factor = pauli_factor != 0U && pauli_factor != axis_factor;
   return negating_block != anticommuting_factor;
-}
-
-// The VOPs with diagonal matrices (I, Z, S^dagger, S), which commute with a controlled-Z.
-constexpr bool is_diagonal(Vop v) {
-  return v == identity || v == pauli_z || v == s_dagger || v == s_gate;
 }
 
 }  // namespace korvane::clifford

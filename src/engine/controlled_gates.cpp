@@ -1,9 +1,7 @@
-#include "engine/controlled_gates.h"
+#include "controlled_gates.h"
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_z.h"
-#include "engine/fault.h"
-#include "engine/register_graph.h"
+#include "../clifford/local_clifford.h"
+#include "rules/controlled_z.h"
 
 namespace korvane::engine {
 namespace {
@@ -22,37 +20,36 @@ constexpr Vop z_from_x = hadamard;
 constexpr Vop z_from_y = clifford::product(hadamard, clifford::s_dagger);
 
 // Each gate is a CZ conjugated by a basis change on each operand: it applies the basis changes,
-// the CZ, and their adjoints.
+// the CZ, and their adjoints. CZ is symmetric, so its operands go in one order for every gate.
 struct GateFrame {
   Vop control_to_z;
   Vop target_to_z;
   bool checks_target_first;  // the order in which the gate's first operation reaches the indices
-  bool cz_from_target;       // the CZ's operand order, which picks among equivalent graphs
 };
 
 constexpr GateFrame frame_of(ControlledGate gate) {
   using G = ControlledGate;
   switch (gate) {
     case G::cz:
-      return {z_from_z, z_from_z, false, false};
+      return {z_from_z, z_from_z, false};
     case G::cx:
-      return {z_from_z, z_from_x, true, false};
+      return {z_from_z, z_from_x, true};
     case G::cy:
-      return {z_from_z, z_from_y, true, false};
+      return {z_from_z, z_from_y, true};
     case G::xcx:
-      return {z_from_x, z_from_x, false, false};
+      return {z_from_x, z_from_x, false};
     case G::xcy:
-      return {z_from_x, z_from_y, true, true};
+      return {z_from_x, z_from_y, true};
     case G::xcz:
-      return {z_from_x, z_from_z, false, true};
+      return {z_from_x, z_from_z, false};
     case G::ycx:
-      return {z_from_y, z_from_x, false, false};
+      return {z_from_y, z_from_x, false};
     case G::ycy:
-      return {z_from_y, z_from_y, true, false};
+      return {z_from_y, z_from_y, true};
     case G::ycz:
-      return {z_from_y, z_from_z, false, true};
+      return {z_from_y, z_from_z, false};
   }
-  return {z_from_z, z_from_z, false, false};
+  return {z_from_z, z_from_z, false};
 }
 
 void change_basis(Register& reg, Qubit q, Vop change) {
@@ -61,7 +58,7 @@ void change_basis(Register& reg, Qubit q, Vop change) {
 
 // CZ on operands already checked.
 void checked_cz(Register& reg, Qubit a, Qubit b) {
-  visit_graph(reg, [a, b](auto& graph) { apply_cz(graph, a, b); });
+  reg.visit([a, b](auto& graph) { apply_cz(graph, a, b); });
   reg.settle_storage();
 }
 
@@ -87,11 +84,7 @@ void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qu
   check_distinct(control, target);
   change_basis(reg, control, frame.control_to_z);
   change_basis(reg, target, frame.target_to_z);
-  if (frame.cz_from_target) {
-    checked_cz(reg, target, control);
-  } else {
-    checked_cz(reg, control, target);
-  }
+  checked_cz(reg, control, target);
   change_basis(reg, target, clifford::adjoint(frame.target_to_z));
   change_basis(reg, control, clifford::adjoint(frame.control_to_z));
 }

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "engine/register.h"
+#include "base.h"
+#include "register.h"
 
 namespace korvane::engine {
 

@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "engine/register.h"
+#include "base.h"
+#include "register.h"
 
 namespace korvane::engine {
 

@@ -1,12 +1,12 @@
-#include "engine/local_complement.h"
+#include "local_complement.h"
 
-#include "engine/register_graph.h"
+#include "rules/local_complementation.h"
 
 namespace korvane::engine {
 
 void local_complement(Register& reg, Qubit v) {
   reg.check_index(v);
-  visit_graph(reg, [v](auto& graph) { complement_locally(graph, v); });
+  reg.visit([v](auto& graph) { complement_locally(graph, v); });
   reg.settle_storage();
 }
 

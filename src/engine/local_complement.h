@@ -1,22 +1,13 @@
-// Local complementation: a rewrite of the representation that leaves the represented state
-// unchanged (up to a global phase).
+// Local complementation about one qubit of the register: the representation changes, the state
+// stays.
 #pragma once
 
-#include "clifford/local_clifford.h"
-#include "engine/register.h"
+#include "base.h"
+#include "register.h"
 
 namespace korvane::engine {
 
-// Complements the graph among v's neighbours, multiplies each neighbour's VOP on the right by
-// S and v's by C_14, so that the represented state stays the same.
-template <class Graph>
-void complement_locally(Graph& graph, Qubit v) {
-  graph.complement_neighborhood(v);
-  graph.for_each_neighbor(v, [&graph](Qubit x) { graph.multiply_right(x, clifford::s_gate); });
-  graph.multiply_right(v, clifford::plus_sqrt_ix);
-}
-
-// Local complementation about v on the register. Checks v first.
+// Local complementation about v. Checks v first.
 void local_complement(Register& reg, Qubit v);
 
 }  // namespace korvane::engine

@@ -1,14 +1,12 @@
-#include "engine/measure.h"
+#include "measure.h"
 
-#include "engine/measure_rules.h"
-#include "engine/register_graph.h"
+#include "rules/measurement.h"
 
 namespace korvane::engine {
 
 bool measure(Register& reg, Qubit q, clifford::Axis axis, RandomSource& source) {
   reg.check_index(q);
-  const bool result =
-      visit_graph(reg, [&](auto& graph) { return measure_on(graph, q, axis, source); });
+  const bool result = reg.visit([&](auto& graph) { return measure_on(graph, q, axis, source); });
   reg.settle_storage();
   return result;
 }

@@ -1,12 +1,10 @@
-#include "engine/peek.h"
+#include "peek.h"
 
 #include <algorithm>
 #include <unordered_set>
 
-#include "engine/dense_graph.h"
-#include "engine/measure_rules.h"
-#include "engine/overlay.h"
-#include "engine/sparse_graph.h"
+#include "graph/overlay.h"
+#include "rules/measurement.h"
 
 namespace korvane::engine {
 namespace {
@@ -14,9 +12,9 @@ namespace {
 // Inputs up to this size look for repeats in the outcomes so far instead of in a hash set.
 constexpr std::size_t scanned_inputs = 32;
 
-template <class Graph>
-std::vector<TrialOutcome> peek_on(Graph& graph, const Register& reg,
-                                  const std::vector<Qubit>& qubits, RandomSource& source) {
+template <GraphView Graph>
+std::vector<TrialOutcome> measure_each(const Register& reg, Graph& trial,
+                                       const std::vector<Qubit>& qubits, RandomSource& source) {
   std::vector<TrialOutcome> outcomes;
   outcomes.reserve(qubits.size());
   std::unordered_set<Qubit> visited;
@@ -31,10 +29,10 @@ std::vector<TrialOutcome> peek_on(Graph& graph, const Register& reg,
                           [q](const TrialOutcome& earlier) { return earlier.qubit == q; });
     if (repeated) continue;
     // A lone qubit is measured on the axis where it is certain, so no word is drawn for it.
-    const clifford::Axis axis = !graph.has_neighbor(q)
-                                    ? clifford::x_preimage_table[clifford::adjoint(graph.vop(q))]
+    const clifford::Axis axis = !trial.has_neighbor(q)
+                                    ? clifford::x_preimage_table[clifford::adjoint(trial.vop(q))]
                                     : uniform_axis(source);
-    const bool result = measure_on(graph, q, axis, source);
+    const bool result = measure_on(trial, q, axis, source);
     outcomes.push_back({q, result, axis});
   }
   return outcomes;
@@ -44,14 +42,11 @@ std::vector<TrialOutcome> peek_on(Graph& graph, const Register& reg,
 
 std::vector<TrialOutcome> peek_measure_set(const Register& reg, const std::vector<Qubit>& qubits,
                                            RandomSource& source) {
-  if (reg.is_dense()) {
-    DenseOverlayStore store(reg);
-    DenseGraph<DenseOverlayStore> graph(store);
-    return peek_on(graph, reg, qubits, source);
-  }
-  SparseOverlayStore store(reg);
-  SparseGraph<SparseOverlayStore> graph(store);
-  return peek_on(graph, reg, qubits, source);
+  return reg.visit([&](const auto& graph) {
+    auto overlay = overlay_of(graph.vops(), graph.adjacency());
+    auto trial = view_of(overlay, overlay);
+    return measure_each(reg, trial, qubits, source);
+  });
 }
 
 }  // namespace korvane::engine

@@ -3,9 +3,10 @@
 
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/random.h"
-#include "engine/register.h"
+#include "../clifford/local_clifford.h"
+#include "base.h"
+#include "random.h"
+#include "register.h"
 
 namespace korvane::engine {
 

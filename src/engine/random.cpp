@@ -1,16 +1,18 @@
-#include "engine/random.h"
+#include "random.h"
 
 #include <pthread.h>
 #include <sys/random.h>
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <limits>
 
-#include "engine/fault.h"
+#include "base.h"
 
 namespace korvane::engine {
 namespace {
@@ -63,11 +65,11 @@ void watch_for_forks() {
   if (!registered) throw Fault("failed to register the random number generator's fork handler");
 }
 
-constexpr std::uint32_t rotate_left(std::uint32_t value, int shift) {
-  return (value << shift) | (value >> (32 - shift));
-}
+// xoshiro128++: 128 bits of state, one 32-bit word per step, with these rotations and shift.
+constexpr int output_rotation = 7;
+constexpr int state_shift = 9;
+constexpr int state_rotation = 11;
 
-// xoshiro128++: 128 bits of state, one 32-bit word per step.
 class ThreadGenerator final : public RandomSource {
  public:
   ThreadGenerator() : generation_(current_generation()), state_(operating_system_seed()) {}
@@ -81,14 +83,14 @@ class ThreadGenerator final : public RandomSource {
   }
 
   std::uint32_t next_word() override {
-    const std::uint32_t result = rotate_left(state_[0] + state_[3], 7) + state_[0];
-    const std::uint32_t shifted = state_[1] << 9;
+    const std::uint32_t result = std::rotl(state_[0] + state_[3], output_rotation) + state_[0];
+    const std::uint32_t shifted = state_[1] << state_shift;
     state_[2] ^= state_[0];
     state_[3] ^= state_[1];
     state_[1] ^= state_[2];
     state_[0] ^= state_[3];
     state_[2] ^= shifted;
-    state_[3] = rotate_left(state_[3], 11);
+    state_[3] = std::rotl(state_[3], state_rotation);
     return result;
   }
 
@@ -115,12 +117,15 @@ clifford::Axis uniform_axis(RandomSource& source) {
   // The axis is the integer part of 3 * u for the uniform fraction u = 0.w w2... (base 2^32).
   // The second word can change it only when the lower half of 3 * w is within 2 of the top.
   constexpr std::uint64_t axis_count = 3;
-  constexpr std::uint32_t carry_threshold = 0xFFFFFFFFU - (axis_count - 1);
+  constexpr int source_word_bits = std::numeric_limits<std::uint32_t>::digits;
+  constexpr std::uint32_t carry_threshold =
+      std::numeric_limits<std::uint32_t>::max() - (axis_count - 1);
   const std::uint64_t scaled = axis_count * source.next_word();
-  auto index = static_cast<std::uint32_t>(scaled >> 32);
+  auto index = static_cast<std::uint32_t>(scaled >> source_word_bits);
   const auto lower = static_cast<std::uint32_t>(scaled);
   if (lower > carry_threshold) {
-    const auto carry_in = static_cast<std::uint32_t>((axis_count * source.next_word()) >> 32);
+    const auto carry_in =
+        static_cast<std::uint32_t>((axis_count * source.next_word()) >> source_word_bits);
     if (static_cast<std::uint32_t>(lower + carry_in) < lower) ++index;
   }
   return static_cast<clifford::Axis>(index);

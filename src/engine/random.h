@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
-#include "clifford/local_clifford.h"
+#include "../clifford/local_clifford.h"
 
 namespace korvane::engine {
 
@@ -14,6 +15,11 @@ class RandomSource {
   // One uniformly distributed 32-bit word.
   virtual std::uint32_t next_word() = 0;
 };
+
+// A uniformly random bit: the top bit of one word.
+inline bool random_bit(RandomSource& source) {
+  return (source.next_word() >> (std::numeric_limits<std::uint32_t>::digits - 1)) != 0;
+}
 
 // The calling thread's generator, seeded from the operating system on its first use in the
 // thread. Throws Fault when no seed can be obtained.

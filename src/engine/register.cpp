@@ -1,11 +1,11 @@
-#include "engine/register.h"
+#include "register.h"
 
 #include <algorithm>
 #include <limits>
-#include <new>
 #include <utility>
 
-#include "engine/register_graph.h"
+#include "containers/bit_row.h"
+#include "containers/neighbor_set.h"
 
 namespace korvane::engine {
 namespace {
@@ -13,50 +13,63 @@ namespace {
 constexpr std::size_t largest_object =
     static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
 
-std::size_t words_per_row(std::size_t qubit_amount) { return (qubit_amount + 63) / 64; }
+// Throws Fault("capacity overflow") when the arrays of such a register could not be addressed.
+std::size_t addressable(std::size_t qubits, Storage storage) {
+  if (qubits > largest_object / sizeof(NeighborSet)) throw Fault("capacity overflow");
+  if (starts_dense(storage, qubits) && qubits > 0 &&
+      words_for(qubits) > largest_object / sizeof(Word) / qubits) {
+    throw Fault("capacity overflow");
+  }
+  return qubits;
+}
 
-// Mean degree at which the automatic storage turns dense: there, complementing a neighbourhood
-// of d vertices costs d row XORs of N/64 words instead of d^2/2 toggles, and the matrix costs no
-// more than about twice the sets it replaces.
-std::size_t dense_mean_degree(std::size_t qubit_amount) {
-  return std::max<std::size_t>(1, qubit_amount / 1024);
+std::variant<SparseAdjacency, DenseAdjacency> fresh_adjacency(std::size_t qubits, Storage storage) {
+  if (starts_dense(storage, qubits)) return DenseAdjacency(qubits);
+  return SparseAdjacency(qubits);
+}
+
+DenseAdjacency dense_copy(const SparseAdjacency& sparse, std::size_t qubits) {
+  DenseAdjacency dense(qubits);
+  sparse.for_each_nonempty([&dense](Qubit q, const NeighborSet& set) {
+    const BitRow row = dense.mutable_row(q);
+    set.for_each([row](Qubit x) { set_bit(row, x); });
+  });
+  dense.set_edge_count(sparse.edge_count());
+  return dense;
+}
+
+SparseAdjacency sparse_copy(const DenseAdjacency& dense, std::size_t qubits) {
+  SparseAdjacency sparse(qubits);
+  for (Qubit q = 0; q < qubits; ++q) {
+    const ConstBitRow row = dense.row(q);
+    if (!any_bit(row)) continue;
+    NeighborSet& set = sparse.mutable_set(q);
+    for_each_bit(row, [&set, qubits](Qubit x) {
+      set.reserve_one_more(qubits);
+      set.insert_reserved(x);
+    });
+  }
+  sparse.set_edge_count(dense.edge_count());
+  return sparse;
 }
 
 }  // namespace
 
-Register::Register(std::size_t qubit_amount, Storage storage) : storage_(storage) {
-  if (qubit_amount > largest_object / sizeof(NeighborSet)) throw Fault("capacity overflow");
-  const bool dense =
-      storage == Storage::dense ||
-      (storage == Storage::automatic && qubit_amount > 0 && qubit_amount <= always_dense_qubits);
-  if (dense && qubit_amount > 0 &&
-      words_per_row(qubit_amount) > largest_object / sizeof(Word) / qubit_amount) {
-    throw Fault("capacity overflow");
-  }
-  vops_.assign(qubit_amount, clifford::hadamard);
-  if (dense) {
-    make_dense();
-  } else {
-    sets_ = SetTable(qubit_amount);
-  }
-}
+Register::Register(std::size_t qubit_amount, Storage storage)
+    : vops_(addressable(qubit_amount, storage), clifford::hadamard),
+      adjacency_(fresh_adjacency(qubit_amount, storage)),
+      storage_(storage) {}
 
 std::size_t Register::degree(Qubit q) const noexcept {
-  return dense_ ? count_row(rows_.data() + q * words_per_row_, words_per_row_)
-                : sets_.get(q).size();
-}
-
-std::size_t Register::edge_count() const noexcept {
-  return edges_known_ ? edges_ : count_dense_edges();
-}
-
-std::size_t Register::count_dense_edges() const noexcept {
-  return count_row(rows_.data(), rows_.size()) / 2;
+  return visit([q](const auto& graph) { return graph.degree(q); });
 }
 
 bool Register::has_edge(Qubit a, Qubit b) const noexcept {
-  if (dense_) return test_bit(rows_.data() + a * words_per_row_, b);
-  return sets_.get(a).contains(b);
+  return visit([a, b](const auto& graph) { return graph.has_edge(a, b); });
+}
+
+std::size_t Register::edge_count() const noexcept {
+  return visit([](const auto& graph) { return graph.adjacency().edge_count(); });
 }
 
 std::vector<Qubit> Register::neighbors(Qubit q) const {
@@ -70,68 +83,28 @@ std::vector<Qubit> Register::neighbors(Qubit q) const {
 void Register::set_vop(Qubit q, Vop vop) {
   check_index(q);
   if (vop >= clifford::vop_count) throw Fault("a VOP index is below 24");
-  vops_[q] = vop;
+  vops_.set_vop(q, vop);
 }
 
 void Register::toggle_edge(Qubit a, Qubit b) {
   check_index(a);
   check_index(b);
   if (a == b) throw Fault("an edge joins two different qubits");
-  visit_graph(*this, [a, b](auto& graph) { graph.toggle_edge(a, b); });
-}
-
-void Register::make_dense() {
-  const std::size_t qubits = vops_.size();
-  const std::size_t words = words_per_row(qubits);
-  decltype(rows_) rows(qubits * words);
-  std::vector<Word> scratch(2 * words);
-  sets_.for_each_nonempty([&](Qubit q, const NeighborSet& set) {
-    Word* const row = rows.data() + q * words;
-    set.for_each([row](Qubit x) { flip_bit(row, x); });
-  });
-  rows_ = std::move(rows);
-  scratch_ = std::move(scratch);
-  words_per_row_ = words;
-  sets_ = SetTable();
-  dense_ = true;
-}
-
-void Register::make_sparse() {
-  const std::size_t qubits = vops_.size();
-  SetTable sets(qubits);
-  for (std::size_t q = 0; q < qubits; ++q) {
-    const Word* const row = rows_.data() + q * words_per_row_;
-    if (count_row(row, words_per_row_) == 0) continue;
-    NeighborSet& set = sets.get_mutable(q);
-    for_each_bit(row, words_per_row_, [&](Qubit x) {
-      set.reserve_one_more(qubits);
-      set.insert_reserved(x);
-    });
-  }
-  sets_ = std::move(sets);
-  decltype(rows_)().swap(rows_);
-  std::vector<Word>().swap(scratch_);
-  words_per_row_ = 0;
-  dense_ = false;
+  visit([a, b](auto& graph) { graph.toggle_edge(a, b); });
 }
 
 void Register::settle_automatic_storage() noexcept {
   const std::size_t qubits = vops_.size();
-  if (!edges_known_) {
-    // Recounting reads the whole matrix: done once the bulk changes since the last count have
-    // done several times that work, it adds a fraction to their cost.
-    if (bulk_words_ < 4 * rows_.size()) return;
-    edges_ = count_dense_edges();
-    edges_known_ = true;
-    bulk_words_ = 0;
-  }
-  const std::size_t threshold = qubits * dense_mean_degree(qubits);
   try {
-    if (!dense_ && 2 * edges_ >= threshold) {
-      make_dense();
-    } else if (dense_ && 8 * edges_ < threshold) {
-      make_sparse();
+    if (const auto* const sparse = std::get_if<SparseAdjacency>(&adjacency_)) {
+      if (keeps_dense(qubits, sparse->edge_count(), false)) {
+        adjacency_ = dense_copy(*sparse, qubits);
+      }
+      return;
     }
+    auto& dense = *std::get_if<DenseAdjacency>(&adjacency_);
+    const std::optional<std::size_t> edges = dense.edge_count_if_cheap();
+    if (edges && !keeps_dense(qubits, *edges, true)) adjacency_ = sparse_copy(dense, qubits);
   } catch (...) {
     // Either storage is correct; a refused allocation only keeps the current one.
   }

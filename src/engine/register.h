@@ -3,36 +3,32 @@
 // along every edge, then each VOP.
 //
 // Many graphs with VOPs stand for one state; the operations keep whichever of them is cheapest to
-// work on, so the graph is a representation and never itself observable. Adjacency has two
-// storages, chosen by the graph's density:
+// work on, so the graph is a representation and never itself observable. The adjacency is kept
+// in one of two storages, chosen by the graph's density (storage_policy.h):
 //  - sparse: a NeighborSet per vertex (a short array, or a hash table for a hub), so a graph of
 //    10^7 qubits costs a few words per qubit plus its edges;
 //  - dense: a bit matrix of N rows, for small registers and for graphs with many edges per
 //    vertex, where complementing a neighbourhood becomes a handful of word-wide XORs per row.
-// The register moves between them after an operation, by the number of edges, unless a storage
-// was fixed at construction.
+// Operations reach the graph through visit(), which hands them a view (graph_view.h) of
+// whichever storage the register holds.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
+#include <variant>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/bit_row.h"
-#include "engine/fault.h"
-#include "engine/large_array.h"
-#include "engine/neighbor_set.h"
-#include "engine/set_table.h"
+#include "../clifford/local_clifford.h"
+#include "base.h"
+#include "graph/dense_adjacency.h"
+#include "graph/dense_graph.h"
+#include "graph/sparse_adjacency.h"
+#include "graph/sparse_graph.h"
+#include "graph/vop_array.h"
+#include "storage_policy.h"
 
 namespace korvane::engine {
 
 using clifford::Vop;
-
-enum class Storage : std::uint8_t {
-  automatic,  // chosen by size and density, and changed as the graph changes
-  sparse,     // always a set per vertex
-  dense,      // always a bit matrix (for tests and small registers)
-};
 
 class Register {
  public:
@@ -48,13 +44,12 @@ class Register {
     if (q >= vops_.size()) throw_index_fault(vops_.size(), q);
   }
 
-  Vop vop(Qubit q) const noexcept { return vops_[q]; }
+  Vop vop(Qubit q) const noexcept { return vops_.vop(q); }
 
   // Checks q, then applies `gate` after q's VOP: vop <- product[gate][vop].
   void apply_clifford(Qubit q, Vop gate) {
     check_index(q);
-    Vop& current = vops_[q];
-    current = clifford::product(gate, current);
+    vops_.set_vop(q, clifford::product(gate, vops_.vop(q)));
   }
 
   // Reading the graph. Indices are not checked.
@@ -62,17 +57,13 @@ class Register {
   bool has_edge(Qubit a, Qubit b) const noexcept;
   // q's neighbours in increasing order.
   std::vector<Qubit> neighbors(Qubit q) const;
-  // Visits q's neighbours in no particular order.
-  template <class Visit>
-  void for_each_neighbor(Qubit q, Visit&& visit) const {
-    if (dense_) {
-      for_each_bit(rows_.data() + q * words_per_row_, words_per_row_, visit);
-    } else {
-      sets_.get(q).for_each(visit);
-    }
+  // Calls on_neighbor(x) for each neighbour x of q, in no particular order.
+  template <class OnNeighbor>
+  void for_each_neighbor(Qubit q, OnNeighbor&& on_neighbor) const {
+    visit([q, &on_neighbor](const auto& graph) { graph.for_each_neighbor(q, on_neighbor); });
   }
   std::size_t edge_count() const noexcept;
-  bool is_dense() const noexcept { return dense_; }
+  bool is_dense() const noexcept { return std::holds_alternative<DenseAdjacency>(adjacency_); }
 
   // Building a register directly: both check their indices (and a != b) before any change.
   // These change the represented state; they are for tests and for preparing known graph states.
@@ -82,42 +73,37 @@ class Register {
   // Moves the graph to the storage that suits its density, when the storage is automatic. Never
   // fails: a refused allocation keeps the current storage.
   void settle_storage() noexcept {
-    if (storage_ == Storage::automatic && vops_.size() > always_dense_qubits &&
-        vops_.size() <= largest_dense_qubits) {
-      settle_automatic_storage();
-    }
+    if (storage_may_change(storage_, vops_.size())) settle_automatic_storage();
   }
 
-  // Up to 64 qubits a row is one word: dense storage is then smaller and faster than sets.
-  static constexpr std::size_t always_dense_qubits = 64;
-  // Beyond this the matrix (N^2 / 8 bytes, 128 MiB here) is not worth its memory.
-  static constexpr std::size_t largest_dense_qubits = 32768;
+  // Runs operation(graph) on a view of the register's graph in its current storage, a
+  // SparseGraph or a DenseGraph, and returns what it returns. Through a const register the view
+  // only reads. Indices reaching the view are not checked.
+  template <class Operation>
+  decltype(auto) visit(Operation&& operation) {
+    if (auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {
+      auto graph = view_of(vops_, *dense);
+      return operation(graph);
+    }
+    auto graph = view_of(vops_, *std::get_if<SparseAdjacency>(&adjacency_));
+    return operation(graph);
+  }
+  template <class Operation>
+  decltype(auto) visit(Operation&& operation) const {
+    if (const auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {
+      const auto graph = view_of(vops_, *dense);
+      return operation(graph);
+    }
+    const auto graph = view_of(vops_, *std::get_if<SparseAdjacency>(&adjacency_));
+    return operation(graph);
+  }
 
  private:
-  friend struct SparseRegisterStore;
-  friend struct DenseRegisterStore;
-  friend struct RegisterReader;
-
   void settle_automatic_storage() noexcept;
-  void make_dense();
-  void make_sparse();
-  std::size_t count_dense_edges() const noexcept;
 
-  std::vector<Vop, LargeArrayAllocator<Vop>> vops_;
-  // Sparse storage: one set per qubit; empty while dense.
-  SetTable sets_;
-  // Dense storage: row q is words [q * words_per_row_, (q + 1) * words_per_row_); bit b of row
-  // a is the edge a-b. Empty while sparse.
-  std::vector<Word, LargeArrayAllocator<Word>> rows_;
-  std::vector<std::uint64_t> scratch_;  // two rows of working space for dense operations
-  std::size_t words_per_row_ = 0;
-  // The edge count, exact unless dense bulk changes made it unknown; bulk_words_ is the work
-  // those changes did since it was last known, so that recounting stays a fraction of it.
-  std::size_t edges_ = 0;
-  bool edges_known_ = true;
-  std::size_t bulk_words_ = 0;
+  VopArray vops_;
+  std::variant<SparseAdjacency, DenseAdjacency> adjacency_;
   Storage storage_;
-  bool dense_ = false;
 };
 
 }  // namespace korvane::engine

@@ -1,11 +1,11 @@
-#include "python/arguments.h"
+#include "arguments.h"
 
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <unordered_set>
 
-#include "python/owned_ref.h"
+#include "owned_ref.h"
 
 namespace korvane::python {
 namespace {

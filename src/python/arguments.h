@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/register.h"
+#include "../engine/base.h"
 
 namespace korvane::python {
 

@@ -13,7 +13,7 @@
 #include <atomic>
 #include <limits>
 
-#include "engine/fault.h"
+#include "../engine/base.h"
 
 namespace korvane::python {
 
@@ -62,7 +62,6 @@ class BorrowFlag {
 #endif
   }
 
-  Py_ssize_t state() const { return state_.load(); }
   bool is_poisoned() const { return state_.load() == poisoned; }
 
  private:

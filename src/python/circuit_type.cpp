@@ -1,4 +1,4 @@
-#include "python/circuit_type.h"
+#include "circuit_type.h"
 
 #include <algorithm>
 #include <array>
@@ -11,18 +11,18 @@
 #include <string_view>
 #include <utility>
 
-#include "circuit/detector_reference.h"
-#include "circuit/parser.h"
-#include "circuit/printer.h"
-#include "circuit/sampler.h"
-#include "circuit/seeded_generator.h"
-#include "engine/random.h"
-#include "python/arguments.h"
-#include "python/errors.h"
-#include "python/numpy_bridge.h"
-#include "python/owned_ref.h"
-#include "python/shot_arguments.h"
-#include "python/without_gil.h"
+#include "../circuit/detector_reference.h"
+#include "../circuit/parser.h"
+#include "../circuit/printer.h"
+#include "../circuit/sampler.h"
+#include "../circuit/seeded_generator.h"
+#include "../engine/random.h"
+#include "arguments.h"
+#include "errors.h"
+#include "numpy_bridge.h"
+#include "owned_ref.h"
+#include "shot_arguments.h"
+#include "without_gil.h"
 
 namespace korvane::python {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <Python.h>
 
-#include "engine/register.h"
-#include "python/borrow.h"
+#include "../engine/register.h"
+#include "borrow.h"
 
 namespace korvane::python {
 

@@ -1,11 +1,11 @@
-#include "python/errors.h"
+#include "errors.h"
 
 #include <exception>
 #include <new>
 
-#include "circuit/circuit_error.h"
-#include "engine/fault.h"
-#include "python/panic.h"
+#include "../circuit/circuit_error.h"
+#include "../engine/base.h"
+#include "panic.h"
 
 namespace korvane::python {
 

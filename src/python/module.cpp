@@ -6,11 +6,11 @@
 #include <atomic>
 #include <cstdint>
 
-#include "python/circuit_type.h"
-#include "python/once_lock.h"
-#include "python/owned_ref.h"
-#include "python/simulator_type.h"
-#include "python/value_types.h"
+#include "circuit_type.h"
+#include "once_lock.h"
+#include "owned_ref.h"
+#include "simulator_type.h"
+#include "value_types.h"
 
 namespace korvane::python {
 namespace {

@@ -1,6 +1,6 @@
-#include "python/numpy_bridge.h"
+#include "numpy_bridge.h"
 
-#include "python/once_lock.h"
+#include "once_lock.h"
 
 namespace korvane::python {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <initializer_list>
 
-#include "python/owned_ref.h"
+#include "owned_ref.h"
 
 namespace korvane::python {
 

@@ -1,6 +1,6 @@
-#include "python/panic.h"
+#include "panic.h"
 
-#include "python/once_lock.h"
+#include "once_lock.h"
 
 namespace korvane::python {
 namespace {

@@ -1,10 +1,10 @@
-#include "python/shot_arguments.h"
+#include "shot_arguments.h"
 
 #include <limits>
 
-#include "engine/random.h"
-#include "python/arguments.h"
-#include "python/owned_ref.h"
+#include "../engine/random.h"
+#include "arguments.h"
+#include "owned_ref.h"
 
 namespace korvane::python {
 namespace {

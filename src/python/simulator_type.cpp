@@ -1,22 +1,22 @@
-#include "python/simulator_type.h"
+#include "simulator_type.h"
 
 #include <new>
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/entangled_group.h"
-#include "engine/measure.h"
-#include "engine/peek.h"
-#include "engine/random.h"
-#include "engine/register.h"
-#include "python/arguments.h"
-#include "python/borrow.h"
-#include "python/circuit_type.h"
-#include "python/errors.h"
-#include "python/owned_ref.h"
-#include "python/value_types.h"
+#include "../clifford/local_clifford.h"
+#include "../engine/controlled_gates.h"
+#include "../engine/entangled_group.h"
+#include "../engine/measure.h"
+#include "../engine/peek.h"
+#include "../engine/random.h"
+#include "../engine/register.h"
+#include "arguments.h"
+#include "borrow.h"
+#include "circuit_type.h"
+#include "errors.h"
+#include "owned_ref.h"
+#include "value_types.h"
 
 namespace korvane::python {
 namespace {
@@ -161,10 +161,7 @@ PyObject* get_entangled_group(PyObject* self, PyObject* const* args, Py_ssize_t 
       [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
         Qubit qubit = 0;
         if (!convert_qubit_argument("qubit", values[0], qubit)) return nullptr;
-        const engine::Register& reg = simulator.reg;
-        // A qubit without edges is its own group: no search is needed.
-        if (qubit < reg.size() && reg.degree(qubit) == 0) return new_qubit_set(&qubit, &qubit + 1);
-        const std::vector<Qubit> group = engine::entangled_group(reg, qubit);
+        const std::vector<Qubit> group = engine::entangled_group(simulator.reg, qubit);
         return new_qubit_set(group.data(), group.data() + group.size());
       });
 }

@@ -1,13 +1,13 @@
-#include "python/value_types.h"
+#include "value_types.h"
 
 #include <array>
 #include <cstdint>
 #include <new>
 #include <utility>
 
-#include "python/arguments.h"
-#include "python/borrow.h"
-#include "python/owned_ref.h"
+#include "arguments.h"
+#include "borrow.h"
+#include "owned_ref.h"
 
 namespace korvane::python {
 namespace {
@@ -231,10 +231,6 @@ PyTypeObject* axis_type() {
 
 PyObject* new_measurement_result(bool result) {
   return new_value(measurement_result_class, result ? 1 : 0);
-}
-
-PyObject* new_axis(clifford::Axis axis) {
-  return new_value(axis_class, static_cast<std::uint8_t>(axis));
 }
 
 PyObject* new_outcome(bool result, clifford::Axis axis) {

@@ -4,7 +4,7 @@
 
 #include <Python.h>
 
-#include "clifford/local_clifford.h"
+#include "../clifford/local_clifford.h"
 
 namespace korvane::python {
 
@@ -17,7 +17,6 @@ PyTypeObject* axis_type();
 
 // New instances (new references, or null with MemoryError). false is PlusOne, true MinusOne.
 PyObject* new_measurement_result(bool result);
-PyObject* new_axis(clifford::Axis axis);
 PyObject* new_outcome(bool result, clifford::Axis axis);
 
 }  // namespace korvane::python

@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "circuit/parser.h"
-#include "circuit/sampler.h"
-#include "engine/random.h"
-#include "engine/register.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/sampler.h"
+#include "korvane/engine/random.h"
+#include "korvane/engine/register.h"
 
 namespace korvane::testing {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "circuit/circuit_error.h"
-#include "circuit/detector_reference.h"
-#include "circuit/parser.h"
-#include "circuit/sampler.h"
-#include "circuit/seeded_generator.h"
+#include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/sampler.h"
+#include "korvane/circuit/seeded_generator.h"
 #include "scripted_source.h"
 
 namespace korvane::testing {

@@ -9,9 +9,9 @@
 #include <random>
 #include <string>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/register.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/register.h"
 #include "state_vector.h"
 
 namespace korvane::testing {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "circuit/circuit_error.h"
-#include "circuit/parser.h"
-#include "circuit/printer.h"
+#include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/printer.h"
 
 namespace korvane::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/controlled_gates.h"
+#include "korvane/engine/controlled_gates.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/fault.h"
 #include "fault_message.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/base.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/fault.h"
+#include "korvane/engine/base.h"
 
 namespace korvane::testing {
 

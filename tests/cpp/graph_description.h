@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "engine/register.h"
 #include "graph_state_generators.h"
+#include "korvane/engine/register.h"
 
 namespace korvane::testing {
 

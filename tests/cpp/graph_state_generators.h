@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
 #include "clifford_matrices.h"
+#include "korvane/clifford/local_clifford.h"
 #include "pauli_string.h"
 
 namespace korvane::testing {

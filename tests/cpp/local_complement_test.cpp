@@ -1,4 +1,4 @@
-#include "engine/local_complement.h"
+#include "korvane/engine/local_complement.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/fault.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/base.h"
 #include "random_graphs.h"
 #include "state_vector.h"
 

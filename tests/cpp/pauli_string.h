@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
+#include "korvane/clifford/local_clifford.h"
 
 namespace korvane::testing {
 

@@ -1,6 +1,6 @@
 // Trial measurement of a set of qubits: the register stays untouched, lone qubits are read on
 // their certain axis, and the outcomes form one possible sequence of real measurements.
-#include "engine/peek.h"
+#include "korvane/engine/peek.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/fault.h"
-#include "engine/measure.h"
 #include "fault_message.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/measure.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

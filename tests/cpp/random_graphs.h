@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "clifford/local_clifford.h"
-#include "engine/register.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/register.h"
 #include "scripted_source.h"
 
 namespace korvane::testing {

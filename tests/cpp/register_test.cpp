@@ -1,4 +1,4 @@
-#include "engine/register.h"
+#include "korvane/engine/register.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/fault.h"
-#include "engine/neighbor_set.h"
 #include "fault_message.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/base.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
@@ -21,45 +20,6 @@ namespace {
 
 using korvane::testing::fault_message;
 using korvane::testing::SeededSource;
-
-std::vector<Qubit> entries_of(const NeighborSet& set) {
-  std::vector<Qubit> entries;
-  set.for_each([&entries](Qubit q) { entries.push_back(q); });
-  std::sort(entries.begin(), entries.end());
-  return entries;
-}
-
-// Random insertions and removals against std::set, growing through the plain array into the
-// hash table and shrinking back, with clustered values so that probe runs wrap and collide.
-TEST(NeighborSet, AgreesWithAnOrderedSetThroughGrowthAndShrinking) {
-  SeededSource random(7);
-  for (const std::size_t range : {8U, 40U, 300U, 5000U}) {
-    NeighborSet set;
-    std::set<Qubit> model;
-    for (int step = 0; step < 20000; ++step) {
-      // Grow for the first half, then mostly shrink.
-      const bool growing = step < 10000 ? random.below(4) != 0 : random.below(4) == 0;
-      const Qubit q = random.below(range) * 64;  // multiples of 64 share low bits
-      const bool present = model.count(q) != 0;
-      ASSERT_EQ(set.contains(q), present);
-      if (growing && !present) {
-        set.reserve_one_more(64 * range);
-        set.insert_reserved(q);
-        model.insert(q);
-      } else if (!growing && present) {
-        set.erase(q);
-        model.erase(q);
-      }
-      ASSERT_EQ(set.size(), model.size());
-    }
-    EXPECT_EQ(entries_of(set), std::vector<Qubit>(model.begin(), model.end()));
-    const NeighborSet copy = set;
-    EXPECT_EQ(entries_of(copy), entries_of(set));
-    for (const Qubit q : model) set.erase(q);
-    EXPECT_TRUE(set.empty());
-    EXPECT_EQ(entries_of(copy).size(), model.size());
-  }
-}
 
 TEST(Register, FreshQubitsAreTheZeroStateInEitherStorage) {
   for (const Storage storage : {Storage::automatic, Storage::sparse, Storage::dense}) {

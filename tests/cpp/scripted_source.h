@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/random.h"
+#include "korvane/engine/random.h"
 
 namespace korvane::testing {
 

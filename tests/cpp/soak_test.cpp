@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/entangled_group.h"
-#include "engine/fault.h"
-#include "engine/measure.h"
-#include "engine/peek.h"
-#include "engine/register.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/entangled_group.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/peek.h"
+#include "korvane/engine/register.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "clifford/local_clifford.h"
 #include "clifford_matrices.h"
-#include "engine/controlled_gates.h"
-#include "engine/register.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/register.h"
 
 namespace korvane::testing {
 

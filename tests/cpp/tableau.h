@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
+#include "korvane/clifford/local_clifford.h"
 #include "pauli_string.h"
 
 namespace korvane::testing {

@@ -11,12 +11,12 @@
 #include <string>
 
 #include "../../bench/workloads.h"
-#include "clifford/local_clifford.h"
-#include "engine/controlled_gates.h"
-#include "engine/measure.h"
-#include "engine/register.h"
 #include "graph_description.h"
 #include "graph_state_generators.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/register.h"
 #include "scripted_source.h"
 #include "tableau.h"
 

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "clifford/local_clifford.h"
 #include "clifford_matrices.h"
-#include "engine/controlled_gates.h"
 #include "graph_state_generators.h"
+#include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/controlled_gates.h"
 #include "pauli_string.h"
 #include "state_vector.h"
 #include "tableau.h"

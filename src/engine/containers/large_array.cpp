@@ -1,4 +1,4 @@
-#include "engine/large_array.h"
+#include "large_array.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>

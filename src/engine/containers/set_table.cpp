@@ -1,25 +1,28 @@
-#include "engine/set_table.h"
+#include "set_table.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "engine/large_array.h"
+#include "large_array.h"
 
 namespace korvane::engine {
 namespace {
 
+// A block of 2^12 sets takes 64 KiB.
 constexpr unsigned small_block_shift = 12;
-// A block of this many sets fills one huge page.
+// A block of 2^17 sets fills one huge page.
 constexpr unsigned huge_block_shift = 17;
 static_assert((std::size_t{sizeof(NeighborSet)} << huge_block_shift) == huge_page_bytes);
+// Registers with sets for at least this many huge pages take huge blocks.
+constexpr std::size_t huge_blocks_from_pages = 4;
 
 }  // namespace
 
 const NeighborSet SetTable::none_;
 
 SetTable::SetTable(std::size_t qubits)
-    : block_shift_(qubits >= (std::size_t{4} << huge_block_shift) ? huge_block_shift
-                                                                  : small_block_shift) {
+    : block_shift_(qubits >= (huge_blocks_from_pages << huge_block_shift) ? huge_block_shift
+                                                                          : small_block_shift) {
   blocks_.resize((qubits + block_sets() - 1) >> block_shift_);
 }
 

@@ -1,40 +1,14 @@
-// What the two adjacency storages share: VOP access, and graph changes written as single edge
-// toggles, which every storage can run and which cost exactly the number of pairs toggled.
-//
-// A graph view (SparseGraph or DenseGraph over a store) offers: size, vop, set_vop,
-// multiply_right, degree, has_neighbor, has_neighbor_other_than, has_edge, toggle_edge,
-// for_each_neighbor, for_each_neighbor_while, neighbors_into, complement_neighborhood, isolate,
-// toggle_edges_to_neighbors, toggle_across_neighborhoods, pivot_edges and complement_cost. The
-// operations (controlled-Z, measurement, local complementation) are templates over such a view, so
-// they run alike on the register and on a trial measurement's copy-on-write overlay.
+// Graph changes written as toggles of single pairs, which every storage can run and which cost
+// exactly the number of pairs toggled; the storages use them where few pairs change. Among them
+// the pivot of an X measurement, with the classes of vertices it works on.
 #pragma once
 
 #include <cstddef>
 
-#include "clifford/local_clifford.h"
-#include "engine/neighbor_set.h"
-#include "engine/qubit_buffer.h"
+#include "../base.h"
+#include "../containers/qubit_buffer.h"
 
 namespace korvane::engine {
-
-using clifford::Vop;
-
-template <class Store>
-class VopAccess {
- public:
-  explicit VopAccess(Store& store) : vops_(store) {}
-
-  std::size_t size() const { return vops_.size(); }
-  Vop vop(Qubit q) const { return vops_.vop(q); }
-  void set_vop(Qubit q, Vop vop) { vops_.set_vop(q, vop); }
-  // vop <- product[vop][factor]: the factor acts on the bare graph state first.
-  void multiply_right(Qubit q, Vop factor) {
-    vops_.set_vop(q, clifford::product(vops_.vop(q), factor));
-  }
-
- private:
-  Store& vops_;
-};
 
 // The neighbourhoods around an X measurement of a with special neighbour b, split into classes
 // (taken before any change): common = N(a) and N(b); a_only = N(a) without N(b) and without b;
@@ -51,27 +25,6 @@ struct PivotClasses {
            a_only.size() + b_only.size();
   }
 };
-
-// Neighbours examined when looking for a cheap one: enough to find a low degree, bounded so that
-// a hub's huge neighbourhood is not scanned for it.
-inline constexpr std::size_t neighbor_candidates = 8;
-
-// The neighbour of v of least degree among the first few examined. v must have a neighbour.
-template <class Graph>
-Qubit lightest_neighbor(const Graph& graph, Qubit v) {
-  Qubit best = 0;
-  std::size_t best_degree = 0;
-  std::size_t examined = 0;
-  graph.for_each_neighbor_while(v, [&](Qubit w) {
-    const std::size_t degree = graph.degree(w);
-    if (examined == 0 || degree < best_degree) {
-      best = w;
-      best_degree = degree;
-    }
-    return ++examined < neighbor_candidates && best_degree > 1;
-  });
-  return best;
-}
 
 template <class Graph>
 void classify_pivot(const Graph& graph, Qubit a, Qubit b, PivotClasses& classes) {

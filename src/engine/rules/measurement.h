@@ -11,16 +11,19 @@
 // toggles. The graph axis X on a qubit without edges is the one certain outcome.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 
-#include "clifford/local_clifford.h"
-#include "engine/graph_common.h"
-#include "engine/local_complement.h"
-#include "engine/random.h"
+#include "../../clifford/local_clifford.h"
+#include "../base.h"
+#include "../graph/graph_view.h"
+#include "../graph/pair_toggles.h"
+#include "../random.h"
+#include "lightest_neighbor.h"
+#include "local_complementation.h"
 
 namespace korvane::engine {
 
-template <class Graph>
+template <GraphView Graph>
 void measure_graph_y(Graph& graph, Qubit a, bool r) {
   const Vop phase = r ? clifford::s_dagger : clifford::s_gate;
   graph.for_each_neighbor(a, [&](Qubit x) { graph.multiply_right(x, phase); });
@@ -29,7 +32,7 @@ void measure_graph_y(Graph& graph, Qubit a, bool r) {
   graph.multiply_right(a, phase);
 }
 
-template <class Graph>
+template <GraphView Graph>
 void measure_graph_z(Graph& graph, Qubit a, bool r) {
   if (r) graph.for_each_neighbor(a, [&](Qubit x) { graph.multiply_right(x, clifford::pauli_z); });
   graph.isolate(a);
@@ -37,7 +40,7 @@ void measure_graph_z(Graph& graph, Qubit a, bool r) {
   graph.multiply_right(a, clifford::hadamard);
 }
 
-template <class Graph>
+template <GraphView Graph>
 void measure_graph_x(Graph& graph, Qubit a, Qubit b, const PivotClasses& classes, bool r) {
   if (!r) {
     graph.multiply_right(b, clifford::plus_sqrt_iy);
@@ -54,23 +57,27 @@ void measure_graph_x(Graph& graph, Qubit a, Qubit b, const PivotClasses& classes
 // The Y rule complements q's whole neighbourhood. When q has a much lighter neighbour w (the hub
 // of a star has leaves), complementing about w instead multiplies q's VOP by S, which turns the
 // graph axis into X, and the X rule's pivot with a light neighbour then toggles about as many
-// pairs as q has neighbours: linear instead of quadratic work for the same state.
-template <class Graph>
+// pairs as q has neighbours: linear instead of quadratic work for the same state. The detour is
+// taken only where it saves at least half the work.
+inline constexpr std::size_t least_degree_for_detour = 3;
+inline constexpr std::size_t detour_saving_factor = 2;
+
+template <GraphView Graph>
 void turn_y_into_x_when_cheaper(Graph& graph, Qubit q) {
   const std::size_t degree = graph.degree(q);
-  if (degree < 3) return;
+  if (degree < least_degree_for_detour) return;
   const Qubit w = lightest_neighbor(graph, q);
   const std::size_t w_degree = graph.degree(w);
   const std::size_t y_rule_cost = graph.complement_cost(degree);
   const std::size_t detour_cost =
       graph.complement_cost(w_degree) + graph.pivot_cost(degree + w_degree, w_degree + 1);
-  if (2 * detour_cost < y_rule_cost) complement_locally(graph, w);
+  if (detour_saving_factor * detour_cost < y_rule_cost) complement_locally(graph, w);
 }
 
 // Measures `axis` on q (in range) and returns the outcome bit (true = -1). Draws exactly one word
 // for a random outcome, none for a certain one; what can fail for lack of memory is prepared
 // before the word is drawn.
-template <class Graph>
+template <GraphView Graph>
 bool measure_on(Graph& graph, Qubit q, clifford::Axis axis, RandomSource& source) {
   if (clifford::image_axis(axis, clifford::adjoint(graph.vop(q))) == clifford::Axis::Y) {
     turn_y_into_x_when_cheaper(graph, q);
@@ -83,11 +90,11 @@ bool measure_on(Graph& graph, Qubit q, clifford::Axis axis, RandomSource& source
     const Qubit b = lightest_neighbor(graph, q);
     PivotClasses classes;
     classify_pivot(graph, q, b, classes);
-    const bool r = source.next_word() >= (std::uint32_t{1} << 31);
+    const bool r = random_bit(source);
     measure_graph_x(graph, q, b, classes, r);
     return sign_flip != r;
   }
-  const bool r = source.next_word() >= (std::uint32_t{1} << 31);
+  const bool r = random_bit(source);
   if (graph_axis == clifford::Axis::Y) {
     measure_graph_y(graph, q, r);
   } else {

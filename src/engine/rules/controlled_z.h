@@ -20,11 +20,12 @@
 #include <cstddef>
 #include <limits>
 
-#include "clifford/cz_table.h"
-#include "clifford/local_clifford.h"
-#include "engine/graph_common.h"
-#include "engine/local_complement.h"
-#include "engine/qubit_buffer.h"
+#include "../../clifford/cz_table.h"
+#include "../../clifford/local_clifford.h"
+#include "../base.h"
+#include "../graph/graph_view.h"
+#include "lightest_neighbor.h"
+#include "local_complementation.h"
 
 namespace korvane::engine {
 
@@ -48,12 +49,13 @@ inline constexpr std::array<ZImage, clifford::vop_count> z_image_table = make_z_
 
 inline ZImage z_image(Vop vop) { return z_image_table[vop]; }
 
+// The Pauli of an axis: X, Y and Z are numbered in the same order as the axes.
 inline Vop pauli_of(clifford::Axis axis) {
-  return static_cast<Vop>(static_cast<unsigned>(axis) + 1U);
+  return static_cast<Vop>(clifford::pauli_x + static_cast<unsigned>(axis));
 }
 
 // M for P on Z (a is the Z-type operand): `a_negative` is P's sign, `b_image` is Q.
-template <class Graph>
+template <GraphView Graph>
 void controlled_pauli_from_z(Graph& graph, Qubit a, bool a_negative, Qubit b, ZImage b_image) {
   const bool joined = graph.has_edge(a, b);
   switch (b_image.axis) {
@@ -77,7 +79,7 @@ void controlled_pauli_from_z(Graph& graph, Qubit a, bool a_negative, Qubit b, ZI
 // M for P and Q both on X, with a and b not joined: X_a and X_b act on the graph state as Z on
 // N(a) and on N(b), and M becomes (-1)^(parity over N(a) * parity over N(b)): a controlled-Z
 // across every pair of the two neighbourhoods and a Z on each common neighbour.
-template <class Graph>
+template <GraphView Graph>
 void controlled_pauli_both_x(Graph& graph, Qubit a, bool a_negative, Qubit b, bool b_negative) {
   graph.for_each_neighbor(a, [&](Qubit x) {
     if (graph.has_edge(b, x)) graph.multiply_right(x, clifford::pauli_z);
@@ -89,7 +91,7 @@ void controlled_pauli_both_x(Graph& graph, Qubit a, bool a_negative, Qubit b, bo
 
 // Rewrites the representation, without changing the state, so that the VOP of a or of b maps Z
 // to +-Z; both map it to X or Y on entry and each has a neighbour or maps it to Y.
-template <class Graph>
+template <GraphView Graph>
 void give_z_type(Graph& graph, Qubit a, Qubit b) {
   struct Plan {
     std::size_t cost = std::numeric_limits<std::size_t>::max();
@@ -124,7 +126,7 @@ void give_z_type(Graph& graph, Qubit a, Qubit b) {
 }
 
 // CZ between a and b (distinct, in range).
-template <class Graph>
+template <GraphView Graph>
 void apply_cz(Graph& graph, Qubit a, Qubit b) {
   if (!graph.has_neighbor_other_than(a, b) && !graph.has_neighbor_other_than(b, a)) {
     // A component of two qubits at most: the table holds every case.

@@ -1,4 +1,6 @@
-#include "engine/fault.h"
+#include "base.h"
+
+#include <string>
 
 namespace korvane::engine {
 

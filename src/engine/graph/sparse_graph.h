@@ -1,89 +1,97 @@
-// The graph view over sparse storage: one NeighborSet per vertex, every change a toggle of one
-// edge in two sets, each O(1). A store provides size, vop, set_vop, set(q) (read-only),
-// mutable_set(q) (whose references stay valid while other sets are changed) and count_edges.
+// The graph view over sparse adjacency: one NeighborSet per vertex, every change a toggle of one
+// edge in two sets, each O(1).
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/graph_common.h"
-#include "engine/neighbor_set.h"
-#include "engine/qubit_buffer.h"
+#include "../base.h"
+#include "../containers/neighbor_set.h"
+#include "../containers/qubit_buffer.h"
+#include "graph_view.h"
+#include "pair_toggles.h"
 
 namespace korvane::engine {
 
+// Sparse adjacency as a view reads it; one that changes it also offers mutable_set(q), whose
+// references stay valid while other sets change, and count_edges(change).
 template <class Store>
-class SparseGraph : public VopAccess<Store> {
- public:
-  explicit SparseGraph(Store& store) : VopAccess<Store>(store), store_(store) {}
+concept SetStore = requires(const Store& store, Qubit q) {
+  { store.set(q) } -> std::same_as<const NeighborSet&>;
+};
 
-  std::size_t degree(Qubit q) const { return store_.set(q).size(); }
-  bool has_neighbor(Qubit q) const { return !store_.set(q).empty(); }
+template <VopStore Vops, SetStore Sets>
+class SparseGraph : public VopAccess<Vops> {
+ public:
+  SparseGraph(Vops& vops, Sets& sets) : VopAccess<Vops>(vops), sets_(sets) {}
+
+  Sets& adjacency() const { return sets_; }
+
+  std::size_t degree(Qubit q) const { return sets_.set(q).size(); }
+  bool has_neighbor(Qubit q) const { return !sets_.set(q).empty(); }
   bool has_neighbor_other_than(Qubit v, Qubit w) const {
-    const NeighborSet& neighbors = store_.set(v);
+    const NeighborSet& neighbors = sets_.set(v);
     return neighbors.size() > 1 || (neighbors.size() == 1 && !neighbors.contains(w));
   }
 
   // Looks in the smaller of the two sets.
   bool has_edge(Qubit a, Qubit b) const {
-    const NeighborSet& set_a = store_.set(a);
-    const NeighborSet& set_b = store_.set(b);
+    const NeighborSet& set_a = sets_.set(a);
+    const NeighborSet& set_b = sets_.set(b);
     return set_a.size() <= set_b.size() ? set_a.contains(b) : set_b.contains(a);
   }
 
   void toggle_edge(Qubit a, Qubit b) {
     if (has_edge(a, b)) {
-      store_.mutable_set(a).erase(b);
-      store_.mutable_set(b).erase(a);
-      store_.count_edges(-1);
+      sets_.mutable_set(a).erase(b);
+      sets_.mutable_set(b).erase(a);
+      sets_.count_edges(-1);
       return;
     }
-    NeighborSet& set_a = store_.mutable_set(a);
-    NeighborSet& set_b = store_.mutable_set(b);
+    NeighborSet& set_a = sets_.mutable_set(a);
+    NeighborSet& set_b = sets_.mutable_set(b);
     // Room in both sets first, so a refused allocation leaves the edge wholly absent.
-    set_a.reserve_one_more(store_.size());
-    set_b.reserve_one_more(store_.size());
+    set_a.reserve_one_more(this->size());
+    set_b.reserve_one_more(this->size());
     set_a.insert_reserved(b);
     set_b.insert_reserved(a);
-    store_.count_edges(1);
+    sets_.count_edges(1);
   }
 
   // `visit` must not change q's own set.
   template <class Visit>
   void for_each_neighbor(Qubit q, Visit&& visit) const {
-    store_.set(q).for_each(visit);
+    sets_.set(q).for_each(visit);
   }
 
   // Visits q's neighbours while `visit` returns true.
   template <class Visit>
   void for_each_neighbor_while(Qubit q, Visit&& visit) const {
-    store_.set(q).for_each_while(visit);
+    sets_.set(q).for_each_while(visit);
   }
 
   void neighbors_into(Qubit q, QubitBuffer& list) const {
-    store_.set(q).for_each([&list](Qubit x) { list.push_back(x); });
+    sets_.set(q).for_each([&list](Qubit x) { list.push_back(x); });
   }
 
-  // Toggles every pair of v's neighbours.
   void complement_neighborhood(Qubit v) {
     QubitBuffer neighbors;
     neighbors_into(v, neighbors);
     complement_by_pairs(*this, neighbors);
   }
 
-  // Removes every edge of v.
   void isolate(Qubit v) {
-    NeighborSet& neighbors = store_.mutable_set(v);
+    NeighborSet& neighbors = sets_.mutable_set(v);
     const std::size_t removed = neighbors.size();
-    neighbors.for_each([&](Qubit x) { store_.mutable_set(x).erase(v); });
+    neighbors.for_each([&](Qubit x) { sets_.mutable_set(x).erase(v); });
     neighbors.clear();
-    store_.count_edges(-static_cast<std::ptrdiff_t>(removed));
+    sets_.count_edges(-static_cast<std::ptrdiff_t>(removed));
   }
 
-  // Toggles a-c for every neighbour c of b other than a, then a-b itself when `also_b`.
   void toggle_edges_to_neighbors(Qubit a, Qubit b, bool also_b) {
     // b's set is read in place: the toggles touch a and c, never b.
-    store_.set(b).for_each([&](Qubit c) {
+    sets_.set(b).for_each([&](Qubit c) {
       if (c != a) toggle_edge(a, c);
     });
     if (also_b) toggle_edge(a, b);
@@ -95,15 +103,19 @@ class SparseGraph : public VopAccess<Store> {
     pivot_by_pairs(*this, b, classes);
   }
 
-  // Relative cost of complementing a neighbourhood of `degree` vertices: one toggle per pair.
+  // One toggle per pair: a unit of cost is half a toggle.
   static std::size_t complement_cost(std::size_t degree) { return degree * degree; }
-  // Relative cost of a pivot between neighbourhoods of the given sizes.
   static std::size_t pivot_cost(std::size_t degree_a, std::size_t degree_b) {
     return 2 * degree_a * degree_b;
   }
 
  private:
-  Store& store_;
+  Sets& sets_;
 };
+
+template <VopStore Vops, SetStore Sets>
+SparseGraph<Vops, Sets> view_of(Vops& vops, Sets& sets) {
+  return {vops, sets};
+}
 
 }  // namespace korvane::engine

@@ -9,13 +9,13 @@
 #include <memory>
 #include <vector>
 
-#include "engine/neighbor_set.h"
+#include "../base.h"
+#include "neighbor_set.h"
 
 namespace korvane::engine {
 
 class SetTable {
  public:
-  SetTable() = default;
   explicit SetTable(std::size_t qubits);
   SetTable(const SetTable& other);
   SetTable& operator=(const SetTable& other);
@@ -61,7 +61,8 @@ class SetTable {
 
   static const NeighborSet none_;
   std::vector<Block> blocks_;
-  unsigned block_shift_ = 12;
+  // A block holds 2 to this power sets.
+  unsigned block_shift_ = 0;
 };
 
 }  // namespace korvane::engine

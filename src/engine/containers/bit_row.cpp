@@ -1,4 +1,4 @@
-#include "engine/bit_row.h"
+#include "bit_row.h"
 
 namespace korvane::engine {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "engine/neighbor_set.h"
+#include "../base.h"
 
 namespace korvane::engine {
 
@@ -27,10 +27,8 @@ class QubitBuffer {  // NOLINT(cppcoreguidelines-pro-type-member-init)
     if (size_ == capacity_) grow();
     data_[size_++] = q;
   }
-  void clear() noexcept { size_ = 0; }
 
   std::size_t size() const noexcept { return size_; }
-  bool empty() const noexcept { return size_ == 0; }
   Qubit operator[](std::size_t i) const noexcept { return data_[i]; }
   const Qubit* begin() const noexcept { return data_; }
   const Qubit* end() const noexcept { return data_ + size_; }

@@ -1,0 +1,107 @@
+// Rows of bits over borrowed words, one bit per qubit of a register: the rows of the dense
+// adjacency matrix, the largest form of a neighbour set, the rows a trial measurement copies and
+// the qubits a search has found. Bit q of a row is bit q % 64 of word q / 64.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <span>
+
+#include "../base.h"
+
+namespace korvane::engine {
+
+using BitRow = std::span<Word>;
+using ConstBitRow = std::span<const Word>;
+
+constexpr Word bit_of(Qubit q) { return Word{1} << (q % word_bits); }
+
+inline bool test_bit(ConstBitRow row, Qubit q) { return (row[q / word_bits] & bit_of(q)) != 0; }
+inline void set_bit(BitRow row, Qubit q) { row[q / word_bits] |= bit_of(q); }
+inline void clear_bit(BitRow row, Qubit q) { row[q / word_bits] &= ~bit_of(q); }
+inline void flip_bit(BitRow row, Qubit q) { row[q / word_bits] ^= bit_of(q); }
+
+// Bits set in w. Without the popcnt instruction in the target, std::popcount becomes a library
+// call; this inline form is as fast as it gets then.
+inline std::size_t count_bits(Word w) {
+#if defined(__POPCNT__)
+  return static_cast<std::size_t>(std::popcount(w));
+#else
+  w -= (w >> 1) & 0x5555555555555555ULL;
+  w = (w & 0x3333333333333333ULL) + ((w >> 2) & 0x3333333333333333ULL);
+  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<std::size_t>((w * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
+// Visits the set bits in increasing order while `visit` returns true.
+template <class Visit>
+void for_each_bit_while(ConstBitRow row, Visit&& visit) {
+  for (std::size_t w = 0; w < row.size(); ++w) {
+    for (Word bits = row[w]; bits != 0; bits &= bits - 1) {
+      if (!visit(w * word_bits + static_cast<std::size_t>(std::countr_zero(bits)))) return;
+    }
+  }
+}
+
+// Visits the set bits in increasing order.
+template <class Visit>
+void for_each_bit(ConstBitRow row, Visit&& visit) {
+  for_each_bit_while(row, [&visit](Qubit q) {
+    visit(q);
+    return true;
+  });
+}
+
+// Whether any bit is set.
+inline bool any_bit(ConstBitRow row) {
+  for (const Word w : row)
+    if (w != 0) return true;
+  return false;
+}
+
+// Whether a bit other than bit q is set.
+inline bool has_bit_other_than(ConstBitRow row, Qubit q) {
+  const std::size_t home = q / word_bits;
+  for (std::size_t w = 0; w < row.size(); ++w) {
+    const Word bits = w == home ? row[w] & ~bit_of(q) : row[w];
+    if (bits != 0) return true;
+  }
+  return false;
+}
+
+// Long rows go to kernels compiled for several instruction sets and chosen when the program
+// loads; short rows stay inline, where a call would cost more than the work.
+inline constexpr std::size_t short_row_words = 4;
+
+void xor_long_row(Word* row, const Word* mask, std::size_t words) noexcept;
+void xor_long_row(Word* row, const Word* first, const Word* second, std::size_t words) noexcept;
+std::size_t count_long_row(const Word* row, std::size_t words) noexcept;
+
+// row ^= mask, both of the same length.
+inline void xor_row(BitRow row, ConstBitRow mask) {
+  if (row.size() > short_row_words) {
+    xor_long_row(row.data(), mask.data(), row.size());
+    return;
+  }
+  for (std::size_t w = 0; w < row.size(); ++w) row[w] ^= mask[w];
+}
+
+// row ^= first ^ second, all of the same length.
+inline void xor_row(BitRow row, ConstBitRow first, ConstBitRow second) {
+  if (row.size() > short_row_words) {
+    xor_long_row(row.data(), first.data(), second.data(), row.size());
+    return;
+  }
+  for (std::size_t w = 0; w < row.size(); ++w) row[w] ^= first[w] ^ second[w];
+}
+
+// The number of bits set.
+inline std::size_t count_row(ConstBitRow row) {
+  if (row.size() > short_row_words) return count_long_row(row.data(), row.size());
+  std::size_t count = 0;
+  for (const Word w : row) count += count_bits(w);
+  return count;
+}
+
+}  // namespace korvane::engine

@@ -1,0 +1,28 @@
+// The VOPs of a register: one byte per qubit, in memory for big arrays.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "../../clifford/local_clifford.h"
+#include "../base.h"
+#include "../containers/large_array.h"
+
+namespace korvane::engine {
+
+using clifford::Vop;
+
+class VopArray {
+ public:
+  // `qubits` VOPs, each `initial`. Throws std::bad_alloc.
+  VopArray(std::size_t qubits, Vop initial) : vops_(qubits, initial) {}
+
+  std::size_t size() const noexcept { return vops_.size(); }
+  Vop vop(Qubit q) const noexcept { return vops_[q]; }
+  void set_vop(Qubit q, Vop vop) noexcept { vops_[q] = vop; }
+
+ private:
+  std::vector<Vop, LargeArrayAllocator<Vop>> vops_;
+};
+
+}  // namespace korvane::engine

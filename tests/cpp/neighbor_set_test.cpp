@@ -1,0 +1,197 @@
+// The neighbour set against std::set, and the storage it takes at every size on the way up and
+// down: every change of form, the sizes where it happens, and the room it leaves.
+#include "korvane/engine/containers/neighbor_set.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <ostream>
+#include <set>
+#include <vector>
+
+#include "scripted_source.h"
+
+namespace korvane::engine {
+namespace {
+
+using Form = NeighborSet::Form;
+
+std::vector<Qubit> entries_of(const NeighborSet& set) {
+  std::vector<Qubit> entries;
+  set.for_each([&entries](Qubit q) { entries.push_back(q); });
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+// Random insertions and removals against std::set, growing through every form and shrinking
+// back, with clustered values so that probe runs wrap and collide.
+TEST(NeighborSet, AgreesWithAnOrderedSetThroughGrowthAndShrinking) {
+  testing::SeededSource random(7);
+  for (const std::size_t range : {8U, 40U, 300U, 5000U}) {
+    NeighborSet set;
+    std::set<Qubit> model;
+    for (int step = 0; step < 20000; ++step) {
+      // Grow for the first half, then mostly shrink.
+      const bool growing = step < 10000 ? random.below(4) != 0 : random.below(4) == 0;
+      const Qubit q = random.below(range) * 64;  // multiples of 64 share low bits
+      const bool present = model.count(q) != 0;
+      ASSERT_EQ(set.contains(q), present);
+      if (growing && !present) {
+        set.reserve_one_more(64 * range);
+        set.insert_reserved(q);
+        model.insert(q);
+      } else if (!growing && present) {
+        set.erase(q);
+        model.erase(q);
+      }
+      ASSERT_EQ(set.size(), model.size());
+      ASSERT_LE(set.size(), set.capacity());
+    }
+    EXPECT_EQ(entries_of(set), std::vector<Qubit>(model.begin(), model.end()));
+    const NeighborSet copy = set;
+    EXPECT_EQ(entries_of(copy), entries_of(set));
+    for (const Qubit q : model) set.erase(q);
+    EXPECT_TRUE(set.empty());
+    EXPECT_EQ(entries_of(copy).size(), model.size());
+  }
+}
+
+// A change of storage: from this size on, this form with room for this many entries.
+struct Step {
+  std::size_t size;
+  Form form;
+  std::size_t capacity;
+  bool operator==(const Step&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Step& step) {
+  return out << "{" << step.size << ", form " << static_cast<int>(step.form) << ", "
+             << step.capacity << "}";
+}
+
+struct Walk {
+  std::vector<Step> up;
+  std::vector<Step> down;
+};
+
+// Inserts `keys` one by one, then erases them in the same order, recording every change of
+// storage and checking the entries and the room after each step.
+Walk walk(const std::vector<Qubit>& keys, std::size_t universe) {
+  NeighborSet set;
+  Walk walk;
+  auto record = [&set](std::vector<Step>& steps) {
+    const Step now{set.size(), set.form(), set.capacity()};
+    if (steps.empty() || now.form != steps.back().form || now.capacity != steps.back().capacity) {
+      steps.push_back(now);
+    }
+    EXPECT_LE(set.size(), set.capacity());
+  };
+  std::set<Qubit> model;
+  for (const Qubit q : keys) {
+    set.reserve_one_more(universe);
+    set.insert_reserved(q);
+    model.insert(q);
+    record(walk.up);
+  }
+  EXPECT_EQ(entries_of(set), std::vector<Qubit>(model.begin(), model.end()));
+  for (const Qubit q : keys) {
+    set.erase(q);
+    model.erase(q);
+    record(walk.down);
+    EXPECT_EQ(entries_of(set), std::vector<Qubit>(model.begin(), model.end()));
+  }
+  return walk;
+}
+
+std::vector<Qubit> spread_keys(std::size_t count, std::size_t universe, Qubit first = 0) {
+  std::vector<Qubit> keys;
+  for (std::size_t i = 0; i < count; ++i) keys.push_back(first + (i * 7) % universe);
+  return keys;
+}
+
+// A table holds at most half its slots; a set becomes a bit row once its table would take more
+// words than the row. Going down, a table shrinks below an eighth full, a row below one entry
+// in 2048 bits, and two entries go back into the object.
+TEST(NeighborSet, FormsOnTheWayUpAndDown) {
+  const std::vector<Step> small_forms{
+      {1, Form::in_object, 2}, {3, Form::packed, 4}, {5, Form::packed, 8}, {9, Form::packed, 16}};
+  struct Case {
+    std::size_t universe;
+    std::vector<Step> up_from_table;
+    std::vector<Step> down;
+  };
+  const std::vector<Case> cases{
+      // No table: 64 slots would outweigh a row of 16 words.
+      {1000, {{17, Form::bit_row, 1024}}, {{0, Form::in_object, 2}}},
+      // The row shrinks only when two entries are left, into the object.
+      {5000, {{17, Form::table, 64}, {33, Form::bit_row, 5056}}, {{2, Form::in_object, 2}}},
+      // The row shrinks with 8 entries, into a packed array with room for all of them.
+      {17000,
+       {{17, Form::table, 64},
+        {33, Form::table, 128},
+        {65, Form::table, 256},
+        {129, Form::bit_row, 17024}},
+       {{8, Form::packed, 16}, {2, Form::in_object, 2}}},
+      // The row shrinks with 9 entries, into a table, which shrinks at 7.
+      {20000,
+       {{17, Form::table, 64},
+        {33, Form::table, 128},
+        {65, Form::table, 256},
+        {129, Form::bit_row, 20032}},
+       {{9, Form::table, 64}, {7, Form::packed, 16}, {2, Form::in_object, 2}}},
+  };
+  for (const Case& test : cases) {
+    const std::size_t count = test.up_from_table.back().size;
+    const Walk result = walk(spread_keys(count, test.universe), test.universe);
+    std::vector<Step> up = small_forms;
+    up.insert(up.end(), test.up_from_table.begin(), test.up_from_table.end());
+    EXPECT_EQ(result.up, up) << "universe " << test.universe;
+    // The first recorded step going down is the storage the set had when full.
+    const std::vector<Step> down(result.down.begin() + 1, result.down.end());
+    EXPECT_EQ(down, test.down) << "universe " << test.universe;
+  }
+}
+
+// Indices of 32 bits or more never go into the object: such a set starts packed, and shrinks
+// into the object only once empty.
+TEST(NeighborSet, WideIndicesStayOutOfTheObject) {
+  const std::size_t universe = std::size_t{1} << 40;
+  const Walk result = walk(spread_keys(40, universe, std::size_t{1} << 32), universe);
+  const std::vector<Step> up{{1, Form::packed, 4},
+                             {5, Form::packed, 8},
+                             {9, Form::packed, 16},
+                             {17, Form::table, 64},
+                             {33, Form::table, 128}};
+  EXPECT_EQ(result.up, up);
+  const std::vector<Step> down{{39, Form::table, 128},
+                               {15, Form::table, 64},
+                               {7, Form::packed, 16},
+                               {0, Form::in_object, 2}};
+  EXPECT_EQ(result.down, down);
+}
+
+TEST(NeighborSet, CopiesAndMovesOfEveryFormAreIndependent) {
+  for (const std::size_t count : {2U, 10U, 40U, 200U}) {
+    NeighborSet set;
+    for (const Qubit q : spread_keys(count, 5000)) {
+      set.reserve_one_more(5000);
+      set.insert_reserved(q);
+    }
+    const std::vector<Qubit> entries = entries_of(set);
+    NeighborSet copy = set;
+    copy.erase(entries.front());
+    EXPECT_EQ(entries_of(set), entries);
+    NeighborSet moved = std::move(set);
+    EXPECT_EQ(entries_of(moved), entries);
+    EXPECT_TRUE(set.empty());  // a moved-from set is empty and usable
+    copy = moved;
+    EXPECT_EQ(entries_of(copy), entries);
+    copy.clear();
+    EXPECT_EQ(copy.form(), Form::in_object);
+    EXPECT_EQ(entries_of(moved), entries);
+  }
+}
+
+}  // namespace
+}  // namespace korvane::engine
