@@ -1,6 +1,6 @@
 """Shots per second of the repetition-code memory experiment of examples/distributed_shots.py
-(distance 5, 5 rounds, Pauli error rate 0.05): the single-process loop beside a LocalCluster of one
-and of two worker processes.
+(distance 5, 5 rounds, Pauli error rate 0.05), each batch one seeded Circuit.sample_detectors
+call: batch after batch in one process beside a LocalCluster of one and of two worker processes.
 
 Usage: PYTHONPATH=<build dir> python3.14 bench/bench_shots.py [--quick] [--json FILE]
 Each run cuts the shots into the same batches. A cluster is started once per worker count, timed
@@ -52,7 +52,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="10^4 shots only, one repeat")
     parser.add_argument("--json", help="write the figures to this file")
     options = parser.parse_args()
-    shot_counts = [10_000] if options.quick else [10_000, 200_000]
+    shot_counts = [10_000] if options.quick else [100_000, 1_000_000]
     repeats = 1 if options.quick else 3
     batches = 20
     example = load_example()

@@ -2,7 +2,7 @@
 
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
 holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
-state_io.json and shots.json. The report states the machine, the tables, and which targets are met.
+state_io.json (whole states), circuits.json (whole circuits) and shots.json (Dask). The report states the machine, the tables, and which targets are met.
 """
 
 import json
@@ -211,6 +211,85 @@ def state_io_targets(rows):
     return lines
 
 
+def engine_ns_per_op(engine, name):
+    rows = [row for row in engine if row["name"] == name]
+    return rows[0]["ns_per_op"] if rows else None
+
+
+def circuit_targets(circuits, engine, entangled, workloads):
+    """The circuit layer's targets, each beside the same work as Python calls in this run. The
+    circuit figures are the calling thread's CPU time (the machine is shared), wall time beside;
+    the Python calls' figures are wall time, as their own sections report them."""
+    lines = []
+    by_name = {row["workload"]: row for row in circuits if row.get("threads", 1) == 1}
+    mix = by_name.get("cz_cx_10 circuit")
+    calls = next((row for row in entangled if row["workload"] == "cz_cx_10"), None)
+    if mix:
+        floor = engine_ns_per_op(engine, "BM_cz_cx_10_engine_calls")
+        before = f"{calls['seconds_per_op'] * 1e9:.1f} ns as Python calls" if calls else "no calls"
+        floor_note = f"; the engine's own calls {floor:.1f} ns in C++" if floor else ""
+        lines.append(f"- The 10-qubit cz/cx mix as one circuit at most 15 ns per op: "
+                     f"{mix['ns_per_op']:.1f} ns CPU, {mix['wall_ns_per_op']:.1f} ns wall "
+                     f"(before: {before}{floor_note}): **{verdict(mix['ns_per_op'] <= 15)}**")
+    wire = by_name.get("cluster_wire circuit")
+    wire_calls = [row for row in workloads if row["workload"] == "cluster_wire" and row["N"] == 10**6]
+    if wire and wire["N"] == 10**6:
+        before = (f"{wire_calls[0]['seconds'] * 1e3:.0f} ms as Python calls" if wire_calls
+                  else "no calls")
+        floor = engine_ns_per_op(engine, "BM_cluster_wire_engine_calls")
+        floor_note = (f"; the engine's own calls {floor * (3 * 10**6 - 2) / 1e6:.0f} ms in C++"
+                      if floor else "")
+        lines.append(f"- The 10^6-qubit cluster wire as one circuit under 30 ms: "
+                     f"{wire['cpu_seconds'] * 1e3:.0f} ms CPU, {wire['seconds'] * 1e3:.0f} ms wall "
+                     f"(before: {before}{floor_note}): **{verdict(wire['cpu_seconds'] <= 0.030)}**")
+    rows = {(row["workload"], row["threads"]): row for row in circuits
+            if row["workload"].startswith("repetition")}
+    loop = rows.get(("repetition Python loop", 1))
+    one = rows.get(("repetition sample_detectors", 1))
+    two = rows.get(("repetition sample_detectors", 2))
+    if loop and one:
+        line = (f"- Repetition-code shots (distance 5, 5 rounds, with noise and detectors) by "
+                f"sample_detectors: {one['shots_per_second']:,} shots/s on one thread "
+                f"({one['shots'] / one['seconds']:,.0f} by wall time), "
+                f"{one['shots_per_second'] / loop['shots_per_second']:.1f}x the Python loop's "
+                f"{loop['shots_per_second']:,}")
+        if two:
+            line += (f"; two threads together {two['shots_per_second']:,} shots/s by wall time "
+                     f"(each thread's CPU time {two['thread_cpu_seconds']} s, the process's "
+                     f"{two.get('process_cpu_seconds')} s, in {two['seconds']} s)")
+        lines.append(line + " (figures, no target)")
+    return lines
+
+
+def circuits_section(circuits, engine):
+    lines = ["Run from Python as one `korvane.Circuit` each (`bench/bench_circuits.py`), best of "
+             "repeats; ns/op and one thread's shots/s from the calling thread's CPU time, two "
+             "threads' from wall time. The engine rows run the same work in C++ "
+             "(`bench/circuit_bench.cpp`, CPU time), by direct engine calls and by the compiled "
+             "circuit.", "",
+             "| workload | threads | shots or ops | seconds | figure | details |",
+             "|---|---:|---:|---:|---:|---|"]
+    for row in circuits:
+        if "ns_per_op" in row:
+            figure = f"{row['ns_per_op']:.1f} ns/op"
+            count = row["ops"]
+        else:
+            figure = f"{row['shots_per_second']:,} shots/s"
+            count = row["shots"]
+        skip = {"workload", "threads", "shots", "ops", "seconds", "ns_per_op", "shots_per_second"}
+        details = ", ".join(f"{key}={value}" for key, value in row.items() if key not in skip)
+        lines.append(f"| {row['workload']} | {row.get('threads', 1)} | {count} | "
+                     f"{row['seconds']:.4f} | {figure} | {details} |")
+    lines += ["", "| engine benchmark (C++) | ns per item |", "|---|---:|"]
+    for name in ("BM_cz_cx_10_engine_calls", "BM_cz_cx_10_circuit", "BM_cz_cx_10_parse",
+                 "BM_cluster_wire_engine_calls", "BM_cluster_wire_circuit",
+                 "BM_repetition_code_shots"):
+        value = engine_ns_per_op(engine, name)
+        if value is not None:
+            lines.append(f"| {name} | {value:.1f} |")
+    return lines
+
+
 def verdict(met):
     return "met" if met else "MISSED"
 
@@ -358,6 +437,8 @@ def main():
     calls = json.load(open(figures / "calls.json"))
     workloads = json.load(open(figures / "workloads.json"))
     entangled = json.load(open(figures / "entangled.json"))
+    circuits_path = figures / "circuits.json"
+    circuits = json.load(open(circuits_path)) if circuits_path.exists() else []
     plot(engine, workloads, entangled, out / "scaling.png")
     shots_path = figures / "shots.json"
     shots_json = shots_path if shots_path.exists() else None
@@ -371,6 +452,7 @@ def main():
     lines += ["", "## Targets", ""] + targets(engine, calls, workloads)
     lines += entangled_targets(entangled, calls, workloads)
     lines += state_io_targets(state_io)
+    lines += circuit_targets(circuits, engine, entangled, workloads)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
     lines += ["", "## Call overhead (Python)", "",
@@ -389,6 +471,8 @@ def main():
     lines += ["", "## Workloads (Python, end to end)", ""] + workload_table(workloads)
     if state_io:
         lines += ["", "## Whole states in and out (Python)", ""] + state_io_section(state_io)
+    if circuits:
+        lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",

@@ -2,7 +2,8 @@
 # Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
 # engine (Google Benchmark), Python call costs, Python workloads and memory, the entangled
 # workloads from Python beside the stabilizer tableau on the same circuits, whole states in and
-# out (copy, pickle, graph, from_graph, stabilizers), and shots on Dask.
+# out (copy, pickle, graph, from_graph, stabilizers), whole circuits and their shots, and shots on
+# Dask.
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
@@ -49,6 +50,9 @@ PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_entangled.py" "$figures/tabl
 echo "== Whole states in and out"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_state_io.py" "${workload_options[@]}" \
   --json "$figures/state_io.json"
+echo "== Whole circuits from Python"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_circuits.py" "$figures/tableau.jsonl" \
+  "${workload_options[@]}" --json "$figures/circuits.json"
 echo "== Many shots (Dask LocalCluster)"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_shots.py" "${workload_options[@]}" \
   --json "$figures/shots.json"

@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 
+#include "../circuit/circuit_error.h"
 #include "../engine/base.h"
 #include "../engine/invalid_input.h"
 #include "panic.h"
@@ -12,6 +13,8 @@ namespace korvane::python {
 void raise_current_exception() noexcept {
   try {
     throw;
+  } catch (const circuit::CircuitError& refusal) {
+    PyErr_SetString(PyExc_ValueError, refusal.what());
   } catch (const engine::Fault& fault) {
     raise_panic(fault.what());
   } catch (const engine::InvalidInput& refusal) {

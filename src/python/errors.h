@@ -7,8 +7,8 @@
 namespace korvane::python {
 
 // Inside a catch block: sets the Python exception for the exception being handled.
-// engine::Fault and any other std::exception become PanicException with its message;
-// engine::InvalidInput becomes ValueError and std::bad_alloc MemoryError.
+// circuit::CircuitError and engine::InvalidInput become ValueError; engine::Fault and any other
+// std::exception PanicException with its message; std::bad_alloc becomes MemoryError.
 void raise_current_exception() noexcept;
 
 // Calls `body` (returning a new reference or null with a Python exception set) and turns any C++

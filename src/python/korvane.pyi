@@ -1,9 +1,11 @@
 """Graph-state based quantum circuit simulator exposed as the `korvane` Python module."""
 
+import os
 from collections.abc import Buffer
 from typing import ClassVar, Self, SupportsIndex, final
 
 import numpy as np
+import numpy.typing as npt
 from numpy.typing import ArrayLike, NDArray
 
 __all__ = ["MeasurementResult", "Outcome", "Axis", "Korvane"]
@@ -101,3 +103,36 @@ class Korvane:
     @property
     def qubit_amount(self) -> int: ...
     def __len__(self) -> int: ...
+    # The measurement record, one bool per recorded bit; ValueError when the circuit names a
+    # qubit at or above the register size (nothing changes then).
+    def run(self, circuit: Circuit) -> npt.NDArray[np.bool_]: ...
+
+# Beside the four classes of __all__: reached as korvane.Circuit.
+@final
+class Circuit:
+    """A circuit in the common stabilizer-circuit text format, compiled once.
+
+    str() gives its canonical text, which reads back to the same circuit. Raises ValueError,
+    naming the line, for text it cannot read.
+    """
+
+    def __new__(cls, text: str) -> Self: ...
+    @classmethod
+    def from_file(cls, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> Self: ...
+    @property
+    def num_qubits(self) -> int: ...
+    @property
+    def num_measurements(self) -> int: ...
+    @property
+    def num_detectors(self) -> int: ...
+    @property
+    def num_observables(self) -> int: ...
+    # Shape (shots, num_measurements). seed: None (from the operating system) or 0 <= seed < 2**64.
+    def sample(
+        self, shots: SupportsIndex, *, seed: SupportsIndex | None = None
+    ) -> npt.NDArray[np.bool_]: ...
+    # (detectors, observables) of shapes (shots, num_detectors) and (shots, num_observables).
+    def sample_detectors(
+        self, shots: SupportsIndex, *, seed: SupportsIndex | None = None
+    ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]]: ...
+    def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "circuit_type.h"
 #include "once_lock.h"
 #include "owned_ref.h"
 #include "simulator_type.h"
@@ -87,6 +88,12 @@ bool create_module() {
 #endif
   for (const ModuleClass& module_class : module_classes) {
     if (!add_class(module.get(), module_class)) return false;
+  }
+  // Beside the four classes of __all__, not among them.
+  PyTypeObject* const circuit = circuit_type();
+  if (circuit == nullptr ||
+      PyModule_AddObjectRef(module.get(), "Circuit", reinterpret_cast<PyObject*>(circuit)) < 0) {
+    return false;
   }
   cached_module = module.release();
   return true;

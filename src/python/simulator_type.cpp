@@ -13,6 +13,7 @@
 #include "../engine/register.h"
 #include "arguments.h"
 #include "borrow.h"
+#include "circuit_type.h"
 #include "errors.h"
 #include "owned_ref.h"
 #include "simulator_object.h"
@@ -55,6 +56,7 @@ constexpr ArgumentDescriptor measure_y_arguments = qubit_arguments("measure_y");
 constexpr ArgumentDescriptor measure_z_arguments = qubit_arguments("measure_z");
 constexpr ArgumentDescriptor entangled_group_arguments = qubit_arguments("get_entangled_group");
 constexpr ArgumentDescriptor peek_arguments{"Korvane", "peek_measure_set", {"qubits", nullptr}, 1};
+constexpr ArgumentDescriptor run_arguments{"Korvane", "run", {"circuit", nullptr}, 1};
 
 template <const ArgumentDescriptor& arguments, clifford::Vop gate>
 PyObject* single_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -147,6 +149,14 @@ PyObject* peek_measure_set(PyObject* self, PyObject* const* args, Py_ssize_t nar
           if (!value || PyDict_SetItem(results.get(), key.get(), value.get()) < 0) return nullptr;
         }
         return results.release();
+      });
+}
+
+PyObject* run(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+  return call_with_borrow<ExclusiveBorrow>(
+      run_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values, ExclusiveBorrow& borrow) {
+        return run_circuit(simulator.reg, values[0], borrow);
       });
 }
 
@@ -292,6 +302,11 @@ PyMethodDef methods[] = {
            "The qubits entangled with it are left as a Z measurement of it leaves them."),
     method("swap", swap_qubits,
            "swap($self, a, b)\n--\n\nExchange the states of qubits `a` and `b`."),
+    method("run", run,
+           "run($self, circuit)\n--\n\n"
+           "Apply a `Circuit` to the register in place and return its measurement record.\n\n"
+           "The record is a numpy bool array, one entry per recorded bit in order. Random "
+           "outcomes and noise draw from the calling thread's generator."),
     {nullptr, nullptr, 0, nullptr},
 };
 

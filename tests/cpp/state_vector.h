@@ -73,8 +73,13 @@ class StateVector {
                                              Axis::X, Axis::Y, Axis::Y, Axis::Y};
     static constexpr Axis target_axes[9] = {Axis::Z, Axis::X, Axis::Y, Axis::X, Axis::Y,
                                             Axis::Z, Axis::X, Axis::Y, Axis::Z};
-    const Axis control_axis = control_axes[static_cast<std::size_t>(gate)];
-    const Axis target_axis = target_axes[static_cast<std::size_t>(gate)];
+    controlled_by_axes(control_axes[static_cast<std::size_t>(gate)],
+                       target_axes[static_cast<std::size_t>(gate)], control, target);
+  }
+
+  // The same for any Paulis of control and target.
+  void controlled_by_axes(clifford::Axis control_axis, clifford::Axis target_axis,
+                          std::size_t control, std::size_t target) {
     StateVector plus = *this;
     plus.project_unnormalised(control, control_axis, false);
     StateVector minus = *this;
@@ -82,6 +87,15 @@ class StateVector {
     minus.apply(target, pauli_matrix(static_cast<std::size_t>(target_axis)));
     for (std::size_t i = 0; i < amplitudes_.size(); ++i)
       amplitudes_[i] = plus.amplitudes_[i] + minus.amplitudes_[i];
+  }
+
+  // Exchanges qubits a and b.
+  void swap(std::size_t a, std::size_t b) {
+    const std::size_t bit_a = std::size_t{1} << a;
+    const std::size_t bit_b = std::size_t{1} << b;
+    for (std::size_t i = 0; i < amplitudes_.size(); ++i)
+      if ((i & bit_a) != 0 && (i & bit_b) == 0)
+        std::swap(amplitudes_[i], amplitudes_[i ^ bit_a ^ bit_b]);
   }
 
   // Probability that measuring Pauli `axis` on q gives +1 (minus_one = false) or -1 (true).

@@ -1,6 +1,6 @@
 """examples/distributed_shots.py on a LocalCluster of two worker processes: its statistics agree
-with the error model, summed here over every error pattern, and a worker killed mid-run costs no
-shot and counts none twice."""
+with the error model, summed here over every error pattern, one seed gives the same totals on
+every run, and a worker killed mid-run costs no shot, counts none twice and changes no total."""
 
 import importlib.util
 import itertools
@@ -111,8 +111,23 @@ def test_a_killed_worker_has_its_batch_run_again(example, client):
     sizes = example.batch_sizes(100_000, 10_000)
     parameters = {"distance": 5, "rounds": 5, "error_rate": 0.05}
     batch = example.repetition_batch
-    total = example.run_batches(client, batch, sizes, parameters, kill_a_busy_worker)
-    # The killed worker held batches that had not returned: they must have run again elsewhere.
+    total = example.run_batches(client, batch, sizes, parameters, kill_a_busy_worker, seed=2026)
+    # The killed worker held batches that had not returned: they must have run again elsewhere,
+    # with their own seeds, so the totals are those of a run that lost no worker.
     assert killed["keys"] and killed["done"] < len(sizes)
     assert total["shots"] == total["codewords"] == 100_000
     assert pids[killed["worker"]] not in client.run(os.getpid).values()
+    assert total == example.run_batches(client, batch, sizes, parameters, seed=2026)
+
+
+def test_one_seed_gives_the_same_totals(example, client):
+    parameters = {"distance": 3, "rounds": 3, "error_rate": 0.2}
+    sizes = example.batch_sizes(4000, 500)
+    first = example.run_batches(client, example.repetition_batch, sizes, parameters, seed=11)
+    assert first == example.run_batches(client, example.repetition_batch, sizes, parameters,
+                                        seed=11)
+    # Each batch has a seed of its own, and another run seed gives other batch seeds.
+    seeds = example.batch_seeds(11, len(sizes))
+    assert len(set(seeds + example.batch_seeds(12, len(sizes)))) == 2 * len(sizes)
+    ghz = example.run_batches(client, example.ghz_batch, [40] * 5, {"size": 7}, seed=3)
+    assert ghz == example.run_batches(client, example.ghz_batch, [40] * 5, {"size": 7}, seed=3)

@@ -7,7 +7,7 @@ import sys
 
 import pytest
 
-from korvane import Axis, Korvane, MeasurementResult
+from korvane import Axis, Circuit, Korvane, MeasurementResult
 
 REPEATS = 10_000
 WARM_UP = 2_000
@@ -107,6 +107,9 @@ def _panic_type():
 PANIC = _panic_type()
 
 
+CIRCUIT = "H 0\nCX 0 1\nDEPOLARIZE1(0.1) 0\nM 0 1\nDETECTOR rec[-1] rec[-2]\nCX rec[-1] 2\n"
+
+
 def _successes():
     """(name, call) pairs that succeed; the register is entangled so measurements do work."""
     sim = Korvane(6)
@@ -125,6 +128,14 @@ def _successes():
         ("value classes", lambda: (repr(MeasurementResult.PlusOne), int(Axis.Y),
                                    MeasurementResult.MinusOne != 1, Axis.X == Axis.Z,
                                    str(sim.peek_measure_set({5})[5]))),
+    ]
+    circuit = Circuit(CIRCUIT)
+    calls += [
+        ("Circuit", lambda: (Circuit(CIRCUIT), str(circuit), repr(circuit), circuit.__reduce__(),
+                             circuit.num_qubits, circuit.num_measurements)),
+        ("run", lambda: sim.run(circuit)),
+        ("sample", lambda: circuit.sample(3, seed=1)),
+        ("sample_detectors", lambda: circuit.sample_detectors(3)),
     ]
     return calls
 
@@ -166,6 +177,14 @@ def _failures():
         ("unbound self", lambda: Korvane.h(object(), 0), TypeError),
         ("compare", lambda: Axis.X < Axis.Y, TypeError),
         ("hash", lambda: hash(MeasurementResult.MinusOne), TypeError),
+        ("run type", lambda: sim.run("H 0"), TypeError),
+        ("run too small", lambda: sim.run(Circuit("H 9")), ValueError),
+        ("Circuit text", lambda: Circuit("H 0\nFOO 1"), ValueError),
+        ("Circuit file", lambda: Circuit.from_file("/nonexistent/circuit.stim"), OSError),
+        ("shots", lambda: Circuit(CIRCUIT).sample(-1), ValueError),
+        ("seed", lambda: Circuit(CIRCUIT).sample(1, seed=2**64), OverflowError),
+        ("random detector", lambda: Circuit("H 0\nM 0\nDETECTOR rec[-1]").sample_detectors(1),
+         ValueError),
     ]
     return failures
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the engine fuzzer with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
-# and runs it from the seed corpus in tests/fuzz/corpus for about a minute. Any finding (a crash,
-# a sanitizer report, a broken invariant or a state that differs from the reference) fails the
-# run, and the input that caused it is left in the build directory.
+# Builds the fuzzers with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
+# each from its seed corpus: the engine fuzzer (tests/fuzz/corpus) for about a minute, the circuit
+# text fuzzer (tests/fuzz/circuit_corpus) for half that. Any finding (a crash, a sanitizer report,
+# a broken invariant, a state that differs from the reference, a canonical text that reads back
+# differently) fails the run, and the input that caused it is left in the build directory.
 # Usage: tools/ci/fuzz.sh [PYTHON] (the argument is unused; from the repo root).
 # KORVANE_FUZZ_SECONDS changes the running time.
 set -euo pipefail
@@ -23,16 +24,21 @@ log "building the fuzzer in $build_dir"
 CXX=clang++ cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_MODULE=OFF \
   -DKORVANE_INSTALL_ENGINE=OFF -DKORVANE_SANITIZE=address,undefined >/dev/null
-cmake --build "$build_dir" -j "$jobs" --target korvane_engine_fuzzer
+cmake --build "$build_dir" -j "$jobs" --target korvane_engine_fuzzer korvane_circuit_fuzzer
 
-# The run grows a working copy; the checked-in seeds stay as they are.
-corpus="$build_dir/corpus"
-mkdir -p "$corpus" "$build_dir/findings"
-cp "$repo"/tests/fuzz/corpus/* "$corpus"/
+# fuzz NAME SEEDS SECONDS MAX_LEN: each run grows a working copy; the checked-in seeds stay as
+# they are.
+fuzz() {
+  local corpus="$build_dir/$2"
+  mkdir -p "$corpus" "$build_dir/findings"
+  cp "$repo/tests/fuzz/$2"/* "$corpus"/
+  log "running $1 for $3s"
+  ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$build_dir/tests/fuzz/$1" -max_total_time="$3" -max_len="$4" \
+    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$build_dir/findings/" "$corpus"
+}
 
-log "running for ${seconds}s"
-ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  "$build_dir/tests/fuzz/korvane_engine_fuzzer" -max_total_time="$seconds" -max_len=512 \
-  -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-  -artifact_prefix="$build_dir/findings/" "$corpus"
+fuzz korvane_engine_fuzzer corpus "$seconds" 512
+fuzz korvane_circuit_fuzzer circuit_corpus "$((seconds / 2))" 2048

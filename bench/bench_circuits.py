@@ -1,0 +1,240 @@
+"""Whole circuits from Python: the 10-qubit cz/cx mix and the 10^6-qubit cluster wire run as one
+korvane.Circuit, and shots per second of the distance-5, 5-round repetition-code memory
+experiment sampled by Circuit.sample_detectors on one thread and on two, beside the same
+experiment as a loop of method calls.
+
+Usage: PYTHONPATH=<build dir> python3.14 bench/bench_circuits.py TABLEAU_JSONL [--quick]
+       [--json FILE]
+TABLEAU_JSONL is the output of `korvane_tableau_bench --circuits DIR`, whose cz_cx_10 circuit
+(the same operations that bench_entangled.py replays call by call) is run here as one circuit.
+Every figure is the best of a few repeats, as wall time and as the CPU time of the calling thread
+(the machine is shared: the CPU time is the steadier of the two), and every run checks what its
+result must satisfy; nothing checks a time.
+"""
+
+import argparse
+import json
+import math
+import random
+import struct
+import threading
+import time
+
+import numpy as np
+
+import korvane
+
+DISTANCE, ROUNDS, ERROR_RATE = 5, 5, 0.05
+SINGLE_NAMES = ("X", "Y", "Z", "H", "S", "S_DAG")
+PAIR_NAMES = ("CZ", "CX", "CY", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ")
+results = []
+
+
+def record(workload, **figures):
+    results.append({"workload": workload, **figures})
+    print(f"  {workload:<28} " + "  ".join(f"{key}={value}" for key, value in figures.items()))
+
+
+def best_seconds(run, repeats, before=lambda: None):
+    """The best wall time and the best CPU time of this thread over `repeats` calls of run(),
+    each after an untimed call of before()."""
+    walls, cpus = [], []
+    for _ in range(repeats):
+        before()
+        wall, cpu = time.perf_counter(), time.thread_time()
+        run()
+        cpus.append(time.thread_time() - cpu)
+        walls.append(time.perf_counter() - wall)
+    return min(walls), min(cpus)
+
+
+def mix_circuit(path):
+    """The tableau bench's operation records ("<BBII": kind, which, qubit, target) as text."""
+    lines = []
+    with open(path, "rb") as source:
+        for kind, which, qubit, target in struct.iter_unpack("<BBII", source.read()):
+            if kind == 0:
+                lines.append(f"{SINGLE_NAMES[which]} {qubit}")
+            elif kind == 1:
+                lines.append(f"{PAIR_NAMES[which]} {qubit} {target}")
+            else:
+                lines.append(f"M{'XY'[which] if which < 2 else ''} {qubit}")
+    return "\n".join(lines)
+
+
+def cz_cx_10(path, repeats):
+    text = mix_circuit(path)
+    operations = text.count("\n") + 1
+    circuit = korvane.Circuit(text)
+    _, parse = best_seconds(lambda: korvane.Circuit(text), repeats)
+    seconds, cpu = best_seconds(lambda: korvane.Korvane(10).run(circuit), repeats)
+    # The same operations, once as a circuit and once call by call, reach the same graph.
+    by_circuit = korvane.Korvane(10)
+    by_circuit.run(circuit)
+    by_calls = korvane.Korvane(10)
+    methods = {name: getattr(by_calls, name.lower()) for name in ("X", "Y", "Z", "H", "S", "CZ", "CX")}
+    methods["S_DAG"] = by_calls.sdag
+    for line in text.splitlines():
+        name, *qubits = line.split()
+        methods[name](*map(int, qubits))
+    if any(by_circuit.get_entangled_group(q) != by_calls.get_entangled_group(q) for q in range(10)):
+        raise AssertionError("cz_cx_10: the circuit and the calls left different graphs")
+    if by_circuit.measure_z(3) != by_circuit.measure_z(3):
+        raise AssertionError("cz_cx_10: a repeated Z measurement changed its result")
+    record("cz_cx_10 circuit", ops=operations, seconds=round(seconds, 4),
+           cpu_seconds=round(cpu, 4), ns_per_op=round(cpu / operations * 1e9, 2),
+           wall_ns_per_op=round(seconds / operations * 1e9, 2),
+           parse_ns_per_line=round(parse / operations * 1e9, 1))
+
+
+def cluster_wire(size, repeats):
+    """H on all, CZ along the chain, X on all but the last, as one circuit; Korvane(n) included.
+    Check: the X results are fair coins and the last qubit is left alone."""
+    text = (f"H {' '.join(map(str, range(size)))}\n"
+            f"CZ {' '.join(f'{q} {q + 1}' for q in range(size - 1))}\n"
+            f"MX {' '.join(map(str, range(size - 1)))}\n")
+    circuit = korvane.Circuit(text)
+    kept = {}
+
+    def run():
+        kept["sim"] = korvane.Korvane(size)
+        kept["outcomes"] = kept["sim"].run(circuit)
+
+    seconds, cpu = best_seconds(run, repeats, before=kept.clear)  # the last register freed
+    if kept["sim"].get_entangled_group(size - 1) != {size - 1}:
+        raise AssertionError("cluster wire: the last qubit kept neighbours")
+    ones = kept["outcomes"].mean()
+    if abs(ones - 0.5) > 5 * 0.5 / math.sqrt(size - 1):
+        raise AssertionError(f"cluster wire: X results are not fair coins ({ones})")
+    record("cluster_wire circuit", N=size, ops=3 * size - 2, seconds=round(seconds, 4),
+           cpu_seconds=round(cpu, 4), ns_per_op=round(cpu / (3 * size - 2) * 1e9, 2))
+
+
+def repetition_text(distance, rounds, error_rate):
+    data = " ".join(str(q) for q in range(distance))
+    ancillas = " ".join(str(distance + i) for i in range(distance - 1))
+    checks = " ".join(f"{i} {distance + i} {i + 1} {distance + i}" for i in range(distance - 1))
+    one_round = f"DEPOLARIZE1({error_rate}) {data}\nCX {checks}\nMR {ancillas}\n"
+    k = distance - 1
+    text = one_round + "".join(f"DETECTOR rec[-{k - i}]\n" for i in range(k))
+    text += f"REPEAT {rounds - 1} {{\n" + one_round
+    text += "".join(f"DETECTOR rec[-{k - i}] rec[-{2 * k - i}]\n" for i in range(k)) + "}\n"
+    text += f"M {data}\n" + "".join(
+        f"DETECTOR rec[-{distance - i}] rec[-{distance - i - 1}] rec[-{distance + k - i}]\n"
+        for i in range(k))
+    return text + f"OBSERVABLE_INCLUDE(0) rec[-{distance}]\n"
+
+
+def python_loop_shots(shots, distance, rounds, error_rate):
+    """The same experiment as a loop of method calls (how examples/distributed_shots.py ran it
+    before circuits): errors drawn in Python, the ancillas measured and reset by calls. Returns
+    the number of shots whose final checks agreed with the last syndrome (all of them)."""
+    rng = random.Random(1)
+    paulis = (korvane.Korvane.x, korvane.Korvane.y, korvane.Korvane.z)
+    register = korvane.Korvane(2 * distance - 1)
+    consistent = 0
+    for _ in range(shots):
+        syndrome = []
+        for _ in range(rounds):
+            for qubit in range(distance):
+                if rng.random() < error_rate:
+                    rng.choice(paulis)(register, qubit)
+            syndrome = []
+            for check in range(distance - 1):
+                ancilla = distance + check
+                register.cx(check, ancilla)
+                register.cx(check + 1, ancilla)
+                outcome = int(register.measure_z(ancilla))
+                if outcome:
+                    register.x(ancilla)
+                syndrome.append(outcome)
+        readout = [int(register.measure_z(qubit)) for qubit in range(distance)]
+        for qubit, bit in enumerate(readout):
+            if bit:
+                register.x(qubit)
+        consistent += all(readout[i] ^ readout[i + 1] == syndrome[i] for i in range(distance - 1))
+    return consistent
+
+
+def repetition_shots(shots, repeats):
+    circuit = korvane.Circuit(repetition_text(DISTANCE, ROUNDS, ERROR_RATE))
+    final = ROUNDS * (DISTANCE - 1)
+
+    def checked(detectors):
+        if detectors[:, final:].any():
+            raise AssertionError("repetition code: a final detector fired without readout errors")
+        flip = 2 * ERROR_RATE / 3
+        rate = detectors[:, :final].mean()
+        if abs(rate - 2 * flip * (1 - flip)) > 0.01:
+            raise AssertionError(f"repetition code: detection rate {rate}")
+
+    loop_shots = shots // 20
+    seconds, cpu = best_seconds(
+        lambda: python_loop_shots(loop_shots, DISTANCE, ROUNDS, ERROR_RATE), repeats)
+    if python_loop_shots(200, DISTANCE, ROUNDS, ERROR_RATE) != 200:
+        raise AssertionError("repetition code: the loop's readouts disagree with its syndromes")
+    record("repetition Python loop", threads=1, shots=loop_shots, seconds=round(seconds, 3),
+           cpu_seconds=round(cpu, 3), shots_per_second=round(loop_shots / cpu))
+    seconds, cpu = best_seconds(lambda: checked(circuit.sample_detectors(shots, seed=1)[0]),
+                                repeats)
+    record("repetition sample_detectors", threads=1, shots=shots, seconds=round(seconds, 3),
+           cpu_seconds=round(cpu, 3), shots_per_second=round(shots / cpu))
+
+    cpu_seconds = [0.0, 0.0]
+    process_cpu = []
+
+    def two_threads():
+        samples = [None, None]
+        start = time.process_time()
+
+        def work(index):
+            start = time.thread_time()
+            samples[index] = circuit.sample_detectors(shots, seed=index)[0]
+            cpu_seconds[index] = time.thread_time() - start
+
+        threads = [threading.Thread(target=work, args=(index,)) for index in range(2)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        process_cpu.append(time.process_time() - start)
+        for detectors in samples:
+            checked(detectors)
+
+    # Two threads have no common CPU time: the figure is wall time, with each thread's own CPU
+    # time beside it (as long as the wall time when the two ran side by side on two free cores)
+    # and the process's (twice the wall time then, no more than it when one core was free).
+    seconds, _ = best_seconds(two_threads, 3 * repeats)  # a moment with two free cores is rarer
+    record("repetition sample_detectors", threads=2, shots=2 * shots, seconds=round(seconds, 3),
+           shots_per_second=round(2 * shots / seconds),
+           thread_cpu_seconds=[round(cpu, 3) for cpu in cpu_seconds],
+           process_cpu_seconds=round(min(process_cpu), 3))
+    seconds, cpu = best_seconds(lambda: circuit.sample(shots, seed=1), repeats)
+    record("repetition sample", threads=1, shots=shots, seconds=round(seconds, 3),
+           cpu_seconds=round(cpu, 3), shots_per_second=round(shots / cpu))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tableau_jsonl")
+    parser.add_argument("--quick", action="store_true", help="smaller sizes, for a smoke run")
+    parser.add_argument("--json", help="write the figures to this file")
+    args = parser.parse_args()
+    # Each run is short, so many repeats find a quiet moment of the shared machine.
+    repeats = 2 if args.quick else 10
+    with open(args.tableau_jsonl) as lines:
+        rows = [json.loads(line) for line in lines]
+    mix = next(row for row in rows if row["workload"] == "cz_cx_10")
+    print("10-qubit cz/cx mix as one circuit")
+    cz_cx_10(mix["circuit"], repeats)
+    print("Cluster wire as one circuit")
+    cluster_wire(10**5 if args.quick else 10**6, repeats)
+    print("Repetition-code shots")
+    repetition_shots(20_000 if args.quick else 200_000, 2 if args.quick else 3)
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump(results, out, indent=1)
+
+
+if __name__ == "__main__":
+    main()

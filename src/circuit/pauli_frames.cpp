@@ -1,0 +1,112 @@
+#include "pauli_frames.h"
+
+#include <array>
+#include <utility>
+
+namespace korvane::circuit {
+namespace {
+
+using clifford::Axis;
+
+// All ones when the condition holds: selects words in the branch-free updates below.
+constexpr FrameWord mask_if(bool condition) { return condition ? ~FrameWord{0} : 0; }
+
+constexpr bool has_x(Axis axis) { return axis != Axis::Z; }
+constexpr bool has_z(Axis axis) { return axis != Axis::X; }
+
+// The control's Pauli and the target's Pauli of each gate, in ControlledGate order.
+constexpr std::array<Axis, 9> control_axes{Axis::Z, Axis::Z, Axis::Z, Axis::X, Axis::X,
+                                           Axis::X, Axis::Y, Axis::Y, Axis::Y};
+constexpr std::array<Axis, 9> target_axes{Axis::Z, Axis::X, Axis::Y, Axis::X, Axis::Y,
+                                          Axis::Z, Axis::X, Axis::Y, Axis::Z};
+
+}  // namespace
+
+PauliFrames::PauliFrames(std::size_t qubits, std::size_t words)
+    : words_(words), x_(qubits * words), z_(qubits * words) {}
+
+void PauliFrames::apply_clifford(engine::Qubit q, clifford::Vop gate) noexcept {
+  // X^x Z^z goes to image(X)^x image(Z)^z, up to sign.
+  const Axis x_image = clifford::image_axis(Axis::X, gate);
+  const Axis z_image = clifford::image_axis(Axis::Z, gate);
+  const FrameWord x_to_x = mask_if(has_x(x_image));
+  const FrameWord x_to_z = mask_if(has_z(x_image));
+  const FrameWord z_to_x = mask_if(has_x(z_image));
+  const FrameWord z_to_z = mask_if(has_z(z_image));
+  FrameWord* const xs = &x_[q * words_];
+  FrameWord* const zs = &z_[q * words_];
+  for (std::size_t w = 0; w < words_; ++w) {
+    const FrameWord x = xs[w];
+    const FrameWord z = zs[w];
+    xs[w] = (x & x_to_x) ^ (z & z_to_x);
+    zs[w] = (x & x_to_z) ^ (z & z_to_z);
+  }
+}
+
+void PauliFrames::apply_controlled(engine::ControlledGate gate, engine::Qubit control,
+                                   engine::Qubit target) noexcept {
+  // The gate is P+ (x) I + P- (x) Q. It adds Q to the target where the control's frame
+  // anticommutes with P, and P to the control where the target's anticommutes with Q.
+  const Axis p = control_axes[static_cast<std::size_t>(gate)];
+  const Axis q = target_axes[static_cast<std::size_t>(gate)];
+  FrameWord* const cx = &x_[control * words_];
+  FrameWord* const cz = &z_[control * words_];
+  FrameWord* const tx = &x_[target * words_];
+  FrameWord* const tz = &z_[target * words_];
+  for (std::size_t w = 0; w < words_; ++w) {
+    const FrameWord control_flips = (cx[w] & mask_if(has_z(p))) ^ (cz[w] & mask_if(has_x(p)));
+    const FrameWord target_flips = (tx[w] & mask_if(has_z(q))) ^ (tz[w] & mask_if(has_x(q)));
+    tx[w] ^= control_flips & mask_if(has_x(q));
+    tz[w] ^= control_flips & mask_if(has_z(q));
+    cx[w] ^= target_flips & mask_if(has_x(p));
+    cz[w] ^= target_flips & mask_if(has_z(p));
+  }
+}
+
+void PauliFrames::swap(engine::Qubit a, engine::Qubit b) noexcept {
+  for (std::size_t w = 0; w < words_; ++w) {
+    std::swap(x_[a * words_ + w], x_[b * words_ + w]);
+    std::swap(z_[a * words_ + w], z_[b * words_ + w]);
+  }
+}
+
+void PauliFrames::measurement_flips(engine::Qubit q, Axis axis,
+                                    std::span<FrameWord> flips) const noexcept {
+  const FrameWord* const xs = &x_[q * words_];
+  const FrameWord* const zs = &z_[q * words_];
+  const FrameWord x_flips = mask_if(has_z(axis));
+  const FrameWord z_flips = mask_if(has_x(axis));
+  for (std::size_t w = 0; w < words_; ++w) flips[w] = (xs[w] & x_flips) ^ (zs[w] & z_flips);
+}
+
+void PauliFrames::multiply_where(engine::Qubit q, Axis pauli,
+                                 std::span<const FrameWord> mask) noexcept {
+  FrameWord* const xs = &x_[q * words_];
+  FrameWord* const zs = &z_[q * words_];
+  const FrameWord to_x = mask_if(has_x(pauli));
+  const FrameWord to_z = mask_if(has_z(pauli));
+  for (std::size_t w = 0; w < words_; ++w) {
+    xs[w] ^= mask[w] & to_x;
+    zs[w] ^= mask[w] & to_z;
+  }
+}
+
+void PauliFrames::clear_flipping_part(engine::Qubit q, Axis axis) noexcept {
+  FrameWord* const xs = &x_[q * words_];
+  FrameWord* const zs = &z_[q * words_];
+  for (std::size_t w = 0; w < words_; ++w) {
+    switch (axis) {
+      case Axis::Z:
+        xs[w] = 0;  // leaves I or Z
+        break;
+      case Axis::X:
+        zs[w] = 0;  // leaves I or X
+        break;
+      case Axis::Y:
+        zs[w] = xs[w];  // leaves I or Y
+        break;
+    }
+  }
+}
+
+}  // namespace korvane::circuit

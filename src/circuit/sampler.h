@@ -1,0 +1,47 @@
+// Running whole circuits: once on a given register, or shot by shot on fresh registers for
+// sampling. Every shot runs the circuit on the graph engine from |0...0>.
+#pragma once
+
+#include <cstdint>
+
+#include "../engine/random.h"
+#include "../engine/register.h"
+#include "detector_reference.h"
+#include "program.h"
+#include "register_run.h"
+#include "seeded_generator.h"
+
+namespace korvane::circuit {
+
+// Throws CircuitError, naming both sizes, when the program names a qubit outside `reg`.
+void check_fits(const Program& program, const engine::Register& reg);
+
+// Applies `program` to `reg` in place, noise included, drawing from `source`; writes the
+// measurement record, one byte (0 or 1) per recorded bit, to `record`. Call check_fits first.
+void run_once(const Program& program, engine::Register& reg, engine::RandomSource& source,
+              std::uint8_t* record);
+
+// Shots one after another, each drawing from the generator where the previous one stopped, so
+// that n shots are the first n of any longer sample with the same seed, however they are split
+// into calls.
+class ShotSampler {
+ public:
+  explicit ShotSampler(const Program& program);
+
+  // Row s of `records` (num_measurements bytes) receives shot s's measurement record.
+  void sample_measurements(std::uint64_t shots, SeededGenerator& generator, std::uint8_t* records);
+
+  // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
+  // receive shot s's detector and observable values, each XOR its value in `reference`.
+  void sample_detectors(std::uint64_t shots, const DetectorReference& reference,
+                        SeededGenerator& generator, std::uint8_t* detectors,
+                        std::uint8_t* observables);
+
+ private:
+  const Program& program_;
+  const engine::Register fresh_;
+  engine::Register reg_;
+  RunScratch scratch_;
+};
+
+}  // namespace korvane::circuit

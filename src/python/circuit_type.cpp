@@ -1,0 +1,334 @@
+#include "circuit_type.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "../circuit/detector_reference.h"
+#include "../circuit/parser.h"
+#include "../circuit/printer.h"
+#include "../circuit/sampler.h"
+#include "../circuit/seeded_generator.h"
+#include "../engine/random.h"
+#include "arguments.h"
+#include "errors.h"
+#include "numpy_bridge.h"
+#include "owned_ref.h"
+#include "shot_arguments.h"
+#include "without_gil.h"
+
+namespace korvane::python {
+namespace {
+
+using circuit::Program;
+
+// The program is built before the object and never changed after, so calls may read it from any
+// thread with the GIL released.
+struct CircuitObject {
+  PyObject ob_base{};
+  Program program;
+};
+
+PyTypeObject* circuit_class = nullptr;
+
+// Texts longer than this are read with the GIL released.
+constexpr std::size_t long_text = std::size_t{1} << 16;
+// Sampling goes back to the interpreter between chunks of about this many target operations, to
+// let Ctrl-C stop a long call.
+constexpr std::uint64_t operations_per_chunk = std::uint64_t{1} << 24;
+
+const Program* as_program(PyObject* object) {
+  if (Py_IS_TYPE(object, circuit_class) || PyObject_TypeCheck(object, circuit_class)) {
+    return &reinterpret_cast<CircuitObject*>(object)->program;
+  }
+  raise_cast_error(object, "Circuit");
+  return nullptr;
+}
+
+Program parse(std::string_view text) {
+  if (text.size() < long_text) return circuit::parse_circuit(text);
+  Program program;
+  without_gil([&] { program = circuit::parse_circuit(text); });
+  return program;
+}
+
+PyObject* new_circuit(PyTypeObject* type, Program&& program) {
+  const allocfunc allocate = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
+  PyObject* object = allocate(type, 0);
+  if (object == nullptr) return nullptr;
+  new (&reinterpret_cast<CircuitObject*>(object)->program) Program(std::move(program));
+  return object;
+}
+
+PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+  return guarded([&]() -> PyObject* {
+    static const char* keywords[] = {"text", nullptr};
+    PyObject* text = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U:Circuit", const_cast<char**>(keywords),
+                                     &text)) {
+      return nullptr;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
+    if (utf8 == nullptr) return nullptr;
+    return new_circuit(type, parse({utf8, static_cast<std::size_t>(size)}));
+  });
+}
+
+// The whole file at `path` (bytes from PyUnicode_FSConverter); false with OSError set.
+bool read_file(PyObject* path, PyObject* path_bytes, std::string& contents) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      std::fopen(PyBytes_AS_STRING(path_bytes), "rb"), &std::fclose);
+  if (!file) {
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
+    return false;
+  }
+  std::array<char, 1 << 16> buffer{};
+  for (;;) {
+    errno = 0;
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    contents.append(buffer.data(), got);
+    if (got == buffer.size()) continue;
+    if (std::ferror(file.get()) == 0) return true;
+    // A directory, say, opens but cannot be read: EISDIR.
+    if (errno == 0) errno = EIO;
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
+    return false;
+  }
+}
+
+PyObject* from_file(PyObject* type, PyObject* path) noexcept {
+  return guarded([&]() -> PyObject* {
+    PyObject* converted = nullptr;
+    if (PyUnicode_FSConverter(path, &converted) == 0) return nullptr;
+    const OwnedRef path_bytes(converted);
+    std::string contents;
+    if (!read_file(path, path_bytes.get(), contents)) return nullptr;
+    return new_circuit(reinterpret_cast<PyTypeObject*>(type), parse(contents));
+  });
+}
+
+void destroy_circuit(PyObject* self) {
+  reinterpret_cast<CircuitObject*>(self)->program.~Program();
+  PyTypeObject* type = Py_TYPE(self);
+  type->tp_free(self);
+  Py_DECREF(type);
+}
+
+PyObject* circuit_text(PyObject* self) noexcept {
+  return guarded([&]() -> PyObject* {
+    const std::string text =
+        circuit::print_circuit(reinterpret_cast<CircuitObject*>(self)->program);
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
+PyObject* circuit_repr(PyObject* self) noexcept {
+  const OwnedRef text(circuit_text(self));
+  if (!text) return nullptr;
+  return PyUnicode_FromFormat("korvane.Circuit(%R)", text.get());
+}
+
+PyObject* reduce_circuit(PyObject* self, PyObject* /*unused*/) noexcept {
+  const OwnedRef text(circuit_text(self));
+  if (!text) return nullptr;
+  return Py_BuildValue("O(O)", reinterpret_cast<PyObject*>(Py_TYPE(self)), text.get());
+}
+
+template <std::uint64_t Program::*count>
+PyObject* get_count(PyObject* self, void* /*closure*/) noexcept {
+  return PyLong_FromUnsignedLongLong(reinterpret_cast<CircuitObject*>(self)->program.*count);
+}
+
+PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
+  return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
+}
+
+// Calls run(first_shot, shot_count) chunk by chunk with the GIL released, checking for signals in
+// between; false with the signal's exception set when one stops the work.
+template <class Run>
+bool run_in_chunks(const Program& program, std::uint64_t shots, Run&& run) {
+  const std::uint64_t chunk = std::max<std::uint64_t>(
+      1, operations_per_chunk / std::max<std::uint64_t>(program.operations, 1));
+  for (std::uint64_t first = 0; first < shots; first += chunk) {
+    const std::uint64_t count = std::min(chunk, shots - first);
+    without_gil([&] { run(first, count); });
+    if (first + count < shots && PyErr_CheckSignals() < 0) return false;
+  }
+  return true;
+}
+
+constexpr const char* sample_keywords[] = {"shots", "seed", nullptr};
+
+bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format,
+                            std::uint64_t& shots, std::uint64_t& seed) {
+  PyObject* shots_object = nullptr;
+  PyObject* seed_object = nullptr;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(sample_keywords),
+                                   &shots_object, &seed_object)) {
+    return false;
+  }
+  return convert_shots(shots_object, shots) && convert_seed(seed_object, seed);
+}
+
+PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return guarded([&]() -> PyObject* {
+    std::uint64_t shots = 0;
+    std::uint64_t seed = 0;
+    if (!parse_sample_arguments(args, kwargs, "O|$O:sample", shots, seed)) return nullptr;
+    const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
+    const std::uint64_t width = program.num_measurements;
+    if (!check_array_size(shots, width)) return nullptr;
+    void* data = nullptr;
+    OwnedRef records =
+        new_array({static_cast<Py_ssize_t>(shots), static_cast<Py_ssize_t>(width)}, "bool", data);
+    if (!records) return nullptr;
+    if (width == 0 || shots == 0) return records.release();
+    circuit::SeededGenerator generator(seed);
+    std::unique_ptr<circuit::ShotSampler> sampler;
+    without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
+    auto* const rows = static_cast<std::uint8_t*>(data);
+    const bool finished =
+        run_in_chunks(program, shots, [&](std::uint64_t first, std::uint64_t count) {
+          sampler->sample_measurements(count, generator, rows + first * width);
+        });
+    return finished ? records.release() : nullptr;
+  });
+}
+
+PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return guarded([&]() -> PyObject* {
+    std::uint64_t shots = 0;
+    std::uint64_t seed = 0;
+    if (!parse_sample_arguments(args, kwargs, "O|$O:sample_detectors", shots, seed)) {
+      return nullptr;
+    }
+    const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
+    const std::uint64_t detector_count = program.num_detectors;
+    const std::uint64_t observable_count = program.num_observables;
+    if (!check_array_size(shots, detector_count) || !check_array_size(shots, observable_count)) {
+      return nullptr;
+    }
+    circuit::DetectorReference reference;
+    without_gil([&] { reference = circuit::noiseless_reference(program); });
+    void* detector_data = nullptr;
+    void* observable_data = nullptr;
+    const auto rows = static_cast<Py_ssize_t>(shots);
+    OwnedRef detectors =
+        new_array({rows, static_cast<Py_ssize_t>(detector_count)}, "bool", detector_data);
+    if (!detectors) return nullptr;
+    OwnedRef observables =
+        new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
+    if (!observables) return nullptr;
+    if (shots != 0 && (detector_count != 0 || observable_count != 0)) {
+      circuit::SeededGenerator generator(seed);
+      std::unique_ptr<circuit::ShotSampler> sampler;
+      without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
+      auto* const detector_rows = static_cast<std::uint8_t*>(detector_data);
+      auto* const observable_rows = static_cast<std::uint8_t*>(observable_data);
+      const bool finished =
+          run_in_chunks(program, shots, [&](std::uint64_t first, std::uint64_t count) {
+            sampler->sample_detectors(count, reference, generator,
+                                      detector_rows + first * detector_count,
+                                      observable_rows + first * observable_count);
+          });
+      if (!finished) return nullptr;
+    }
+    return PyTuple_Pack(2, detectors.get(), observables.get());
+  });
+}
+
+PyMethodDef methods[] = {
+    {"from_file", from_file, METH_O | METH_CLASS,
+     "from_file($type, path)\n--\n\n"
+     "Read a circuit from the text file at `path` (a str or os.PathLike).\n\n"
+     "Raises OSError when the file cannot be read and ValueError, naming the line, when its "
+     "text is not a circuit korvane reads."},
+    {"sample", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample)),
+     METH_VARARGS | METH_KEYWORDS,
+     "sample($self, /, shots, *, seed=None)\n--\n\n"
+     "Run the circuit `shots` times from |0...0> and return the measurement records.\n\n"
+     "The result is a numpy bool array of shape (shots, num_measurements). With an integer "
+     "`seed` (0 <= seed < 2**64) the result is the same on every run and machine for a given "
+     "korvane version; with None the seed comes from the operating system. The GIL is released "
+     "while the shots run."},
+    {"sample_detectors",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample_detectors)),
+     METH_VARARGS | METH_KEYWORDS,
+     "sample_detectors($self, /, shots, *, seed=None)\n--\n\n"
+     "Run the circuit `shots` times and return (detectors, observables).\n\n"
+     "Two numpy bool arrays of shapes (shots, num_detectors) and (shots, num_observables), each "
+     "value relative to its value in the noiseless circuit, so that it reads 1 only where noise "
+     "flipped it. A detector or observable that is not deterministic without noise is a "
+     "ValueError. `seed` as for sample()."},
+    {"__reduce__", reduce_circuit, METH_NOARGS, "Pickle the circuit as its text."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef attributes[] = {
+    {"num_qubits", get_qubit_count, nullptr,
+     "One more than the largest qubit index the circuit names.", nullptr},
+    {"num_measurements", get_count<&Program::num_measurements>, nullptr,
+     "Bits recorded by one run, counting every repetition.", nullptr},
+    {"num_detectors", get_count<&Program::num_detectors>, nullptr,
+     "Detectors of one run, counting every repetition.", nullptr},
+    {"num_observables", get_count<&Program::num_observables>, nullptr,
+     "One more than the largest logical observable index the circuit names.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot circuit_slots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(create_circuit)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(destroy_circuit)},
+    {Py_tp_str, reinterpret_cast<void*>(circuit_text)},
+    {Py_tp_repr, reinterpret_cast<void*>(circuit_repr)},
+    {Py_tp_doc,
+     const_cast<char*>("Circuit(text)\n--\n\n"
+                       "A circuit in the common stabilizer-circuit text format, compiled once.\n\n"
+                       "str() gives its canonical text, which reads back to the same circuit. "
+                       "Raises ValueError, naming the line, for text it cannot read.")},
+    {Py_tp_methods, methods},
+    {Py_tp_getset, attributes},
+    {0, nullptr},
+};
+
+PyType_Spec circuit_spec{"korvane.Circuit", sizeof(CircuitObject), 0, Py_TPFLAGS_DEFAULT,
+                         circuit_slots};
+
+}  // namespace
+
+PyTypeObject* circuit_type() {
+  if (circuit_class == nullptr) {
+    circuit_class = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&circuit_spec));
+  }
+  return circuit_class;
+}
+
+PyObject* run_circuit(engine::Register& reg, PyObject* circuit, ExclusiveBorrow& borrow) {
+  const Program* program = as_program(circuit);
+  if (program == nullptr) {
+    name_argument_error("circuit");
+    return nullptr;
+  }
+  circuit::check_fits(*program, reg);
+  const std::uint64_t width = program->num_measurements;
+  if (!check_array_size(1, width)) return nullptr;
+  void* data = nullptr;
+  OwnedRef record = new_array({static_cast<Py_ssize_t>(width)}, "bool", data);
+  if (!record) return nullptr;
+  engine::RandomSource& source = engine::thread_generator();
+  without_gil([&] {
+    borrow.run_change(
+        [&] { circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data)); });
+  });
+  return record.release();
+}
+
+}  // namespace korvane::python

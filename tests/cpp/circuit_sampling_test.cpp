@@ -1,0 +1,250 @@
+// Sampling whole circuits: the seeded generator, the order shots draw in, detection rates of small
+// noisy circuits against exact probabilities, and the verdict on which detectors are
+// deterministic against noiseless shots.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/sampler.h"
+#include "korvane/circuit/seeded_generator.h"
+#include "scripted_source.h"
+
+namespace korvane::testing {
+namespace {
+
+using circuit::Program;
+using circuit::SeededGenerator;
+
+TEST(SeededGenerator, SplitmixAndXoshiroGiveTheirPublishedOutputs) {
+  std::uint64_t counter = 0;
+  EXPECT_EQ(circuit::splitmix64(counter), 0xE220A8397B1DCDAFULL);
+  // xoshiro256** from the state {1, 2, 3, 4}, worked out by hand from its definition.
+  SeededGenerator generator = SeededGenerator::from_state({1, 2, 3, 4});
+  EXPECT_EQ(generator.next_u64(), 11520U);
+  EXPECT_EQ(generator.next_u64(), 0U);
+  EXPECT_EQ(generator.next_u64(), 1509978240U);
+  // A seed fills the state with splitmix64's outputs from the seed onwards.
+  std::uint64_t seed = 42;
+  std::array<std::uint64_t, 4> state{};
+  for (std::uint64_t& word : state) word = circuit::splitmix64(seed);
+  SeededGenerator seeded(42);
+  SeededGenerator started = SeededGenerator::from_state(state);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(seeded.next_u64(), started.next_u64());
+  EXPECT_EQ(SeededGenerator(7).next_word(), SeededGenerator(7).next_u64() >> 32);
+}
+
+std::vector<std::uint8_t> sample_records(const Program& program, std::uint64_t shots,
+                                         SeededGenerator& generator) {
+  std::vector<std::uint8_t> records(shots * program.num_measurements);
+  circuit::ShotSampler(program).sample_measurements(shots, generator, records.data());
+  return records;
+}
+
+TEST(CircuitSampling, ShotsContinueTheStreamWhereverCallsSplitThem) {
+  const Program program =
+      circuit::parse_circuit("H 0\nCX 0 1\nDEPOLARIZE1(0.2) 0 1\nM 0\nMX 1\nCX rec[-1] 2\nM 2");
+  SeededGenerator whole(99);
+  const std::vector<std::uint8_t> together = sample_records(program, 300, whole);
+  SeededGenerator parts(99);
+  std::vector<std::uint8_t> split = sample_records(program, 120, parts);
+  const std::vector<std::uint8_t> rest = sample_records(program, 180, parts);
+  split.insert(split.end(), rest.begin(), rest.end());
+  EXPECT_EQ(split, together);
+  SeededGenerator other(100);
+  EXPECT_NE(sample_records(program, 300, other), together);
+}
+
+// The fraction of shots in which each detector, then each observable, reads 1.
+std::vector<double> detection_rates(const std::string& text, std::uint64_t shots,
+                                    std::uint64_t seed) {
+  const Program program = circuit::parse_circuit(text);
+  const circuit::DetectorReference reference = circuit::noiseless_reference(program);
+  std::vector<std::uint8_t> detectors(shots * program.num_detectors);
+  std::vector<std::uint8_t> observables(shots * program.num_observables);
+  SeededGenerator generator(seed);
+  circuit::ShotSampler(program).sample_detectors(shots, reference, generator, detectors.data(),
+                                                 observables.data());
+  std::vector<double> rates(program.num_detectors + program.num_observables);
+  for (std::uint64_t shot = 0; shot < shots; ++shot) {
+    for (std::size_t d = 0; d < program.num_detectors; ++d) {
+      rates[d] += detectors[shot * program.num_detectors + d];
+    }
+    for (std::size_t o = 0; o < program.num_observables; ++o) {
+      rates[program.num_detectors + o] += observables[shot * program.num_observables + o];
+    }
+  }
+  for (double& rate : rates) rate /= static_cast<double>(shots);
+  return rates;
+}
+
+// Within five binomial standard errors (plus a hair for p = 0 or 1).
+void expect_rate(double measured, double exact, std::uint64_t shots, const std::string& what) {
+  const double spread = 5 * std::sqrt(exact * (1 - exact) / static_cast<double>(shots)) + 1e-9;
+  EXPECT_NEAR(measured, exact, spread) << what;
+}
+
+constexpr std::uint64_t shots = 40000;
+
+TEST(CircuitSampling, BellPairWithDepolarizingNoise) {
+  const double p = 0.3;
+  // 8 of the 15 two-qubit Paulis flip the ZZ parity (an X or Y on exactly one qubit), and 8 the XX
+  // parity; YY stays deterministic (-1 on this state), flipped by the same count.
+  const std::vector<double> rates = detection_rates(
+      "H 0\nCX 0 1\nDEPOLARIZE2(0.3) 0 1\nM 0 1\nDETECTOR rec[-1] rec[-2]\n"
+      "H 2\nCX 2 3\nDEPOLARIZE2(0.3) 2 3\nMX 2 3\nDETECTOR rec[-1] rec[-2]\n"
+      "H 4\nCX 4 5\nDEPOLARIZE1(0.3) 4\nMY 4 5\nDETECTOR rec[-1] rec[-2]\n",
+      shots, 1);
+  expect_rate(rates[0], 8 * p / 15, shots, "ZZ after DEPOLARIZE2");
+  expect_rate(rates[1], 8 * p / 15, shots, "XX after DEPOLARIZE2");
+  expect_rate(rates[2], 2 * p / 3, shots, "YY after DEPOLARIZE1");
+}
+
+TEST(CircuitSampling, RepetitionCodeMemory) {
+  // Three data qubits, two ancillas; X_ERROR(p) on the data each round. A syndrome detector fires
+  // when exactly one of its two data qubits flipped that round; the final detectors never fire;
+  // the observable reads an odd number of flips of qubit 0 over the rounds.
+  const double p = 0.1;
+  const int rounds = 4;
+  const std::string round_body = "X_ERROR(0.1) 0 1 2\nCX 0 3 1 3 1 4 2 4\nMR 3 4\n";
+  const std::string text = round_body + "DETECTOR rec[-2]\nDETECTOR rec[-1]\nREPEAT 3 {\n" +
+                           round_body +
+                           "DETECTOR rec[-2] rec[-4]\nDETECTOR rec[-1] rec[-3]\n}\n"
+                           "M 0 1 2\nDETECTOR rec[-3] rec[-2] rec[-5]\n"
+                           "DETECTOR rec[-2] rec[-1] rec[-4]\nOBSERVABLE_INCLUDE(0) rec[-3]\n";
+  const std::vector<double> rates = detection_rates(text, shots, 2);
+  ASSERT_EQ(rates.size(), 2U * rounds + 2 + 1);
+  for (int d = 0; d < 2 * rounds; ++d) expect_rate(rates[d], 2 * p * (1 - p), shots, "syndrome");
+  expect_rate(rates[2 * rounds], 0, shots, "final check");
+  expect_rate(rates[2 * rounds + 1], 0, shots, "final check");
+  expect_rate(rates.back(), (1 - std::pow(1 - 2 * p, rounds)) / 2, shots, "logical flip");
+}
+
+constexpr const char* teleportation = "H 0\nS 0\nZ_ERROR(0.2) 0\nH 1\nCX 1 2\nCX 0 1\nH 0\nM 0 1\n";
+
+TEST(CircuitSampling, TeleportationWithFeedback) {
+  // |+i> goes from qubit 0 to qubit 2; the Z error turns it into |-i>. The corrections make the
+  // final Y result deterministic without noise; with noise it flips exactly when Z struck.
+  const std::string corrected = std::string(teleportation) + "CX rec[-1] 2\nCZ rec[-2] 2\nMY 2\n";
+  const std::vector<double> rates =
+      detection_rates(corrected + "DETECTOR rec[-1]\nOBSERVABLE_INCLUDE(0) rec[-1]\n", shots, 3);
+  expect_rate(rates[0], 0.2, shots, "teleported Y");
+  expect_rate(rates[1], 0.2, shots, "teleported Y as an observable");
+  // Without the corrections the result is a coin, which a detector cannot be relative to.
+  EXPECT_THROW(circuit::noiseless_reference(
+                   circuit::parse_circuit(std::string(teleportation) + "MY 2\nDETECTOR rec[-1]")),
+               circuit::CircuitError);
+}
+
+TEST(CircuitSampling, MeasurementFlipsAndPauliChannels) {
+  const std::vector<double> rates = detection_rates(
+      "RX 0\nMX(0.25) !0\nDETECTOR rec[-1]\n"
+      "PAULI_CHANNEL_1(0.1, 0.2, 0.3) 1\nM 1\nDETECTOR rec[-1]\n"
+      "RX 2\nPAULI_CHANNEL_1(0.1, 0.2, 0.3) 2\nMRX 2\nDETECTOR rec[-1]\n"
+      "RY 3\nY_ERROR(0.4) 3\nZ_ERROR(0.5) 3\nMY 3\nDETECTOR rec[-1]\n",
+      shots, 4);
+  expect_rate(rates[0], 0.25, shots, "M(p) flip");
+  expect_rate(rates[1], 0.1 + 0.2, shots, "X or Y flips Z");
+  expect_rate(rates[2], 0.2 + 0.3, shots, "Y or Z flips X");
+  expect_rate(rates[3], 0.5, shots, "Y never flips Y, Z half the time");
+  // An inverted target records the complement; a random outcome is a fair coin.
+  const Program program = circuit::parse_circuit("RX 0\nMX !0\nH 1\nM 1");
+  SeededGenerator generator(5);
+  const std::vector<std::uint8_t> records = sample_records(program, shots, generator);
+  double ones = 0;
+  for (std::uint64_t shot = 0; shot < shots; ++shot) {
+    EXPECT_EQ(records[2 * shot], 1);
+    ones += records[2 * shot + 1];
+  }
+  expect_rate(ones / shots, 0.5, shots, "random outcome");
+}
+
+// A random noiseless circuit on four qubits, of every kind of instruction that changes frames.
+std::string random_circuit(SeededSource& random, int& measurements) {
+  static constexpr std::array<const char*, 15> singles{
+      "I",          "X",      "Y",          "Z",    "H",    "S",     "S_DAG", "SQRT_X",
+      "SQRT_X_DAG", "SQRT_Y", "SQRT_Y_DAG", "H_XY", "H_YZ", "C_XYZ", "C_ZYX"};
+  static constexpr std::array<const char*, 10> pairs{"CX",  "CY",  "CZ",  "XCX", "XCY",
+                                                     "XCZ", "YCX", "YCY", "YCZ", "SWAP"};
+  static constexpr std::array<const char*, 9> measures{"M",   "MX", "MY", "MR", "MRX",
+                                                       "MRY", "R",  "RX", "RY"};
+  static constexpr std::array<const char*, 3> feedback{"CX", "CY", "CZ"};
+  std::string text;
+  measurements = 0;
+  for (int op = 0; op < 24; ++op) {
+    const std::size_t a = random.below(4);
+    const std::size_t b = (a + 1 + random.below(3)) % 4;
+    const std::size_t kind = random.below(10);
+    if (kind < 4) {
+      text += std::string(singles[random.below(singles.size())]) + " " + std::to_string(a);
+    } else if (kind < 7) {
+      text += std::string(pairs[random.below(pairs.size())]) + " " + std::to_string(a) + " " +
+              std::to_string(b);
+    } else if (kind < 9 || measurements == 0) {
+      const std::string name = measures[random.below(measures.size())];
+      text += name + " " + std::to_string(a);
+      if (name[0] == 'M') ++measurements;
+    } else {
+      text += std::string(feedback[random.below(feedback.size())]) + " rec[-" +
+              std::to_string(1 + random.below(static_cast<std::size_t>(measurements))) + "] " +
+              std::to_string(a);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+TEST(CircuitSampling, DeterministicDetectorsAreExactlyThoseThatNoiselessShotsNeverFlip) {
+  SeededSource random(11);
+  int deterministic = 0;
+  int random_ones = 0;
+  for (int circuit_number = 0; circuit_number < 60; ++circuit_number) {
+    int measurements = 0;
+    const std::string body = random_circuit(random, measurements);
+    if (measurements < 2) continue;
+    for (int candidate = 0; candidate < 6; ++candidate) {
+      const auto k1 = 1 + random.below(static_cast<std::size_t>(measurements));
+      const auto k2 = 1 + random.below(static_cast<std::size_t>(measurements));
+      const std::string parity =
+          " rec[-" + std::to_string(k1) + "] rec[-" + std::to_string(k2) + "]";
+      const bool as_observable = candidate % 2 == 1;
+      const std::string text =
+          body + (as_observable ? "OBSERVABLE_INCLUDE(0)" : "DETECTOR") + parity + "\n";
+      const Program program = circuit::parse_circuit(text);
+      // 64 noiseless shots: a parity that is not constant shows both values but with
+      // probability 2^-63.
+      std::vector<std::uint8_t> records(64 * program.num_measurements);
+      SeededGenerator generator(random.below(1U << 30));
+      circuit::ShotSampler(program).sample_measurements(64, generator, records.data());
+      std::array<int, 2> seen{};
+      for (std::size_t shot = 0; shot < 64; ++shot) {
+        const std::uint8_t* row = &records[shot * program.num_measurements];
+        ++seen[row[program.num_measurements - k1] ^ row[program.num_measurements - k2]];
+      }
+      const bool constant = seen[0] == 0 || seen[1] == 0;
+      try {
+        const circuit::DetectorReference reference = circuit::noiseless_reference(program);
+        EXPECT_TRUE(constant) << "called deterministic but varies:\n" << text;
+        const std::uint8_t value =
+            as_observable ? reference.observables.at(0) : reference.detectors.at(0);
+        EXPECT_EQ(value, seen[1] != 0 ? 1 : 0) << text;
+        ++deterministic;
+      } catch (const circuit::CircuitError&) {
+        EXPECT_FALSE(constant) << "called random but constant:\n" << text;
+        ++random_ones;
+      }
+    }
+  }
+  // Both verdicts were put to the test.
+  EXPECT_GT(deterministic, 40);
+  EXPECT_GT(random_ones, 40);
+}
+
+}  // namespace
+}  // namespace korvane::testing

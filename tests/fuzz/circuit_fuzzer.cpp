@@ -1,0 +1,76 @@
+// Circuit text from anywhere: reading must either refuse it with a CircuitError or build a
+// program whose canonical text reads back to the same program and prints the same. A small
+// program is then run a few shots and its detectors analysed, which must never fail other than
+// by a CircuitError (a detector that is not deterministic).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/printer.h"
+#include "korvane/circuit/sampler.h"
+#include "korvane/circuit/seeded_generator.h"
+
+namespace {
+
+namespace circuit = korvane::circuit;
+
+// Large enough for every instruction, small enough that a run stays fast.
+constexpr std::size_t largest_run_qubits = 16;
+constexpr std::uint64_t largest_run_operations = 4096;
+constexpr std::uint64_t largest_record = 4096;
+
+[[noreturn]] void fail(const char* what, const std::string& text) {
+  std::fprintf(stderr, "%s\n--- text ---\n%s\n", what, text.c_str());
+  std::abort();
+}
+
+void run_a_few_shots(const circuit::Program& program) {
+  if (program.num_qubits > largest_run_qubits || program.operations > largest_run_operations ||
+      program.num_measurements > largest_record || program.num_detectors > largest_record ||
+      program.num_observables > largest_record || program.deepest_lookback > largest_record) {
+    return;
+  }
+  constexpr std::uint64_t shots = 3;
+  std::vector<std::uint8_t> records(shots * program.num_measurements);
+  circuit::SeededGenerator generator(7);
+  circuit::ShotSampler sampler(program);
+  sampler.sample_measurements(shots, generator, records.data());
+  try {
+    const circuit::DetectorReference reference = circuit::noiseless_reference(program);
+    std::vector<std::uint8_t> detectors(shots * program.num_detectors);
+    std::vector<std::uint8_t> observables(shots * program.num_observables);
+    sampler.sample_detectors(shots, reference, generator, detectors.data(), observables.data());
+  } catch (const circuit::CircuitError&) {
+    // A detector or observable that is random without noise: a refusal, as it should be.
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  circuit::Program program;
+  try {
+    program = circuit::parse_circuit(text);
+  } catch (const circuit::CircuitError& refusal) {
+    if (std::string_view(refusal.what()).substr(0, 5) != "line ") fail("unnamed line", text);
+    return 0;
+  }
+  const std::string canonical = circuit::print_circuit(program);
+  try {
+    const circuit::Program again = circuit::parse_circuit(canonical);
+    if (!circuit::same_circuit(program, again)) fail("the canonical text reads differently", text);
+    if (circuit::print_circuit(again) != canonical) fail("the canonical text changed", text);
+  } catch (const circuit::CircuitError&) {
+    fail("the canonical text is refused", text + "\n--- canonical ---\n" + canonical);
+  }
+  run_a_few_shots(program);
+  return 0;
+}

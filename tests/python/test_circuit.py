@@ -1,0 +1,283 @@
+"""korvane.Circuit and Korvane.run from Python: reading, printing, the numbers a call takes, runs
+against the numpy reference and against the same operations made through the methods, seeds,
+threads, and the rest of the module without numpy."""
+
+import pathlib
+import pickle
+import random
+import subprocess
+import sys
+import textwrap
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import korvane
+from korvane import Circuit, Korvane
+from reference import AXIS_NAMES, StateVector, random_circuit
+
+REPETITION = """\
+R 0 1 2 3 4
+X_ERROR(0.1) 0 1 2
+CX 0 3 1 3 1 4 2 4
+MR 3 4
+DETECTOR(1, 0) rec[-2]
+DETECTOR(3, 0) rec[-1]
+REPEAT 3 {
+    X_ERROR(0.1) 0 1 2
+    CX 0 3 1 3 1 4 2 4
+    MR 3 4
+    SHIFT_COORDS(0, 1)
+    DETECTOR(1, 0) rec[-2] rec[-4]
+    DETECTOR(3, 0) rec[-1] rec[-3]
+}
+M 0 1 2
+DETECTOR rec[-3] rec[-2] rec[-5]
+DETECTOR rec[-2] rec[-1] rec[-4]
+OBSERVABLE_INCLUDE(0) rec[-3]
+"""
+
+
+class TestText:
+    def test_attributes_count_every_repetition(self):
+        circuit = Circuit(REPETITION)
+        assert (circuit.num_qubits, circuit.num_measurements) == (5, 2 + 3 * 2 + 3)
+        assert (circuit.num_detectors, circuit.num_observables) == (2 + 3 * 2 + 2, 1)
+        huge = Circuit("REPEAT 1000000000000 {\n  M 0\n  DETECTOR rec[-1]\n}")
+        assert huge.num_measurements == huge.num_detectors == 10**12
+
+    def test_canonical_text_repr_and_pickle_read_back(self):
+        circuit = Circuit("cnot 0 1\nmz(0.25) !1   # flipped\nrepeat 2 {\n tick\n}")
+        text = str(circuit)
+        assert text == "CX 0 1\nM(0.25) !1\nREPEAT 2 {\n    TICK\n}\n"
+        assert str(Circuit(text)) == text
+        assert repr(circuit) == f"korvane.Circuit({text!r})"
+        assert str(eval(repr(circuit), {"korvane": korvane})) == text
+        assert str(pickle.loads(pickle.dumps(circuit))) == text
+
+    def test_from_file(self, tmp_path):
+        path = tmp_path / "memory.stim"
+        path.write_text(REPETITION)
+        assert str(Circuit.from_file(path)) == str(Circuit(REPETITION))
+        assert str(Circuit.from_file(str(path))) == str(Circuit(REPETITION))
+        with pytest.raises(FileNotFoundError):
+            Circuit.from_file(tmp_path / "missing.stim")
+        with pytest.raises(IsADirectoryError):
+            Circuit.from_file(tmp_path)
+        path.write_text("H 0\nM 0\nDETECTOR 0\n")
+        with pytest.raises(ValueError, match="^line 3: DETECTOR takes rec"):
+            Circuit.from_file(path)
+
+    @pytest.mark.parametrize("text, message", [
+        ("H 0\nFROB 1", "line 2: unknown instruction 'FROB'"),
+        ("M 0\nDETECTOR rec[-2]", "line 2: 'rec[-2]' reaches before the first measurement"),
+        ("REPEAT 2 {\nH 0", "line 1: the REPEAT block opened here is never closed"),
+    ])
+    def test_refusals_are_value_errors_naming_the_line(self, text, message):
+        # Every refusal of the format is tested in C++; here, that it reaches Python as such.
+        with pytest.raises(ValueError) as raised:
+            Circuit(text)
+        assert str(raised.value).startswith(message)
+
+    def test_not_a_string_and_immutable(self):
+        with pytest.raises(TypeError):
+            Circuit(b"H 0")
+        circuit = Circuit("H 0")
+        with pytest.raises(AttributeError):
+            circuit.num_qubits = 3
+        with pytest.raises(TypeError):
+            type("Sub", (Circuit,), {})
+
+
+class TestNumbers:
+    circuit = Circuit("H 0\nM 0 1\nDETECTOR rec[-1]")
+
+    @pytest.mark.parametrize("shots, error", [
+        (-1, ValueError), (-(10**30), ValueError), (2**63, MemoryError), (10**30, MemoryError),
+        (1.5, TypeError), ("3", TypeError), (None, TypeError),
+    ])
+    def test_bad_shots(self, shots, error):
+        for call in (self.circuit.sample, self.circuit.sample_detectors):
+            with pytest.raises(error):
+                call(shots)
+
+    @pytest.mark.parametrize("shots", [10**13, 2**62])
+    def test_shots_beyond_memory_are_a_memory_error(self, shots):
+        # numpy is asked for the arrays, and the allocator refuses them.
+        for call in (self.circuit.sample, self.circuit.sample_detectors):
+            with pytest.raises(MemoryError):
+                call(shots)
+
+    @pytest.mark.parametrize("seed, error", [
+        (-1, OverflowError), (2**64, OverflowError), (10**40, OverflowError),
+        (1.0, TypeError), ("1", TypeError),
+    ])
+    def test_bad_seeds(self, seed, error):
+        with pytest.raises(error):
+            self.circuit.sample(1, seed=seed)
+
+    def test_shapes_and_dtypes(self):
+        assert self.circuit.sample(0).shape == (0, 2)
+        records = self.circuit.sample(5, seed=2**64 - 1)
+        assert records.shape == (5, 2) and records.dtype == np.bool_
+        assert not records[:, 1].any()
+        detectors, observables = Circuit(REPETITION).sample_detectors(3, seed=0)
+        assert detectors.shape == (3, 10) and observables.shape == (3, 1)
+        assert detectors.dtype == observables.dtype == np.bool_
+        # Nothing to record: no shot needs to run, however many are asked for.
+        assert Circuit("H 0").sample(10**15).shape == (10**15, 0)
+
+    def test_shots_and_seed_by_keyword_only_seed(self):
+        assert self.circuit.sample(shots=2, seed=1).shape == (2, 2)
+        with pytest.raises(TypeError):
+            self.circuit.sample(2, 1)
+
+    def test_non_deterministic_detector_is_refused(self):
+        circuit = Circuit("H 0\nM 0\nDETECTOR rec[-1]")
+        with pytest.raises(ValueError, match="^line 3: detector 0 is not deterministic"):
+            circuit.sample_detectors(10)
+        assert circuit.sample(4, seed=1).shape == (4, 1)
+
+
+class TestRun:
+    def test_size_is_checked_before_anything_changes(self):
+        sim = Korvane(2)
+        sim.x(1)
+        with pytest.raises(ValueError, match="^the circuit acts on 4 qubits but the register has 2$"):
+            sim.run(Circuit("X 0\nH 3"))
+        assert sim.measure_z(0) == 0 and sim.measure_z(1) == 1
+        with pytest.raises(TypeError, match="^argument 'circuit': 'str' object cannot be cast"):
+            sim.run("H 0")
+
+    @pytest.mark.parametrize("seed", range(12))
+    def test_outcomes_and_final_state_agree_with_the_reference(self, seed):
+        rng = random.Random(seed)
+        operations = random_circuit(rng, 4, 40, measure_chance=0.2)
+        lines = []
+        for operation in operations:
+            if operation[0] == "measure":
+                lines.append(f"M{'XYZ'[operation[2]] if operation[2] != 2 else ''} {operation[1]}")
+            else:
+                name = {"sdag": "S_DAG"}.get(operation[0], operation[0].upper())
+                lines.append(f"{name} {' '.join(map(str, operation[1:]))}")
+        sim = Korvane(4)
+        record = sim.run(Circuit("\n".join(lines)))
+        reference = StateVector(4)
+        bits = iter(record)
+        for operation in operations:
+            if operation[0] == "measure":
+                bit = int(next(bits))
+                assert reference.probability(operation[1], operation[2], bit) > 1e-9
+                reference.project(operation[1], operation[2], bit)
+            else:
+                reference.apply(*operation)
+        # The register goes on as the reference: measure everything through the methods.
+        for qubit in range(4):
+            axis = rng.randrange(3)
+            bit = int(getattr(sim, "measure_" + AXIS_NAMES[axis])(qubit))
+            assert reference.probability(qubit, axis, bit) > 1e-9
+            reference.project(qubit, axis, bit)
+
+    def test_same_statistics_as_the_methods(self):
+        text = "H 0\nCX 0 1\nCX 1 2\nMX 0 1 2\nMY 0\nM 1"
+        runs = 2000
+        by_run = np.array([Korvane(3).run(Circuit(text)) for _ in range(runs)], dtype=int)
+        by_methods = []
+        for _ in range(runs):
+            sim = Korvane(3)
+            sim.h(0)
+            sim.cx(0, 1)
+            sim.cx(1, 2)
+            outcomes = [sim.measure_x(q) for q in range(3)] + [sim.measure_y(0), sim.measure_z(1)]
+            by_methods.append([int(outcome) for outcome in outcomes])
+        by_methods = np.array(by_methods)
+        for bits in (by_run, by_methods):
+            assert not (bits[:, 0] ^ bits[:, 1] ^ bits[:, 2]).any()  # GHZ: XXX is certain
+            for column in range(5):
+                assert abs(bits[:, column].mean() - 0.5) < 5 * 0.5 / np.sqrt(runs)
+
+
+class TestSampling:
+    def test_a_seed_gives_the_same_shots_in_another_process(self):
+        script = textwrap.dedent(f"""
+            import korvane
+            circuit = korvane.Circuit({REPETITION!r})
+            records = circuit.sample(500, seed=1234)
+            detectors, observables = circuit.sample_detectors(500, seed=99)
+            print(records.tobytes().hex(), detectors.tobytes().hex(), observables.tobytes().hex())
+        """)
+        printed = subprocess.run([sys.executable, "-c", script], check=True, capture_output=True,
+                                 text=True).stdout.split()
+        circuit = Circuit(REPETITION)
+        detectors, observables = circuit.sample_detectors(500, seed=99)
+        assert printed == [circuit.sample(500, seed=1234).tobytes().hex(),
+                           detectors.tobytes().hex(), observables.tobytes().hex()]
+        # A longer sample begins with the shorter one; another seed, or none, differs.
+        assert (circuit.sample(800, seed=1234)[:500] == circuit.sample(500, seed=1234)).all()
+        assert (circuit.sample(500, seed=1235) != circuit.sample(500, seed=1234)).any()
+        assert (circuit.sample(500) != circuit.sample(500)).any()
+
+    def test_threads_sample_at_once_each_as_alone(self):
+        circuit = Circuit(REPETITION)
+        alone = {seed: circuit.sample_detectors(3000, seed=seed) for seed in range(4)}
+        together = {}
+
+        def work(seed):
+            together[seed] = circuit.sample_detectors(3000, seed=seed)
+
+        threads = [threading.Thread(target=work, args=(seed,)) for seed in range(4)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        for seed in range(4):
+            assert all((a == b).all() for a, b in zip(alone[seed], together[seed]))
+
+    def test_python_runs_while_a_thread_samples(self):
+        circuit = Circuit(REPETITION)
+        window = []
+
+        def sample():
+            window.append(time.perf_counter())
+            circuit.sample(200_000, seed=1)
+            window.append(time.perf_counter())
+
+        stamps = []
+        sampler = threading.Thread(target=sample)
+        sampler.start()
+        while sampler.is_alive():
+            stamps.append(time.perf_counter())
+        sampler.join()
+        # Held for the whole call, the GIL would let this thread run only at the call's edges
+        # (a switch interval of 5 ms at most), never in the middle half of it.
+        start, end = window
+        quarter = (end - start) / 4
+        assert end - start > 0.04, "the sample was too short to tell"
+        assert sum(start + quarter < stamp < end - quarter for stamp in stamps) > 100
+
+
+def test_the_rest_of_the_module_works_without_numpy():
+    script = textwrap.dedent("""
+        import sys
+        sys.modules["numpy"] = None  # import numpy now fails
+        import korvane
+        sim = korvane.Korvane(2)
+        sim.h(0)
+        sim.cx(0, 1)
+        assert sim.measure_z(0) == sim.measure_z(1)
+        circuit = korvane.Circuit("X 0\\nM 0 1")
+        assert circuit.num_measurements == 2 and str(circuit) == "X 0\\nM 0 1\\n"
+        for call in (lambda: circuit.sample(1), lambda: sim.run(circuit)):
+            try:
+                call()
+            except ImportError:
+                pass
+            else:
+                raise AssertionError("sampling without numpy did not fail")
+        assert sim.measure_z(0) == sim.measure_z(1)  # run changed nothing
+        print("ok")
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert done.stdout.strip() == "ok", done.stderr
