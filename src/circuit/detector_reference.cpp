@@ -31,6 +31,7 @@ class DeterminismCheck {
 
   void measurement(std::span<const FrameWord> /*flips*/) {}
 
+  static std::span<FrameWord> detector_row(std::span<FrameWord> spare) { return spare; }
   void detector(std::span<const FrameWord> flips, std::size_t instruction) {
     if (any_set(flips)) {
       throw CircuitError("line " + std::to_string(program_.lines[instruction]) + ": detector " +

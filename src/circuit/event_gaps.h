@@ -4,8 +4,6 @@
 // a block of B shots costs about p B + 1 draws instead of B.
 #pragma once
 
-#include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdint>
 
@@ -13,34 +11,41 @@
 
 namespace korvane::circuit {
 
+// The natural logarithm of a normal x > 0 from IEEE arithmetic alone (+, -, *, /, each exactly
+// rounded everywhere), so that every machine gets the same bits, unlike a library's, which may
+// take another path on another processor. Relative error below 1e-11.
+inline double portable_log(double x) noexcept {
+  // x = m 2^e with m in [1, 2), read from the bits of a normal x.
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  constexpr std::uint64_t mantissa_bits = (std::uint64_t{1} << 52U) - 1;
+  constexpr std::uint64_t exponent_of_one = 1023;
+  int exponent = static_cast<int>((bits >> 52U) & 0x7FFU) - static_cast<int>(exponent_of_one);
+  double mantissa = std::bit_cast<double>((bits & mantissa_bits) | (exponent_of_one << 52U));
+  if (mantissa >= 1.4142135623730950488) {  // into [sqrt(1/2), sqrt(2))
+    mantissa /= 2;
+    ++exponent;
+  }
+  // log m = 2 atanh(s) with s = (m - 1) / (m + 1), |s| < 0.172: a short odd series.
+  const double s = (mantissa - 1) / (mantissa + 1);
+  const double s2 = s * s;
+  const double series =
+      1 +
+      s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9 + s2 * (1.0 / 11 + s2 / 13)))));
+  constexpr double log_two = 0.69314718055994530942;
+  return exponent * log_two + 2 * s * series;
+}
+
 class EventGaps {
  public:
-  // Events of probability p (0 < p < 1) among at most `trials` trials at a time.
-  EventGaps(double probability, std::uint64_t trials) noexcept
-      : levels_(std::min(static_cast<int>(std::bit_width(trials)), max_levels)) {
-    // powers_[j] = (1 - p)^(2^j), by repeated squaring: IEEE products, so every machine finds
-    // the same gaps from the same draws (a library logarithm might not).
-    double power = 1.0 - probability;
-    for (int j = 0; j < levels_; ++j) {
-      powers_[j] = power;
-      power *= power;
-    }
-  }
+  // Events of probability p, 0 < p < 1.
+  explicit EventGaps(double probability) noexcept : per_log_(1 / portable_log(1 - probability)) {}
 
-  // The gap before the next event, capped at 2^levels - 1 (at least `trials`): the largest g with
-  // u < (1 - p)^g for a uniform u in [0, 1), so that P(gap >= g) = (1 - p)^g.
+  // The gap before the next event: floor(log u / log(1 - p)) for u uniform in (0, 1], so that
+  // P(gap >= g) = P(u <= (1 - p)^g) = (1 - p)^g. Capped at 2^62.
   std::uint64_t gap(SeededGenerator& generator) const noexcept {
-    const double uniform = static_cast<double>(generator.next_u64() >> 11) * 0x1p-53;
-    std::uint64_t found = 0;
-    double reached = 1.0;  // (1 - p)^found
-    for (int j = levels_ - 1; j >= 0; --j) {
-      const double next = reached * powers_[j];
-      if (uniform < next) {
-        reached = next;
-        found += std::uint64_t{1} << j;
-      }
-    }
-    return found;
+    const double uniform = static_cast<double>((generator.next_u64() >> 11U) + 1) * 0x1p-53;
+    const double gap = portable_log(uniform) * per_log_;
+    return gap < 0x1p62 ? static_cast<std::uint64_t>(gap) : std::uint64_t{1} << 62U;
   }
 
   // Calls visit(trial) for each trial in [0, trials) where an event happens, in order.
@@ -52,10 +57,7 @@ class EventGaps {
   }
 
  private:
-  static constexpr int max_levels = 63;
-
-  int levels_;
-  std::array<double, max_levels> powers_{};
+  double per_log_;  // 1 / log(1 - p)
 };
 
 }  // namespace korvane::circuit

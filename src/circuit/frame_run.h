@@ -60,7 +60,7 @@ void for_each_event(const PauliChannel& channel, std::size_t targets, std::size_
     }
     return;
   }
-  const EventGaps gaps(channel.probability(), frames);
+  const EventGaps gaps(channel.probability());
   for (std::size_t target = 0; target < targets; ++target) {
     gaps.for_each_event(frames, generator, [&](std::uint64_t frame) { visit(target, frame); });
   }
@@ -68,7 +68,8 @@ void for_each_event(const PauliChannel& channel, std::size_t targets, std::size_
 
 // Runs `program` on `frames`, which the caller has started (randomize_start). `output` hears of
 // each measurement's flips, measurement(flips); each detector's, detector(flips, instruction
-// index); and each observable term's, observable(observable, flips, instruction index).
+// index), the flips written first where detector_row(spare) says (`spare` or a row of its own);
+// and each observable term's, observable(observable, flips, instruction index).
 //
 // Draws, in the order the run meets them: for a measurement, its flips when it has a flip
 // probability, then one word per frame word for its fresh stabilizer; for a reset, the latter;
@@ -87,13 +88,19 @@ void run_on_frames(const Program& program, PauliFrames& frames, SeededGenerator&
       return &program.channels[channel];
     }
   };
-  const auto parity_of = [&](std::span<const std::uint32_t> lookbacks) {
-    std::fill(scratch.parity.begin(), scratch.parity.end(), FrameWord{0});
-    for (const std::uint32_t k : lookbacks) {
-      const std::span<const FrameWord> flips = record.back_wide(k);
-      for (std::size_t w = 0; w < flips.size(); ++w) scratch.parity[w] ^= flips[w];
+  // The flips of the parity of the recorded bits rec[-k], written to `into`.
+  const auto parity_of = [&](std::span<const std::uint32_t> lookbacks, std::span<FrameWord> into) {
+    if (lookbacks.empty()) {
+      std::fill(into.begin(), into.end(), FrameWord{0});
+      return std::span<const FrameWord>(into);
     }
-    return std::span<const FrameWord>(scratch.parity);
+    const std::span<const FrameWord> first = record.back_wide(lookbacks[0]);
+    std::copy(first.begin(), first.end(), into.begin());
+    for (const std::uint32_t k : lookbacks.subspan(1)) {
+      const std::span<const FrameWord> flips = record.back_wide(k);
+      for (std::size_t w = 0; w < flips.size(); ++w) into[w] ^= flips[w];
+    }
+    return std::span<const FrameWord>(into);
   };
   walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t index) {
     const std::span<const std::uint32_t> targets = program.targets_of(instruction);
@@ -148,10 +155,10 @@ void run_on_frames(const Program& program, PauliFrames& frames, SeededGenerator&
         break;
       }
       case Kind::detector:
-        output.detector(parity_of(targets), index);
+        output.detector(parity_of(targets, output.detector_row(scratch.parity)), index);
         break;
       case Kind::observable:
-        output.observable(instruction.detail, parity_of(targets), index);
+        output.observable(instruction.detail, parity_of(targets, scratch.parity), index);
         break;
       case Kind::pauli_noise:
         if (const PauliChannel* const channel = channel_of(instruction.detail)) {

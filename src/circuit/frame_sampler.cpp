@@ -32,6 +32,7 @@ void copy_row(std::span<const FrameWord> from, std::span<FrameWord> to) {
 // Hands each measurement's flips to the writer.
 struct MeasurementRows {
   void measurement(std::span<const FrameWord> flips) { copy_row(flips, writer.next_row()); }
+  static std::span<FrameWord> detector_row(std::span<FrameWord> spare) { return spare; }
   void detector(std::span<const FrameWord> /*flips*/, std::size_t /*instruction*/) {}
   void observable(std::uint32_t /*index*/, std::span<const FrameWord> /*flips*/,
                   std::size_t /*instruction*/) {}
@@ -39,12 +40,13 @@ struct MeasurementRows {
   ShotMajorWriter& writer;
 };
 
-// Hands each detector's flips to one writer and adds up the observables' flips.
+// Has each detector's flips written straight into the writer's rows; adds up the observables'.
 struct ParityRows {
   void measurement(std::span<const FrameWord> /*flips*/) {}
-  void detector(std::span<const FrameWord> flips, std::size_t /*instruction*/) {
-    copy_row(flips, detector_writer.next_row());
+  std::span<FrameWord> detector_row(std::span<FrameWord> /*spare*/) {
+    return detector_writer.next_row();
   }
+  void detector(std::span<const FrameWord> /*flips*/, std::size_t /*instruction*/) {}
   void observable(std::uint32_t index, std::span<const FrameWord> flips,
                   std::size_t /*instruction*/) {
     FrameWord* const total = &observable_flips[index * flips.size()];

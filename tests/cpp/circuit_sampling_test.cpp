@@ -12,6 +12,7 @@
 
 #include "circuit/circuit_error.h"
 #include "circuit/detector_reference.h"
+#include "circuit/event_gaps.h"
 #include "circuit/frame_sampler.h"
 #include "circuit/parser.h"
 #include "circuit/sampler.h"
@@ -46,6 +47,18 @@ enum class Method { shots, frames };
 constexpr std::array<Method, 2> methods{Method::shots, Method::frames};
 
 std::string name_of(Method method) { return method == Method::shots ? "shots" : "frames"; }
+
+TEST(EventGaps, PortableLogAgreesWithTheLibrarysLogarithm) {
+  // From the smallest uniform draw to 1, and the 1 - p of tiny and large p.
+  for (double x = 0x1p-53; x <= 1.0; x *= 1.37) {
+    EXPECT_NEAR(circuit::portable_log(x), std::log(x), 1e-11 * std::abs(std::log(x))) << x;
+  }
+  for (const double p : {1e-12, 1e-6, 0.001, 0.3, 0.999}) {
+    const double q = 1 - p;
+    EXPECT_NEAR(circuit::portable_log(q), std::log(q), 1e-11 * std::abs(std::log(q))) << p;
+  }
+  EXPECT_EQ(circuit::portable_log(1.0), 0.0);
+}
 
 std::vector<std::uint8_t> sample_records(const Program& program, std::uint64_t shots,
                                          SeededGenerator& generator,
