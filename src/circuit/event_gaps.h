@@ -20,7 +20,7 @@ inline double portable_log(double x) noexcept {
   constexpr std::uint64_t mantissa_bits = (std::uint64_t{1} << 52U) - 1;
   constexpr std::uint64_t exponent_of_one = 1023;
   int exponent = static_cast<int>((bits >> 52U) & 0x7FFU) - static_cast<int>(exponent_of_one);
-  double mantissa = std::bit_cast<double>((bits & mantissa_bits) | (exponent_of_one << 52U));
+  auto mantissa = std::bit_cast<double>((bits & mantissa_bits) | (exponent_of_one << 52U));
   if (mantissa >= 1.4142135623730950488) {  // into [sqrt(1/2), sqrt(2))
     mantissa /= 2;
     ++exponent;

@@ -72,10 +72,11 @@ std::vector<std::uint8_t> reference_record(const Program& program) {
 std::size_t frame_block_words(const Program& program) {
   // Bytes per frame word of the block: X and Z of every qubit, the record window, the observables'
   // sums and two writers' tiles.
+  constexpr std::uint64_t tile_rows = std::uint64_t{2} * 64;
   const std::uint64_t per_word =
-      8 * (2 * std::max<std::uint64_t>(program.num_qubits, 1) +
-           std::bit_ceil(std::max<std::uint64_t>(program.deepest_lookback, 1)) +
-           program.num_observables + 2 * 64);
+      sizeof(FrameWord) * (2 * std::max<std::uint64_t>(program.num_qubits, 1) +
+                           std::bit_ceil(std::max<std::uint64_t>(program.deepest_lookback, 1)) +
+                           program.num_observables + tile_rows);
   const std::uint64_t fitting = block_budget_bytes / per_word;
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(
       std::bit_floor(std::max<std::uint64_t>(fitting, 1)), 1, most_block_words));
