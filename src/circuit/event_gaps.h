@@ -35,10 +35,18 @@ inline double portable_log(double x) noexcept {
   return exponent * log_two + 2 * s * series;
 }
 
+// log(1 - p) for 0 < p < 1, accurate also where 1 - p rounds to 1.
+inline double portable_log_of_complement(double p) noexcept {
+  constexpr double small = 1e-4;  // below it four terms of the series leave an error < p^5
+  if (p < small) return -p * (1 + p * (1.0 / 2 + p * (1.0 / 3 + p / 4)));
+  return portable_log(1 - p);
+}
+
 class EventGaps {
  public:
   // Events of probability p, 0 < p < 1.
-  explicit EventGaps(double probability) noexcept : per_log_(1 / portable_log(1 - probability)) {}
+  explicit EventGaps(double probability) noexcept
+      : per_log_(1 / portable_log_of_complement(probability)) {}
 
   // The gap before the next event: floor(log u / log(1 - p)) for u uniform in (0, 1], so that
   // P(gap >= g) = P(u <= (1 - p)^g) = (1 - p)^g. Capped at 2^62.

@@ -161,10 +161,10 @@ std::uint64_t shot_chunk(const Program& program) {
 
 // Shots per chunk by frames: whole blocks, so that a sample split into chunks draws as one.
 std::uint64_t frame_chunk(const Program& program, const circuit::FrameSampler& sampler) {
-  const std::uint64_t block_operations =
-      std::max<std::uint64_t>(program.operations, 1) * sampler.block_words();
+  // Each target operation of a block costs block_words() word operations.
+  const std::uint64_t operations = frame_word_operations_per_chunk / sampler.block_words();
   return sampler.block_shots() *
-         std::max<std::uint64_t>(1, frame_word_operations_per_chunk / block_operations);
+         std::max<std::uint64_t>(1, operations / std::max<std::uint64_t>(program.operations, 1));
 }
 
 // Calls run(first_shot, shot_count) chunk by chunk with the GIL released, checking for signals in

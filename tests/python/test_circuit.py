@@ -265,7 +265,7 @@ class TestSampling:
     @pytest.mark.parametrize("method", ["frames", "shots"])
     def test_python_runs_while_a_thread_samples(self, method):
         # Frames are far faster: they get a wider circuit to keep the thread busy.
-        size = 2000 if method == "frames" else 1
+        size = 4000 if method == "frames" else 1
         chain = "H " + " ".join(map(str, range(size))) + "\nCZ " + " ".join(
             f"{q} {q + 1}" for q in range(size - 1)) + "\nMX " + " ".join(map(str, range(size)))
         circuit = Circuit(chain if method == "frames" else REPETITION)
