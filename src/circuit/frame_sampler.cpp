@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint64_t reference_seed = 0x6B6F7276616E6533ULL;
 constexpr std::size_t block_budget_bytes = std::size_t{4} << 20U;
+constexpr std::size_t large_block_budget_bytes = std::size_t{256} << 20U;
 constexpr std::size_t most_block_words = 256;
 
 // Keeps each recorded bit of the reference run.
@@ -77,9 +78,14 @@ std::size_t frame_block_words(const Program& program) {
       sizeof(FrameWord) * (2 * std::max<std::uint64_t>(program.num_qubits, 1) +
                            std::bit_ceil(std::max<std::uint64_t>(program.deepest_lookback, 1)) +
                            program.num_observables + tile_rows);
-  const std::uint64_t fitting = block_budget_bytes / per_word;
-  return static_cast<std::size_t>(std::clamp<std::uint64_t>(
-      std::bit_floor(std::max<std::uint64_t>(fitting, 1)), 1, most_block_words));
+  const auto words_within = [per_word](std::uint64_t budget, std::uint64_t most) {
+    return std::clamp<std::uint64_t>(std::bit_floor(std::max<std::uint64_t>(budget / per_word, 1)),
+                                     1, most);
+  };
+  // A large circuit gets a few words even beyond the cache: one word a block would pay the
+  // instructions' dispatch for every 64 shots.
+  return static_cast<std::size_t>(std::max(words_within(block_budget_bytes, most_block_words),
+                                           words_within(large_block_budget_bytes, 4)));
 }
 
 FrameSampler::FrameSampler(const Program& program)

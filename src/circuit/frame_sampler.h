@@ -50,7 +50,7 @@ class FrameSampler {
 };
 
 // Frame words per block for `program`: as many as keep a block's frames, record window and
-// output tiles within a few megabytes, from 1 to 256.
+// output tiles within a few megabytes, from 1 to 256; at least 4 while they fit in 256 MB.
 std::size_t frame_block_words(const Program& program);
 
 }  // namespace korvane::circuit
