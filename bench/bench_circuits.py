@@ -1,7 +1,9 @@
 """Whole circuits from Python: the 10-qubit cz/cx mix and the 10^6-qubit cluster wire run as one
-korvane.Circuit, and shots per second of the distance-5, 5-round repetition-code memory
-experiment sampled by Circuit.sample_detectors on one thread and on two, beside the same
-experiment as a loop of method calls.
+korvane.Circuit; shots per second of the distance-5, 5-round repetition-code memory experiment
+sampled by Circuit.sample_detectors by Pauli frames (on one thread and on two) and shot by shot,
+beside the same experiment as a loop of method calls; and 2D cluster states of 100x100 and
+1000x1000 qubits measured in random bases fixed per qubit, sampled by frames (the 1000x1000 one in
+a process of its own, for its peak memory).
 
 Usage: PYTHONPATH=<build dir> python3.14 bench/bench_circuits.py TABLEAU_JSONL [--quick]
        [--json FILE]
@@ -17,6 +19,8 @@ import json
 import math
 import random
 import struct
+import subprocess
+import sys
 import threading
 import time
 
@@ -175,11 +179,16 @@ def repetition_shots(shots, repeats):
         raise AssertionError("repetition code: the loop's readouts disagree with its syndromes")
     record("repetition Python loop", threads=1, shots=loop_shots, seconds=round(seconds, 3),
            cpu_seconds=round(cpu, 3), shots_per_second=round(loop_shots / cpu))
-    seconds, cpu = best_seconds(lambda: checked(circuit.sample_detectors(shots, seed=1)[0]),
-                                repeats)
-    record("repetition sample_detectors", threads=1, shots=shots, seconds=round(seconds, 3),
-           cpu_seconds=round(cpu, 3), shots_per_second=round(shots / cpu))
-
+    frame_shots = 10 * shots
+    seconds, cpu = best_seconds(
+        lambda: checked(circuit.sample_detectors(frame_shots, seed=1)[0]), repeats)
+    record("repetition sample_detectors", threads=1, shots=frame_shots, seconds=round(seconds, 3),
+           cpu_seconds=round(cpu, 3), shots_per_second=round(frame_shots / cpu), method="frames")
+    seconds, cpu = best_seconds(
+        lambda: checked(circuit.sample_detectors(shots, seed=1, method="shots")[0]), repeats)
+    record("repetition sample_detectors by shots", threads=1, shots=shots,
+           seconds=round(seconds, 3), cpu_seconds=round(cpu, 3),
+           shots_per_second=round(shots / cpu), method="shots")
     cpu_seconds = [0.0, 0.0]
     process_cpu = []
 
@@ -189,7 +198,7 @@ def repetition_shots(shots, repeats):
 
         def work(index):
             start = time.thread_time()
-            samples[index] = circuit.sample_detectors(shots, seed=index)[0]
+            samples[index] = circuit.sample_detectors(frame_shots, seed=index)[0]
             cpu_seconds[index] = time.thread_time() - start
 
         threads = [threading.Thread(target=work, args=(index,)) for index in range(2)]
@@ -205,13 +214,79 @@ def repetition_shots(shots, repeats):
     # time beside it (as long as the wall time when the two ran side by side on two free cores)
     # and the process's (twice the wall time then, no more than it when one core was free).
     seconds, _ = best_seconds(two_threads, 3 * repeats)  # a moment with two free cores is rarer
-    record("repetition sample_detectors", threads=2, shots=2 * shots, seconds=round(seconds, 3),
-           shots_per_second=round(2 * shots / seconds),
+    record("repetition sample_detectors", threads=2, shots=2 * frame_shots,
+           seconds=round(seconds, 3), shots_per_second=round(2 * frame_shots / seconds),
            thread_cpu_seconds=[round(cpu, 3) for cpu in cpu_seconds],
-           process_cpu_seconds=round(min(process_cpu), 3))
-    seconds, cpu = best_seconds(lambda: circuit.sample(shots, seed=1), repeats)
-    record("repetition sample", threads=1, shots=shots, seconds=round(seconds, 3),
-           cpu_seconds=round(cpu, 3), shots_per_second=round(shots / cpu))
+           process_cpu_seconds=round(min(process_cpu), 3), method="frames")
+    seconds, cpu = best_seconds(lambda: circuit.sample(frame_shots, seed=1), repeats)
+    record("repetition sample", threads=1, shots=frame_shots, seconds=round(seconds, 3),
+           cpu_seconds=round(cpu, 3), shots_per_second=round(frame_shots / cpu), method="frames")
+
+
+def cluster_2d_text(side, seed):
+    """H on all, CZ on the grid, then each qubit measured on X, Y or Z, drawn once per qubit."""
+    rng = random.Random(seed)
+    qubits = side * side
+    pairs = [f"{q} {q + 1}" for q in range(qubits) if q % side != side - 1]
+    pairs += [f"{q} {q + side}" for q in range(qubits - side)]
+    bases = [rng.choice(("MX", "MY", "M")) for _ in range(qubits)]
+    return (f"H {' '.join(map(str, range(qubits)))}\nCZ {' '.join(pairs)}\n" +
+            "\n".join(f"{basis} {q}" for q, basis in enumerate(bases)) + "\n"), bases
+
+
+def check_cluster(records, bases, side):
+    """Measured in fixed bases, a cluster state gives fair coins except where the bases make a
+    stabilizer: a corner's X with its two neighbours' Z (X_c Z_n Z_n'), which must read even."""
+    ones = records.mean()
+    if abs(ones - 0.5) > 0.05:
+        raise AssertionError(f"cluster: results far from fair coins ({ones})")
+    if bases[0] == "MX" and bases[1] == "M" and bases[side] == "M":
+        if (records[:, 0] ^ records[:, 1] ^ records[:, side]).any():
+            raise AssertionError("cluster: a corner stabilizer read odd")
+
+
+def cluster_2d(side, shots, repeats):
+    """Shots per second of the cluster by frames, the reference run included in each call."""
+    text, bases = cluster_2d_text(side, 1)
+    circuit = korvane.Circuit(text)
+    kept = {}
+
+    def run():
+        kept["records"] = circuit.sample(shots, seed=1)
+
+    seconds, cpu = best_seconds(run, repeats, before=kept.clear)
+    check_cluster(kept["records"], bases, side)
+    _, one_shot = best_seconds(lambda: circuit.sample(1, seed=1), repeats)
+    record(f"cluster {side}x{side} sample", threads=1, shots=shots, seconds=round(seconds, 3),
+           cpu_seconds=round(cpu, 3), shots_per_second=round(shots / cpu),
+           one_shot_cpu_seconds=round(one_shot, 3), method="frames")
+
+
+def cluster_2d_in_process(side, shots):
+    """The large cluster in a fresh process: wall and CPU time of one sample call and the
+    process's peak resident memory, the circuit's text and array included."""
+    script = f"""
+import json, resource, sys, time
+sys.path.insert(0, {str(__import__('pathlib').Path(__file__).parent)!r})
+import korvane
+from bench_circuits import cluster_2d_text, check_cluster
+text, bases = cluster_2d_text({side}, 1)
+circuit = korvane.Circuit(text)
+del text
+wall, cpu = time.perf_counter(), time.thread_time()
+records = circuit.sample({shots}, seed=1)
+wall, cpu = time.perf_counter() - wall, time.thread_time() - cpu
+check_cluster(records, bases, {side})
+peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+print(json.dumps({{"wall": wall, "cpu": cpu, "peak": peak}}))
+"""
+    done = subprocess.run([sys.executable, "-c", script], check=True, capture_output=True,
+                          text=True)
+    figures = json.loads(done.stdout)
+    record(f"cluster {side}x{side} sample", threads=1, shots=shots,
+           seconds=round(figures["wall"], 2), cpu_seconds=round(figures["cpu"], 2),
+           shots_per_second=round(shots / figures["cpu"]),
+           peak_gb=round(figures["peak"] / 2**30, 2), method="frames")
 
 
 def main():
@@ -231,6 +306,9 @@ def main():
     cluster_wire(10**5 if args.quick else 10**6, repeats)
     print("Repetition-code shots")
     repetition_shots(20_000 if args.quick else 200_000, 2 if args.quick else 3)
+    print("2D clusters in random bases, by frames")
+    cluster_2d(100, 10_000 if args.quick else 100_000, 2 if args.quick else 3)
+    cluster_2d_in_process(300 if args.quick else 1000, 1000)
     if args.json:
         with open(args.json, "w") as out:
             json.dump(results, out, indent=1)

@@ -1,7 +1,7 @@
 // Whole circuits without Python: the 10-qubit cz/cx mix and the 10^6-qubit cluster wire run as one
 // compiled circuit, each beside the same operations made by direct engine calls (the floor that
 // the circuit layer adds its dispatch to); reading such a circuit; and shots of the
-// repetition-code memory experiment.
+// repetition-code memory experiment, shot by shot and by Pauli frames.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/sampler.h"
 #include "korvane/circuit/seeded_generator.h"
@@ -165,5 +166,22 @@ void BM_repetition_code_shots(benchmark::State& state) {
   state.SetLabel("shots");
 }
 BENCHMARK(BM_repetition_code_shots);
+
+void BM_repetition_code_frames(benchmark::State& state) {
+  const circuit::Program program = circuit::parse_circuit(repetition_text());
+  circuit::check_deterministic(program);
+  circuit::FrameSampler sampler(program);
+  const std::uint64_t shots = 4 * sampler.block_shots();
+  std::vector<std::uint8_t> detectors(shots * program.num_detectors);
+  std::vector<std::uint8_t> observables(shots * program.num_observables);
+  circuit::SeededGenerator generator(1);
+  for (auto _ : state) {
+    sampler.sample_detectors(shots, generator, detectors.data(), observables.data());
+    benchmark::DoNotOptimize(detectors.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * shots));
+  state.SetLabel("shots");
+}
+BENCHMARK(BM_repetition_code_frames);
 
 }  // namespace

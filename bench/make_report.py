@@ -247,17 +247,37 @@ def circuit_targets(circuits, engine, entangled, workloads):
     loop = rows.get(("repetition Python loop", 1))
     one = rows.get(("repetition sample_detectors", 1))
     two = rows.get(("repetition sample_detectors", 2))
-    if loop and one:
+    by_shots = rows.get(("repetition sample_detectors by shots", 1))
+    if one:
+        yardstick = (f"; shot by shot {by_shots['shots_per_second']:,}" if by_shots else "")
+        if loop:
+            yardstick += f"; the Python loop {loop['shots_per_second']:,}"
         line = (f"- Repetition-code shots (distance 5, 5 rounds, with noise and detectors) by "
-                f"sample_detectors: {one['shots_per_second']:,} shots/s on one thread "
-                f"({one['shots'] / one['seconds']:,.0f} by wall time), "
-                f"{one['shots_per_second'] / loop['shots_per_second']:.1f}x the Python loop's "
-                f"{loop['shots_per_second']:,}")
+                f"sample_detectors with Pauli frames at least 7,000,000 shots/s (the tableau "
+                f"simulator's compiled sampler on this machine, measured once when the target was "
+                f"set; not run here): {one['shots_per_second']:,} shots/s on one thread "
+                f"({one['shots'] / one['seconds']:,.0f} by wall time{yardstick})")
         if two:
             line += (f"; two threads together {two['shots_per_second']:,} shots/s by wall time "
                      f"(each thread's CPU time {two['thread_cpu_seconds']} s, the process's "
                      f"{two.get('process_cpu_seconds')} s, in {two['seconds']} s)")
-        lines.append(line + " (figures, no target)")
+        lines.append(line + f": **{verdict(one['shots_per_second'] >= 7_000_000)}**")
+    cluster = by_name.get("cluster 100x100 sample")
+    if cluster:
+        lines.append(f"- The 100x100 cluster in random fixed bases by frames at least 10,000 "
+                     f"shots/s, the reference run included once per {cluster['shots']:,} shots: "
+                     f"{cluster['shots_per_second']:,} shots/s CPU "
+                     f"({cluster['shots'] / cluster['seconds']:,.0f} by wall time; one shot "
+                     f"{cluster['one_shot_cpu_seconds']} s; before: about 125 shots/s as Python "
+                     f"calls, and the tableau simulator's compiled sampler did not start within "
+                     f"300 s): **{verdict(cluster['shots_per_second'] >= 10_000)}**")
+    large = by_name.get("cluster 1000x1000 sample")
+    if large:
+        met = large["seconds"] < 60 and large["peak_gb"] < 4
+        lines.append(f"- The 1000x1000 cluster, 1000 shots by frames within 60 s and 4 GB: "
+                     f"{large['seconds']} s wall ({large['cpu_seconds']} s CPU), peak "
+                     f"{large['peak_gb']} GB resident, the 1 GB result included: "
+                     f"**{verdict(met)}**")
     return lines
 
 
@@ -283,7 +303,7 @@ def circuits_section(circuits, engine):
     lines += ["", "| engine benchmark (C++) | ns per item |", "|---|---:|"]
     for name in ("BM_cz_cx_10_engine_calls", "BM_cz_cx_10_circuit", "BM_cz_cx_10_parse",
                  "BM_cluster_wire_engine_calls", "BM_cluster_wire_circuit",
-                 "BM_repetition_code_shots"):
+                 "BM_repetition_code_shots", "BM_repetition_code_frames"):
         value = engine_ns_per_op(engine, name)
         if value is not None:
             lines.append(f"| {name} | {value:.1f} |")

@@ -31,6 +31,7 @@ class DeterminismCheck {
 
   void measurement(std::span<const FrameWord> /*flips*/) {}
 
+  static std::span<FrameWord> detector_row(std::span<FrameWord> spare) { return spare; }
   void detector(std::span<const FrameWord> flips, std::size_t instruction) {
     if (any_set(flips)) {
       throw CircuitError("line " + std::to_string(program_.lines[instruction]) + ": detector " +
@@ -80,18 +81,21 @@ struct ReferenceValues {
 
 }  // namespace
 
+void check_deterministic(const Program& program) {
+  if (program.num_detectors == 0 && program.num_observables == 0) return;
+  PauliFrames frames(program.num_qubits, frame_words);
+  FrameScratch scratch(program, frame_words);
+  SeededGenerator generator(frame_seed);
+  randomize_start(frames, generator);
+  DeterminismCheck check(program, frame_words);
+  run_on_frames<Noise::skipped>(program, frames, generator, scratch, check);
+  check.check_observables();
+}
+
 DetectorReference noiseless_reference(const Program& program) {
   ReferenceValues values;
   if (program.num_detectors == 0 && program.num_observables == 0) return values.reference;
-  {
-    PauliFrames frames(program.num_qubits, frame_words);
-    FrameScratch scratch(program, frame_words);
-    SeededGenerator generator(frame_seed);
-    randomize_start(frames, generator);
-    DeterminismCheck check(program, frame_words);
-    run_on_frames(program, frames, generator, scratch, check);
-    check.check_observables();
-  }
+  check_deterministic(program);
   values.reference.detectors.reserve(program.num_detectors);
   values.reference.observables.assign(program.num_observables, 0);
   engine::Register reg(program.num_qubits);

@@ -15,6 +15,10 @@ struct DetectorReference {
 };
 
 // Throws CircuitError naming the first detector (or observable) whose value is not deterministic
+// without noise, as noiseless_reference does, without computing the values.
+void check_deterministic(const Program& program);
+
+// Throws CircuitError naming the first detector (or observable) whose value is not deterministic
 // without noise; std::bad_alloc when memory runs out.
 //
 // Every measurement result of the noiseless circuit is an affine function over GF(2) of the random

@@ -29,4 +29,8 @@ PauliChannel PauliChannel::from_probabilities(std::span<const double> probabilit
   return channel;
 }
 
+double PauliChannel::probability() const noexcept {
+  return certain_ ? 1.0 : std::ldexp(static_cast<double>(total_), -64);
+}
+
 }  // namespace korvane::circuit

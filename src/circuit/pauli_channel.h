@@ -9,6 +9,16 @@
 
 namespace korvane::circuit {
 
+// floor(draw * range / 2^64): a uniform draw scaled to a uniform one below `range`.
+constexpr std::uint64_t scaled_draw(std::uint64_t draw, std::uint64_t range) {
+  constexpr std::uint64_t low_half = 0xFFFFFFFFU;
+  const std::uint64_t draw_high = draw >> 32, draw_low = draw & low_half;
+  const std::uint64_t range_high = range >> 32, range_low = range & low_half;
+  const std::uint64_t middle = draw_high * range_low + ((draw_low * range_low) >> 32);
+  const std::uint64_t crossed = draw_low * range_high + (middle & low_half);
+  return draw_high * range_high + (middle >> 32) + (crossed >> 32);
+}
+
 class PauliChannel {
  public:
   static constexpr std::size_t max_outcomes = 15;
@@ -32,6 +42,17 @@ class PauliChannel {
 
   // True when no outcome can happen: the channel needs no draw.
   bool is_silent() const noexcept { return total_ == 0 && !certain_; }
+  // True when some outcome always happens.
+  bool is_certain() const noexcept { return certain_; }
+
+  // The probability that some outcome happens, as the draws see it: total / 2^64, or 1.
+  double probability() const noexcept;
+
+  // The outcome of the draw u given that some outcome happens: u is scaled into the range of
+  // draws that pick one, so each outcome comes with its probability divided by the total.
+  unsigned pick_given_event(std::uint64_t draw) const noexcept {
+    return certain_ ? pick(draw) : pick(scaled_draw(draw, total_));
+  }
 
   bool operator==(const PauliChannel&) const = default;
 

@@ -56,6 +56,14 @@ class PauliFrames {
   // of that axis (the reset state does not depend on it).
   void clear_flipping_part(engine::Qubit q, clifford::Axis axis) noexcept;
 
+  // Multiplies one frame by a Pauli on q: pauli_x, pauli_y or pauli_z (VOPs 1, 2, 3).
+  void multiply_one(engine::Qubit q, unsigned pauli, std::uint64_t frame) noexcept {
+    const FrameWord bit = FrameWord{1} << (frame & 63U);
+    const std::size_t word = q * words_ + (frame >> 6U);
+    if (pauli != clifford::pauli_z) x_[word] ^= bit;
+    if (pauli != clifford::pauli_x) z_[word] ^= bit;
+  }
+
  private:
   std::size_t words_;
   std::vector<FrameWord> x_;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "../circuit/detector_reference.h"
+#include "../circuit/frame_sampler.h"
 #include "../circuit/parser.h"
 #include "../circuit/printer.h"
 #include "../circuit/sampler.h"
@@ -40,9 +41,10 @@ PyTypeObject* circuit_class = nullptr;
 
 // Texts longer than this are read with the GIL released.
 constexpr std::size_t long_text = std::size_t{1} << 16;
-// Sampling goes back to the interpreter between chunks of about this many target operations, to
-// let Ctrl-C stop a long call.
+// Sampling goes back to the interpreter between chunks of about this many target operations (shot
+// by shot) or operations on a frame word (frames), to let Ctrl-C stop a long call.
 constexpr std::uint64_t operations_per_chunk = std::uint64_t{1} << 24;
+constexpr std::uint64_t frame_word_operations_per_chunk = std::uint64_t{1} << 26;
 
 const Program* as_program(PyObject* object) {
   if (Py_IS_TYPE(object, circuit_class) || PyObject_TypeCheck(object, circuit_class)) {
@@ -151,12 +153,24 @@ PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
 }
 
+// Shots per chunk, shot by shot.
+std::uint64_t shot_chunk(const Program& program) {
+  return std::max<std::uint64_t>(
+      1, operations_per_chunk / std::max<std::uint64_t>(program.operations, 1));
+}
+
+// Shots per chunk by frames: whole blocks, so that a sample split into chunks draws as one.
+std::uint64_t frame_chunk(const Program& program, const circuit::FrameSampler& sampler) {
+  // Each target operation of a block costs block_words() word operations.
+  const std::uint64_t operations = frame_word_operations_per_chunk / sampler.block_words();
+  return sampler.block_shots() *
+         std::max<std::uint64_t>(1, operations / std::max<std::uint64_t>(program.operations, 1));
+}
+
 // Calls run(first_shot, shot_count) chunk by chunk with the GIL released, checking for signals in
 // between; false with the signal's exception set when one stops the work.
 template <class Run>
-bool run_in_chunks(const Program& program, std::uint64_t shots, Run&& run) {
-  const std::uint64_t chunk = std::max<std::uint64_t>(
-      1, operations_per_chunk / std::max<std::uint64_t>(program.operations, 1));
+bool run_in_chunks(std::uint64_t shots, std::uint64_t chunk, Run&& run) {
   for (std::uint64_t first = 0; first < shots; first += chunk) {
     const std::uint64_t count = std::min(chunk, shots - first);
     without_gil([&] { run(first, count); });
@@ -165,81 +179,136 @@ bool run_in_chunks(const Program& program, std::uint64_t shots, Run&& run) {
   return true;
 }
 
-constexpr const char* sample_keywords[] = {"shots", "seed", nullptr};
+constexpr const char* sample_keywords[] = {"shots", "seed", "method", nullptr};
+
+struct SampleArguments {
+  std::uint64_t shots = 0;
+  std::uint64_t seed = 0;
+  SamplingMethod method = SamplingMethod::frames;
+};
 
 bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format,
-                            std::uint64_t& shots, std::uint64_t& seed) {
+                            SampleArguments& parsed) {
   PyObject* shots_object = nullptr;
   PyObject* seed_object = nullptr;
+  PyObject* method_object = nullptr;
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(sample_keywords),
-                                   &shots_object, &seed_object)) {
+                                   &shots_object, &seed_object, &method_object)) {
     return false;
   }
-  return convert_shots(shots_object, shots) && convert_seed(seed_object, seed);
+  return convert_shots(shots_object, parsed.shots) && convert_seed(seed_object, parsed.seed) &&
+         convert_method(method_object, parsed.method);
+}
+
+// Fills `rows` (shots x num_measurements bytes) with sampled records.
+bool sample_records(const Program& program, const SampleArguments& arguments, std::uint8_t* rows) {
+  const std::uint64_t width = program.num_measurements;
+  circuit::SeededGenerator generator(arguments.seed);
+  if (arguments.method == SamplingMethod::shots) {
+    std::unique_ptr<circuit::ShotSampler> sampler;
+    without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
+    return run_in_chunks(arguments.shots, shot_chunk(program),
+                         [&](std::uint64_t first, std::uint64_t count) {
+                           sampler->sample_measurements(count, generator, rows + first * width);
+                         });
+  }
+  std::vector<std::uint8_t> reference;
+  std::unique_ptr<circuit::FrameSampler> sampler;
+  without_gil([&] {
+    reference = circuit::reference_record(program);
+    sampler = std::make_unique<circuit::FrameSampler>(program);
+  });
+  return run_in_chunks(arguments.shots, frame_chunk(program, *sampler),
+                       [&](std::uint64_t first, std::uint64_t count) {
+                         sampler->sample_measurements(count, reference, generator,
+                                                      rows + first * width);
+                       });
 }
 
 PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
-    std::uint64_t shots = 0;
-    std::uint64_t seed = 0;
-    if (!parse_sample_arguments(args, kwargs, "O|$O:sample", shots, seed)) return nullptr;
+    SampleArguments arguments;
+    if (!parse_sample_arguments(args, kwargs, "O|$OO:sample", arguments)) return nullptr;
     const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
     const std::uint64_t width = program.num_measurements;
-    if (!check_array_size(shots, width)) return nullptr;
+    if (!check_array_size(arguments.shots, width)) return nullptr;
     void* data = nullptr;
-    OwnedRef records =
-        new_array({static_cast<Py_ssize_t>(shots), static_cast<Py_ssize_t>(width)}, "bool", data);
+    OwnedRef records = new_array(
+        {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
     if (!records) return nullptr;
-    if (width == 0 || shots == 0) return records.release();
-    circuit::SeededGenerator generator(seed);
+    if (width == 0 || arguments.shots == 0) return records.release();
+    return sample_records(program, arguments, static_cast<std::uint8_t*>(data)) ? records.release()
+                                                                                : nullptr;
+  });
+}
+
+// Fills the detector and observable rows with sampled values; the circuit's parities are known
+// to be deterministic.
+bool sample_parities(const Program& program, const SampleArguments& arguments,
+                     const circuit::DetectorReference& reference, std::uint8_t* detector_rows,
+                     std::uint8_t* observable_rows) {
+  const std::uint64_t detector_count = program.num_detectors;
+  const std::uint64_t observable_count = program.num_observables;
+  circuit::SeededGenerator generator(arguments.seed);
+  const auto run = [&](auto& sampler, std::uint64_t chunk, auto&& sample_chunk) {
+    return run_in_chunks(arguments.shots, chunk, [&](std::uint64_t first, std::uint64_t count) {
+      sample_chunk(*sampler, count, detector_rows + first * detector_count,
+                   observable_rows + first * observable_count);
+    });
+  };
+  if (arguments.method == SamplingMethod::shots) {
     std::unique_ptr<circuit::ShotSampler> sampler;
     without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
-    auto* const rows = static_cast<std::uint8_t*>(data);
-    const bool finished =
-        run_in_chunks(program, shots, [&](std::uint64_t first, std::uint64_t count) {
-          sampler->sample_measurements(count, generator, rows + first * width);
-        });
-    return finished ? records.release() : nullptr;
-  });
+    return run(sampler, shot_chunk(program),
+               [&](circuit::ShotSampler& shots, std::uint64_t count, std::uint8_t* detectors,
+                   std::uint8_t* observables) {
+                 shots.sample_detectors(count, reference, generator, detectors, observables);
+               });
+  }
+  std::unique_ptr<circuit::FrameSampler> sampler;
+  without_gil([&] { sampler = std::make_unique<circuit::FrameSampler>(program); });
+  return run(sampler, frame_chunk(program, *sampler),
+             [&](circuit::FrameSampler& frames, std::uint64_t count, std::uint8_t* detectors,
+                 std::uint8_t* observables) {
+               frames.sample_detectors(count, generator, detectors, observables);
+             });
 }
 
 PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
-    std::uint64_t shots = 0;
-    std::uint64_t seed = 0;
-    if (!parse_sample_arguments(args, kwargs, "O|$O:sample_detectors", shots, seed)) {
+    SampleArguments arguments;
+    if (!parse_sample_arguments(args, kwargs, "O|$OO:sample_detectors", arguments)) {
       return nullptr;
     }
     const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
     const std::uint64_t detector_count = program.num_detectors;
     const std::uint64_t observable_count = program.num_observables;
-    if (!check_array_size(shots, detector_count) || !check_array_size(shots, observable_count)) {
+    if (!check_array_size(arguments.shots, detector_count) ||
+        !check_array_size(arguments.shots, observable_count)) {
       return nullptr;
     }
+    // Frames need only the verdict; shot by shot compares with the noiseless values.
     circuit::DetectorReference reference;
-    without_gil([&] { reference = circuit::noiseless_reference(program); });
+    without_gil([&] {
+      if (arguments.method == SamplingMethod::frames) {
+        circuit::check_deterministic(program);
+      } else {
+        reference = circuit::noiseless_reference(program);
+      }
+    });
     void* detector_data = nullptr;
     void* observable_data = nullptr;
-    const auto rows = static_cast<Py_ssize_t>(shots);
+    const auto rows = static_cast<Py_ssize_t>(arguments.shots);
     OwnedRef detectors =
         new_array({rows, static_cast<Py_ssize_t>(detector_count)}, "bool", detector_data);
     if (!detectors) return nullptr;
     OwnedRef observables =
         new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
     if (!observables) return nullptr;
-    if (shots != 0 && (detector_count != 0 || observable_count != 0)) {
-      circuit::SeededGenerator generator(seed);
-      std::unique_ptr<circuit::ShotSampler> sampler;
-      without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
-      auto* const detector_rows = static_cast<std::uint8_t*>(detector_data);
-      auto* const observable_rows = static_cast<std::uint8_t*>(observable_data);
-      const bool finished =
-          run_in_chunks(program, shots, [&](std::uint64_t first, std::uint64_t count) {
-            sampler->sample_detectors(count, reference, generator,
-                                      detector_rows + first * detector_count,
-                                      observable_rows + first * observable_count);
-          });
-      if (!finished) return nullptr;
+    if (arguments.shots != 0 && (detector_count != 0 || observable_count != 0) &&
+        !sample_parities(program, arguments, reference, static_cast<std::uint8_t*>(detector_data),
+                         static_cast<std::uint8_t*>(observable_data))) {
+      return nullptr;
     }
     return PyTuple_Pack(2, detectors.get(), observables.get());
   });
@@ -253,21 +322,24 @@ PyMethodDef methods[] = {
      "text is not a circuit korvane reads."},
     {"sample", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample)),
      METH_VARARGS | METH_KEYWORDS,
-     "sample($self, /, shots, *, seed=None)\n--\n\n"
+     "sample($self, /, shots, *, seed=None, method='frames')\n--\n\n"
      "Run the circuit `shots` times from |0...0> and return the measurement records.\n\n"
      "The result is a numpy bool array of shape (shots, num_measurements). With an integer "
      "`seed` (0 <= seed < 2**64) the result is the same on every run and machine for a given "
-     "korvane version; with None the seed comes from the operating system. The GIL is released "
-     "while the shots run."},
+     "korvane version and method; with None the seed comes from the operating system. "
+     "`method` 'frames' pushes Pauli frames, 64 shots a word, through the circuit beside one "
+     "noiseless run; 'shots' runs every shot on the graph engine. Both are exact; they draw "
+     "differently, so one seed gives different (equally distributed) samples. The GIL is "
+     "released while the shots run."},
     {"sample_detectors",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample_detectors)),
      METH_VARARGS | METH_KEYWORDS,
-     "sample_detectors($self, /, shots, *, seed=None)\n--\n\n"
+     "sample_detectors($self, /, shots, *, seed=None, method='frames')\n--\n\n"
      "Run the circuit `shots` times and return (detectors, observables).\n\n"
      "Two numpy bool arrays of shapes (shots, num_detectors) and (shots, num_observables), each "
      "value relative to its value in the noiseless circuit, so that it reads 1 only where noise "
      "flipped it. A detector or observable that is not deterministic without noise is a "
-     "ValueError. `seed` as for sample()."},
+     "ValueError. `seed` and `method` as for sample()."},
     {"__reduce__", reduce_circuit, METH_NOARGS, "Pickle the circuit as its text."},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -2,7 +2,7 @@
 
 import os
 from collections.abc import Buffer
-from typing import ClassVar, Self, SupportsIndex, final
+from typing import ClassVar, Literal, Self, SupportsIndex, final
 
 import numpy as np
 import numpy.typing as npt
@@ -128,11 +128,20 @@ class Circuit:
     @property
     def num_observables(self) -> int: ...
     # Shape (shots, num_measurements). seed: None (from the operating system) or 0 <= seed < 2**64.
+    # method: Pauli frames beside one reference run, or every shot on the graph engine.
     def sample(
-        self, shots: SupportsIndex, *, seed: SupportsIndex | None = None
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
     ) -> npt.NDArray[np.bool_]: ...
     # (detectors, observables) of shapes (shots, num_detectors) and (shots, num_observables).
     def sample_detectors(
-        self, shots: SupportsIndex, *, seed: SupportsIndex | None = None
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
     ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]]: ...
     def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...

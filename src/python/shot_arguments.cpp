@@ -57,6 +57,28 @@ bool convert_seed(PyObject* object, std::uint64_t& seed) {
   return true;
 }
 
+bool convert_method(PyObject* object, SamplingMethod& method) {
+  if (object == nullptr) {
+    method = SamplingMethod::frames;
+    return true;
+  }
+  if (!PyUnicode_Check(object)) {
+    PyErr_Format(PyExc_TypeError, "argument 'method' must be 'frames' or 'shots', not %.200s",
+                 Py_TYPE(object)->tp_name);
+    return false;
+  }
+  if (PyUnicode_CompareWithASCIIString(object, "frames") == 0) {
+    method = SamplingMethod::frames;
+    return true;
+  }
+  if (PyUnicode_CompareWithASCIIString(object, "shots") == 0) {
+    method = SamplingMethod::shots;
+    return true;
+  }
+  PyErr_Format(PyExc_ValueError, "method must be 'frames' or 'shots', not %R", object);
+  return false;
+}
+
 bool check_array_size(std::uint64_t shots, std::uint64_t width) {
   if (width != 0 && shots > largest_array / width) {
     PyErr_Format(PyExc_MemoryError,

@@ -16,6 +16,13 @@ bool convert_shots(PyObject* object, std::uint64_t& shots);
 // "argument 'seed': ..." for a non-integer).
 bool convert_seed(PyObject* object, std::uint64_t& seed);
 
+// How a sampling call runs its shots: by Pauli frames over one reference run, or one by one.
+enum class SamplingMethod : unsigned char { frames, shots };
+
+// `method`: absent for frames, or the str "frames" or "shots" (ValueError for another str,
+// TypeError "argument 'method': ..." for a non-str).
+bool convert_method(PyObject* object, SamplingMethod& method);
+
 // Checks that a bool array of shots rows of `width` entries can be addressed, leaving MemoryError
 // set when it cannot.
 bool check_array_size(std::uint64_t shots, std::uint64_t width);

@@ -1,7 +1,7 @@
 // Circuit text from anywhere: reading must either refuse it with a CircuitError or build a
 // program whose canonical text reads back to the same program and prints the same. A small
-// program is then run a few shots and its detectors analysed, which must never fail other than
-// by a CircuitError (a detector that is not deterministic).
+// program is then run a few shots, shot by shot and by frames, and its detectors analysed, which
+// must never fail other than by a CircuitError (a detector that is not deterministic).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +12,7 @@
 
 #include "korvane/circuit/circuit_error.h"
 #include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/printer.h"
 #include "korvane/circuit/sampler.h"
@@ -42,11 +43,14 @@ void run_a_few_shots(const circuit::Program& program) {
   circuit::SeededGenerator generator(7);
   circuit::ShotSampler sampler(program);
   sampler.sample_measurements(shots, generator, records.data());
+  circuit::FrameSampler frames(program);
+  frames.sample_measurements(shots, circuit::reference_record(program), generator, records.data());
   try {
     const circuit::DetectorReference reference = circuit::noiseless_reference(program);
     std::vector<std::uint8_t> detectors(shots * program.num_detectors);
     std::vector<std::uint8_t> observables(shots * program.num_observables);
     sampler.sample_detectors(shots, reference, generator, detectors.data(), observables.data());
+    frames.sample_detectors(shots, generator, detectors.data(), observables.data());
   } catch (const circuit::CircuitError&) {
     // A detector or observable that is random without noise: a refusal, as it should be.
   }

@@ -129,6 +129,14 @@ class TestNumbers:
         # Nothing to record: no shot needs to run, however many are asked for.
         assert Circuit("H 0").sample(10**15).shape == (10**15, 0)
 
+    def test_method_is_frames_or_shots(self):
+        for call in (self.circuit.sample, self.circuit.sample_detectors):
+            with pytest.raises(ValueError, match="^method must be 'frames' or 'shots', not 'fast'$"):
+                call(1, method="fast")
+            with pytest.raises(TypeError, match="^argument 'method' must be 'frames' or 'shots'"):
+                call(1, method=1)
+        assert self.circuit.sample(2, seed=1, method="shots").shape == (2, 2)
+
     def test_shots_and_seed_by_keyword_only_seed(self):
         assert self.circuit.sample(shots=2, seed=1).shape == (2, 2)
         with pytest.raises(TypeError):
@@ -219,6 +227,25 @@ class TestSampling:
         assert (circuit.sample(500, seed=1235) != circuit.sample(500, seed=1234)).any()
         assert (circuit.sample(500) != circuit.sample(500)).any()
 
+    @pytest.mark.parametrize("method", ["frames", "shots"])
+    def test_both_methods_give_the_exact_rates_of_the_repetition_code(self, method):
+        # X_ERROR(0.1) on each data qubit each round: a syndrome fires when one of its two data
+        # qubits flipped that round; the observable when qubit 0 flipped an odd number of times.
+        shots, p = 20_000, 0.1
+        detectors, observables = Circuit(REPETITION).sample_detectors(shots, seed=3, method=method)
+        spread = 5 * np.sqrt(0.25 / shots)
+        assert np.abs(detectors[:, :8].mean(axis=0) - 2 * p * (1 - p)).max() < spread
+        assert not detectors[:, 8:].any()
+        assert abs(observables.mean() - (1 - (1 - 2 * p) ** 4) / 2) < spread
+        records = Circuit(REPETITION).sample(shots, seed=3, method=method)
+        assert np.abs(records[:, :2].mean(axis=0) - 2 * p * (1 - p)).max() < spread
+
+    def test_frames_continue_the_stream_from_block_to_block(self):
+        circuit = Circuit(REPETITION)
+        longer = circuit.sample(40_000, seed=5)
+        assert (longer[:20_000] == circuit.sample(20_000, seed=5)).all()
+        assert (longer[:20_000] != circuit.sample(20_000, seed=5, method="shots")).any()
+
     def test_threads_sample_at_once_each_as_alone(self):
         circuit = Circuit(REPETITION)
         alone = {seed: circuit.sample_detectors(3000, seed=seed) for seed in range(4)}
@@ -235,13 +262,18 @@ class TestSampling:
         for seed in range(4):
             assert all((a == b).all() for a, b in zip(alone[seed], together[seed]))
 
-    def test_python_runs_while_a_thread_samples(self):
-        circuit = Circuit(REPETITION)
+    @pytest.mark.parametrize("method", ["frames", "shots"])
+    def test_python_runs_while_a_thread_samples(self, method):
+        # Frames are far faster: they get a wider circuit to keep the thread busy.
+        size = 4000 if method == "frames" else 1
+        chain = "H " + " ".join(map(str, range(size))) + "\nCZ " + " ".join(
+            f"{q} {q + 1}" for q in range(size - 1)) + "\nMX " + " ".join(map(str, range(size)))
+        circuit = Circuit(chain if method == "frames" else REPETITION)
         window = []
 
         def sample():
             window.append(time.perf_counter())
-            circuit.sample(200_000, seed=1)
+            circuit.sample(20_000 if method == "frames" else 200_000, seed=1, method=method)
             window.append(time.perf_counter())
 
         stamps = []
