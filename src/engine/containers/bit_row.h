@@ -96,6 +96,16 @@ inline void xor_row(BitRow row, ConstBitRow first, ConstBitRow second) {
   for (std::size_t w = 0; w < row.size(); ++w) row[w] ^= first[w] ^ second[w];
 }
 
+std::size_t xor_count_long_row(Word* row, const Word* mask, std::size_t words) noexcept;
+
+// row ^= mask, both of the same length; returns the number of bits then set in row.
+inline std::size_t xor_row_counting(BitRow row, ConstBitRow mask) {
+  if (row.size() > short_row_words) return xor_count_long_row(row.data(), mask.data(), row.size());
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < row.size(); ++w) count += count_bits(row[w] ^= mask[w]);
+  return count;
+}
+
 // The number of bits set.
 inline std::size_t count_row(ConstBitRow row) {
   if (row.size() > short_row_words) return count_long_row(row.data(), row.size());
