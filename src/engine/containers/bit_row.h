@@ -70,6 +70,16 @@ inline bool has_bit_other_than(ConstBitRow row, Qubit q) {
   return false;
 }
 
+// The words of `row` from its first to its last nonzero word (empty when none is): rows of graphs
+// with short edges (a chain's neighbours lie near it) change only there, so XORs skip the rest.
+inline ConstBitRow nonzero_words(ConstBitRow row) {
+  std::size_t first = 0;
+  while (first < row.size() && row[first] == 0) ++first;
+  std::size_t end = row.size();
+  while (end > first && row[end - 1] == 0) --end;
+  return row.subspan(first, end - first);
+}
+
 // Long rows go to kernels compiled for several instruction sets and chosen when the program
 // loads; short rows stay inline, where a call would cost more than the work.
 inline constexpr std::size_t short_row_words = 4;
