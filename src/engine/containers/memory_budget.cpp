@@ -26,7 +26,7 @@ std::size_t budget_from_physical_memory() noexcept {
   struct sysinfo info {};
   if (::sysinfo(&info) == 0 && info.totalram > 0) {
     const std::size_t unit = info.mem_unit == 0 ? 1 : info.mem_unit;
-    const std::size_t pages = static_cast<std::size_t>(info.totalram);
+    const auto pages = static_cast<std::size_t>(info.totalram);
     if (pages <= std::numeric_limits<std::size_t>::max() / unit)
       return pages * unit / physical_memory_share;
   }

@@ -79,7 +79,7 @@ class DenseGraph : public VopAccess<Vops> {
     // and only the words between the mask's first and last neighbour change.
     const ConstBitRow mask = rows_.row(v);
     const ConstBitRow span = nonzero_words(mask);
-    const std::size_t offset = static_cast<std::size_t>(span.data() - mask.data());
+    const auto offset = static_cast<std::size_t>(span.data() - mask.data());
     for_each_bit(span, [&](Qubit bit) {
       const Qubit u = offset * word_bits + bit;
       const BitRow row = rows_.mutable_row(u);
@@ -104,7 +104,7 @@ class DenseGraph : public VopAccess<Vops> {
     // own bit, which row b's bit a flips back.
     const ConstBitRow row_b = rows_.row(b);
     const ConstBitRow span = nonzero_words(row_b);
-    const std::size_t offset = static_cast<std::size_t>(span.data() - row_b.data());
+    const auto offset = static_cast<std::size_t>(span.data() - row_b.data());
     std::size_t flipped = 0;
     for_each_bit(span, [&](Qubit bit) {
       flip_bit(rows_.mutable_row(offset * word_bits + bit), a);
@@ -193,8 +193,8 @@ class DenseGraph : public VopAccess<Vops> {
   struct RowCopies {
     ConstBitRow a;
     ConstBitRow b;
-    std::size_t offset;
-    std::size_t words;
+    std::size_t offset = 0;
+    std::size_t words = 0;
   };
 
   // Copies of rows a and b in the scratch space, for masks that outlive changes to the rows.
