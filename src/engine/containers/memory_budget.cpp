@@ -60,9 +60,10 @@ MemoryCharge MemoryCharge::unconditional(std::size_t bytes) noexcept {
 
 std::optional<MemoryCharge> MemoryCharge::within_budget(std::size_t bytes) noexcept {
   const std::size_t limit = dense_memory_budget();
+  if (bytes > limit) return std::nullopt;
   std::size_t now = charged.load(std::memory_order_relaxed);
   do {
-    if (bytes > limit || now > limit - bytes) return std::nullopt;
+    if (now > limit - bytes) return std::nullopt;
   } while (!charged.compare_exchange_weak(now, now + bytes, std::memory_order_relaxed));
   return MemoryCharge(bytes);
 }

@@ -94,8 +94,6 @@ class NeighborSet {
   // `kept`, in one pass that also counts the entries.
   void toggle_row(ConstBitRow mask, Qubit kept) noexcept;
   void fit_storage() noexcept;
-  // The words of a set kept as a bit row.
-  ConstBitRow bits() const noexcept { return row(); }
 
   template <class Visit>
   void for_each(Visit&& visit) const {
