@@ -19,6 +19,7 @@
 #include "korvane/engine/measure.h"
 #include "korvane/engine/random.h"
 #include "korvane/engine/register.h"
+#include "split_mix.h"
 
 namespace {
 
@@ -29,21 +30,7 @@ using clifford::Vop;
 using engine::ControlledGate;
 using engine::Qubit;
 using engine::Register;
-
-// A fast seeded source, so that drawing words costs the same in every run.
-class SplitMix final : public engine::RandomSource {
- public:
-  explicit SplitMix(std::uint64_t seed) : state_(seed) {}
-  std::uint32_t next_word() override {
-    std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return static_cast<std::uint32_t>((z ^ (z >> 31)) >> 32);
-  }
-
- private:
-  std::uint64_t state_;
-};
+using korvane::bench::SplitMix;
 
 // Adds the edge a-b unless it exists, is a loop, or would take either end past `degree`.
 void join_if_room(Register& reg, Qubit a, Qubit b, std::size_t degree) {

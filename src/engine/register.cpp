@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "containers/bit_row.h"
+#include "containers/memory_budget.h"
 #include "containers/neighbor_set.h"
 
 namespace korvane::engine {
@@ -14,22 +16,23 @@ constexpr std::size_t largest_object =
     static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
 
 // Throws Fault("capacity overflow") when the arrays of such a register could not be addressed.
-std::size_t addressable(std::size_t qubits, Storage storage) {
+std::size_t addressable(std::size_t qubits, Storage storage, const StorageThresholds& thresholds) {
   if (qubits > largest_object / sizeof(NeighborSet)) throw Fault("capacity overflow");
-  if (starts_dense(storage, qubits) && qubits > 0 &&
+  if (thresholds.starts_dense(storage, qubits) && qubits > 0 &&
       words_for(qubits) > largest_object / sizeof(Word) / qubits) {
     throw Fault("capacity overflow");
   }
   return qubits;
 }
 
-std::variant<SparseAdjacency, DenseAdjacency> fresh_adjacency(std::size_t qubits, Storage storage) {
-  if (starts_dense(storage, qubits)) return DenseAdjacency(qubits);
+std::variant<SparseAdjacency, DenseAdjacency> fresh_adjacency(std::size_t qubits, Storage storage,
+                                                              const StorageThresholds& thresholds) {
+  if (thresholds.starts_dense(storage, qubits)) return DenseAdjacency(qubits);
   return SparseAdjacency(qubits);
 }
 
-DenseAdjacency dense_copy(const SparseAdjacency& sparse, std::size_t qubits) {
-  DenseAdjacency dense(qubits);
+DenseAdjacency dense_copy(const SparseAdjacency& sparse, std::size_t qubits, MemoryCharge charge) {
+  DenseAdjacency dense(qubits, std::move(charge));
   sparse.for_each_nonempty([&dense](Qubit q, const NeighborSet& set) {
     const BitRow row = dense.mutable_row(q);
     set.for_each([row](Qubit x) { set_bit(row, x); });
@@ -55,10 +58,11 @@ SparseAdjacency sparse_copy(const DenseAdjacency& dense, std::size_t qubits) {
 
 }  // namespace
 
-Register::Register(std::size_t qubit_amount, Storage storage)
-    : vops_(addressable(qubit_amount, storage), clifford::hadamard),
-      adjacency_(fresh_adjacency(qubit_amount, storage)),
-      storage_(storage) {}
+Register::Register(std::size_t qubit_amount, Storage storage, const StorageThresholds& thresholds)
+    : vops_(addressable(qubit_amount, storage, thresholds), clifford::hadamard),
+      adjacency_(fresh_adjacency(qubit_amount, storage, thresholds)),
+      storage_(storage),
+      thresholds_(thresholds) {}
 
 std::size_t Register::degree(Qubit q) const noexcept {
   return visit([q](const auto& graph) { return graph.degree(q); });
@@ -105,14 +109,19 @@ void Register::settle_automatic_storage() noexcept {
   const std::size_t qubits = vops_.size();
   try {
     if (const auto* const sparse = std::get_if<SparseAdjacency>(&adjacency_)) {
-      if (keeps_dense(qubits, sparse->edge_count(), false)) {
-        adjacency_ = dense_copy(*sparse, qubits);
-      }
+      if (!thresholds_.keeps_dense(qubits, sparse->edge_count(), false)) return;
+      // The matrix must be addressable and fit what other matrices leave of the budget.
+      if (words_for(qubits) > largest_object / sizeof(Word) / qubits) return;
+      std::optional<MemoryCharge> charge =
+          MemoryCharge::within_budget(DenseAdjacency::matrix_bytes(qubits));
+      if (charge) adjacency_ = dense_copy(*sparse, qubits, std::move(*charge));
       return;
     }
     auto& dense = *std::get_if<DenseAdjacency>(&adjacency_);
     const std::optional<std::size_t> edges = dense.edge_count_if_cheap();
-    if (edges && !keeps_dense(qubits, *edges, true)) adjacency_ = sparse_copy(dense, qubits);
+    if (edges && !thresholds_.keeps_dense(qubits, *edges, true)) {
+      adjacency_ = sparse_copy(dense, qubits);
+    }
   } catch (...) {
     // Either storage is correct; a refused allocation only keeps the current one.
   }

@@ -4,11 +4,14 @@
 //
 // Many graphs with VOPs stand for one state; the operations keep whichever of them is cheapest to
 // work on, so the graph is a representation and never itself observable. The adjacency is kept
-// in one of two storages, chosen by the graph's density (storage_policy.h):
+// in one of two storages, chosen by the graph's density and the memory a matrix would take
+// (storage_policy.h):
 //  - sparse: a NeighborSet per vertex (a short array, or a hash table for a hub), so a graph of
 //    10^7 qubits costs a few words per qubit plus its edges;
 //  - dense: a bit matrix of N rows, for small registers and for graphs with many edges per
 //    vertex, where complementing a neighbourhood becomes a handful of word-wide XORs per row.
+// Sparse storage keeps the neighbours of a vertex of high degree as a bit row too, so a graph that
+// fills in where no matrix fits still changes a word at a time.
 // Operations reach the graph through visit(), which hands them a view (graph_view.h) of
 // whichever storage the register holds.
 #pragma once
@@ -34,8 +37,9 @@ class Register {
  public:
   // A register of `qubit_amount` fresh qubits in |0...0>: no edges, every VOP the Hadamard.
   // Throws Fault("capacity overflow") when the register could not be addressed and
-  // std::bad_alloc when its memory is refused.
-  explicit Register(std::size_t qubit_amount, Storage storage = Storage::automatic);
+  // std::bad_alloc when its memory is refused. `thresholds` tune the automatic storage.
+  explicit Register(std::size_t qubit_amount, Storage storage = Storage::automatic,
+                    const StorageThresholds& thresholds = {});
 
   std::size_t size() const noexcept { return vops_.size(); }
 
@@ -74,10 +78,10 @@ class Register {
   // second lookup. A refused allocation throws std::bad_alloc with the edge absent.
   bool add_edge_if_absent(Qubit a, Qubit b);
 
-  // Moves the graph to the storage that suits its density, when the storage is automatic. Never
-  // fails: a refused allocation keeps the current storage.
+  // Moves the graph to the storage that suits its density, when the storage is automatic and a
+  // matrix fits the memory budget. Never fails: a refused allocation keeps the current storage.
   void settle_storage() noexcept {
-    if (storage_may_change(storage_, vops_.size())) settle_automatic_storage();
+    if (thresholds_.storage_may_change(storage_, vops_.size())) settle_automatic_storage();
   }
 
   // Runs operation(graph) on a view of the register's graph in its current storage, a
@@ -108,6 +112,7 @@ class Register {
   VopArray vops_;
   std::variant<SparseAdjacency, DenseAdjacency> adjacency_;
   Storage storage_;
+  StorageThresholds thresholds_;
 };
 
 }  // namespace korvane::engine

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/containers/memory_budget.h"
 #include "korvane/engine/controlled_gates.h"
 #include "korvane/engine/entangled_group.h"
 #include "korvane/engine/local_complement.h"
@@ -265,6 +266,57 @@ TEST(AllocationFailure, ReadOnlyOperationsLeaveTheRegisterUntouched) {
     if (HasFailure()) return;
   }
   EXPECT_GT(points, 0);
+}
+
+// A refused matrix at the switch to dense storage keeps the graph in its sets, as it was, and
+// gives its charge back.
+TEST(AllocationFailure, RefusedSwitchToDenseKeepsTheSparseGraph) {
+  Register original(200);
+  SeededSource random(5);
+  while (original.edge_count() < 150) {
+    const Qubit a = random.below(200);
+    original.toggle_edge(a, (a + 1 + random.below(199)) % 200);
+  }
+  ASSERT_FALSE(original.is_dense());
+  const std::size_t charged = dense_memory_charged();
+  for (long index = 0;; ++index) {
+    Register working = original;
+    {
+      const RefusedAllocation refusal(index);
+      working.settle_storage();
+      if (RefusedAllocation::pending()) {
+        EXPECT_TRUE(working.is_dense());
+        break;
+      }
+    }
+    EXPECT_FALSE(working.is_dense()) << "allocation " << index;
+    EXPECT_EQ(dense_memory_charged(), charged);
+    EXPECT_TRUE(same_representation(working, original)) << "allocation " << index;
+    if (HasFailure()) return;
+  }
+}
+
+// Large changes among sets of high degree go side by side, preparing all their room first: a
+// refusal anywhere leaves the graph as it was.
+TEST(AllocationFailure, SideBySideChangesAreRefusedWholly) {
+  // A hub of 40 neighbours in 3000 qubits, whose neighbours have few edges of their own and
+  // become bit rows on the way.
+  Register original(3000, Storage::sparse);
+  SeededSource random(9);
+  for (Qubit u = 1; u <= 40; ++u) {
+    original.toggle_edge(0, u);
+    original.toggle_edge(u, 100 + random.below(2900));
+    for (Qubit w = u + 1; w <= 40; ++w)
+      if (random.below(4) == 0) original.toggle_edge(u, w);
+  }
+  Register expected = original;
+  local_complement(expected, 0);
+  const long points = exhaust_allocation_points(
+      original, [](Register& reg) { local_complement(reg, 0); },
+      [&](const Register& reg) { EXPECT_TRUE(same_representation(reg, expected)); },
+      [&](const Register& reg) { EXPECT_TRUE(same_representation(reg, original)); });
+  // Room in each of the 40 sets is an allocation point of its own.
+  EXPECT_GT(points, 40);
 }
 
 TEST(AllocationFailure, RefusedRegisterConstructionLeaksNothing) {

@@ -110,9 +110,10 @@ std::vector<Qubit> spread_keys(std::size_t count, std::size_t universe, Qubit fi
   return keys;
 }
 
-// A table holds at most half its slots; a set becomes a bit row once its table would take more
-// words than the row. Going down, a table shrinks below an eighth full, a row below one entry
-// in 2048 bits, and two entries go back into the object.
+// A table holds at most half its slots; a set becomes a bit row once it holds one qubit in 256 of
+// the universe, or once its table would take more words than the row. Going down, a table
+// shrinks below an eighth full, a row below one entry in 1024 bits, and two entries go back into
+// the object.
 TEST(NeighborSet, FormsOnTheWayUpAndDown) {
   const std::vector<Step> small_forms{
       {1, Form::in_object, 2}, {3, Form::packed, 4}, {5, Form::packed, 8}, {9, Form::packed, 16}};
@@ -124,22 +125,27 @@ TEST(NeighborSet, FormsOnTheWayUpAndDown) {
   const std::vector<Case> cases{
       // No table: 64 slots would outweigh a row of 16 words.
       {1000, {{17, Form::bit_row, 1024}}, {{0, Form::in_object, 2}}},
-      // The row shrinks only when two entries are left, into the object.
-      {5000, {{17, Form::table, 64}, {33, Form::bit_row, 5056}}, {{2, Form::in_object, 2}}},
-      // The row shrinks with 8 entries, into a packed array with room for all of them.
+      // 20 entries are one in 250; the row shrinks with 4 entries, into a packed array.
+      {5000,
+       {{17, Form::table, 64}, {20, Form::bit_row, 5056}},
+       {{4, Form::packed, 16}, {2, Form::in_object, 2}}},
+      // A row from 67 entries (one in 254), before the table of 256 slots is full.
       {17000,
        {{17, Form::table, 64},
         {33, Form::table, 128},
         {65, Form::table, 256},
-        {129, Form::bit_row, 17024}},
-       {{8, Form::packed, 16}, {2, Form::in_object, 2}}},
-      // The row shrinks with 9 entries, into a table, which shrinks at 7.
+        {67, Form::bit_row, 17024}},
+       {{16, Form::table, 64}, {7, Form::packed, 16}, {2, Form::in_object, 2}}},
+      // The row shrinks with 19 entries into a table a quarter full, which shrinks at 15 and 7.
       {20000,
        {{17, Form::table, 64},
         {33, Form::table, 128},
         {65, Form::table, 256},
-        {129, Form::bit_row, 20032}},
-       {{9, Form::table, 64}, {7, Form::packed, 16}, {2, Form::in_object, 2}}},
+        {79, Form::bit_row, 20032}},
+       {{19, Form::table, 128},
+        {15, Form::table, 64},
+        {7, Form::packed, 16},
+        {2, Form::in_object, 2}}},
   };
   for (const Case& test : cases) {
     const std::size_t count = test.up_from_table.back().size;

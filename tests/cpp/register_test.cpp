@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <new>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include "fault_message.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
+#include "korvane/engine/containers/memory_budget.h"
 #include "scripted_source.h"
 #include "state_vector.h"
 
@@ -100,6 +102,71 @@ TEST(Register, StorageFollowsDensityWithoutChangingTheGraph) {
     EXPECT_FALSE(reg.is_dense());
     EXPECT_EQ(reg.edge_count(), 0U);
     EXPECT_EQ(testing::invariant_violation(reg), "");
+  }
+}
+
+// Sets the budget for matrices while it lives.
+class BudgetForTest {
+ public:
+  explicit BudgetForTest(std::size_t bytes) : previous_(set_dense_memory_budget(bytes)) {}
+  BudgetForTest(const BudgetForTest&) = delete;
+  BudgetForTest& operator=(const BudgetForTest&) = delete;
+  ~BudgetForTest() { set_dense_memory_budget(previous_); }
+
+ private:
+  std::size_t previous_;
+};
+
+// Matrices come out of one budget for the whole process: a register turns dense only when its
+// matrix fits what the others leave, stays sparse (and right) otherwise, and can take the room
+// once another has given it back.
+TEST(Register, MatricesShareOneMemoryBudget) {
+  constexpr std::size_t n = 200;
+  const std::size_t matrix_bytes = n * ((n + 63) / 64) * sizeof(Word);
+  const BudgetForTest room_for_one(dense_memory_charged() + matrix_bytes + matrix_bytes / 2);
+  // The same graph on each register: enough edges for a matrix by density.
+  auto fill = [](Register& reg) {
+    SeededSource random(11);
+    for (int k = 0; k < 300; ++k) {
+      const Qubit a = random.below(n);
+      reg.toggle_edge(a, (a + 1 + random.below(n - 1)) % n);
+      reg.settle_storage();
+    }
+  };
+  auto second = std::make_unique<Register>(n);
+  {
+    Register first(n);
+    fill(first);
+    EXPECT_TRUE(first.is_dense());
+    fill(*second);
+    EXPECT_FALSE(second->is_dense());
+    EXPECT_TRUE(testing::same_representation(first, *second));
+    EXPECT_EQ(testing::invariant_violation(*second), "");
+  }
+  second->settle_storage();
+  EXPECT_TRUE(second->is_dense());
+  EXPECT_EQ(testing::invariant_violation(*second), "");
+  // Matrices asked for explicitly are charged but never refused.
+  const std::size_t charged = dense_memory_charged();
+  const Register forced(n, Storage::dense);
+  EXPECT_EQ(dense_memory_charged(), charged + matrix_bytes);
+  EXPECT_TRUE(forced.is_dense());
+}
+
+// Without a fixed size limit, a register far beyond the old 32,768 qubits turns dense when its
+// graph fills in and the budget has room; with no room, it stays sparse.
+TEST(Register, LargeRegistersTurnDenseWithinTheBudget) {
+  constexpr std::size_t n = 40000;
+  for (const bool room : {true, false}) {
+    const BudgetForTest budget(room ? dense_memory_charged() + (std::size_t{1} << 30) : 0);
+    Register reg(n);
+    // Mean degree 8: each qubit joined to the next four around the ring.
+    for (Qubit q = 0; q < n; ++q)
+      for (Qubit step = 1; step <= 4; ++step) reg.toggle_edge(q, (q + step) % n);
+    reg.settle_storage();
+    EXPECT_EQ(reg.is_dense(), room);
+    EXPECT_EQ(reg.edge_count(), 4 * n);
+    EXPECT_EQ(reg.neighbors(0), (std::vector<Qubit>{1, 2, 3, 4, n - 4, n - 3, n - 2, n - 1}));
   }
 }
 

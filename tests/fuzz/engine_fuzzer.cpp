@@ -7,7 +7,9 @@
 // them: undamaged bytes must come back as the same register, damaged ones must be refused or give
 // a register that keeps every invariant.
 //
-// Input layout: byte 0 picks the qubit count (mod 9) and the storage (the quotient, mod 3); then
+// Input layout: byte 0 picks the qubit count (mod 9) and the storage (the quotient, mod 4: either
+// storage, the automatic choice, or the automatic choice with thresholds so low that these small
+// registers move between the storages as their graphs change); then
 // each operation is one opcode byte followed by the operand bytes it needs. Measurement outcomes
 // come from input bytes too, so a finding replays exactly.
 #include <cmath>
@@ -321,9 +323,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ByteReader reader(data, size);
   const std::uint8_t shape = reader.next();
   const std::size_t n = shape % (largest_register + 1);
-  // Either storage, or the automatic choice.
-  const auto storage = static_cast<korvane::engine::Storage>((shape / (largest_register + 1)) % 3);
-  Register reg(n, storage);
+  const std::size_t storage_choice = (shape / (largest_register + 1)) % 4;
+  korvane::engine::StorageThresholds thresholds;
+  if (storage_choice == 3) thresholds.always_dense_qubits = 0;
+  const auto storage = storage_choice == 3 ? korvane::engine::Storage::automatic
+                                           : static_cast<korvane::engine::Storage>(storage_choice);
+  Register reg(n, storage, thresholds);
   StateVector state(n);
   InputSource source(reader);
   constexpr int longest_sequence = 256;

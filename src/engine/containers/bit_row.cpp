@@ -22,6 +22,16 @@ void xor_long_row(Word* row, const Word* first, const Word* second, std::size_t 
 }
 
 KORVANE_ROW_KERNEL
+std::size_t xor_count_long_row(Word* row, const Word* mask, std::size_t words) noexcept {
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < words; ++w) {
+    row[w] ^= mask[w];
+    count += static_cast<std::size_t>(std::popcount(row[w]));
+  }
+  return count;
+}
+
+KORVANE_ROW_KERNEL
 std::size_t count_long_row(const Word* row, std::size_t words) noexcept {
   std::size_t count = 0;
   for (std::size_t w = 0; w < words; ++w) count += static_cast<std::size_t>(std::popcount(row[w]));

@@ -70,6 +70,16 @@ inline bool has_bit_other_than(ConstBitRow row, Qubit q) {
   return false;
 }
 
+// The words of `row` from its first to its last nonzero word (empty when none is): rows of graphs
+// with short edges (a chain's neighbours lie near it) change only there, so XORs skip the rest.
+inline ConstBitRow nonzero_words(ConstBitRow row) {
+  std::size_t first = 0;
+  while (first < row.size() && row[first] == 0) ++first;
+  std::size_t end = row.size();
+  while (end > first && row[end - 1] == 0) --end;
+  return row.subspan(first, end - first);
+}
+
 // Long rows go to kernels compiled for several instruction sets and chosen when the program
 // loads; short rows stay inline, where a call would cost more than the work.
 inline constexpr std::size_t short_row_words = 4;
@@ -94,6 +104,16 @@ inline void xor_row(BitRow row, ConstBitRow first, ConstBitRow second) {
     return;
   }
   for (std::size_t w = 0; w < row.size(); ++w) row[w] ^= first[w] ^ second[w];
+}
+
+std::size_t xor_count_long_row(Word* row, const Word* mask, std::size_t words) noexcept;
+
+// row ^= mask, both of the same length; returns the number of bits then set in row.
+inline std::size_t xor_row_counting(BitRow row, ConstBitRow mask) {
+  if (row.size() > short_row_words) return xor_count_long_row(row.data(), mask.data(), row.size());
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < row.size(); ++w) count += count_bits(row[w] ^= mask[w]);
+  return count;
 }
 
 // The number of bits set.

@@ -19,8 +19,11 @@ constexpr std::size_t table_slots_per_entry = 2;
 // A table shrinks, to a quarter of its slots, once it is less than an eighth full.
 constexpr std::size_t table_shrink_below = 8;
 constexpr std::size_t table_shrink_factor = 4;
+// A set becomes a bit row once it holds one qubit in this many of the register: there a row XOR
+// of N / 64 words beats toggling its entries one by one in a table.
+constexpr std::size_t row_bits_per_entry_to_grow = 256;
 // A bit row shrinks once fewer than one bit in this many is set, into a table a quarter full.
-constexpr std::size_t row_bits_per_entry_to_shrink = 2048;
+constexpr std::size_t row_bits_per_entry_to_shrink = 1024;
 constexpr std::size_t slots_per_entry_after_row = 4;
 // A shrinking table or row becomes a packed array once the entries fill at most half of one.
 constexpr std::size_t packed_after_shrink = NeighborSet::packed_capacity / 2;
@@ -34,6 +37,11 @@ Qubit* allocate_slots(std::size_t length, bool may_fail) {
 // the register (`universe` bits).
 bool table_outgrows_row(std::size_t capacity, std::size_t universe) {
   return capacity > universe / word_bits;
+}
+
+// Whether `entries` entries among `universe` qubits are kept as a bit row.
+bool row_is_due(std::size_t entries, std::size_t universe) {
+  return entries * row_bits_per_entry_to_grow >= universe;
 }
 
 // A bit row over `universe` qubits has at least one word.
@@ -153,16 +161,18 @@ bool NeighborSet::move_to(Form form, std::size_t length, bool may_fail) {
   return true;
 }
 
-void NeighborSet::grow_to_table(std::size_t capacity, std::size_t universe) {
-  if (capacity > largest_table_capacity || table_outgrows_row(capacity, universe)) {
+void NeighborSet::grow_for(std::size_t entries, std::size_t capacity, std::size_t universe) {
+  if (capacity > largest_table_capacity || table_outgrows_row(capacity, universe) ||
+      row_is_due(entries, universe)) {
     move_to(Form::bit_row, row_words(universe), false);
   } else {
-    move_to(Form::table, capacity, false);
+    move_to(Form::table, std::max(first_table_capacity, capacity), false);
   }
 }
 
 void NeighborSet::reserve_growing(std::size_t universe) {
   if (size_ == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+  const std::size_t entries = std::size_t{size_} + 1;
   switch (form_) {
     case Form::in_object:
       // Full, or the register has indices too wide to keep in the object.
@@ -173,15 +183,40 @@ void NeighborSet::reserve_growing(std::size_t universe) {
       if (capacity() < packed_capacity) {
         move_to(Form::packed, 2 * capacity(), false);
       } else {
-        grow_to_table(first_table_capacity, universe);
+        grow_for(entries, first_table_capacity, universe);
       }
       return;
     case Form::table:
-      if (table_slots_per_entry * (std::size_t{size_} + 1) <= capacity()) return;
-      grow_to_table(2 * capacity(), universe);
+      if (table_slots_per_entry * entries <= capacity() && !row_is_due(entries, universe)) return;
+      grow_for(entries, 2 * capacity(), universe);
       return;
     case Form::bit_row:
       return;
+  }
+}
+
+void NeighborSet::reserve_more(std::size_t count, std::size_t universe) {
+  if (count > std::numeric_limits<std::uint32_t>::max() - std::size_t{size_}) {
+    throw std::bad_alloc();
+  }
+  const std::size_t entries = std::size_t{size_} + count;
+  switch (form_) {
+    case Form::in_object:
+      if (entries <= in_object_capacity && universe <= in_object_limit) return;
+      break;
+    case Form::packed:
+      if (entries <= capacity()) return;
+      break;
+    case Form::table:
+      if (table_slots_per_entry * entries <= capacity() && !row_is_due(entries, universe)) return;
+      break;
+    case Form::bit_row:
+      return;
+  }
+  if (entries <= packed_capacity) {
+    move_to(Form::packed, std::max(first_packed_capacity, std::bit_ceil(entries)), false);
+  } else {
+    grow_for(entries, std::bit_ceil(table_slots_per_entry * entries), universe);
   }
 }
 
@@ -206,23 +241,44 @@ void NeighborSet::erase_on_heap(Qubit q) noexcept {
   switch (form_) {
     case Form::bit_row:
       clear_bit(mutable_row(), q);
-      --size_;
-      if (row_bits_per_entry_to_shrink * std::size_t{size_} < capacity()) shrink_from_row();
-      return;
+      break;
     case Form::table:
       open_addressing::erase_slot(entries, capacity(),
                                   open_addressing::find_slot(entries, capacity(), q));
-      --size_;
+      break;
+    case Form::packed:
+    case Form::in_object:
+      *std::find(entries, entries + size_, q) = entries[size_ - 1];
+      break;
+  }
+  --size_;
+}
+
+void NeighborSet::toggle_row(ConstBitRow mask, Qubit kept) noexcept {
+  const BitRow bits = mutable_row();
+  std::size_t count = xor_row_counting(bits, mask);
+  if (test_bit(mask, kept)) {
+    flip_bit(bits, kept);
+    count = test_bit(bits, kept) ? count + 1 : count - 1;
+  }
+  size_ = static_cast<std::uint32_t>(count);
+}
+
+void NeighborSet::fit_storage() noexcept {
+  switch (form_) {
+    case Form::bit_row:
+      if (row_bits_per_entry_to_shrink * std::size_t{size_} < capacity()) shrink_from_row();
+      return;
+    case Form::table:
       if (table_shrink_below * std::size_t{size_} < capacity()) shrink_from_table();
       return;
     case Form::packed:
+      // Two entries fit in the object: the heap storage goes, which needs no allocation.
+      if (size_ <= in_object_capacity) move_into_object();
+      return;
     case Form::in_object:
-      break;
+      return;
   }
-  *std::find(entries, entries + size_, q) = entries[size_ - 1];
-  --size_;
-  // Two entries fit in the object: the heap storage goes, which needs no allocation.
-  if (size_ <= in_object_capacity) move_into_object();
 }
 
 void NeighborSet::shrink_from_table() noexcept {

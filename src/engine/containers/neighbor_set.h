@@ -7,11 +7,13 @@
 //    thing for the few neighbours most vertices have;
 //  - in an open-addressing table at most half full, so that membership, insertion and removal
 //    stay O(1) however large the set grows;
-//  - as a bit row over the register, once a table would take more room than one bit per qubit:
-//    still O(1) per entry, and visited in index order, so that a hub of 10^6 neighbours is read
-//    and changed at the speed of memory.
-// It moves down again only well below the size that made it move up, so that a set near a limit
-// does not move back and forth, and only when the smaller storage is granted.
+//  - as a bit row over the register, once it holds one qubit in 256 of the register or a table
+//    would take more room than one bit per qubit: still O(1) per entry, visited in index order,
+//    and changed a word (64 entries) at a time by XORs of rows, so that the neighbourhoods of a
+//    graph that fills in are complemented at the speed of memory.
+// It moves down again only well below the size that made it move up (a row below one qubit in
+// 1024), so that a set near a limit does not move back and forth, and only when the smaller
+// storage is granted.
 #pragma once
 
 #include <cstddef>
@@ -70,15 +72,28 @@ class NeighborSet {
   }
   // Removes q, which must be present. The storage may move down a form (never failing).
   void erase(Qubit q) noexcept {
-    if (form_ != Form::in_object) {
-      erase_on_heap(q);
-      return;
-    }
-    if (in_object_entry(0) == q) set_in_object_entry(0, in_object_entry(size_ - 1));
-    --size_;
+    erase_keeping_room(q);
+    if (form_ != Form::in_object) fit_storage();
   }
   // Removes every entry and frees the storage.
   void clear() noexcept;
+
+  // Bulk changes: room for `count` more entries first (throws std::bad_alloc, the entries never
+  // change), then any number of toggles that never take more, then fit_storage() to let the
+  // storage move down where the toggles emptied it.
+  void reserve_more(std::size_t count, std::size_t universe);
+  // Inserts q when absent, removes it when present, keeping the room either way.
+  void toggle_reserved(Qubit q) noexcept {
+    if (contains(q)) {
+      erase_keeping_room(q);
+    } else {
+      insert_reserved(q);
+    }
+  }
+  // For a set kept as a bit row: toggles every entry of `mask`, a row of the same length, except
+  // `kept`, in one pass that also counts the entries.
+  void toggle_row(ConstBitRow mask, Qubit kept) noexcept;
+  void fit_storage() noexcept;
 
   template <class Visit>
   void for_each(Visit&& visit) const {
@@ -139,8 +154,6 @@ class NeighborSet {
   bool move_to(Form form, std::size_t length, bool may_fail);
   // Moves the entries into the object itself; false, changing nothing, when they do not fit.
   bool move_into_object() noexcept;
-  // A table of `capacity` slots, or a bit row over `universe` when that is smaller.
-  void grow_to_table(std::size_t capacity, std::size_t universe);
   void shrink_from_table() noexcept;
   void shrink_from_row() noexcept;
   // The operations above on heap storage; reserve_growing also moves full in-object entries out.
@@ -148,6 +161,16 @@ class NeighborSet {
   void reserve_growing(std::size_t universe);
   void insert_on_heap(Qubit q) noexcept;
   void erase_on_heap(Qubit q) noexcept;
+  void erase_keeping_room(Qubit q) noexcept {
+    if (form_ != Form::in_object) {
+      erase_on_heap(q);
+      return;
+    }
+    if (in_object_entry(0) == q) set_in_object_entry(0, in_object_entry(size_ - 1));
+    --size_;
+  }
+  // Moves to a bit row, or to a table of at least `capacity` slots, whichever suits `entries`.
+  void grow_for(std::size_t entries, std::size_t capacity, std::size_t universe);
   void release() noexcept;
 
   // In the object itself, the (at most two) entries, 32 bits each; else the heap storage.

@@ -1,5 +1,7 @@
 #include "dense_adjacency.h"
 
+#include <utility>
+
 namespace korvane::engine {
 namespace {
 
@@ -10,7 +12,11 @@ constexpr std::size_t bulk_work_per_recount = 4;
 }  // namespace
 
 DenseAdjacency::DenseAdjacency(std::size_t qubits)
-    : matrix_(qubits * words_for(qubits)),
+    : DenseAdjacency(qubits, MemoryCharge::unconditional(matrix_bytes(qubits))) {}
+
+DenseAdjacency::DenseAdjacency(std::size_t qubits, MemoryCharge charge)
+    : charge_(std::move(charge)),
+      matrix_(qubits * words_for(qubits)),
       scratch_(2 * words_for(qubits)),
       words_per_row_(words_for(qubits)) {}
 

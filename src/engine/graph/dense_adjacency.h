@@ -1,5 +1,6 @@
 // Dense adjacency: a bit matrix of N rows, bit b of row a being the edge a-b, with two rows of
-// working space for the changes that read copies of rows, and the number of edges.
+// working space for the changes that read copies of rows, and the number of edges. The matrix is
+// charged against the process's memory budget for matrices while it lives (memory_budget.h).
 //
 // Bulk changes (rows XORed into rows) do not count the edges they change, which would cost a
 // population count of every row they touch: the count is unknown after them until the matrix
@@ -13,13 +14,21 @@
 #include "../base.h"
 #include "../containers/bit_row.h"
 #include "../containers/large_array.h"
+#include "../containers/memory_budget.h"
 
 namespace korvane::engine {
 
 class DenseAdjacency {
  public:
-  // No edges among `qubits` qubits. Throws std::bad_alloc.
+  // No edges among `qubits` qubits, charged whatever the budget says. Throws std::bad_alloc.
   explicit DenseAdjacency(std::size_t qubits);
+  // The same under a charge already made for matrix_bytes(qubits).
+  DenseAdjacency(std::size_t qubits, MemoryCharge charge);
+
+  // The bytes of the matrix of `qubits` qubits (which must be addressable).
+  static std::size_t matrix_bytes(std::size_t qubits) noexcept {
+    return qubits * words_for(qubits) * sizeof(Word);
+  }
 
   std::size_t words() const noexcept { return words_per_row_; }
   ConstBitRow row(Qubit q) const noexcept {
@@ -50,6 +59,7 @@ class DenseAdjacency {
  private:
   std::size_t count_matrix_edges() const noexcept;
 
+  MemoryCharge charge_;
   std::vector<Word, LargeArrayAllocator<Word>> matrix_;
   std::vector<Word> scratch_;
   std::size_t words_per_row_;

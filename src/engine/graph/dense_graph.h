@@ -78,14 +78,18 @@ class DenseGraph : public VopAccess<Vops> {
       complement_by_pairs(*this, neighbors);
       return;
     }
-    // v's row is the mask: each neighbour u gains N(v) minus itself. Row v never changes here.
+    // v's row is the mask: each neighbour u gains N(v) minus itself. Row v never changes here,
+    // and only the words between the mask's first and last neighbour change.
     const ConstBitRow mask = rows_.row(v);
-    for_each_bit(mask, [&](Qubit u) {
+    const ConstBitRow span = nonzero_words(mask);
+    const auto offset = static_cast<std::size_t>(span.data() - mask.data());
+    for_each_bit(span, [&](Qubit bit) {
+      const Qubit u = offset * word_bits + bit;
       const BitRow row = rows_.mutable_row(u);
-      xor_row(row, mask);
+      xor_row(row.subspan(offset, span.size()), span);
       flip_bit(row, u);  // the mask holds u itself
     });
-    rows_.forget_edge_count(count * words_);
+    rows_.forget_edge_count(count * span.size());
   }
 
   void isolate(Qubit v) {
@@ -102,13 +106,15 @@ class DenseGraph : public VopAccess<Vops> {
     // and row a takes all of row b at once. When a-b is an edge, a is among the c and flips its
     // own bit, which row b's bit a flips back.
     const ConstBitRow row_b = rows_.row(b);
+    const ConstBitRow span = nonzero_words(row_b);
+    const auto offset = static_cast<std::size_t>(span.data() - row_b.data());
     std::size_t flipped = 0;
-    for_each_bit(row_b, [&](Qubit c) {
-      flip_bit(rows_.mutable_row(c), a);
+    for_each_bit(span, [&](Qubit bit) {
+      flip_bit(rows_.mutable_row(offset * word_bits + bit), a);
       ++flipped;
     });
-    xor_row(rows_.mutable_row(a), row_b);
-    rows_.forget_edge_count(flipped + words_);
+    xor_row(rows_.mutable_row(a).subspan(offset, span.size()), span);
+    rows_.forget_edge_count(flipped + span.size());
     if (also_b) toggle_edge(a, b);
   }
 
@@ -121,21 +127,23 @@ class DenseGraph : public VopAccess<Vops> {
       return;
     }
     const RowCopies old = copy_rows(a, b);
+    const ConstBitRow mask_a = old.a.subspan(old.offset, old.words);
+    const ConstBitRow mask_b = old.b.subspan(old.offset, old.words);
     // u in N(a) gains N(b), u in N(b) gains N(a); u in both gains each and so never itself.
-    for (std::size_t w = 0; w < words_; ++w) {
+    for (std::size_t w = old.offset; w < old.offset + old.words; ++w) {
       for (Word bits = old.a[w] | old.b[w]; bits != 0; bits &= bits - 1) {
         const Qubit u = w * word_bits + static_cast<std::size_t>(std::countr_zero(bits));
-        const BitRow row = rows_.mutable_row(u);
+        const BitRow row = rows_.mutable_row(u).subspan(old.offset, old.words);
         const bool in_a = test_bit(old.a, u);
         const bool in_b = test_bit(old.b, u);
         if (in_a && in_b) {
-          xor_row(row, old.a, old.b);
+          xor_row(row, mask_a, mask_b);
         } else {
-          xor_row(row, in_a ? old.b : old.a);
+          xor_row(row, in_a ? mask_b : mask_a);
         }
       }
     }
-    rows_.forget_edge_count(rows * words_);
+    rows_.forget_edge_count(rows * old.words);
   }
 
   void pivot_edges(Qubit a, Qubit b, const PivotClasses& classes) {
@@ -147,24 +155,26 @@ class DenseGraph : public VopAccess<Vops> {
     }
     // Rows a and b change below, so the masks are built from copies.
     const RowCopies old = copy_rows(a, b);
+    const ConstBitRow mask_a = old.a.subspan(old.offset, old.words);
+    const ConstBitRow mask_b = old.b.subspan(old.offset, old.words);
+    auto changing = [&](Qubit u) { return rows_.mutable_row(u).subspan(old.offset, old.words); };
     // The masks below hold b or miss it where b's pair should stay: its bit is set right after.
     auto gain_both_keep_b = [&](Qubit u) {
       const BitRow row = rows_.mutable_row(u);
       const bool had_b = test_bit(row, b);
-      xor_row(row, old.a, old.b);
+      xor_row(changing(u), mask_a, mask_b);
       if (test_bit(row, b) != had_b) flip_bit(row, b);
     };
     for (const Qubit u : classes.common) gain_both_keep_b(u);  // gains N(a) xor N(b), not b
     gain_both_keep_b(b);                                       // gains a_only and b_only
     for (const Qubit u : classes.a_only) {                     // gains N(b) and b
-      const BitRow row = rows_.mutable_row(u);
-      xor_row(row, old.b);
-      flip_bit(row, b);
+      xor_row(changing(u), mask_b);
+      flip_bit(rows_.mutable_row(u), b);
     }
     for (const Qubit u : classes.b_only) {  // gains N(a); a itself ends with no edges
-      xor_row(rows_.mutable_row(u), old.a);
+      xor_row(changing(u), mask_a);
     }
-    rows_.forget_edge_count(touched * words_);
+    rows_.forget_edge_count(touched * old.words);
   }
 
   // The smaller of one toggle per pair and one row XOR per vertex, in SparseGraph's unit of cost
@@ -182,9 +192,12 @@ class DenseGraph : public VopAccess<Vops> {
   static constexpr std::size_t toggle_cost_words = 10;
   static constexpr std::size_t words_per_cost_unit = toggle_cost_words / 2;
 
+  // Copies of two rows, and the words from the first to the last that either has nonzero.
   struct RowCopies {
     ConstBitRow a;
     ConstBitRow b;
+    std::size_t offset = 0;
+    std::size_t words = 0;
   };
 
   // Copies of rows a and b in the scratch space, for masks that outlive changes to the rows.
@@ -194,7 +207,19 @@ class DenseGraph : public VopAccess<Vops> {
     const BitRow copy_b = copies.subspan(words_, words_);
     std::ranges::copy(rows_.row(a), copy_a.begin());
     std::ranges::copy(rows_.row(b), copy_b.begin());
-    return {copy_a, copy_b};
+    const ConstBitRow span_a = nonzero_words(copy_a);
+    const ConstBitRow span_b = nonzero_words(copy_b);
+    if (span_a.empty() || span_b.empty()) {
+      const ConstBitRow span = span_a.empty() ? span_b : span_a;
+      const ConstBitRow whole = span_a.empty() ? copy_b : copy_a;
+      return {copy_a, copy_b, static_cast<std::size_t>(span.data() - whole.data()), span.size()};
+    }
+    const auto first = static_cast<std::size_t>(
+        std::min(span_a.data() - copy_a.data(), span_b.data() - copy_b.data()));
+    const auto end =
+        static_cast<std::size_t>(std::max(span_a.data() + span_a.size() - copy_a.data(),
+                                          span_b.data() + span_b.size() - copy_b.data()));
+    return {copy_a, copy_b, first, end - first};
   }
 
   bool pairs_are_cheaper(std::size_t pairs, std::size_t rows) const {

@@ -1,16 +1,20 @@
-// The graph view over sparse adjacency: one NeighborSet per vertex, every change a toggle of one
-// edge in two sets, each O(1).
+// The graph view over sparse adjacency: one NeighborSet per vertex. Changes of few pairs toggle
+// one edge in two sets at a time, each O(1); changes of many pairs among vertices of high degree
+// go side by side (side_toggles.h), where sets kept as bit rows change by row XORs.
 #pragma once
 
+#include <array>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "../base.h"
 #include "../containers/neighbor_set.h"
 #include "../containers/qubit_buffer.h"
 #include "graph_view.h"
 #include "pair_toggles.h"
+#include "side_toggles.h"
 
 namespace korvane::engine {
 
@@ -83,7 +87,12 @@ class SparseGraph : public VopAccess<Vops> {
   void complement_neighborhood(Qubit v) {
     QubitBuffer neighbors;
     neighbors_into(v, neighbors);
-    complement_by_pairs(*this, neighbors);
+    if (!goes_side_by_side(neighbors.size(), neighbors.size() * neighbors.size() / 2)) {
+      complement_by_pairs(*this, neighbors);
+      return;
+    }
+    const SideGroup group{{&neighbors}, no_qubit, {&neighbors}};
+    toggle_sides(sets_, this->size(), std::span(&group, 1));
   }
 
   void isolate(Qubit v) {
@@ -102,10 +111,45 @@ class SparseGraph : public VopAccess<Vops> {
     if (also_b) toggle_edge(a, b);
   }
 
-  void toggle_across_neighborhoods(Qubit a, Qubit b) { toggle_across_by_pairs(*this, a, b); }
+  void toggle_across_neighborhoods(Qubit a, Qubit b) {
+    const std::size_t degree_a = degree(a);
+    const std::size_t degree_b = degree(b);
+    if (!goes_side_by_side(degree_a + degree_b, degree_a * degree_b)) {
+      toggle_across_by_pairs(*this, a, b);
+      return;
+    }
+    // N(a) only gains N(b), N(b) only gains N(a), and the common neighbours gain both.
+    QubitBuffer neighbors_a;
+    QubitBuffer neighbors_b;
+    neighbors_into(a, neighbors_a);
+    neighbors_into(b, neighbors_b);
+    QubitBuffer a_only;
+    QubitBuffer b_only;
+    QubitBuffer common;
+    for (const Qubit x : neighbors_a) (has_edge(b, x) ? common : a_only).push_back(x);
+    for (const Qubit y : neighbors_b)
+      if (!has_edge(a, y)) b_only.push_back(y);
+    const std::array<SideGroup, 3> groups{
+        SideGroup{{&a_only}, no_qubit, {&neighbors_b}},
+        SideGroup{{&b_only}, no_qubit, {&neighbors_a}},
+        SideGroup{{&common}, no_qubit, {&neighbors_a, &neighbors_b}}};
+    toggle_sides(sets_, this->size(), std::span(groups));
+  }
 
   void pivot_edges(Qubit /*a*/, Qubit b, const PivotClasses& classes) {
-    pivot_by_pairs(*this, b, classes);
+    const std::size_t vertices =
+        classes.common.size() + classes.a_only.size() + classes.b_only.size() + 1;
+    if (!goes_side_by_side(vertices, classes.toggled_pairs())) {
+      pivot_by_pairs(*this, b, classes);
+      return;
+    }
+    // Each class gains the classes it is paired with: the common class and b gain a_only and
+    // b_only, a_only gains common, b_only and b, b_only gains common, a_only and b.
+    const std::array<SideGroup, 3> groups{
+        SideGroup{{&classes.common}, b, {&classes.a_only, &classes.b_only}},
+        SideGroup{{&classes.a_only}, no_qubit, {&classes.common, &classes.b_only}, b},
+        SideGroup{{&classes.b_only}, no_qubit, {&classes.common, &classes.a_only}, b}};
+    toggle_sides(sets_, this->size(), std::span(groups));
   }
 
   // One toggle per pair: a unit of cost is half a toggle.
@@ -115,6 +159,14 @@ class SparseGraph : public VopAccess<Vops> {
   }
 
  private:
+  // Side by side pays once the change is large and its vertices are of a degree where sets are
+  // bit rows (one qubit in 256 of the register, neighbor_set.h).
+  static constexpr std::size_t least_pairs_side_by_side = 512;
+  static constexpr std::size_t row_bits_per_vertex = 256;
+  bool goes_side_by_side(std::size_t vertices, std::size_t pairs) const {
+    return pairs >= least_pairs_side_by_side && vertices * row_bits_per_vertex >= this->size();
+  }
+
   Sets& sets_;
 };
 

@@ -1,0 +1,453 @@
+// Cost per operation of the engine, window by window, as one seeded circuit fills the graph in,
+// with the adjacency storage forced or left automatic: the figures from which the sparse/dense
+// thresholds and the memory budget are set. No Python in the loop, so the time is the engine's.
+//
+// Usage: korvane_storage_bench --n N --ops K [--window W] [--seed S]
+//          [--storage automatic|sparse|dense] [--every E] [--stop-window-seconds T]
+//          [--breakdown] [--resparsify-every E2 | --resparsify-ratio R]
+//   --window W   partners at most W places apart (default N: all pairs)
+//   --seed S     circuit seed (default N, as the all-pairs benchmark; the long local run uses 7)
+//   --every E    operations per reported window (default 5000)
+//   --stop-window-seconds T   stop after a window that took longer than T seconds
+//   --calibrate D  time local complementation on a random graph of mean degree D instead
+//   --tableau    run the circuit on the stabilizer tableau of the tests instead (the yardstick)
+//   --breakdown  also time every operation alone and report, per rule and operand degree, where
+//                the time went
+//   --resparsify-every E2     rewrite the graph to a sparser equivalent every E2 operations
+//   --resparsify-ratio R      ... whenever the edge count exceeds R times the edges left by the
+//                             last rewrite (and at least 2N)
+//   --repair     re-sparsify around the operands of every two-qubit gate and measurement
+//   --resparsify-at-end       rewrite once after the last operation and report what it did
+//   --dump FILE  write the final register as text (size, VOPs, one edge per line)
+// Prints one JSON object per window; with --breakdown one more per rule and degree range (from
+// 0, 1, 4, 16, ...) at the end.
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/local_complement.h"
+#include "korvane/engine/measure.h"
+#include "korvane/engine/random.h"
+#include "korvane/engine/register.h"
+#include "korvane/engine/rules/controlled_z.h"
+#include "resparsify.h"
+#include "split_mix.h"
+#include "tableau.h"
+#include "workloads.h"
+
+namespace {
+
+namespace clifford = korvane::clifford;
+namespace engine = korvane::engine;
+namespace bench = korvane::bench;
+using bench::SplitMix;
+using clifford::Axis;
+using clifford::Vop;
+using engine::Qubit;
+using engine::Register;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::array<Vop, 6> single_vops{clifford::pauli_x,  clifford::pauli_y, clifford::pauli_z,
+                                         clifford::hadamard, clifford::s_gate,  clifford::s_dagger};
+
+constexpr std::array<engine::ControlledGate, 9> controlled_gates{
+    engine::ControlledGate::cz,  engine::ControlledGate::cx,  engine::ControlledGate::cy,
+    engine::ControlledGate::xcx, engine::ControlledGate::xcy, engine::ControlledGate::xcz,
+    engine::ControlledGate::ycx, engine::ControlledGate::ycy, engine::ControlledGate::ycz};
+
+struct Options {
+  std::size_t qubits = 0;
+  std::size_t ops = 0;
+  std::size_t window = 0;
+  std::uint64_t seed = 0;
+  bool seed_given = false;
+  engine::Storage storage = engine::Storage::automatic;
+  std::size_t every = 5000;
+  double stop_window_seconds = 0;
+  bool breakdown = false;
+  std::size_t resparsify_every = 0;
+  double resparsify_ratio = 0;
+  std::string dump;  // where to write the final graph, if anywhere
+  bool resparsify_at_end = false;
+  bool repair = false;               // re-sparsify around the operands after every operation
+  bool tableau = false;              // time the stabilizer tableau on the circuit instead
+  std::size_t calibrate_degree = 0;  // time local complementation on a random graph instead
+};
+
+Options parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw std::invalid_argument("missing value after " + std::string(name));
+      return argv[++i];
+    };
+    if (name == "--n") {
+      options.qubits = std::stoul(value());
+    } else if (name == "--ops") {
+      options.ops = std::stoul(value());
+    } else if (name == "--window") {
+      options.window = std::stoul(value());
+    } else if (name == "--seed") {
+      options.seed = std::stoull(value());
+      options.seed_given = true;
+    } else if (name == "--storage") {
+      const std::string storage = value();
+      if (storage == "sparse") {
+        options.storage = engine::Storage::sparse;
+      } else if (storage == "dense") {
+        options.storage = engine::Storage::dense;
+      } else if (storage != "automatic") {
+        throw std::invalid_argument("storage is automatic, sparse or dense");
+      }
+    } else if (name == "--every") {
+      options.every = std::stoul(value());
+    } else if (name == "--stop-window-seconds") {
+      options.stop_window_seconds = std::stod(value());
+    } else if (name == "--breakdown") {
+      options.breakdown = true;
+    } else if (name == "--resparsify-every") {
+      options.resparsify_every = std::stoul(value());
+    } else if (name == "--calibrate") {
+      options.calibrate_degree = std::stoul(value());
+    } else if (name == "--repair") {
+      options.repair = true;
+    } else if (name == "--tableau") {
+      options.tableau = true;
+    } else if (name == "--resparsify-at-end") {
+      options.resparsify_at_end = true;
+    } else if (name == "--dump") {
+      options.dump = value();
+    } else if (name == "--resparsify-ratio") {
+      options.resparsify_ratio = std::stod(value());
+    } else {
+      throw std::invalid_argument("unknown argument " + std::string(name));
+    }
+  }
+  if (options.calibrate_degree != 0 && options.ops == 0) options.ops = 1;
+  if (options.qubits < 2 || options.ops == 0 || options.every == 0)
+    throw std::invalid_argument("--n (at least 2) and --ops are needed");
+  if (options.window == 0) options.window = options.qubits;
+  if (!options.seed_given) options.seed = options.qubits;
+  return options;
+}
+
+// Resident and peak resident memory of this process, in bytes.
+std::pair<std::size_t, std::size_t> resident_memory() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  std::size_t resident = 0;
+  std::size_t peak = 0;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) resident = std::stoul(line.substr(6)) * 1024;
+    if (line.rfind("VmHWM:", 0) == 0) peak = std::stoul(line.substr(6)) * 1024;
+  }
+  return {resident, peak};
+}
+
+// Which rule an operation meets, read off the register before it runs (the same decisions the
+// controlled-Z and measurement code take), and the degrees of its operands.
+struct Rule {
+  std::string name;
+  std::size_t degree = 0;  // the larger operand degree
+};
+
+Rule classify(const Register& reg, const bench::Op& op) {
+  if (op.kind == bench::OpKind::single) return {"single", reg.degree(op.qubit)};
+  if (op.kind == bench::OpKind::measure) {
+    const Vop adjoint = clifford::adjoint(reg.vop(op.qubit));
+    const Axis graph_axis = clifford::image_axis(op.axis(), adjoint);
+    static constexpr std::array<const char*, 3> names{"measure graph X", "measure graph Y",
+                                                      "measure graph Z"};
+    return {names[static_cast<std::size_t>(graph_axis)], reg.degree(op.qubit)};
+  }
+  // The basis changes of the gate family, then the controlled-Z's case analysis.
+  auto to_z = [](Axis axis) -> Vop {
+    if (axis == Axis::Z) return clifford::identity;
+    if (axis == Axis::X) return clifford::hadamard;
+    return clifford::product(clifford::hadamard, clifford::s_dagger);
+  };
+  const bench::TwoQubitGate gate = op.two_qubit_gate();
+  const Qubit a = op.qubit;
+  const Qubit b = op.target;
+  const Vop vop_a = clifford::product(to_z(bench::control_axis(gate)), reg.vop(a));
+  const Vop vop_b = clifford::product(to_z(bench::target_axis(gate)), reg.vop(b));
+  const std::size_t degree_a = reg.degree(a);
+  const std::size_t degree_b = reg.degree(b);
+  const std::size_t degree = std::max(degree_a, degree_b);
+  const bool joined = reg.has_edge(a, b);
+  const std::size_t others_a = degree_a - (joined ? 1 : 0);
+  const std::size_t others_b = degree_b - (joined ? 1 : 0);
+  if (others_a == 0 && others_b == 0) return {"cz table", degree};
+  const engine::ZImage image_a = engine::z_image(vop_a);
+  const engine::ZImage image_b = engine::z_image(vop_b);
+  if ((image_a.axis == Axis::X && degree_a == 0) || (image_b.axis == Axis::X && degree_b == 0))
+    return {"cz classical", degree};
+  if (image_a.axis == Axis::X && image_b.axis == Axis::X && !joined)
+    return {"cz across neighbourhoods", degree};
+  const char* const axes = "XYZ";
+  if (image_a.axis != Axis::Z && image_b.axis != Axis::Z)
+    return {std::string("cz via local complementation (") + axes[int(image_a.axis)] +
+                axes[int(image_b.axis)] + ")",
+            degree};
+  const Axis other = image_a.axis == Axis::Z ? image_b.axis : image_a.axis;
+  return {std::string("cz from Z, other on ") + axes[static_cast<int>(other)], degree};
+}
+
+void run(const bench::Op& op, Register& reg, engine::RandomSource& source) {
+  switch (op.kind) {
+    case bench::OpKind::single:
+      reg.apply_clifford(op.qubit, single_vops[op.which]);
+      break;
+    case bench::OpKind::two_qubit:
+      engine::apply_controlled_gate(reg, controlled_gates[op.which], op.qubit, op.target);
+      break;
+    case bench::OpKind::measure:
+      engine::measure(reg, op.qubit, op.axis(), source);
+      break;
+  }
+}
+
+struct GraphFigures {
+  std::size_t edges = 0;
+  std::size_t max_degree = 0;
+  std::size_t bandwidth = 0;  // the largest |a - b| over edges a-b
+};
+
+GraphFigures graph_figures(const Register& reg) {
+  GraphFigures figures;
+  for (Qubit q = 0; q < reg.size(); ++q) {
+    std::size_t degree = 0;
+    reg.for_each_neighbor(q, [&](Qubit x) {
+      ++degree;
+      figures.bandwidth = std::max(figures.bandwidth, x > q ? x - q : q - x);
+    });
+    figures.edges += degree;
+    figures.max_degree = std::max(figures.max_degree, degree);
+  }
+  figures.edges /= 2;
+  return figures;
+}
+
+std::size_t degree_bucket(std::size_t degree) {
+  std::size_t bucket = 1;
+  while (bucket <= degree) bucket *= 4;
+  return bucket / 4;
+}
+
+}  // namespace
+
+// The stabilizer tableau of the tests on the same circuit, window by window: the yardstick.
+void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
+  using korvane::testing::Tableau;
+  constexpr std::array<void (Tableau::*)(std::size_t), 6> tableau_singles{
+      &Tableau::x, &Tableau::y, &Tableau::z, &Tableau::h, &Tableau::s, &Tableau::sdag};
+  Tableau tableau(options.qubits);
+  SplitMix source(options.seed * 7919 + 1);
+  double total_seconds = 0;
+  for (std::size_t start = 0; start < circuit.size(); start += options.every) {
+    const std::size_t end = std::min(circuit.size(), start + options.every);
+    const auto window_start = Clock::now();
+    for (std::size_t i = start; i < end; ++i) {
+      const bench::Op& op = circuit[i];
+      if (op.kind == bench::OpKind::single) {
+        (tableau.*tableau_singles[op.which])(op.qubit);
+      } else if (op.kind == bench::OpKind::two_qubit) {
+        tableau.controlled(bench::control_axis(op.two_qubit_gate()),
+                           bench::target_axis(op.two_qubit_gate()), op.qubit, op.target);
+      } else {
+        tableau.measure(op.qubit, op.axis(), (source.next_word() >> 31) != 0);
+      }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
+    total_seconds += seconds;
+    std::printf(
+        "{\"n\": %zu, \"window\": %zu, \"storage\": \"tableau\", \"done\": %zu, "
+        "\"us_per_op\": %.3f, \"seconds\": %.3f, \"total_seconds\": %.3f}\n",
+        options.qubits, options.window, end, 1e6 * seconds / static_cast<double>(end - start),
+        seconds, total_seconds);
+    std::fflush(stdout);
+    if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
+  }
+}
+
+// Local complementation on a random graph of the given mean degree, in the chosen storage: the
+// two primitives whose costs set the thresholds (a toggle of one pair in two sets, a word of a
+// row XOR). Each vertex is complemented twice, which restores the graph.
+void calibrate(const Options& options) {
+  Register reg(options.qubits, options.storage);
+  std::mt19937_64 dice(options.seed);
+  std::uniform_int_distribution<Qubit> any(0, options.qubits - 1);
+  const std::size_t edges = options.qubits * options.calibrate_degree / 2;
+  while (reg.edge_count() < edges) {
+    const Qubit a = any(dice);
+    const Qubit b = any(dice);
+    if (a != b && !reg.has_edge(a, b)) reg.toggle_edge(a, b);
+  }
+  double best = 1e300;
+  std::size_t pairs = 0;
+  std::size_t degrees = 0;
+  constexpr std::size_t vertices = 16;
+  for (int repeat = 0; repeat < 5; ++repeat) {
+    pairs = 0;
+    degrees = 0;
+    const auto start = Clock::now();
+    for (std::size_t i = 0; i < vertices; ++i) {
+      const Qubit v = any(dice);
+      const std::size_t degree = reg.degree(v);
+      pairs += 2 * (degree * (degree - 1) / 2);
+      degrees += 2 * degree;
+      engine::local_complement(reg, v);
+      engine::local_complement(reg, v);
+    }
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  const double words = static_cast<double>(degrees) * static_cast<double>(options.qubits) / 64;
+  std::printf(
+      "{\"n\": %zu, \"storage\": \"%s\", \"mean_degree\": %zu, \"us_per_complementation\": "
+      "%.2f, \"ns_per_pair\": %.3f, \"ns_per_row_word\": %.4f, \"rss_mib\": %.0f}\n",
+      options.qubits, reg.is_dense() ? "dense" : "sparse", options.calibrate_degree,
+      1e6 * best / (2 * vertices), 1e9 * best / static_cast<double>(pairs), 1e9 * best / words,
+      static_cast<double>(resident_memory().first) / (1 << 20));
+}
+
+int main(int argc, char** argv) {
+  Options options;
+  try {
+    options = parse(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 2;
+  }
+  const bench::Circuit circuit =
+      bench::random_circuit(options.qubits, options.ops, options.window, options.seed);
+  if (options.calibrate_degree != 0) {
+    calibrate(options);
+    return 0;
+  }
+  if (options.tableau) {
+    run_on_tableau(options, circuit);
+    return 0;
+  }
+  SplitMix source(options.seed * 7919 + 1);
+  Register reg(options.qubits, options.storage);
+
+  struct Cost {
+    double seconds = 0;
+    std::size_t count = 0;
+  };
+  std::map<std::pair<std::string, std::size_t>, Cost> costs;
+  double total_seconds = 0;
+  double resparsify_seconds = 0;
+  std::size_t resparsifications = 0;
+  std::size_t complementations = 0;
+  std::size_t edges_after_resparsify = 2 * options.qubits;
+
+  for (std::size_t start = 0; start < circuit.size(); start += options.every) {
+    const std::size_t end = std::min(circuit.size(), start + options.every);
+    double window_resparsify = 0;
+    const auto window_start = Clock::now();
+    for (std::size_t i = start; i < end; ++i) {
+      const bench::Op& op = circuit[i];
+      if (options.breakdown) {
+        const Rule rule = classify(reg, op);
+        const auto op_start = Clock::now();
+        run(op, reg, source);
+        Cost& cost = costs[{rule.name, degree_bucket(rule.degree)}];
+        cost.seconds += std::chrono::duration<double>(Clock::now() - op_start).count();
+        ++cost.count;
+      } else {
+        run(op, reg, source);
+      }
+      if (options.repair && op.kind != bench::OpKind::single) {
+        const auto resparsify_start = Clock::now();
+        const std::array<Qubit, 2> operands{op.qubit, op.target};
+        const bench::ResparsifyFigures done = bench::resparsify_around(
+            reg,
+            std::span<const Qubit>(operands.data(), op.kind == bench::OpKind::measure ? 1 : 2));
+        complementations += done.complementations + 3 * done.pivots;
+        resparsifications += done.complementations + done.pivots > 0 ? 1 : 0;
+        window_resparsify += std::chrono::duration<double>(Clock::now() - resparsify_start).count();
+      }
+      const bool due_by_count =
+          options.resparsify_every != 0 && (i + 1) % options.resparsify_every == 0;
+      const bool due_by_growth =
+          options.resparsify_ratio != 0 && (i + 1) % 64 == 0 &&
+          static_cast<double>(reg.edge_count()) >
+              options.resparsify_ratio * static_cast<double>(edges_after_resparsify);
+      if (due_by_count || due_by_growth) {
+        const auto resparsify_start = Clock::now();
+        const bench::ResparsifyFigures done = bench::resparsify(reg);
+        complementations += done.complementations + 3 * done.pivots;
+        edges_after_resparsify = std::max(2 * options.qubits, reg.edge_count());
+        window_resparsify += std::chrono::duration<double>(Clock::now() - resparsify_start).count();
+        ++resparsifications;
+      }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
+    total_seconds += seconds;
+    resparsify_seconds += window_resparsify;
+    const GraphFigures figures = graph_figures(reg);
+    const auto [resident, peak] = resident_memory();
+    std::printf(
+        "{\"n\": %zu, \"window\": %zu, \"storage\": \"%s\", \"done\": %zu, \"us_per_op\": %.3f, "
+        "\"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, \"mean_degree\": %.1f, "
+        "\"max_degree\": %zu, \"bandwidth\": %zu, \"dense\": %s, \"rss_mib\": %.0f, "
+        "\"peak_rss_mib\": %.0f, \"resparsify_seconds\": %.3f, \"resparsifications\": %zu, "
+        "\"complementations\": %zu}\n",
+        options.qubits, options.window,
+        options.storage == engine::Storage::sparse  ? "sparse"
+        : options.storage == engine::Storage::dense ? "dense"
+                                                    : "automatic",
+        end, 1e6 * seconds / static_cast<double>(end - start), seconds, total_seconds,
+        figures.edges, 2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
+        figures.max_degree, figures.bandwidth, reg.is_dense() ? "true" : "false",
+        static_cast<double>(resident) / (1 << 20), static_cast<double>(peak) / (1 << 20),
+        resparsify_seconds, resparsifications, complementations);
+    std::fflush(stdout);
+    if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
+  }
+  if (options.resparsify_at_end) {
+    const auto resparsify_start = Clock::now();
+    const bench::ResparsifyFigures done = bench::resparsify(reg);
+    std::printf(
+        "{\"resparsified\": true, \"edges_before\": %zu, \"edges_after\": %zu, "
+        "\"complementations\": %zu, \"pivots\": %zu, \"examined\": %zu, \"seconds\": %.3f, "
+        "\"max_degree\": %zu, "
+        "\"bandwidth\": %zu}\n",
+        done.edges_before, done.edges_after, done.complementations, done.pivots, done.examined,
+        std::chrono::duration<double>(Clock::now() - resparsify_start).count(),
+        graph_figures(reg).max_degree, graph_figures(reg).bandwidth);
+  }
+  if (!options.dump.empty()) {
+    // The register as plain text: the size, every VOP, then one edge "a b" (a < b) per line.
+    std::ofstream out(options.dump);
+    out << reg.size() << "\n";
+    for (Qubit q = 0; q < reg.size(); ++q)
+      out << int(reg.vop(q)) << (q + 1 < reg.size() ? ' ' : '\n');
+    for (Qubit q = 0; q < reg.size(); ++q)
+      for (const Qubit x : reg.neighbors(q))
+        if (q < x) out << q << ' ' << x << '\n';
+  }
+  for (const auto& [key, cost] : costs) {
+    std::printf(
+        "{\"rule\": \"%s\", \"degree_from\": %zu, \"count\": %zu, \"seconds\": %.4f, "
+        "\"us_each\": %.2f, \"share\": %.4f}\n",
+        key.first.c_str(), key.second, cost.count, cost.seconds,
+        1e6 * cost.seconds / static_cast<double>(cost.count), cost.seconds / total_seconds);
+  }
+  return 0;
+}
