@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "../circuit/seeded_generator.h"
 #include "../engine/random.h"
 #include "arguments.h"
 #include "owned_ref.h"
@@ -39,9 +40,7 @@ bool convert_shots(PyObject* object, std::uint64_t& shots) {
 
 bool convert_seed(PyObject* object, std::uint64_t& seed) {
   if (object == nullptr || object == Py_None) {
-    engine::RandomSource& source = engine::thread_generator();
-    const std::uint64_t upper = source.next_word();
-    seed = (upper << 32) | source.next_word();
+    seed = circuit::draw_u64(engine::thread_generator());
     return true;
   }
   const OwnedRef number(as_integer(object, "seed"));
