@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Type stubs and packaging, checked against the module installed in the virtual environment:
-#   - the installed distribution's metadata, and the files it carries (module, both stub copies);
+#   - the installed distribution's metadata, and the files it carries (the package korvane: the
+#     extension as its __init__, its stubs, py.typed, the command line, the console script);
 #   - the module's attributes: exactly those that initialisation adds;
-#   - mypy's stubtest, comparing korvane.pyi with the module as it is at run time;
+#   - mypy's stubtest, comparing korvane/__init__.pyi with the module as it is at run time;
 #   - mypy on the examples.
 # Usage (from the repo root): tools/ci/typing.sh <python of the venv that has korvane installed>
 set -euo pipefail
@@ -62,19 +63,24 @@ expect("description type", metadata["Description-Content-Type"], "text/markdown"
 expect("description", metadata.get_payload().strip(), (repo / "README.md").read_text().strip())
 
 files = {str(path): path for path in distribution.files or []}
-module_file = pathlib.Path(korvane.__file__).name
-for wanted in (module_file, "korvane.pyi", "korvane-stubs/__init__.pyi"):
+# The package korvane: the extension as its __init__, the stubs, py.typed and the Python sources.
+module_file = "korvane/" + pathlib.Path(korvane.__file__).name
+expect("extension", pathlib.Path(korvane.__file__).name.split(".")[0], "__init__")
+sources = sorted(path.name for path in (repo / "src/python/package").iterdir())
+for wanted in (module_file, "korvane/__init__.pyi", *(f"korvane/{name}" for name in sources)):
     if wanted not in files:
         problems.append(f"{wanted} is not installed by the distribution")
-stub_source = (repo / "src/python/korvane.pyi").read_bytes()
-for stub in ("korvane.pyi", "korvane-stubs/__init__.pyi"):
-    if stub in files and files[stub].locate().read_bytes() != stub_source:
-        problems.append(f"the installed {stub} differs from src/python/korvane.pyi")
+stub = "korvane/__init__.pyi"
+if stub in files and files[stub].locate().read_bytes() != (repo / "src/python/korvane.pyi").read_bytes():
+    problems.append(f"the installed {stub} differs from src/python/korvane.pyi")
+if importlib.metadata.entry_points(group="console_scripts", name="korvane") == ():
+    problems.append("the korvane console script is not installed")
 if not any(name.endswith("licenses/LICENSE") for name in files):
     problems.append("the LICENSE file is not in the distribution")
 
 classes = ["MeasurementResult", "Outcome", "Axis", "Korvane"]
-module_names = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__"}
+module_names = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__",
+                "__path__"}
 # Circuit stands beside the four classes of __all__, not among them.
 expect("module attributes", sorted(vars(korvane)),
        sorted(module_names | {"__all__", "Circuit", *classes}))
