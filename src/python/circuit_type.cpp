@@ -19,10 +19,12 @@
 #include "../circuit/seeded_generator.h"
 #include "../engine/random.h"
 #include "arguments.h"
+#include "dem_type.h"
 #include "errors.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"
+#include "text_file.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -84,35 +86,10 @@ PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) n
   });
 }
 
-// The whole file at `path` (bytes from PyUnicode_FSConverter); false with OSError set.
-bool read_file(PyObject* path, PyObject* path_bytes, std::string& contents) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-      std::fopen(PyBytes_AS_STRING(path_bytes), "rb"), &std::fclose);
-  if (!file) {
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
-    return false;
-  }
-  std::array<char, 1 << 16> buffer{};
-  for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    contents.append(buffer.data(), got);
-    if (got == buffer.size()) continue;
-    if (std::ferror(file.get()) == 0) return true;
-    // A directory, say, opens but cannot be read: EISDIR.
-    if (errno == 0) errno = EIO;
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
-    return false;
-  }
-}
-
 PyObject* from_file(PyObject* type, PyObject* path) noexcept {
   return guarded([&]() -> PyObject* {
-    PyObject* converted = nullptr;
-    if (PyUnicode_FSConverter(path, &converted) == 0) return nullptr;
-    const OwnedRef path_bytes(converted);
     std::string contents;
-    if (!read_file(path, path_bytes.get(), contents)) return nullptr;
+    if (!read_text_file(path, contents)) return nullptr;
     return new_circuit(reinterpret_cast<PyTypeObject*>(type), parse(contents));
   });
 }
@@ -314,6 +291,11 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
   });
 }
 
+PyObject* detector_error_model(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return circuit_detector_error_model(reinterpret_cast<CircuitObject*>(self)->program, args,
+                                      kwargs);
+}
+
 PyMethodDef methods[] = {
     {"from_file", from_file, METH_O | METH_CLASS,
      "from_file($type, path)\n--\n\n"
@@ -340,6 +322,18 @@ PyMethodDef methods[] = {
      "value relative to its value in the noiseless circuit, so that it reads 1 only where noise "
      "flipped it. A detector or observable that is not deterministic without noise is a "
      "ValueError. `seed` and `method` as for sample()."},
+    {"detector_error_model",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detector_error_model)),
+     METH_VARARGS | METH_KEYWORDS,
+     "detector_error_model($self, /, *, decompose_errors=False, flatten_loops=False)\n--\n\n"
+     "The circuit's detector error model: every noise mechanism as an independent error with "
+     "the detectors and observables it flips, identical symptoms merged.\n\n"
+     "`decompose_errors` splits each error that flips more than two detectors into parts of at "
+     "most two (X and Z parts first), joined by '^', for matching decoders; `flatten_loops` "
+     "writes every repetition out instead of keeping repeat blocks. Raises ValueError, naming "
+     "the line, when a detector or observable is not deterministic without noise, when a "
+     "channel cannot be written as independent errors, or when an error has no such "
+     "decomposition. The GIL is released while it works."},
     {"__reduce__", reduce_circuit, METH_NOARGS, "Pickle the circuit as its text."},
     {nullptr, nullptr, 0, nullptr},
 };
