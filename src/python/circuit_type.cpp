@@ -21,6 +21,7 @@
 #include "arguments.h"
 #include "dem_type.h"
 #include "errors.h"
+#include "generated_arguments.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"
@@ -291,6 +292,14 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
   });
 }
 
+PyObject* generated(PyObject* type, PyObject* args, PyObject* kwargs) noexcept {
+  return guarded([&]() -> PyObject* {
+    std::string text;
+    if (!generated_circuit_text(args, kwargs, text)) return nullptr;
+    return new_circuit(reinterpret_cast<PyTypeObject*>(type), parse(text));
+  });
+}
+
 PyObject* detector_error_model(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return circuit_detector_error_model(reinterpret_cast<CircuitObject*>(self)->program, args,
                                       kwargs);
@@ -322,6 +331,22 @@ PyMethodDef methods[] = {
      "value relative to its value in the noiseless circuit, so that it reads 1 only where noise "
      "flipped it. A detector or observable that is not deterministic without noise is a "
      "ValueError. `seed` and `method` as for sample()."},
+    {"generated", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(generated)),
+     METH_VARARGS | METH_KEYWORDS | METH_CLASS,
+     "generated($type, kind, *, distance, rounds, after_clifford_depolarization=0.0, "
+     "before_round_data_depolarization=0.0, before_measure_flip_probability=0.0, "
+     "after_reset_flip_probability=0.0, bases=None, seed=None)\n--\n\n"
+     "A circuit that error-correction experiments start from, with detector coordinates.\n\n"
+     "`kind`: 'repetition_code:memory', 'surface_code:rotated_memory_x', "
+     "'surface_code:rotated_memory_z', 'surface_code:unrotated_memory_x', "
+     "'surface_code:unrotated_memory_z' (code `distance`, `rounds` of measurement), or "
+     "'cluster_state:mbqc_2d' (a cluster of `distance` rows and `rounds` columns, each qubit "
+     "measured on the axis that `bases` gives it, one of X, Y, Z per qubit row by row, or on "
+     "axes drawn from `seed` when `bases` is None; a detector for each X-measured qubit whose "
+     "neighbours are all Z-measured).\n\n"
+     "Noise is circuit-level, each strength 0 by default and then left out: DEPOLARIZE1 or "
+     "DEPOLARIZE2 after every layer of Clifford gates, DEPOLARIZE1 on every data qubit at the "
+     "start of each round, a flip before every measurement and after every reset."},
     {"detector_error_model",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detector_error_model)),
      METH_VARARGS | METH_KEYWORDS,
