@@ -2,7 +2,7 @@
 
 import os
 from collections.abc import Buffer
-from typing import ClassVar, Literal, Self, SupportsIndex, final
+from typing import BinaryIO, ClassVar, Literal, Self, SupportsIndex, final
 
 import numpy as np
 import numpy.typing as npt
@@ -145,3 +145,75 @@ class Circuit:
         method: Literal["frames", "shots"] = "frames",
     ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]]: ...
     def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...
+    # Every noise mechanism as an independent error; ValueError naming the line for a detector
+    # that is random without noise, or an error with no graphlike decomposition when asked.
+    def detector_error_model(
+        self, *, decompose_errors: bool = False, flatten_loops: bool = False
+    ) -> DetectorErrorModel: ...
+    @classmethod
+    def generated(
+        cls,
+        kind: Literal[
+            "repetition_code:memory",
+            "surface_code:rotated_memory_x",
+            "surface_code:rotated_memory_z",
+            "surface_code:unrotated_memory_x",
+            "surface_code:unrotated_memory_z",
+            "cluster_state:mbqc_2d",
+        ],
+        *,
+        distance: SupportsIndex,
+        rounds: SupportsIndex,
+        after_clifford_depolarization: float = 0.0,
+        before_round_data_depolarization: float = 0.0,
+        before_measure_flip_probability: float = 0.0,
+        after_reset_flip_probability: float = 0.0,
+        bases: str | None = None,
+        seed: SupportsIndex | None = None,
+    ) -> Self: ...
+
+# Beside the four classes of __all__: reached as korvane.DetectorErrorModel.
+@final
+class DetectorErrorModel:
+    """A detector error model: independent error mechanisms, each with its probability and the detectors and logical observables it flips, in the text format that decoders read (`error(p) D0 D5 L0`, `detector(...)`, `logical_observable`, `shift_detectors`, `repeat N { ... }`, `^` between the suggested parts of an error).
+
+    str() gives its canonical text. Raises ValueError, naming the line, for text it cannot read.
+    """
+
+    def __new__(cls, text: str) -> Self: ...
+    @classmethod
+    def from_file(cls, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> Self: ...
+    @property
+    def num_detectors(self) -> int: ...
+    @property
+    def num_observables(self) -> int: ...
+    @property
+    def num_errors(self) -> int: ...
+    def flattened(self) -> DetectorErrorModel: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __reduce__(self) -> tuple[type[DetectorErrorModel], tuple[str]]: ...
+
+type ShotFormat = Literal["01", "b8", "r8", "hits", "dets", "ptb64"]
+type ShotFile = str | bytes | os.PathLike[str] | os.PathLike[bytes] | BinaryIO
+
+# Rows of bools, or of uint8 bytes bit-packed as in b8.
+def write_shots(
+    data: ArrayLike,
+    path: ShotFile,
+    format: ShotFormat,
+    *,
+    num_measurements: SupportsIndex = 0,
+    num_detectors: SupportsIndex = 0,
+    num_observables: SupportsIndex = 0,
+) -> None: ...
+def read_shots(
+    path: ShotFile,
+    format: ShotFormat,
+    *,
+    num_measurements: SupportsIndex = 0,
+    num_detectors: SupportsIndex = 0,
+    num_observables: SupportsIndex = 0,
+    bit_packed: bool = False,
+) -> npt.NDArray[np.bool_] | npt.NDArray[np.uint8]: ...

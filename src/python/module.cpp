@@ -10,6 +10,7 @@
 #include "dem_type.h"
 #include "once_lock.h"
 #include "owned_ref.h"
+#include "shot_io.h"
 #include "simulator_type.h"
 #include "value_types.h"
 
@@ -21,7 +22,7 @@ PyModuleDef module_definition = {
     "korvane",
     "Graph-state based quantum circuit simulator exposed as the `korvane` Python module.",
     0,
-    nullptr,
+    shot_functions,
     nullptr,
     nullptr,
     nullptr,
