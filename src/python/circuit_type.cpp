@@ -20,6 +20,7 @@
 #include "../engine/random.h"
 #include "arguments.h"
 #include "dem_type.h"
+#include "detection_binding.h"
 #include "errors.h"
 #include "generated_arguments.h"
 #include "numpy_bridge.h"
@@ -300,6 +301,10 @@ PyObject* generated(PyObject* type, PyObject* args, PyObject* kwargs) noexcept {
   });
 }
 
+PyObject* detection_events(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return circuit_detection_events(reinterpret_cast<CircuitObject*>(self)->program, args, kwargs);
+}
+
 PyObject* detector_error_model(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return circuit_detector_error_model(reinterpret_cast<CircuitObject*>(self)->program, args,
                                       kwargs);
@@ -347,6 +352,15 @@ PyMethodDef methods[] = {
      "Noise is circuit-level, each strength 0 by default and then left out: DEPOLARIZE1 or "
      "DEPOLARIZE2 after every layer of Clifford gates, DEPOLARIZE1 on every data qubit at the "
      "start of each round, a flip before every measurement and after every reset."},
+    {"detection_events",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detection_events)),
+     METH_VARARGS | METH_KEYWORDS,
+     "detection_events($self, /, measurements)\n--\n\n"
+     "The detection events of given measurement records: (detectors, observables), each the "
+     "parity of the results it names relative to its value in the noiseless circuit.\n\n"
+     "`measurements` has one row per shot: a bool per measurement, or uint8 bytes bit-packed "
+     "as in b8, and the results come the same way. A detector or observable that is not "
+     "deterministic without noise is a ValueError."},
     {"detector_error_model",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detector_error_model)),
      METH_VARARGS | METH_KEYWORDS,

@@ -145,6 +145,12 @@ class Circuit:
         method: Literal["frames", "shots"] = "frames",
     ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]]: ...
     def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...
+    # (detectors, observables) of given records: bools in, bools out; uint8 bit-packed in, out.
+    def detection_events(
+        self, measurements: ArrayLike
+    ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]] | tuple[
+        npt.NDArray[np.uint8], npt.NDArray[np.uint8]
+    ]: ...
     # Every noise mechanism as an independent error; ValueError naming the line for a detector
     # that is random without noise, or an error with no graphlike decomposition when asked.
     def detector_error_model(

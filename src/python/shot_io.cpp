@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
+#include "packed_rows.h"
 #include "text_file.h"
 #include "without_gil.h"
 
@@ -124,57 +125,6 @@ class AtomicFile {
   std::FILE* file_ = nullptr;
 };
 
-// The rows of `data` packed as b8 (a copy when it is not packed already).
-bool packed_rows(PyObject* data, ShotLayout& layout, std::vector<std::uint8_t>& packed,
-                 std::uint64_t& shots) {
-  PyObject* numpy = numpy_module();
-  if (numpy == nullptr) return false;
-  const OwnedRef uint8(PyObject_GetAttrString(numpy, "uint8"));
-  const OwnedRef dtype(PyObject_GetAttrString(data, "dtype"));
-  if (!dtype) PyErr_Clear();
-  const bool bit_packed =
-      dtype && uint8 && PyObject_RichCompareBool(dtype.get(), uint8.get(), Py_EQ) == 1;
-  Py_buffer view{};
-  const OwnedRef array = contiguous_array(data, bit_packed ? "uint8" : "bool", view);
-  if (!array) return false;
-  const bool two_dimensional = view.ndim == 2;
-  const Py_ssize_t rows = two_dimensional ? view.shape[0] : 0;
-  const Py_ssize_t columns = two_dimensional ? view.shape[1] : 0;
-  const auto* bytes = static_cast<const std::uint8_t*>(view.buf);
-  if (layout.bits() == 0 && !bit_packed) layout.measurements = static_cast<std::uint64_t>(columns);
-  const std::uint64_t expected = bit_packed ? layout.row_bytes() : layout.bits();
-  bool fits = two_dimensional && static_cast<std::uint64_t>(columns) == expected;
-  if (fits) {
-    shots = static_cast<std::uint64_t>(rows);
-    const std::uint64_t row_bytes = layout.row_bytes();
-    packed.assign(shots * row_bytes, 0);
-    if (bit_packed) {
-      std::copy(bytes, bytes + shots * row_bytes, packed.begin());
-      // Pad bits never reach the output.
-      if (layout.bits() % 8 != 0) {
-        const auto mask = static_cast<std::uint8_t>((1U << (layout.bits() % 8)) - 1);
-        for (std::uint64_t s = 0; s < shots; ++s) packed[(s + 1) * row_bytes - 1] &= mask;
-      }
-    } else {
-      for (std::uint64_t s = 0; s < shots; ++s) {
-        for (std::uint64_t k = 0; k < layout.bits(); ++k) {
-          if (bytes[s * layout.bits() + k] != 0) {
-            packed[s * row_bytes + k / 8] =
-                static_cast<std::uint8_t>(packed[s * row_bytes + k / 8] | (1U << (k % 8)));
-          }
-        }
-      }
-    }
-  }
-  PyBuffer_Release(&view);
-  if (!fits) {
-    PyErr_Format(PyExc_ValueError, "data must be a 2D array of %s shots with %llu %s per shot",
-                 bit_packed ? "bit-packed (uint8)" : "bool",
-                 static_cast<unsigned long long>(expected), bit_packed ? "bytes" : "bits");
-  }
-  return fits;
-}
-
 PyObject* write_shots(PyObject* /*module*/, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     static const char* keywords[] = {
@@ -192,9 +142,10 @@ PyObject* write_shots(PyObject* /*module*/, PyObject* args, PyObject* kwargs) no
     ShotLayout layout;
     std::vector<std::uint8_t> packed;
     std::uint64_t shots = 0;
+    bool bit_packed = false;
     if (!convert_format(format_name, format) ||
         !convert_layout(counts[0], counts[1], counts[2], layout) ||
-        !packed_rows(data, layout, packed, shots)) {
+        !packed_rows(data, layout, packed, shots, bit_packed)) {
       return nullptr;
     }
     if (layout.measurements != 0 && layout.detectors + layout.observables != 0) {
@@ -263,26 +214,7 @@ PyObject* read_shots(PyObject* /*module*/, PyObject* args, PyObject* kwargs) noe
     }
     circuit::ReadShots read;
     without_gil([&] { read = circuit::read_shots(format, layout, contents); });
-    const std::vector<std::uint8_t>& packed = read.rows;
-    const std::uint64_t row_bytes = layout.row_bytes();
-    const std::uint64_t shots = read.shots;
-    const std::uint64_t width = bit_packed != 0 ? row_bytes : layout.bits();
-    void* out = nullptr;
-    OwnedRef array = new_array({static_cast<Py_ssize_t>(shots), static_cast<Py_ssize_t>(width)},
-                               bit_packed != 0 ? "uint8" : "bool", out);
-    if (!array) return nullptr;
-    auto* target = static_cast<std::uint8_t*>(out);
-    if (bit_packed != 0) {
-      std::copy(packed.begin(), packed.end(), target);
-    } else {
-      for (std::uint64_t s = 0; s < shots; ++s) {
-        for (std::uint64_t k = 0; k < width; ++k) {
-          target[s * width + k] =
-              static_cast<std::uint8_t>((packed[s * row_bytes + k / 8] >> (k % 8)) & 1U);
-        }
-      }
-    }
-    return array.release();
+    return shot_array(read.rows, read.shots, layout.bits(), bit_packed != 0).release();
   });
 }
 
