@@ -39,6 +39,7 @@ class Assembly {
   explicit Assembly(const Program& program) : program_(program) {}
 
   DetectorErrorModel run(const std::vector<FoundItem>& items) {
+    last_detector_named_ = program_.num_detectors != 0 && names(items, program_.num_detectors - 1);
     DetectorErrorModel model;
     Block top;
     write(items, top, model.instructions);
@@ -63,6 +64,40 @@ class Assembly {
     Coordinates model_coordinates;      // shift_detectors coordinates so far
     std::unordered_map<Symptoms, std::size_t, SymptomsHash> errors;  // key -> instruction
   };
+
+  // The largest detector index the items' errors name (loop bodies as found: their last
+  // iteration's).
+  static std::uint64_t highest_detector(const std::vector<FoundItem>& items) {
+    std::uint64_t highest = 0;
+    for (const FoundItem& item : items) {
+      if (item.kind == FoundKind::loop) highest = std::max(highest, highest_detector(item.body));
+      if (item.kind != FoundKind::error) continue;
+      for (const DemTarget target : item.error.symptoms) {
+        if (is_detector(target)) highest = std::max(highest, target);
+      }
+    }
+    return highest;
+  }
+
+  // Whether some error of the items names `detector`, in any repetition of a loop.
+  static bool names(const std::vector<FoundItem>& items, std::uint64_t detector) {
+    for (const FoundItem& item : items) {
+      if (item.kind == FoundKind::error) {
+        const Symptoms& symptoms = item.error.symptoms;
+        if (std::binary_search(symptoms.begin(), symptoms.end(), detector)) return true;
+      }
+      if (item.kind != FoundKind::loop) continue;
+      // Repetition r before the body's names the body's index detector + r * period.
+      const std::uint64_t highest = highest_detector(item.body);
+      for (std::uint64_t r = 0; r < item.repetitions; ++r) {
+        const std::uint64_t shifted = detector + r * item.period;
+        if (shifted > highest) break;
+        if (names(item.body, shifted)) return true;
+        if (item.period == 0) break;
+      }
+    }
+    return false;
+  }
 
   static void mark_observables(const std::vector<FoundItem>& items, std::vector<bool>& mentioned) {
     for (const FoundItem& item : items) {
@@ -187,7 +222,11 @@ class Assembly {
           write_error(item.error, block, out);
           break;
         case FoundKind::detector:
-          write_detector(item, block, out);
+          // Coordinates, or the last detector, which keeps the model's detector count.
+          if (!program_.arguments_of(program_.instructions[item.instruction]).empty() ||
+              (item.detector + 1 == program_.num_detectors && !last_detector_named_)) {
+            write_detector(item, block, out);
+          }
           break;
         case FoundKind::coordinate_shift:
           add_to(block.circuit_coordinates,
@@ -201,6 +240,7 @@ class Assembly {
   }
 
   const Program& program_;
+  bool last_detector_named_ = false;
 };
 
 }  // namespace

@@ -399,6 +399,7 @@ std::string write_cluster(const GeneratedCircuit& p) {
         pairs.push_back(horizontal ? qubit(row, column + 1) : qubit(row + 1, column));
       }
     }
+    if (pairs.empty()) continue;
     out.gate("CZ", pairs);
     out.noise("DEPOLARIZE2", p.after_clifford_depolarization, pairs);
     out.tick();

@@ -1,0 +1,162 @@
+"""Detector error models: korvane's against the tableau simulator's on random noisy circuits and
+every generated circuit, decompositions, the model's text and class, and refusals."""
+
+import pickle
+
+import pytest
+
+import korvane
+from qec_circuits import canonical, graphlike_parts_valid, random_noisy_circuit
+
+try:
+    import stim
+except ImportError:
+    stim = None
+needs_stim = pytest.mark.skipif(stim is None, reason="the tableau simulator is not installed")
+
+GENERATED = [
+    "repetition_code:memory",
+    "surface_code:rotated_memory_x",
+    "surface_code:rotated_memory_z",
+    "surface_code:unrotated_memory_x",
+    "surface_code:unrotated_memory_z",
+]
+NOISE = dict(after_clifford_depolarization=0.001, before_round_data_depolarization=0.002,
+             before_measure_flip_probability=0.003, after_reset_flip_probability=0.004)
+
+
+def assert_same_canonical(model, expected_model):
+    errors, *counts = canonical(model)
+    expected, *expected_counts = canonical(expected_model)
+    assert counts == expected_counts
+    assert errors.keys() == expected.keys()
+    assert all(abs(errors[key] - expected[key]) < 1e-12 for key in errors)
+
+
+def assert_same_model(text, **options):
+    ours = korvane.Circuit(text).detector_error_model(**options)
+    theirs = stim.Circuit(text).detector_error_model(
+        decompose_errors=options.get("decompose_errors", False))
+    ours_read = stim.DetectorErrorModel(str(ours))
+    assert ours_read.num_errors == ours.num_errors
+    assert (ours.num_detectors, ours.num_observables) == (
+        theirs.num_detectors, theirs.num_observables)
+    assert_same_canonical(ours_read, theirs)
+    if options.get("decompose_errors"):
+        assert graphlike_parts_valid(ours_read)
+    return ours
+
+
+@needs_stim
+@pytest.mark.parametrize("seed", range(40))
+def test_random_noisy_circuits(seed):
+    text = random_noisy_circuit(seed)
+    assert_same_model(text)
+    assert_same_model(text, flatten_loops=True)
+
+
+@needs_stim
+@pytest.mark.parametrize("kind", GENERATED)
+@pytest.mark.parametrize("distance, rounds", [(2, 1), (3, 3), (4, 6)])
+def test_generated_circuits(kind, distance, rounds):
+    text = str(korvane.Circuit.generated(kind, distance=distance, rounds=rounds, **NOISE))
+    folded = assert_same_model(text)
+    assert_same_model(text, flatten_loops=True)
+    decomposed = assert_same_model(text, decompose_errors=True)
+    # The circuit keeps the code's distance: no fewer than `distance` errors flip the logical
+    # observable unseen.
+    shortest = stim.DetectorErrorModel(str(decomposed)).shortest_graphlike_error()
+    assert len(shortest) == distance
+    flat = korvane.Circuit(text).detector_error_model(flatten_loops=True)
+    # A run of identical rounds becomes one repeat block, which flattens to the same model.
+    assert ("repeat" in str(folded)) == (rounds >= 4)
+    assert "repeat" not in str(flat)
+    assert_same_canonical(stim.DetectorErrorModel(str(folded.flattened())),
+                          stim.DetectorErrorModel(str(flat)))
+
+
+@needs_stim
+def test_cluster_circuit():
+    checkerboard = "".join("XZ"[(row + column) % 2] for row in range(4) for column in range(5))
+    circuit = korvane.Circuit.generated("cluster_state:mbqc_2d", distance=4, rounds=5,
+                                        bases=checkerboard, **NOISE)
+    assert circuit.num_detectors == 10
+    assert_same_model(str(circuit), decompose_errors=True)
+
+
+def test_generated_arguments():
+    generated = korvane.Circuit.generated
+    for kind, qubits, detectors in [("repetition_code:memory", 5, 8),
+                                    ("surface_code:rotated_memory_z", 17, 24),
+                                    ("surface_code:unrotated_memory_x", 25, 36)]:
+        circuit = generated(kind, distance=3, rounds=3)
+        assert (circuit.num_qubits, circuit.num_detectors, circuit.num_observables) == (
+            qubits, detectors, 1)
+        assert "DEPOLARIZE" not in str(circuit) and "_ERROR" not in str(circuit)
+    random_bases = generated("cluster_state:mbqc_2d", distance=3, rounds=4, seed=1)
+    assert random_bases.num_qubits == 12
+    assert str(random_bases) == str(generated("cluster_state:mbqc_2d", distance=3, rounds=4, seed=1))
+    for kwargs, error, message in [
+        (dict(kind="toric_code:memory"), ValueError, "unknown circuit kind"),
+        (dict(distance=1), ValueError, "distance must be at least 2"),
+        (dict(rounds=0), ValueError, "rounds must be at least 1"),
+        (dict(after_reset_flip_probability=2.0), ValueError, r"\[0, 1\]"),
+        (dict(bases="XZ"), ValueError, "only the cluster takes bases"),
+        (dict(kind="cluster_state:mbqc_2d", bases="XQ"), ValueError, "one of X, Y or Z"),
+        (dict(distance="3"), TypeError, "distance"),
+    ]:
+        arguments = dict(kind="repetition_code:memory", distance=3, rounds=2) | kwargs
+        kind = arguments.pop("kind")
+        with pytest.raises(error, match=message):
+            generated(kind, **arguments)
+
+
+@needs_stim
+def test_channel_conversion_and_merging():
+    # The worked examples: two flips merged as independent events; a disjoint channel written
+    # as independent ones.
+    model = korvane.Circuit("X_ERROR(0.1) 0\nX_ERROR(0.2) 0\nM 0\nDETECTOR rec[-1]\n"
+                            "OBSERVABLE_INCLUDE(0) rec[-1]").detector_error_model()
+    assert str(model) == "error(0.26) D0 L0\n"
+    text = "H 1\nPAULI_CHANNEL_1(0.01, 0.02, 0.03) 0 1\nH 1\nM 0 1\nDETECTOR rec[-2]\nDETECTOR rec[-1]"
+    assert_same_model(text)
+    noiseless = korvane.Circuit("M 0\nDETECTOR(1, 2) rec[-1]\nOBSERVABLE_INCLUDE(2) rec[-1]")
+    assert str(noiseless.detector_error_model()) == "detector(1, 2) D0\nlogical_observable L2\n"
+
+
+def test_refusals_name_the_line():
+    with pytest.raises(ValueError, match=r"line 4: detector 0 is not deterministic.*line 1"):
+        korvane.Circuit("R 0\nX_ERROR(0.1) 0\nMX 0\nDETECTOR rec[-1]").detector_error_model()
+    with pytest.raises(ValueError, match=r"line 1: the cases of PAULI_CHANNEL_1 cannot be written"):
+        korvane.Circuit("PAULI_CHANNEL_1(0.2, 0.3, 0) 0\nM 0\nDETECTOR rec[-1]"
+                        ).detector_error_model()
+    three = "X_ERROR(0.1) 0\nM 0\nDETECTOR rec[-1]\nDETECTOR rec[-1]\nDETECTOR rec[-1]"
+    assert korvane.Circuit(three).detector_error_model().num_errors == 1
+    with pytest.raises(ValueError, match=r"line 1: an error of X_ERROR flips 3 detectors"):
+        korvane.Circuit(three).detector_error_model(decompose_errors=True)
+    with pytest.raises(TypeError, match="decompose_errors"):
+        korvane.Circuit("M 0").detector_error_model(decompose_errors=1)
+
+
+@needs_stim
+def test_model_text_class(tmp_path):
+    text = ("error(0.125) D0 D1 ^ D2 L0\n"
+            "repeat 3 {\n    error(0.25) D0 D1\n    detector(1, 2) D1\n"
+            "    shift_detectors(0, 1) 2\n}\nlogical_observable L3\n")
+    model = korvane.DetectorErrorModel(text)
+    assert str(model) == text
+    assert (model.num_detectors, model.num_observables, model.num_errors) == (6, 4, 4)
+    reference = stim.DetectorErrorModel(text)
+    assert (reference.num_detectors, reference.num_observables, reference.num_errors) == (6, 4, 4)
+    assert_same_canonical(stim.DetectorErrorModel(str(model.flattened())), reference)
+    path = tmp_path / "model.dem"
+    path.write_text("ERROR(0.5) d0  # a comment\n")
+    assert str(korvane.DetectorErrorModel.from_file(path)) == "error(0.5) D0\n"
+    assert pickle.loads(pickle.dumps(model)) == model != korvane.DetectorErrorModel("")
+    for bad, message in [("error(0.5) D0 ^", "line 1: a '\\^' must stand"),
+                         ("error(1.5) D0", "outside"), ("repeat 2 {\nerror(0.1) D0", "line 1"),
+                         ("detector L0", "detector targets"), ("frobnicate", "unknown")]:
+        with pytest.raises(ValueError, match=message):
+            korvane.DetectorErrorModel(bad)
+    with pytest.raises(OSError):
+        korvane.DetectorErrorModel.from_file(tmp_path / "missing.dem")
