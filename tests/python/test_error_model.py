@@ -160,3 +160,30 @@ def test_model_text_class(tmp_path):
             korvane.DetectorErrorModel(bad)
     with pytest.raises(OSError):
         korvane.DetectorErrorModel.from_file(tmp_path / "missing.dem")
+
+
+@needs_stim
+def test_decoded_logical_error_rate_agrees_with_the_reference(tmp_path):
+    """d = 5, p = 0.5%: korvane's samples decoded with korvane's model, against the reference's
+    samples decoded with its own model, agree within their error bars."""
+    pymatching = pytest.importorskip("pymatching")
+    p = 0.005
+    text = str(korvane.Circuit.generated(
+        "surface_code:rotated_memory_z", distance=5, rounds=5, after_clifford_depolarization=p,
+        before_round_data_depolarization=p, before_measure_flip_probability=p,
+        after_reset_flip_probability=p))
+    shots = 40_000
+    path = tmp_path / "model.dem"
+    path.write_text(str(korvane.Circuit(text).detector_error_model(decompose_errors=True)))
+    ours = pymatching.Matching.from_detector_error_model_file(str(path))
+    detectors, observables = korvane.Circuit(text).sample_detectors(shots, seed=11)
+    our_rate = (ours.decode_batch(detectors)[:, 0] != observables[:, 0]).mean()
+    reference = stim.Circuit(text)
+    theirs = pymatching.Matching.from_detector_error_model(
+        reference.detector_error_model(decompose_errors=True))
+    detectors, observables = reference.compile_detector_sampler(seed=11).sample(
+        shots, separate_observables=True)
+    their_rate = (theirs.decode_batch(detectors)[:, 0] != observables[:, 0]).mean()
+    sigma = ((our_rate + their_rate) / shots) ** 0.5
+    assert 0.005 < our_rate < 0.05
+    assert abs(our_rate - their_rate) < 4 * sigma, (our_rate, their_rate)

@@ -27,7 +27,11 @@ SMALL_RUNS = {
     "parallel_shots.py": ["--size", "8", "--shots", "800", "--batches", "4", "--workers", "2"],
     "distributed_shots.py": ["--distance", "3", "--shots", "400", "--batch-shots", "100"],
     "demo.py": ["--wire", "2000", "--ghz", "30", "--rounds", "2"],
+    "surface_code_threshold.py": ["--distances", "3", "5", "--rates", "0.003", "0.01", "0.02",
+                                  "--max-shots", "20000", "--target-errors", "200", "--no-plot"],
 }
+# Examples that need an optional extra.
+NEEDS = {"surface_code_threshold.py": "pymatching"}
 
 
 def load_example(name):
@@ -78,6 +82,8 @@ def test_every_example_is_exercised():
 
 @pytest.mark.parametrize("name", sorted(SMALL_RUNS))
 def test_example_runs_and_passes_its_checks(name):
+    if name in NEEDS:
+        pytest.importorskip(NEEDS[name])
     completed = subprocess.run(
         [sys.executable, str(EXAMPLES / name), *SMALL_RUNS[name]],
         capture_output=True,
