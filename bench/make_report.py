@@ -2,7 +2,8 @@
 
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
 holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
-state_io.json (whole states), circuits.json (whole circuits) and shots.json (Dask). The report states the machine, the tables, and which targets are met.
+state_io.json (whole states), circuits.json (whole circuits), shots.json (Dask) and qec.json
+(error-correction experiments). The report states the machine, the tables, and which targets are met.
 """
 
 import json
@@ -310,6 +311,43 @@ def circuits_section(circuits, engine):
     return lines
 
 
+def qec_section(figures):
+    """Error-correction experiments (bench_qec.py): models, detect to b8, decoding."""
+    lines = ["Rotated surface-code memory (Z), rounds = d, every noise strength 0.1%; the tableau "
+             "simulator (stim) on the same circuit text in the same run. Best of repeats.", "",
+             "Detector error model generation (seconds):", "",
+             "| d | detectors | korvane | stim | ratio | korvane decomposed | stim decomposed "
+             "| korvane flattened | stim flattened | errors (korvane, folded) |",
+             "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for row in figures["models"]:
+        stim = row.get("stim_folded_seconds")
+        cell = lambda key: f"{row[key]:.4f}" if key in row else "-"  # noqa: E731
+        ratio = f"{stim / row['korvane_folded_seconds']:.1f}x" if stim else "-"
+        lines.append(f"| {row['distance']} | {row['detectors']} | {cell('korvane_folded_seconds')} "
+                     f"| {cell('stim_folded_seconds')} | {ratio} "
+                     f"| {cell('korvane_decomposed_seconds')} | {cell('stim_decomposed_seconds')} "
+                     f"| {cell('korvane_flattened_seconds')} | {cell('stim_flattened_seconds')} "
+                     f"| {row['korvane_folded_errors']} |")
+    lines += ["", "`detect` to a b8 file, d = 5 (the whole command, interpreter start-up "
+              "included):", "", "| tool | shots | seconds | shots/s |", "|---|---:|---:|---:|"]
+    for row in figures["detect"]:
+        lines.append(f"| {row['tool']} | {row['shots']} | {row['seconds']:.3f} "
+                     f"| {row['shots_per_second']:.0f} |")
+    if figures["decoded"]:
+        lines += ["", "End to end with PyMatching, d = 5: korvane samples, PyMatching decodes "
+                  "from korvane's decomposed model:", "",
+                  "| p | shots | sample s | decode s | decoding / sampling | shots/s end to end "
+                  "| stim sample s |", "|---:|---:|---:|---:|---:|---:|---:|"]
+        for row in figures["decoded"]:
+            stim = row.get("stim_sample_seconds")
+            lines.append(f"| {row['p']} | {row['shots']} | {row['sample_seconds']:.4f} "
+                         f"| {row['decode_seconds']:.4f} "
+                         f"| {row['decode_seconds'] / row['sample_seconds']:.1f}x "
+                         f"| {row['shots_per_second']:.0f} | "
+                         + (f"{stim:.4f} |" if stim else "- |"))
+    return lines
+
+
 def verdict(met):
     return "met" if met else "MISSED"
 
@@ -495,6 +533,9 @@ def main():
         lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
+    qec_path = figures / "qec.json"
+    if qec_path.exists():
+        lines += ["", "## Error-correction experiments", ""] + qec_section(json.load(open(qec_path)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",
               "Graph-changing benchmarks run batches of 32 operations on a restored copy of a "
               "random graph of 4096 qubits with the given degree bound.", ""]

@@ -56,5 +56,8 @@ PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_circuits.py" "$figures/table
 echo "== Many shots (Dask LocalCluster)"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_shots.py" "${workload_options[@]}" \
   --json "$figures/shots.json"
+echo "== Error-correction experiments"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_qec.py" "${workload_options[@]}" \
+  --json "$figures/qec.json"
 echo "== Report"
 "$python" "$bench_dir/make_report.py" "$figures" "${REPORT_DIR:-$bench_dir}"

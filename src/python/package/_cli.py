@@ -13,12 +13,9 @@ standard error with exit status 2, and leaves no output file behind.
 
 import argparse
 import contextlib
-import importlib.metadata
 import io
 import os
-import random
 import sys
-import tempfile
 import time
 from collections.abc import Callable, Iterator, Sequence
 from typing import IO, Any
@@ -57,8 +54,9 @@ def output(path: str | None) -> Iterator[IO[bytes]]:
         yield sys.stdout.buffer
         sys.stdout.buffer.flush()
         return
-    directory = os.path.dirname(os.path.abspath(path))
-    handle, partial = tempfile.mkstemp(prefix=".korvane-", dir=directory)
+    directory, name = os.path.split(os.path.abspath(path))
+    partial = os.path.join(directory, f".{name}.{os.getpid()}.partial")
+    handle = os.open(partial, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
     try:
         with os.fdopen(handle, "wb") as stream:
             yield stream
@@ -126,7 +124,7 @@ def check_ptb64(shots: int, *formats: str | None) -> None:
 def run_chunks(label: str, shots: int, bits: int, seed: int | None,
                write: Callable[[int, int], None]) -> None:
     """Calls write(count, seed) chunk by chunk, each chunk with its own seed drawn from `seed`."""
-    base = seed if seed is not None else random.SystemRandom().getrandbits(64)
+    base = seed if seed is not None else int.from_bytes(os.urandom(8), "little")
     progress = Progress(label, shots)
     chunk = chunk_shots(bits)
     done = 0
@@ -282,6 +280,20 @@ def add_detection_output(command: argparse.ArgumentParser) -> None:
     command.add_argument("--obs_out_format", choices=FORMATS, default="01")
 
 
+class VersionAction(argparse.Action):
+    """--version: the installed distribution's version, looked up only when asked for."""
+
+    def __init__(self, option_strings: Sequence[str], dest: str, **kwargs: Any) -> None:
+        super().__init__(option_strings, dest, nargs=0, help="show the version and exit")
+
+    def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace,
+                 values: Any, option_string: str | None = None) -> None:
+        from importlib.metadata import version
+
+        print(f"korvane {version('korvane')}")
+        parser.exit()
+
+
 def parser() -> argparse.ArgumentParser:
     """The command line's parser, one subcommand per job."""
     top = argparse.ArgumentParser(
@@ -289,8 +301,7 @@ def parser() -> argparse.ArgumentParser:
         description="Graph-state based quantum circuit simulator: batch jobs on circuit files.",
         epilog="Circuits are read from --in FILE or standard input. Bad input exits with "
                "status 2 and writes no output file.")
-    top.add_argument("--version", action="version",
-                     version=f"korvane {importlib.metadata.version('korvane')}")
+    top.add_argument("--version", action=VersionAction)
     commands = top.add_subparsers(dest="command", metavar="COMMAND")
 
     sample = commands.add_parser("sample", help="measurement records of a circuit's shots")
