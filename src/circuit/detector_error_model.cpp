@@ -46,8 +46,7 @@ std::string_view name_of(DemKind kind) { return kind_names[static_cast<std::size
 class ModelParser {
  public:
   DetectorErrorModel run(std::string_view text) {
-    DetectorErrorModel model;
-    blocks_.push_back(&model.instructions);
+    blocks_.push_back(&model_.instructions);
     std::size_t start = 0;
     while (start <= text.size()) {
       std::size_t end = text.find('\n', start);
@@ -56,9 +55,11 @@ class ModelParser {
       parse_line(text.substr(start, end - start));
       start = end + 1;
     }
-    if (blocks_.size() > 1)
+    if (blocks_.size() > 1) {
       fail_at(open_lines_.back(), "the repeat block opened here is never closed");
-    return model;
+    }
+    blocks_.clear();
+    return std::move(model_);
   }
 
  private:
@@ -232,10 +233,13 @@ class ModelParser {
     }
   }
 
+  DetectorErrorModel model_;
+  // The block being read and the ones around it: the model's instructions, then the body of
+  // each open repeat (the last instruction of the block before).
+  std::vector<std::vector<DemInstruction>*> blocks_;
   std::uint64_t line_ = 0;
   std::string_view text_;
   std::size_t position_ = 0;
-  std::vector<std::vector<DemInstruction>*> blocks_;
   std::vector<std::uint64_t> open_lines_;
 };
 

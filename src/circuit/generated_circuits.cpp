@@ -307,7 +307,7 @@ Layout rotated_layout(int d, bool memory_x) {
   std::vector<Position> data;
   std::vector<std::pair<Position, bool>> checks;
   for (int y = 1; y < 2 * d; y += 2) {
-    for (int x = 1; x < 2 * d; x += 2) data.push_back({x, y});
+    for (int x = 1; x < 2 * d; x += 2) data.emplace_back(x, y);
   }
   for (int j = 0; j <= d; ++j) {
     for (int i = 0; i <= d; ++i) {
@@ -337,7 +337,7 @@ Layout unrotated_layout(int d, bool memory_x) {
   for (int y = 0; y < 2 * d - 1; ++y) {
     for (int x = 0; x < 2 * d - 1; ++x) {
       if ((x + y) % 2 == 0) {
-        data.push_back({x, y});
+        data.emplace_back(x, y);
       } else {
         checks.push_back({{x, y}, x % 2 == 1});
       }

@@ -27,7 +27,7 @@ std::optional<std::vector<double>> independent_probabilities(std::span<const dou
   const std::size_t cases = disjoint.size();
   const std::size_t paulis = cases + 1;  // 4^n
   std::vector<double> independent(cases, 0.0);
-  const std::size_t possible = static_cast<std::size_t>(
+  const auto possible = static_cast<std::size_t>(
       std::count_if(disjoint.begin(), disjoint.end(), [](double p) { return p > 0.0; }));
   if (possible <= 1) {
     std::copy(disjoint.begin(), disjoint.end(), independent.begin());

@@ -67,11 +67,12 @@ class SensitivityPass {
       const Instruction& instruction = program_.instructions[i];
       i += instruction.kind == Kind::repeat ? 1 + instruction.count : 1;
     }
-    for (auto index = top_level.rbegin(); index != top_level.rend(); ++index) {
-      if (program_.instructions[*index].kind == Kind::repeat) {
-        walk_repeat(*index, out);
+    for (std::size_t i = top_level.size(); i-- > 0;) {
+      const std::size_t index = top_level[i];
+      if (program_.instructions[index].kind == Kind::repeat) {
+        walk_repeat(index, out);
       } else {
-        apply(program_.instructions[*index], *index, out);
+        apply(program_.instructions[index], index, out);
       }
     }
   }

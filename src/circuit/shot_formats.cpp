@@ -165,7 +165,7 @@ class ShotReader {
                  " bytes are not a whole number of " + std::to_string(row_bytes_) + "-byte shots)");
     }
     rows_.assign(data_.begin(), data_.end());
-    const unsigned used = static_cast<unsigned>(layout_.bits() % 8);
+    const auto used = static_cast<unsigned>(layout_.bits() % 8);
     if (used != 0) {
       const auto mask = static_cast<std::uint8_t>((1U << used) - 1);
       for (std::uint64_t end = row_bytes_; end <= rows_.size(); end += row_bytes_)
@@ -207,9 +207,9 @@ class ShotReader {
     std::uint64_t next = 0;  // the index the next run starts at
     for (;;) {
       if (position_ == data_.size()) refuse(shot(), "the data ends inside the shot");
-      const auto run = static_cast<unsigned char>(data_[position_++]);
-      next += run;
-      if (run == r8_longest_gap) continue;
+      const auto gap = static_cast<unsigned char>(data_[position_++]);
+      next += gap;
+      if (gap == r8_longest_gap) continue;
       if (next == bits) return;  // the extra 1 that ends the shot
       if (next > bits) {
         refuse(shot(), "a run reaches bit " + std::to_string(next) + " of a " +

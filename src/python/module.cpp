@@ -22,7 +22,7 @@ PyModuleDef module_definition = {
     "korvane",
     "Graph-state based quantum circuit simulator exposed as the `korvane` Python module.",
     0,
-    shot_functions,
+    nullptr,
     nullptr,
     nullptr,
     nullptr,
@@ -96,6 +96,7 @@ bool create_module() {
   for (const ModuleClass& module_class : module_classes) {
     if (!add_class(module.get(), module_class)) return false;
   }
+  if (PyModule_AddFunctions(module.get(), shot_functions) < 0) return false;
   // Beside the four classes of __all__, not among them.
   for (const ModuleClass& beside : beside_all) {
     PyTypeObject* const type = beside.type();

@@ -85,8 +85,8 @@ class AtomicFile {
   explicit AtomicFile(PyObject* path) : path_(path) {}
   ~AtomicFile() {
     if (file_ != nullptr) {
-      std::fclose(file_);
-      std::remove(temporary_.c_str());
+      (void)std::fclose(file_);
+      (void)std::remove(temporary_.c_str());
     }
   }
   AtomicFile(const AtomicFile&) = delete;
@@ -112,7 +112,7 @@ class AtomicFile {
     file_ = nullptr;
     if (closed != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
       PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path_);
-      std::remove(temporary_.c_str());
+      (void)std::remove(temporary_.c_str());
       return false;
     }
     return true;
