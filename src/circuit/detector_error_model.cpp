@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "circuit_error.h"
+#include "number_text.h"
 
 namespace korvane::circuit {
 namespace {
@@ -136,22 +137,9 @@ class ModelParser {
     if (close == std::string_view::npos) fail("the '(' is never closed");
     const std::string_view inside = text_.substr(position_ + 1, close - position_ - 1);
     position_ = close + 1;
-    if (inside.find_first_not_of(" \t\r\v\f") == std::string_view::npos) return;
-    std::size_t start = 0;
-    for (;;) {
-      const std::size_t comma = std::min(inside.find(',', start), inside.size());
-      std::string_view item = inside.substr(start, comma - start);
-      while (!item.empty() && is_space(item.front())) item.remove_prefix(1);
-      while (!item.empty() && is_space(item.back())) item.remove_suffix(1);
-      double value = 0.0;
-      const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-      if (item.empty() || error != std::errc() || end != item.data() + item.size() ||
-          !std::isfinite(value)) {
-        fail("bad number '" + std::string(item) + "'");
-      }
-      instruction.arguments.push_back(value);
-      if (comma == inside.size()) return;
-      start = comma + 1;
+    std::string_view bad;
+    if (!read_number_list(inside, instruction.arguments, bad)) {
+      fail("bad number '" + std::string(bad) + "'");
     }
   }
 
@@ -242,18 +230,6 @@ class ModelParser {
   std::size_t position_ = 0;
   std::vector<std::uint64_t> open_lines_;
 };
-
-void append_number(std::string& text, double value) {
-  std::array<char, 32> buffer{};
-  const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  text.append(buffer.data(), written.ptr);
-}
-
-void append_unsigned(std::string& text, std::uint64_t value) {
-  std::array<char, 24> buffer{};
-  const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  text.append(buffer.data(), written.ptr);
-}
 
 void print_block(std::string& text, const std::vector<DemInstruction>& block, std::size_t depth) {
   for (const DemInstruction& instruction : block) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "circuit_error.h"
+#include "number_text.h"
 #include "seeded_generator.h"
 
 namespace korvane::circuit {
@@ -94,11 +95,7 @@ class TextWriter {
   std::string take() { return std::move(text_); }
 
  private:
-  void append_number(double value) {
-    std::array<char, 32> buffer{};
-    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    text_.append(buffer.data(), written.ptr);
-  }
+  void append_number(double value) { circuit::append_number(text_, value); }
   void append_targets(const Qubits& qubits) {
     for (const std::uint32_t q : qubits) {
       text_.push_back(' ');

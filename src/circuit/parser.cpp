@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "circuit_error.h"
+#include "number_text.h"
 
 namespace korvane::circuit {
 namespace {
@@ -169,22 +170,9 @@ class Parser {
   void read_numbers(Tokens& tokens) {
     std::string_view inside;
     if (!tokens.parenthesized(inside)) fail("the '(' after " + gate_name() + " is never closed");
-    if (inside.find_first_not_of(" \t\r\v\f") == std::string_view::npos) return;
-    std::size_t start = 0;
-    for (;;) {
-      const std::size_t comma = std::min(inside.find(',', start), inside.size());
-      std::string_view item = inside.substr(start, comma - start);
-      while (!item.empty() && is_space(item.front())) item.remove_prefix(1);
-      while (!item.empty() && is_space(item.back())) item.remove_suffix(1);
-      double value = 0.0;
-      const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-      if (item.empty() || error != std::errc() || end != item.data() + item.size() ||
-          !std::isfinite(value)) {
-        fail("bad number " + quoted(item) + " in the arguments of " + gate_name());
-      }
-      numbers_.push_back(value);
-      if (comma == inside.size()) return;
-      start = comma + 1;
+    std::string_view bad;
+    if (!read_number_list(inside, numbers_, bad)) {
+      fail("bad number " + quoted(bad) + " in the arguments of " + gate_name());
     }
   }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "circuit_error.h"
+#include "number_text.h"
 
 namespace korvane::circuit {
 namespace {
@@ -43,12 +44,6 @@ void for_each_one(const std::uint8_t* row, std::uint64_t bytes, Visit&& visit) {
       visit(8 * b + static_cast<unsigned>(std::countr_zero(byte)));
     }
   }
-}
-
-void append_unsigned(std::string& out, std::uint64_t value) {
-  std::array<char, 24> buffer{};
-  const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  out.append(buffer.data(), written.ptr);
 }
 
 [[noreturn]] void refuse(std::uint64_t shot, const std::string& what) {
