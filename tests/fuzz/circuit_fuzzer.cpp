@@ -1,7 +1,8 @@
 // Circuit text from anywhere: reading must either refuse it with a CircuitError or build a
 // program whose canonical text reads back to the same program and prints the same. A small
 // program is then run a few shots, shot by shot and by frames, and its detectors analysed, which
-// must never fail other than by a CircuitError (a detector that is not deterministic).
+// must never fail other than by a CircuitError (a detector that is not deterministic); its error
+// model, when it has one, must read back from its text. The text is also read as a model.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/detector_error_model.h"
 #include "korvane/circuit/detector_reference.h"
+#include "korvane/circuit/error_analysis.h"
 #include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/printer.h"
@@ -54,12 +57,37 @@ void run_a_few_shots(const circuit::Program& program) {
   } catch (const circuit::CircuitError&) {
     // A detector or observable that is random without noise: a refusal, as it should be.
   }
+  for (const bool decompose : {false, true}) {
+    try {
+      const circuit::DetectorErrorModel model =
+          circuit::analyze_errors(program, {decompose, false});
+      const std::string text = circuit::print_detector_error_model(model);
+      if (circuit::parse_detector_error_model(text) != model)
+        fail("the model reads differently", text);
+    } catch (const circuit::CircuitError&) {
+      // Random detectors, a channel without independent form, or no graphlike decomposition.
+    }
+  }
+}
+
+// Model text from anywhere: refused naming a line, or read back the same from its printed form.
+void read_as_model(const std::string& text) {
+  circuit::DetectorErrorModel model;
+  try {
+    model = circuit::parse_detector_error_model(text);
+  } catch (const circuit::CircuitError& refusal) {
+    if (std::string_view(refusal.what()).substr(0, 5) != "line ") fail("unnamed model line", text);
+    return;
+  }
+  const std::string printed = circuit::print_detector_error_model(model);
+  if (circuit::parse_detector_error_model(printed) != model) fail("the model text changed", text);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
+  read_as_model(text);
   circuit::Program program;
   try {
     program = circuit::parse_circuit(text);

@@ -2,6 +2,7 @@
 models, for checking korvane's error analysis against the tableau simulator."""
 
 import random
+import re
 
 SELF_INVERSE = ["I", "X", "Y", "Z", "H", "H_XY", "H_YZ"]
 INVERSE_PAIRS = [("S", "S_DAG"), ("SQRT_X", "SQRT_X_DAG"), ("SQRT_Y", "SQRT_Y_DAG"),
@@ -58,15 +59,110 @@ def segment(rng, n, coordinates):
     return lines
 
 
-def random_noisy_circuit(seed, n=4):
+def random_noisy_circuit(seed, n=4, unrolled=False):
     """Three segments after a first noiseless measurement of every qubit; the middle one
-    repeated."""
+    repeated (written out three times when `unrolled`)."""
     rng = random.Random(seed)
     lines = [f"M {' '.join(map(str, range(n)))}"]
     lines += segment(rng, n, 0)
-    lines += ["REPEAT 3 {", *segment(rng, n, 1), "SHIFT_COORDS(0, 2)", "}"]
+    body = [*segment(rng, n, 1), "SHIFT_COORDS(0, 2)"]
+    lines += body * 3 if unrolled else ["REPEAT 3 {", *body, "}"]
     lines += segment(rng, n, 2)
     return "\n".join(lines) + "\n"
+
+
+PAULI_CODES = {1: "X", 2: "Y", 3: "Z"}
+
+
+def independent_cases(name, arguments):
+    """{(first Pauli, second Pauli or None): probability} of the channel's independent
+    mechanisms, from the closed forms: a disjoint channel with eigenvalues l_P has
+    1 - 2 q_C = prod over P of l_P^(+-2 / 4^n)."""
+    if name in ("X_ERROR", "Y_ERROR", "Z_ERROR"):
+        return {(name[0], None): arguments[0]}
+    if name == "DEPOLARIZE1":
+        q = (1 - (1 - 4 * arguments[0] / 3) ** 0.5) / 2
+        return {(pauli, None): q for pauli in "XYZ"}
+    if name == "DEPOLARIZE2":
+        q = (1 - (1 - 16 * arguments[0] / 15) ** (1 / 8)) / 2
+        return {(PAULI_CODES.get(c >> 2, "I"), PAULI_CODES.get(c & 3, "I")): q
+                for c in range(1, 16)}
+    px, py, pz = arguments
+    eigen = {"X": 1 - 2 * (py + pz), "Y": 1 - 2 * (px + pz), "Z": 1 - 2 * (px + py)}
+    others = {"X": "YZ", "Y": "XZ", "Z": "XY"}
+    return {(c, None): (1 - (eigen[others[c][0]] * eigen[others[c][1]] / eigen[c]) ** 0.5) / 2
+            for c in "XYZ"}
+
+
+def reference_error_model(text, korvane):
+    """The error model of a circuit without REPEAT, found forwards: each mechanism's Pauli put
+    into the noiseless circuit as a gate (a measurement's flip as an inverted target), one shot
+    run on the graph engine, and the detectors and observables that its record flips. Returns
+    {symptoms: probability}, identical symptoms merged as independent events."""
+    lines = text.splitlines()
+
+    def noiseless(line):
+        """The line without its noise: none for a channel, the bare measurement."""
+        if not is_noise(line):
+            return line
+        return re.sub(r"\(.*\)", "", line) if line.startswith("M") else ""
+
+    reference = korvane.Circuit("\n".join(map(noiseless, lines)))
+
+    def symptoms_with(index, replacement):
+        kept = [replacement if i == index else noiseless(line) for i, line in enumerate(lines)]
+        records = korvane.Circuit("\n".join(kept)).sample(1, method="shots")
+        detectors, observables = reference.detection_events(records)
+        return tuple([f"D{k}" for k in detectors[0].nonzero()[0]] +
+                     [f"L{k}" for k in observables[0].nonzero()[0]])
+
+    model = {}
+    for index, line in enumerate(lines):
+        if not is_noise(line):
+            continue
+        gate, arguments, rest = re.fullmatch(r"(\w+)\(([^)]*)\)\s*(.*)", line).groups()
+        arguments = [float(a) for a in arguments.split(",")]
+        targets = rest.split()
+        if gate.startswith("M"):
+            mechanisms = [(f"{gate} !{targets[0]}", arguments[0])]
+        else:
+            arity = 2 if gate == "DEPOLARIZE2" else 1
+            mechanisms = []
+            for start in range(0, len(targets), arity):
+                pair = targets[start:start + arity]
+                for paulis, q in independent_cases(gate, arguments).items():
+                    gates = [f"{p} {t}" for p, t in zip(paulis, pair) if p not in (None, "I")]
+                    mechanisms.append(("\n".join(gates), q))
+        for replacement, q in mechanisms:
+            key = symptoms_with(index, replacement)
+            if key:
+                p = model.get(key, 0.0)
+                model[key] = p * (1 - q) + q * (1 - p)
+    return model
+
+
+def is_noise(line):
+    """A noise channel, or a measurement with a flip probability."""
+    return "(" in line and not line.startswith(("DETECTOR", "OBSERVABLE", "SHIFT", "QUBIT"))
+
+
+def model_errors(model_text):
+    """{symptoms: probability} of a flattened model's text, parts joined, identical symptoms
+    merged as independent events."""
+    errors = {}
+    for line in model_text.splitlines():
+        if not line.startswith("error("):
+            continue
+        head, _, targets = line.partition(" ")
+        q = float(head[len("error("):-1])
+        symptoms = set()
+        for target in targets.split():
+            if target != "^":
+                symptoms ^= {target}
+        key = tuple(sorted(symptoms, key=lambda t: (t[0] == "L", int(t[1:]))))
+        p = errors.get(key, 0.0)
+        errors[key] = p * (1 - q) + q * (1 - p)
+    return errors
 
 
 def canonical(model):

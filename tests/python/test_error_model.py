@@ -6,7 +6,8 @@ import pickle
 import pytest
 
 import korvane
-from qec_circuits import canonical, graphlike_parts_valid, random_noisy_circuit
+from qec_circuits import (canonical, graphlike_parts_valid, model_errors, random_noisy_circuit,
+                          reference_error_model)
 
 try:
     import stim
@@ -45,6 +46,20 @@ def assert_same_model(text, **options):
     if options.get("decompose_errors"):
         assert graphlike_parts_valid(ours_read)
     return ours
+
+
+@pytest.mark.parametrize("seed", range(12))
+def test_random_noisy_circuits_against_injected_errors(seed):
+    """The backward pass against a forward one: each mechanism's Pauli run through the
+    noiseless circuit on the graph engine. The folded model (a REPEAT kept) flattens to it too."""
+    expected = reference_error_model(random_noisy_circuit(seed, unrolled=True), korvane)
+    folded = korvane.Circuit(random_noisy_circuit(seed)).detector_error_model()
+    for model in (folded.flattened(),
+                  korvane.Circuit(random_noisy_circuit(seed)).detector_error_model(
+                      flatten_loops=True)):
+        errors = model_errors(str(model))
+        assert errors.keys() == expected.keys()
+        assert all(abs(errors[key] - expected[key]) < 1e-12 for key in errors)
 
 
 @needs_stim
