@@ -12,6 +12,8 @@
 // written out).
 #pragma once
 
+#include <functional>
+
 #include "detector_error_model.h"
 #include "program.h"
 
@@ -23,6 +25,8 @@ struct ErrorAnalysisOptions {
   bool decompose_errors = false;
   // Write every repetition out instead of keeping `repeat` blocks.
   bool flatten_loops = false;
+  // Called every few thousand instructions of the pass; may throw to stop the analysis.
+  std::function<void()> check_in;
 };
 
 // Throws CircuitError, naming the line, when a detector or observable is not deterministic

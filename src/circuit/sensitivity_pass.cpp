@@ -15,6 +15,8 @@
 namespace korvane::circuit {
 namespace {
 
+constexpr std::uint64_t instructions_per_check_in = std::uint64_t{1} << 14;
+
 // The Pauli of a VOP code 1..3 (X, Y, Z) as bits.
 constexpr std::array<PauliBits, 4> bits_of_code{0, pauli_bits_x, 3, pauli_bits_z};
 
@@ -32,10 +34,12 @@ struct Snapshot {
 
 class SensitivityPass {
  public:
-  SensitivityPass(const Program& program, bool fold_loops, bool keep_parts)
+  SensitivityPass(const Program& program, bool fold_loops, bool keep_parts,
+                  const std::function<void()>& check_in)
       : program_(program),
         fold_loops_(fold_loops),
         keep_parts_(keep_parts),
+        check_in_(check_in),
         x_(program.num_qubits),
         z_(program.num_qubits),
         next_detector_(program.num_detectors) {}
@@ -174,6 +178,10 @@ class SensitivityPass {
   }
 
   void apply(const Instruction& instruction, std::size_t index, std::vector<FoundItem>& out) {
+    if (--until_check_in_ == 0) {
+      until_check_in_ = instructions_per_check_in;
+      if (check_in_) check_in_();
+    }
     const std::span<const std::uint32_t> targets = program_.targets_of(instruction);
     switch (instruction.kind) {
       case Kind::clifford:
@@ -390,6 +398,8 @@ class SensitivityPass {
   const Program& program_;
   bool fold_loops_;
   bool keep_parts_;
+  const std::function<void()>& check_in_;
+  std::uint64_t until_check_in_ = instructions_per_check_in;
   std::vector<Symptoms> x_;       // x_[q]: what an X error on q flips
   std::vector<Symptoms> z_;       // z_[q]: what a Z error on q flips
   std::deque<Symptoms> pending_;  // pending_[i]: what flipping the result rec[-1 - i] flips
@@ -399,8 +409,9 @@ class SensitivityPass {
 
 }  // namespace
 
-std::vector<FoundItem> find_errors(const Program& program, bool fold_loops, bool keep_parts) {
-  return SensitivityPass(program, fold_loops, keep_parts).run();
+std::vector<FoundItem> find_errors(const Program& program, bool fold_loops, bool keep_parts,
+                                   const std::function<void()>& check_in) {
+  return SensitivityPass(program, fold_loops, keep_parts, check_in).run();
 }
 
 }  // namespace korvane::circuit

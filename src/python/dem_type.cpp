@@ -198,8 +198,20 @@ PyObject* circuit_detector_error_model(const circuit::Program& program, PyObject
         !convert_flag(flatten, "flatten_loops", options.flatten_loops)) {
       return nullptr;
     }
+    // A long analysis stops for Ctrl-C: the signal's exception is set, then the pass unwinds.
+    struct Interrupted {};
+    options.check_in = [] {
+      const PyGILState_STATE state = PyGILState_Ensure();
+      const bool stop = PyErr_CheckSignals() < 0;
+      PyGILState_Release(state);
+      if (stop) throw Interrupted{};
+    };
     DetectorErrorModel model;
-    without_gil([&] { model = circuit::analyze_errors(program, options); });
+    try {
+      without_gil([&] { model = circuit::analyze_errors(program, options); });
+    } catch (const Interrupted&) {
+      return nullptr;
+    }
     return new_model(model_class, std::move(model));
   });
 }

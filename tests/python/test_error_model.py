@@ -1,7 +1,9 @@
 """Detector error models: korvane's against the tableau simulator's on random noisy circuits and
 every generated circuit, decompositions, the model's text and class, and refusals."""
 
+import _thread
 import pickle
+import threading
 
 import pytest
 
@@ -202,3 +204,18 @@ def test_decoded_logical_error_rate_agrees_with_the_reference(tmp_path):
     sigma = ((our_rate + their_rate) / shots) ** 0.5
     assert 0.005 < our_rate < 0.05
     assert abs(our_rate - their_rate) < 4 * sigma, (our_rate, their_rate)
+
+
+def test_a_long_analysis_stops_for_ctrl_c():
+    # A million rounds written out one by one: far longer than the interrupt takes to come.
+    circuit = korvane.Circuit("REPEAT 1000000 {\nX_ERROR(0.1) 0\nMR 0\nDETECTOR rec[-1]\n}")
+    timer = threading.Timer(0.2, _thread.interrupt_main)
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            circuit.detector_error_model(flatten_loops=True)
+    finally:
+        timer.cancel()
+    # Folded, the same circuit is one repeat block at once.
+    assert str(circuit.detector_error_model()) == (
+        "repeat 999999 {\n    error(0.1) D0\n    shift_detectors 1\n}\nerror(0.1) D0\n")
