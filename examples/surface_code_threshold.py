@@ -131,7 +131,7 @@ def plot(points: list[Point], crossings: list[float], path: str) -> None:
 
 
 def main() -> None:
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser = argparse.ArgumentParser(description=(__doc__ or "").split("\n\n")[0])
     parser.add_argument("--distances", type=int, nargs="+", default=DISTANCES)
     parser.add_argument("--rates", type=float, nargs="+", default=RATES)
     parser.add_argument("--max-shots", type=int, default=1_000_000)
