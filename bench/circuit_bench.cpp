@@ -13,8 +13,8 @@
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/sampler.h"
 #include "korvane/circuit/seeded_generator.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "korvane/engine/register.h"
 #include "workloads.h"
 

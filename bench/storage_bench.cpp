@@ -37,9 +37,9 @@
 #include <string_view>
 #include <utility>
 
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/local_complement.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/local_complement.h"
+#include "korvane/engine/ops/measure.h"
 #include "korvane/engine/random.h"
 #include "korvane/engine/register.h"
 #include "korvane/engine/rules/controlled_z.h"

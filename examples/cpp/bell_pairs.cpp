@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include <korvane/engine/base.h>
-#include <korvane/engine/controlled_gates.h>
-#include <korvane/engine/entangled_group.h>
-#include <korvane/engine/measure.h>
+#include <korvane/engine/ops/controlled_gates.h>
+#include <korvane/engine/ops/entangled_group.h>
+#include <korvane/engine/ops/measure.h>
 #include <korvane/engine/random.h>
 #include <korvane/engine/register.h>
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "../clifford/local_clifford.h"
-#include "../engine/controlled_gates.h"
+#include "../engine/ops/controlled_gates.h"
 
 namespace korvane::circuit {
 

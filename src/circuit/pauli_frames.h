@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../clifford/local_clifford.h"
-#include "../engine/controlled_gates.h"
+#include "../engine/ops/controlled_gates.h"
 #include "../engine/register.h"
 
 namespace korvane::circuit {

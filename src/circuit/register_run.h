@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "../engine/controlled_gates.h"
-#include "../engine/measure.h"
+#include "../engine/ops/controlled_gates.h"
+#include "../engine/ops/measure.h"
 #include "../engine/register.h"
 #include "program.h"
 #include "program_walk.h"

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "../clifford/local_clifford.h"
-#include "../engine/controlled_gates.h"
-#include "../engine/entangled_group.h"
-#include "../engine/measure.h"
-#include "../engine/peek.h"
+#include "../engine/ops/controlled_gates.h"
+#include "../engine/ops/entangled_group.h"
+#include "../engine/ops/measure.h"
+#include "../engine/ops/peek.h"
 #include "../engine/random.h"
 #include "../engine/register.h"
 #include "arguments.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/register.h"
 #include "state_vector.h"
 

@@ -1,4 +1,4 @@
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "korvane/engine/local_complement.h"
+#include "korvane/engine/ops/local_complement.h"
 
 #include <gtest/gtest.h>
 

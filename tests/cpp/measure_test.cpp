@@ -1,7 +1,7 @@
 // Single-qubit measurement, checked against the exact state-vector reference: outcomes must be
 // possible, certain outcomes drawn without randomness, and the register must afterwards stand
 // for the normalised projection of the state before.
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/measure.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "fault_message.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

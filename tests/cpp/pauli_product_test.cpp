@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "korvane/engine/base.h"
-#include "korvane/engine/pauli_product.h"
-#include "korvane/engine/reset.h"
-#include "korvane/engine/swap.h"
+#include "korvane/engine/ops/pauli_product.h"
+#include "korvane/engine/ops/reset.h"
+#include "korvane/engine/ops/swap.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

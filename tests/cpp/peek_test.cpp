@@ -1,6 +1,6 @@
 // Trial measurement of a set of qubits: the register stays untouched, lone qubits are read on
 // their certain axis, and the outcomes form one possible sequence of real measurements.
-#include "korvane/engine/peek.h"
+#include "korvane/engine/ops/peek.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 #include "fault_message.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

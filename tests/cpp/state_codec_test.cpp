@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "graph_description.h"
-#include "korvane/engine/crc32.h"
-#include "korvane/engine/graph_builder.h"
 #include "korvane/engine/invalid_input.h"
-#include "korvane/engine/state_codec.h"
+#include "korvane/engine/io/crc32.h"
+#include "korvane/engine/io/graph_builder.h"
+#include "korvane/engine/io/state_codec.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

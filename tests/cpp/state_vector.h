@@ -12,7 +12,7 @@
 
 #include "clifford_matrices.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/register.h"
 
 namespace korvane::testing {

@@ -16,10 +16,10 @@
 #include "graph_description.h"
 #include "graph_state_generators.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/io/stabilizers.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "korvane/engine/register.h"
-#include "korvane/engine/stabilizers.h"
 #include "scripted_source.h"
 #include "tableau.h"
 

@@ -15,7 +15,7 @@
 #include "clifford_matrices.h"
 #include "graph_state_generators.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "pauli_string.h"
 #include "state_vector.h"
 #include "tableau.h"

@@ -1,7 +1,7 @@
 #include "controlled_gates.h"
 
-#include "../clifford/local_clifford.h"
-#include "rules/controlled_z.h"
+#include "../../clifford/local_clifford.h"
+#include "../rules/controlled_z.h"
 
 namespace korvane::engine {
 namespace {

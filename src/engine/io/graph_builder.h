@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "register.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

@@ -1,6 +1,6 @@
 #include "reset.h"
 
-#include "../clifford/local_clifford.h"
+#include "../../clifford/local_clifford.h"
 #include "measure.h"
 
 namespace korvane::engine {

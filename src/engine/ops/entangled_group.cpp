@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "containers/bit_row.h"
-#include "containers/neighbor_set.h"
+#include "../containers/bit_row.h"
+#include "../containers/neighbor_set.h"
 
 namespace korvane::engine {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "base.h"
-#include "register.h"
+#include "../base.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "graph/overlay.h"
-#include "rules/measurement.h"
+#include "../graph/overlay.h"
+#include "../rules/measurement.h"
 
 namespace korvane::engine {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "base.h"
-#include "register.h"
+#include "../base.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

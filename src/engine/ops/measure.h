@@ -1,10 +1,10 @@
 // Projective measurement of one qubit in the X, Y or Z basis.
 #pragma once
 
-#include "../clifford/local_clifford.h"
-#include "base.h"
-#include "random.h"
-#include "register.h"
+#include "../../clifford/local_clifford.h"
+#include "../base.h"
+#include "../random.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

@@ -2,8 +2,8 @@
 // stays.
 #pragma once
 
-#include "base.h"
-#include "register.h"
+#include "../base.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

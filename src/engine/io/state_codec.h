@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "register.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "../clifford/local_clifford.h"
-#include "random.h"
-#include "register.h"
+#include "../../clifford/local_clifford.h"
+#include "../random.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

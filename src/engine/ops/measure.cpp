@@ -1,6 +1,6 @@
 #include "measure.h"
 
-#include "rules/measurement.h"
+#include "../rules/measurement.h"
 
 namespace korvane::engine {
 

@@ -3,10 +3,10 @@
 
 #include <vector>
 
-#include "../clifford/local_clifford.h"
-#include "base.h"
-#include "random.h"
-#include "register.h"
+#include "../../clifford/local_clifford.h"
+#include "../base.h"
+#include "../random.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

@@ -4,9 +4,9 @@
 #include <array>
 #include <string>
 
-#include "../clifford/local_clifford.h"
+#include "../../clifford/local_clifford.h"
+#include "../invalid_input.h"
 #include "crc32.h"
-#include "invalid_input.h"
 #include "sorted_edges.h"
 
 namespace korvane::engine {

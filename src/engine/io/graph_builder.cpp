@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "../clifford/local_clifford.h"
-#include "invalid_input.h"
+#include "../../clifford/local_clifford.h"
+#include "../invalid_input.h"
 
 namespace korvane::engine {
 namespace {

@@ -1,7 +1,7 @@
 // Exchanging the states of two qubits.
 #pragma once
 
-#include "register.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

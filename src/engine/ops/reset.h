@@ -1,8 +1,8 @@
 // Resetting one qubit to |0>.
 #pragma once
 
-#include "random.h"
-#include "register.h"
+#include "../random.h"
+#include "../register.h"
 
 namespace korvane::engine {
 

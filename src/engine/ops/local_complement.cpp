@@ -1,6 +1,6 @@
 #include "local_complement.h"
 
-#include "rules/local_complementation.h"
+#include "../rules/local_complementation.h"
 
 namespace korvane::engine {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "../clifford/local_clifford.h"
-#include "invalid_input.h"
+#include "../../clifford/local_clifford.h"
+#include "../invalid_input.h"
 
 namespace korvane::engine {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "register.h"
+#include "../register.h"
 
 namespace korvane::engine {
 
