@@ -12,9 +12,9 @@
 #include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/measure.h"
+#include "korvane/engine/random/seeded_generator.h"
 #include "korvane/engine/register.h"
 #include "workloads.h"
 

@@ -17,7 +17,7 @@
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/local_complement.h"
 #include "korvane/engine/ops/measure.h"
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"
 #include "split_mix.h"
 

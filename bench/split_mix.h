@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/random_source.h"
 
 namespace korvane::bench {
 

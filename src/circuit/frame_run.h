@@ -8,13 +8,13 @@
 #include <span>
 #include <vector>
 
+#include "../engine/random/seeded_generator.h"
 #include "event_gaps.h"
 #include "pauli_frames.h"
 #include "program.h"
 #include "program_walk.h"
 #include "record_window.h"
 #include "register_run.h"
-#include "seeded_generator.h"
 
 namespace korvane::circuit {
 

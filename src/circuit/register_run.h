@@ -7,11 +7,11 @@
 
 #include "../engine/ops/controlled_gates.h"
 #include "../engine/ops/measure.h"
+#include "../engine/random/seeded_generator.h"
 #include "../engine/register.h"
 #include "program.h"
 #include "program_walk.h"
 #include "record_window.h"
-#include "seeded_generator.h"
 
 namespace korvane::circuit {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "containers/bit_row.h"
+#include "bits/bit_row.h"
 #include "containers/memory_budget.h"
 #include "containers/neighbor_set.h"
 

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "../circuit/seeded_generator.h"
-#include "../engine/random.h"
+#include "../engine/random/random_source.h"
+#include "../engine/random/seeded_generator.h"
 #include "arguments.h"
 #include "owned_ref.h"
 

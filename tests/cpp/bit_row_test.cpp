@@ -1,6 +1,6 @@
 // Rows of bits against std::vector<bool>, on rows short enough for the inline loops and long
 // enough for the kernels chosen at load time.
-#include "korvane/engine/containers/bit_row.h"
+#include "korvane/engine/bits/bit_row.h"
 
 #include <gtest/gtest.h>
 

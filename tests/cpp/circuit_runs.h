@@ -7,7 +7,7 @@
 
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/sampler.h"
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"
 
 namespace korvane::testing {

@@ -16,7 +16,7 @@
 #include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
+#include "korvane/engine/random/seeded_generator.h"
 #include "scripted_source.h"
 
 namespace korvane::testing {

@@ -1,5 +1,5 @@
 // The per-thread generator and the uniform choice among three axes.
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/random_source.h"
 
 #include <gtest/gtest.h>
 

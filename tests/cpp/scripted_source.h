@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/random_source.h"
 
 namespace korvane::testing {
 

@@ -16,7 +16,7 @@
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/printer.h"
 #include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
+#include "korvane/engine/random/seeded_generator.h"
 
 namespace {
 

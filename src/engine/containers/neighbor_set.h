@@ -21,7 +21,7 @@
 #include <type_traits>
 
 #include "../base.h"
-#include "bit_row.h"
+#include "../bits/bit_row.h"
 #include "open_addressing.h"
 
 namespace korvane::engine {

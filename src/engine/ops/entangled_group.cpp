@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "../containers/bit_row.h"
+#include "../bits/bit_row.h"
 #include "../containers/neighbor_set.h"
 
 namespace korvane::engine {

@@ -3,7 +3,7 @@
 
 #include "../../clifford/local_clifford.h"
 #include "../base.h"
-#include "../random.h"
+#include "../random/random_source.h"
 #include "../register.h"
 
 namespace korvane::engine {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "../../clifford/local_clifford.h"
-#include "../random.h"
+#include "../random/random_source.h"
 #include "../register.h"
 
 namespace korvane::engine {

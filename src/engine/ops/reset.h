@@ -1,7 +1,7 @@
 // Resetting one qubit to |0>.
 #pragma once
 
-#include "../random.h"
+#include "../random/random_source.h"
 #include "../register.h"
 
 namespace korvane::engine {

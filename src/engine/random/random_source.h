@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "../clifford/local_clifford.h"
+#include "../../clifford/local_clifford.h"
 
 namespace korvane::engine {
 

@@ -1,4 +1,4 @@
-#include "random.h"
+#include "random_source.h"
 
 #include <pthread.h>
 #include <sys/random.h>
@@ -12,7 +12,7 @@
 #include <fstream>
 #include <limits>
 
-#include "base.h"
+#include "../base.h"
 
 namespace korvane::engine {
 namespace {

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "../engine/random.h"
+#include "random_source.h"
 
 namespace korvane::circuit {
 
