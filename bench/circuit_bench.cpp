@@ -15,6 +15,7 @@
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/measure.h"
 #include "korvane/engine/random/seeded_generator.h"
+#include "korvane/engine/random/thread_generator.h"
 #include "korvane/engine/register.h"
 #include "workloads.h"
 
@@ -156,7 +157,7 @@ void BM_repetition_code_shots(benchmark::State& state) {
   constexpr std::uint64_t shots = 1000;
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);
-  circuit::SeededGenerator generator(1);
+  engine::SeededGenerator generator(1);
   circuit::ShotSampler sampler(program);
   for (auto _ : state) {
     sampler.sample_detectors(shots, reference, generator, detectors.data(), observables.data());
@@ -174,7 +175,7 @@ void BM_repetition_code_frames(benchmark::State& state) {
   const std::uint64_t shots = 4 * sampler.block_shots();
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);
-  circuit::SeededGenerator generator(1);
+  engine::SeededGenerator generator(1);
   for (auto _ : state) {
     sampler.sample_detectors(shots, generator, detectors.data(), observables.data());
     benchmark::DoNotOptimize(detectors.data());

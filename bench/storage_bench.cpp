@@ -269,7 +269,7 @@ void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
         tableau.controlled(bench::control_axis(op.two_qubit_gate()),
                            bench::target_axis(op.two_qubit_gate()), op.qubit, op.target);
       } else {
-        tableau.measure(op.qubit, op.axis(), (source.next_word() >> 31) != 0);
+        tableau.measure(op.qubit, op.axis(), (source.next_u32() >> 31) != 0);
       }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();

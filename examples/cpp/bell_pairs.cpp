@@ -8,7 +8,7 @@
 #include <korvane/engine/ops/controlled_gates.h>
 #include <korvane/engine/ops/entangled_group.h>
 #include <korvane/engine/ops/measure.h>
-#include <korvane/engine/random/random_source.h>
+#include <korvane/engine/random/thread_generator.h>
 #include <korvane/engine/register.h>
 
 namespace {

@@ -4,20 +4,20 @@
 #include <span>
 #include <string>
 
-#include "circuit_error.h"
+#include "../engine/base.h"
 #include "frame_run.h"
 #include "register_run.h"
 
 namespace korvane::circuit {
 namespace {
 
-constexpr std::size_t frame_words = 4;  // 256 frames
+constexpr std::size_t frame_words = 4;  // 4 * 64 = 256 frames
 // Fixed seeds: the verdict and the reference run do not depend on the caller's randomness.
 constexpr std::uint64_t frame_seed = 0x6B6F7276616E6531ULL;
 constexpr std::uint64_t reference_seed = 0x6B6F7276616E6532ULL;
 
-bool any_set(std::span<const FrameWord> words) {
-  return std::any_of(words.begin(), words.end(), [](FrameWord word) { return word != 0; });
+bool any_set(std::span<const Word> words) {
+  return std::any_of(words.begin(), words.end(), [](Word word) { return word != 0; });
 }
 
 // Refuses the first detector that flips in some frame; adds up the observables' flips.
@@ -29,21 +29,21 @@ class DeterminismCheck {
         observable_flips_(program.num_observables * words),
         last_terms_(program.num_observables) {}
 
-  void measurement(std::span<const FrameWord> /*flips*/) {}
+  void measurement(std::span<const Word> /*flips*/) {}
 
-  static std::span<FrameWord> detector_row(std::span<FrameWord> spare) { return spare; }
-  void detector(std::span<const FrameWord> flips, std::size_t instruction) {
+  static std::span<Word> detector_row(std::span<Word> spare) { return spare; }
+  void detector(std::span<const Word> flips, std::size_t instruction) {
     if (any_set(flips)) {
-      throw CircuitError("line " + std::to_string(program_.lines[instruction]) + ": detector " +
-                         std::to_string(detectors_) +
-                         " is not deterministic in the noiseless circuit, so it cannot be "
-                         "sampled relative to it");
+      throw engine::InvalidInput("line " + std::to_string(program_.lines[instruction]) +
+                                 ": detector " + std::to_string(detectors_) +
+                                 " is not deterministic in the noiseless circuit, so it cannot be "
+                                 "sampled relative to it");
     }
     ++detectors_;
   }
 
-  void observable(std::uint32_t index, std::span<const FrameWord> flips, std::size_t instruction) {
-    FrameWord* const total = &observable_flips_[index * words_];
+  void observable(std::uint32_t index, std::span<const Word> flips, std::size_t instruction) {
+    Word* const total = &observable_flips_[index * words_];
     for (std::size_t w = 0; w < words_; ++w) total[w] ^= flips[w];
     last_terms_[index] = instruction;
   }
@@ -51,10 +51,10 @@ class DeterminismCheck {
   void check_observables() const {
     for (std::size_t index = 0; index < last_terms_.size(); ++index) {
       if (!any_set({&observable_flips_[index * words_], words_})) continue;
-      throw CircuitError("line " + std::to_string(program_.lines[last_terms_[index]]) +
-                         ": observable " + std::to_string(index) +
-                         " is not deterministic in the noiseless circuit, so it cannot be "
-                         "sampled relative to it");
+      throw engine::InvalidInput("line " + std::to_string(program_.lines[last_terms_[index]]) +
+                                 ": observable " + std::to_string(index) +
+                                 " is not deterministic in the noiseless circuit, so it cannot be "
+                                 "sampled relative to it");
     }
   }
 
@@ -62,7 +62,7 @@ class DeterminismCheck {
   const Program& program_;
   std::size_t words_;
   std::uint64_t detectors_ = 0;
-  std::vector<FrameWord> observable_flips_;
+  std::vector<Word> observable_flips_;
   std::vector<std::size_t> last_terms_;  // the last OBSERVABLE_INCLUDE of each, for messages
 };
 
@@ -85,7 +85,7 @@ void check_deterministic(const Program& program) {
   if (program.num_detectors == 0 && program.num_observables == 0) return;
   PauliFrames frames(program.num_qubits, frame_words);
   FrameScratch scratch(program, frame_words);
-  SeededGenerator generator(frame_seed);
+  engine::SeededGenerator generator(frame_seed);
   randomize_start(frames, generator);
   DeterminismCheck check(program, frame_words);
   run_on_frames<Noise::skipped>(program, frames, generator, scratch, check);
@@ -99,7 +99,7 @@ DetectorReference noiseless_reference(const Program& program) {
   values.reference.detectors.reserve(program.num_detectors);
   values.reference.observables.assign(program.num_observables, 0);
   engine::Register reg(program.num_qubits);
-  SeededGenerator generator(reference_seed);
+  engine::SeededGenerator generator(reference_seed);
   RunScratch scratch(program);
   run_on_register<Noise::skipped>(program, reg, generator, scratch, values);
   return std::move(values.reference);

@@ -14,12 +14,12 @@ struct DetectorReference {
   std::vector<std::uint8_t> observables;  // each observable's noiseless parity
 };
 
-// Throws CircuitError naming the first detector (or observable) whose value is not deterministic
-// without noise, as noiseless_reference does, without computing the values.
+// Throws engine::InvalidInput naming the first detector (or observable) whose value is not
+// deterministic without noise, as noiseless_reference does, without computing the values.
 void check_deterministic(const Program& program);
 
-// Throws CircuitError naming the first detector (or observable) whose value is not deterministic
-// without noise; std::bad_alloc when memory runs out.
+// Throws engine::InvalidInput naming the first detector (or observable) whose value is not
+// deterministic without noise; std::bad_alloc when memory runs out.
 //
 // Every measurement result of the noiseless circuit is an affine function over GF(2) of the random
 // bits its run draws, and so is every parity: it is either constant or a fair coin. A pass of

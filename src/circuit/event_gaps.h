@@ -50,7 +50,7 @@ class EventGaps {
 
   // The gap before the next event: floor(log u / log(1 - p)) for u uniform in (0, 1], so that
   // P(gap >= g) = P(u <= (1 - p)^g) = (1 - p)^g. Capped at 2^62.
-  std::uint64_t gap(SeededGenerator& generator) const noexcept {
+  std::uint64_t gap(engine::SeededGenerator& generator) const noexcept {
     const double uniform = static_cast<double>((generator.next_u64() >> 11U) + 1) * 0x1p-53;
     const double gap = portable_log(uniform) * per_log_;
     return gap < 0x1p62 ? static_cast<std::uint64_t>(gap) : std::uint64_t{1} << 62U;
@@ -58,7 +58,8 @@ class EventGaps {
 
   // Calls visit(trial) for each trial in [0, trials) where an event happens, in order.
   template <class Visit>
-  void for_each_event(std::uint64_t trials, SeededGenerator& generator, Visit&& visit) const {
+  void for_each_event(std::uint64_t trials, engine::SeededGenerator& generator,
+                      Visit&& visit) const {
     for (std::uint64_t trial = gap(generator); trial < trials; trial += 1 + gap(generator)) {
       visit(trial);
     }

@@ -25,26 +25,26 @@ struct FrameScratch {
     loops.reserve(program.deepest_nesting);
   }
 
-  RecordWindow<FrameWord> record;  // each measurement's flips
+  RecordWindow<Word> record;  // each measurement's flips
   std::vector<OpenLoop> loops;
-  std::vector<FrameWord> random;
-  std::vector<FrameWord> parity;
+  std::vector<Word> random;
+  std::vector<Word> parity;
 };
 
 // Multiplies a random half of the frames by the Pauli of `axis` on q: a stabilizer of the state
 // just measured or reset, so the state is the same, but later results see fresh randomness.
-inline void randomize(PauliFrames& frames, engine::Qubit q, Axis axis, SeededGenerator& generator,
-                      std::vector<FrameWord>& random) {
-  for (FrameWord& word : random) word = generator.next_u64();
+inline void randomize(PauliFrames& frames, engine::Qubit q, Axis axis,
+                      engine::SeededGenerator& generator, std::vector<Word>& random) {
+  for (Word& word : random) word = generator.next_u64();
   frames.multiply_where(q, axis, random);
 }
 
 // Makes every frame a random product of Z's, one Z or none on each qubit: the start of a run from
 // |0...0>, which every such product leaves unchanged.
-inline void randomize_start(PauliFrames& frames, SeededGenerator& generator) {
+inline void randomize_start(PauliFrames& frames, engine::SeededGenerator& generator) {
   for (engine::Qubit q = 0; q < frames.qubits(); ++q) {
-    for (FrameWord& word : frames.x_bits(q)) word = 0;
-    for (FrameWord& word : frames.z_bits(q)) word = generator.next_u64();
+    for (Word& word : frames.x_bits(q)) word = 0;
+    for (Word& word : frames.z_bits(q)) word = generator.next_u64();
   }
 }
 
@@ -52,8 +52,8 @@ inline void randomize_start(PauliFrames& frames, SeededGenerator& generator) {
 // channel acts; its outcome is then drawn by pick_given_event.
 template <class Visit>
 void for_each_event(const PauliChannel& channel, std::size_t targets, std::size_t words,
-                    SeededGenerator& generator, Visit&& visit) {
-  const std::uint64_t frames = std::uint64_t{64} * words;
+                    engine::SeededGenerator& generator, Visit&& visit) {
+  const std::uint64_t frames = engine::word_bits * words;
   if (channel.is_certain()) {
     for (std::size_t target = 0; target < targets; ++target) {
       for (std::uint64_t frame = 0; frame < frames; ++frame) visit(target, frame);
@@ -76,9 +76,9 @@ void for_each_event(const PauliChannel& channel, std::size_t targets, std::size_
 // for a noise channel, target by target, the gaps between the frames it strikes, each strike
 // followed by one draw for its Pauli.
 template <Noise noise, class Output>
-void run_on_frames(const Program& program, PauliFrames& frames, SeededGenerator& generator,
+void run_on_frames(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
                    FrameScratch& scratch, Output& output) {
-  RecordWindow<FrameWord>& record = scratch.record;
+  RecordWindow<Word>& record = scratch.record;
   record.restart();
   const auto channel_of = [&](std::uint32_t channel) -> const PauliChannel* {
     if constexpr (noise == Noise::skipped) {
@@ -89,18 +89,18 @@ void run_on_frames(const Program& program, PauliFrames& frames, SeededGenerator&
     }
   };
   // The flips of the parity of the recorded bits rec[-k], written to `into`.
-  const auto parity_of = [&](std::span<const std::uint32_t> lookbacks, std::span<FrameWord> into) {
+  const auto parity_of = [&](std::span<const std::uint32_t> lookbacks, std::span<Word> into) {
     if (lookbacks.empty()) {
-      std::fill(into.begin(), into.end(), FrameWord{0});
-      return std::span<const FrameWord>(into);
+      std::fill(into.begin(), into.end(), Word{0});
+      return std::span<const Word>(into);
     }
-    const std::span<const FrameWord> first = record.back_wide(lookbacks[0]);
+    const std::span<const Word> first = record.back_wide(lookbacks[0]);
     std::copy(first.begin(), first.end(), into.begin());
     for (const std::uint32_t k : lookbacks.subspan(1)) {
-      const std::span<const FrameWord> flips = record.back_wide(k);
+      const std::span<const Word> flips = record.back_wide(k);
       for (std::size_t w = 0; w < flips.size(); ++w) into[w] ^= flips[w];
     }
-    return std::span<const FrameWord>(into);
+    return std::span<const Word>(into);
   };
   walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t index) {
     const std::span<const std::uint32_t> targets = program.targets_of(instruction);
@@ -131,16 +131,16 @@ void run_on_frames(const Program& program, PauliFrames& frames, SeededGenerator&
         const PauliChannel* const flip = channel_of(instruction.detail);
         for (const std::uint32_t entry : targets) {
           const std::uint32_t q = entry & ~inverted_flag;
-          const std::span<FrameWord> flips = record.push_wide();
+          const std::span<Word> flips = record.push_wide();
           frames.measurement_flips(q, axis, flips);
           if (flip != nullptr) {
             // The recorded bit flips, the state does not.
             for_each_event(*flip, 1, flips.size(), generator,
                            [&](std::size_t, std::uint64_t frame) {
-                             flips[frame >> 6U] ^= FrameWord{1} << (frame & 63U);
+                             flips[engine::word_of(frame)] ^= engine::bit_of(frame);
                            });
           }
-          output.measurement(std::span<const FrameWord>(flips));
+          output.measurement(std::span<const Word>(flips));
           if (instruction.kind == Kind::measure_reset) frames.clear_flipping_part(q, axis);
           randomize(frames, q, axis, generator, scratch.random);
         }

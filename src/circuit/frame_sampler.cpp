@@ -26,16 +26,16 @@ struct ReferenceRecord {
   std::vector<std::uint8_t> bits;
 };
 
-void copy_row(std::span<const FrameWord> from, std::span<FrameWord> to) {
+void copy_row(std::span<const Word> from, std::span<Word> to) {
   std::copy(from.begin(), from.end(), to.begin());
 }
 
 // Hands each measurement's flips to the writer.
 struct MeasurementRows {
-  void measurement(std::span<const FrameWord> flips) { copy_row(flips, writer.next_row()); }
-  static std::span<FrameWord> detector_row(std::span<FrameWord> spare) { return spare; }
-  void detector(std::span<const FrameWord> /*flips*/, std::size_t /*instruction*/) {}
-  void observable(std::uint32_t /*index*/, std::span<const FrameWord> /*flips*/,
+  void measurement(std::span<const Word> flips) { copy_row(flips, writer.next_row()); }
+  static std::span<Word> detector_row(std::span<Word> spare) { return spare; }
+  void detector(std::span<const Word> /*flips*/, std::size_t /*instruction*/) {}
+  void observable(std::uint32_t /*index*/, std::span<const Word> /*flips*/,
                   std::size_t /*instruction*/) {}
 
   ShotMajorWriter& writer;
@@ -43,19 +43,16 @@ struct MeasurementRows {
 
 // Has each detector's flips written straight into the writer's rows; adds up the observables'.
 struct ParityRows {
-  void measurement(std::span<const FrameWord> /*flips*/) {}
-  std::span<FrameWord> detector_row(std::span<FrameWord> /*spare*/) {
-    return detector_writer.next_row();
-  }
-  void detector(std::span<const FrameWord> /*flips*/, std::size_t /*instruction*/) {}
-  void observable(std::uint32_t index, std::span<const FrameWord> flips,
-                  std::size_t /*instruction*/) {
-    FrameWord* const total = &observable_flips[index * flips.size()];
+  void measurement(std::span<const Word> /*flips*/) {}
+  std::span<Word> detector_row(std::span<Word> /*spare*/) { return detector_writer.next_row(); }
+  void detector(std::span<const Word> /*flips*/, std::size_t /*instruction*/) {}
+  void observable(std::uint32_t index, std::span<const Word> flips, std::size_t /*instruction*/) {
+    Word* const total = &observable_flips[index * flips.size()];
     for (std::size_t w = 0; w < flips.size(); ++w) total[w] ^= flips[w];
   }
 
   ShotMajorWriter& detector_writer;
-  std::vector<FrameWord>& observable_flips;
+  std::vector<Word>& observable_flips;
 };
 
 }  // namespace
@@ -64,7 +61,7 @@ std::vector<std::uint8_t> reference_record(const Program& program) {
   ReferenceRecord record;
   record.bits.reserve(program.num_measurements);
   engine::Register reg(program.num_qubits);
-  SeededGenerator generator(reference_seed);
+  engine::SeededGenerator generator(reference_seed);
   RunScratch scratch(program);
   run_on_register<Noise::skipped>(program, reg, generator, scratch, record);
   return std::move(record.bits);
@@ -73,11 +70,11 @@ std::vector<std::uint8_t> reference_record(const Program& program) {
 std::size_t frame_block_words(const Program& program) {
   // Bytes per frame word of the block: X and Z of every qubit, the record window, the observables'
   // sums and two writers' tiles.
-  constexpr std::uint64_t tile_rows = std::uint64_t{2} * 64;
+  constexpr std::uint64_t tile_rows = std::uint64_t{2} * engine::word_bits;
   const std::uint64_t per_word =
-      sizeof(FrameWord) * (2 * std::max<std::uint64_t>(program.num_qubits, 1) +
-                           std::bit_ceil(std::max<std::uint64_t>(program.deepest_lookback, 1)) +
-                           program.num_observables + tile_rows);
+      sizeof(Word) * (2 * std::max<std::uint64_t>(program.num_qubits, 1) +
+                      std::bit_ceil(std::max<std::uint64_t>(program.deepest_lookback, 1)) +
+                      program.num_observables + tile_rows);
   const auto words_within = [per_word](std::uint64_t budget, std::uint64_t most) {
     return std::clamp<std::uint64_t>(std::bit_floor(std::max<std::uint64_t>(budget / per_word, 1)),
                                      1, most);
@@ -95,7 +92,7 @@ FrameSampler::FrameSampler(const Program& program)
       scratch_(program, words_) {}
 
 void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
-                                       SeededGenerator& generator, std::uint8_t* records) {
+                                       engine::SeededGenerator& generator, std::uint8_t* records) {
   const std::uint64_t width = program_.num_measurements;
   ShotMajorWriter writer(words_, width, reference);
   MeasurementRows rows{writer};
@@ -107,18 +104,18 @@ void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std:
   }
 }
 
-void FrameSampler::sample_detectors(std::uint64_t shots, SeededGenerator& generator,
+void FrameSampler::sample_detectors(std::uint64_t shots, engine::SeededGenerator& generator,
                                     std::uint8_t* detectors, std::uint8_t* observables) {
   const std::uint64_t detector_count = program_.num_detectors;
   const std::uint64_t observable_count = program_.num_observables;
   ShotMajorWriter detector_writer(words_, detector_count, {});
   ShotMajorWriter observable_writer(words_, observable_count, {});
-  std::vector<FrameWord> observable_flips(observable_count * words_);
+  std::vector<Word> observable_flips(observable_count * words_);
   ParityRows rows{detector_writer, observable_flips};
   for (std::uint64_t first = 0; first < shots; first += block_shots()) {
     const std::uint64_t count = std::min(block_shots(), shots - first);
     detector_writer.start_block(detectors + first * detector_count, count);
-    std::fill(observable_flips.begin(), observable_flips.end(), FrameWord{0});
+    std::fill(observable_flips.begin(), observable_flips.end(), Word{0});
     randomize_start(frames_, generator);
     run_on_frames<Noise::applied>(program_, frames_, generator, scratch_, rows);
     detector_writer.finish_block();

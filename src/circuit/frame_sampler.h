@@ -28,19 +28,19 @@ class FrameSampler {
  public:
   explicit FrameSampler(const Program& program);
 
-  std::uint64_t block_shots() const noexcept { return 64 * words_; }
+  std::uint64_t block_shots() const noexcept { return engine::word_bits * words_; }
   std::size_t block_words() const noexcept { return words_; }
 
   // Row s of `records` (num_measurements bytes) receives shot s's measurement record; `reference`
   // is reference_record(program).
   void sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
-                           SeededGenerator& generator, std::uint8_t* records);
+                           engine::SeededGenerator& generator, std::uint8_t* records);
 
   // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
   // receive shot s's detector and observable values relative to the noiseless circuit. Call
   // check_deterministic(program) first: the values of other parities mean nothing.
-  void sample_detectors(std::uint64_t shots, SeededGenerator& generator, std::uint8_t* detectors,
-                        std::uint8_t* observables);
+  void sample_detectors(std::uint64_t shots, engine::SeededGenerator& generator,
+                        std::uint8_t* detectors, std::uint8_t* observables);
 
  private:
   const Program& program_;

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "circuit_error.h"
+#include "../engine/base.h"
 
 namespace korvane::circuit {
 namespace {
@@ -126,7 +126,7 @@ class Parser {
   };
 
   [[noreturn]] static void fail_at(std::uint32_t line, const std::string& message) {
-    throw CircuitError("line " + std::to_string(line) + ": " + message);
+    throw engine::InvalidInput("line " + std::to_string(line) + ": " + message);
   }
   [[noreturn]] void fail(const std::string& message) const { fail_at(line_, message); }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "circuit_error.h"
+#include "../engine/base.h"
 
 namespace korvane::circuit {
 namespace {
@@ -36,8 +36,8 @@ struct ParityWriter {
 
 void check_fits(const Program& program, const engine::Register& reg) {
   if (program.num_qubits > reg.size()) {
-    throw CircuitError("the circuit acts on " + std::to_string(program.num_qubits) +
-                       " qubits but the register has " + std::to_string(reg.size()));
+    throw engine::InvalidInput("the circuit acts on " + std::to_string(program.num_qubits) +
+                               " qubits but the register has " + std::to_string(reg.size()));
   }
 }
 
@@ -51,7 +51,7 @@ void run_once(const Program& program, engine::Register& reg, engine::RandomSourc
 ShotSampler::ShotSampler(const Program& program)
     : program_(program), fresh_(program.num_qubits), reg_(fresh_), scratch_(program) {}
 
-void ShotSampler::sample_measurements(std::uint64_t shots, SeededGenerator& generator,
+void ShotSampler::sample_measurements(std::uint64_t shots, engine::SeededGenerator& generator,
                                       std::uint8_t* records) {
   for (std::uint64_t shot = 0; shot < shots; ++shot) {
     reg_ = fresh_;
@@ -61,7 +61,7 @@ void ShotSampler::sample_measurements(std::uint64_t shots, SeededGenerator& gene
 }
 
 void ShotSampler::sample_detectors(std::uint64_t shots, const DetectorReference& reference,
-                                   SeededGenerator& generator, std::uint8_t* detectors,
+                                   engine::SeededGenerator& generator, std::uint8_t* detectors,
                                    std::uint8_t* observables) {
   const std::size_t observable_count = program_.num_observables;
   for (std::uint64_t shot = 0; shot < shots; ++shot) {

@@ -13,7 +13,7 @@
 
 namespace korvane::circuit {
 
-// Throws CircuitError, naming both sizes, when the program names a qubit outside `reg`.
+// Throws engine::InvalidInput, naming both sizes, when the program names a qubit outside `reg`.
 void check_fits(const Program& program, const engine::Register& reg);
 
 // Applies `program` to `reg` in place, noise included, drawing from `source`; writes the
@@ -29,12 +29,13 @@ class ShotSampler {
   explicit ShotSampler(const Program& program);
 
   // Row s of `records` (num_measurements bytes) receives shot s's measurement record.
-  void sample_measurements(std::uint64_t shots, SeededGenerator& generator, std::uint8_t* records);
+  void sample_measurements(std::uint64_t shots, engine::SeededGenerator& generator,
+                           std::uint8_t* records);
 
   // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
   // receive shot s's detector and observable values, each XOR its value in `reference`.
   void sample_detectors(std::uint64_t shots, const DetectorReference& reference,
-                        SeededGenerator& generator, std::uint8_t* detectors,
+                        engine::SeededGenerator& generator, std::uint8_t* detectors,
                         std::uint8_t* observables);
 
  private:

@@ -9,12 +9,10 @@
 #include <span>
 #include <vector>
 
+#include "../engine/bits/bit_tile.h"
 #include "pauli_frames.h"
 
 namespace korvane::circuit {
-
-// Bit c of word r goes to bit r of word c.
-void transpose_bits(std::array<FrameWord, 64>& tile) noexcept;
 
 class ShotMajorWriter {
  public:
@@ -27,8 +25,8 @@ class ShotMajorWriter {
   // the block's later frames are dropped.
   void start_block(std::uint8_t* rows, std::uint64_t shots) noexcept;
   // The next column's row of bits, for the caller to fill whole.
-  std::span<FrameWord> next_row() noexcept {
-    if (rows_in_band_ == 64) flush();
+  std::span<Word> next_row() noexcept {
+    if (rows_in_band_ == engine::word_bits) flush();
     return {&band_[rows_in_band_++ * words_], words_};
   }
   // Writes what is left of the block.
@@ -40,7 +38,7 @@ class ShotMajorWriter {
   std::size_t words_;
   std::uint64_t columns_;
   std::span<const std::uint8_t> reference_;
-  std::vector<FrameWord> band_;  // 64 rows
+  std::vector<Word> band_;  // a row for each bit of a word
   std::size_t rows_in_band_ = 0;
   std::uint64_t first_column_ = 0;
   std::uint8_t* rows_ = nullptr;

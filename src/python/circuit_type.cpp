@@ -16,8 +16,8 @@
 #include "../circuit/parser.h"
 #include "../circuit/printer.h"
 #include "../circuit/sampler.h"
-#include "../engine/random/random_source.h"
 #include "../engine/random/seeded_generator.h"
+#include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "errors.h"
 #include "numpy_bridge.h"
@@ -203,7 +203,7 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
 // Fills `rows` (shots x num_measurements bytes) with sampled records.
 bool sample_records(const Program& program, const SampleArguments& arguments, std::uint8_t* rows) {
   const std::uint64_t width = program.num_measurements;
-  circuit::SeededGenerator generator(arguments.seed);
+  engine::SeededGenerator generator(arguments.seed);
   if (arguments.method == SamplingMethod::shots) {
     std::unique_ptr<circuit::ShotSampler> sampler;
     without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
@@ -249,7 +249,7 @@ bool sample_parities(const Program& program, const SampleArguments& arguments,
                      std::uint8_t* observable_rows) {
   const std::uint64_t detector_count = program.num_detectors;
   const std::uint64_t observable_count = program.num_observables;
-  circuit::SeededGenerator generator(arguments.seed);
+  engine::SeededGenerator generator(arguments.seed);
   const auto run = [&](auto& sampler, std::uint64_t chunk, auto&& sample_chunk) {
     return run_in_chunks(arguments.shots, chunk, [&](std::uint64_t first, std::uint64_t count) {
       sample_chunk(*sampler, count, detector_rows + first * detector_count,

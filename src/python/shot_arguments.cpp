@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "../engine/random/random_source.h"
 #include "../engine/random/seeded_generator.h"
+#include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "owned_ref.h"
 
@@ -40,7 +40,7 @@ bool convert_shots(PyObject* object, std::uint64_t& shots) {
 
 bool convert_seed(PyObject* object, std::uint64_t& seed) {
   if (object == nullptr || object == Py_None) {
-    seed = circuit::draw_u64(engine::thread_generator());
+    seed = engine::draw_u64(engine::thread_generator());
     return true;
   }
   const OwnedRef number(as_integer(object, "seed"));

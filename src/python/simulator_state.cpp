@@ -12,7 +12,7 @@
 #include "../engine/ops/pauli_product.h"
 #include "../engine/ops/reset.h"
 #include "../engine/ops/swap.h"
-#include "../engine/random/random_source.h"
+#include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "borrow.h"
 #include "errors.h"

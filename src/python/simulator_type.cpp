@@ -9,7 +9,7 @@
 #include "../engine/ops/entangled_group.h"
 #include "../engine/ops/measure.h"
 #include "../engine/ops/peek.h"
-#include "../engine/random/random_source.h"
+#include "../engine/random/thread_generator.h"
 #include "../engine/register.h"
 #include "arguments.h"
 #include "borrow.h"

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "korvane/circuit/circuit_error.h"
 #include "korvane/circuit/detector_reference.h"
 #include "korvane/circuit/event_gaps.h"
 #include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/sampler.h"
+#include "korvane/engine/base.h"
 #include "korvane/engine/random/seeded_generator.h"
 #include "scripted_source.h"
 
@@ -23,11 +23,11 @@ namespace korvane::testing {
 namespace {
 
 using circuit::Program;
-using circuit::SeededGenerator;
+using engine::SeededGenerator;
 
 TEST(SeededGenerator, SplitmixAndXoshiroGiveTheirPublishedOutputs) {
   std::uint64_t counter = 0;
-  EXPECT_EQ(circuit::splitmix64(counter), 0xE220A8397B1DCDAFULL);
+  EXPECT_EQ(engine::splitmix64(counter), 0xE220A8397B1DCDAFULL);
   // xoshiro256** from the state {1, 2, 3, 4}, worked out by hand from its definition.
   SeededGenerator generator = SeededGenerator::from_state({1, 2, 3, 4});
   EXPECT_EQ(generator.next_u64(), 11520U);
@@ -36,11 +36,11 @@ TEST(SeededGenerator, SplitmixAndXoshiroGiveTheirPublishedOutputs) {
   // A seed fills the state with splitmix64's outputs from the seed onwards.
   std::uint64_t seed = 42;
   std::array<std::uint64_t, 4> state{};
-  for (std::uint64_t& word : state) word = circuit::splitmix64(seed);
+  for (std::uint64_t& word : state) word = engine::splitmix64(seed);
   SeededGenerator seeded(42);
   SeededGenerator started = SeededGenerator::from_state(state);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(seeded.next_u64(), started.next_u64());
-  EXPECT_EQ(SeededGenerator(7).next_word(), SeededGenerator(7).next_u64() >> 32);
+  EXPECT_EQ(SeededGenerator(7).next_u32(), SeededGenerator(7).next_u64() >> 32);
 }
 
 enum class Method { shots, frames };
@@ -182,7 +182,7 @@ TEST(CircuitSampling, TeleportationWithFeedback) {
   // Without the corrections the result is a coin, which a detector cannot be relative to.
   EXPECT_THROW(circuit::noiseless_reference(
                    circuit::parse_circuit(std::string(teleportation) + "MY 2\nDETECTOR rec[-1]")),
-               circuit::CircuitError);
+               engine::InvalidInput);
 }
 
 TEST(CircuitSampling, MeasurementFlipsAndPauliChannels) {
@@ -376,7 +376,7 @@ TEST(CircuitSampling, DeterministicDetectorsAreExactlyThoseThatNoiselessShotsNev
             as_observable ? reference.observables.at(0) : reference.detectors.at(0);
         EXPECT_EQ(value, seen[1] != 0 ? 1 : 0) << text;
         ++deterministic;
-      } catch (const circuit::CircuitError&) {
+      } catch (const engine::InvalidInput&) {
         EXPECT_FALSE(constant) << "called random but constant:\n" << text;
         ++random_ones;
       }

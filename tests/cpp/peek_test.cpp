@@ -156,7 +156,7 @@ TEST(PeekMeasureSet, MatchesASequenceOfRealMeasurements) {
     for (std::size_t i = qubits.size(); i > 1; --i)
       std::swap(qubits[i - 1], qubits[circuits.below(i)]);
 
-    const std::uint64_t seed = circuits.next_word();
+    const std::uint64_t seed = circuits.next_u32();
     SeededSource peek_source(seed);
     const std::vector<TrialOutcome> outcomes = peek_measure_set(reg, qubits, peek_source);
     ASSERT_TRUE(same_representation(reg, before)) << describe(reg);

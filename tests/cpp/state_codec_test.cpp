@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "graph_description.h"
-#include "korvane/engine/invalid_input.h"
+#include "korvane/engine/base.h"
 #include "korvane/engine/io/crc32.h"
 #include "korvane/engine/io/graph_builder.h"
 #include "korvane/engine/io/state_codec.h"

@@ -25,7 +25,6 @@
 
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/invalid_input.h"
 #include "korvane/engine/io/crc32.h"
 #include "korvane/engine/io/state_codec.h"
 #include "korvane/engine/ops/controlled_gates.h"
@@ -67,7 +66,7 @@ class ByteReader {
 class InputSource final : public RandomSource {
  public:
   explicit InputSource(ByteReader& reader) : reader_(reader) {}
-  std::uint32_t next_word() override {
+  std::uint32_t next_u32() override {
     const std::uint8_t byte = reader_.next();
     return (std::uint32_t{byte} << 24) | (std::uint32_t{byte} * 0x010101U);
   }

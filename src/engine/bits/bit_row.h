@@ -1,38 +1,23 @@
 // Rows of bits over borrowed words, one bit per qubit of a register: the rows of the dense
 // adjacency matrix, the largest form of a neighbour set, the rows a trial measurement copies and
-// the qubits a search has found. Bit q of a row is bit q % 64 of word q / 64.
+// the qubits a search has found. Bit i of a row is bit i % 64 of word i / 64 (word.h).
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <span>
 
-#include "../base.h"
+#include "word.h"
 
 namespace korvane::engine {
 
 using BitRow = std::span<Word>;
 using ConstBitRow = std::span<const Word>;
 
-constexpr Word bit_of(Qubit q) { return Word{1} << (q % word_bits); }
-
-inline bool test_bit(ConstBitRow row, Qubit q) { return (row[q / word_bits] & bit_of(q)) != 0; }
-inline void set_bit(BitRow row, Qubit q) { row[q / word_bits] |= bit_of(q); }
-inline void clear_bit(BitRow row, Qubit q) { row[q / word_bits] &= ~bit_of(q); }
-inline void flip_bit(BitRow row, Qubit q) { row[q / word_bits] ^= bit_of(q); }
-
-// Bits set in w. Without the popcnt instruction in the target, std::popcount becomes a library
-// call; this inline form is as fast as it gets then.
-inline std::size_t count_bits(Word w) {
-#if defined(__POPCNT__)
-  return static_cast<std::size_t>(std::popcount(w));
-#else
-  w -= (w >> 1) & 0x5555555555555555ULL;
-  w = (w & 0x3333333333333333ULL) + ((w >> 2) & 0x3333333333333333ULL);
-  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<std::size_t>((w * 0x0101010101010101ULL) >> 56);
-#endif
-}
+inline bool test_bit(ConstBitRow row, std::size_t i) { return (row[word_of(i)] & bit_of(i)) != 0; }
+inline void set_bit(BitRow row, std::size_t i) { row[word_of(i)] |= bit_of(i); }
+inline void clear_bit(BitRow row, std::size_t i) { row[word_of(i)] &= ~bit_of(i); }
+inline void flip_bit(BitRow row, std::size_t i) { row[word_of(i)] ^= bit_of(i); }
 
 // Visits the set bits in increasing order while `visit` returns true.
 template <class Visit>
@@ -47,8 +32,8 @@ void for_each_bit_while(ConstBitRow row, Visit&& visit) {
 // Visits the set bits in increasing order.
 template <class Visit>
 void for_each_bit(ConstBitRow row, Visit&& visit) {
-  for_each_bit_while(row, [&visit](Qubit q) {
-    visit(q);
+  for_each_bit_while(row, [&visit](std::size_t i) {
+    visit(i);
     return true;
   });
 }
@@ -60,11 +45,11 @@ inline bool any_bit(ConstBitRow row) {
   return false;
 }
 
-// Whether a bit other than bit q is set.
-inline bool has_bit_other_than(ConstBitRow row, Qubit q) {
-  const std::size_t home = q / word_bits;
+// Whether a bit other than bit i is set.
+inline bool has_bit_other_than(ConstBitRow row, std::size_t i) {
+  const std::size_t home = word_of(i);
   for (std::size_t w = 0; w < row.size(); ++w) {
-    const Word bits = w == home ? row[w] & ~bit_of(q) : row[w];
+    const Word bits = w == home ? row[w] & ~bit_of(i) : row[w];
     if (bits != 0) return true;
   }
   return false;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "../../clifford/local_clifford.h"
-#include "../invalid_input.h"
+#include "../base.h"
 
 namespace korvane::engine {
 namespace {

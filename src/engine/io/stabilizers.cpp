@@ -6,15 +6,11 @@
 #include <utility>
 
 #include "../../clifford/local_clifford.h"
-#include "../invalid_input.h"
+#include "../base.h"
+#include "../bits/word.h"
 
 namespace korvane::engine {
 namespace {
-
-using Word = std::uint64_t;
-constexpr std::size_t word_bits = 64;
-
-constexpr Word bit_of(Qubit q) { return Word{1} << (q % word_bits); }
 
 // Exponent k (mod 4) of i in a * b = i^k c, over one word of 64 factors, c having the bits
 // a ^ b: XY = iZ, YZ = iX and ZX = iY count +1, the reversed products -1.
@@ -34,18 +30,15 @@ unsigned word_product_phase(Word ax, Word az, Word bx, Word bz) {
 class PauliRows {
  public:
   explicit PauliRows(std::size_t qubits)
-      : qubits_(qubits),
-        words_((qubits + word_bits - 1) / word_bits),
-        bits_(qubits * 2 * words_),
-        negative_(qubits) {}
+      : qubits_(qubits), words_(words_for(qubits)), bits_(qubits * 2 * words_), negative_(qubits) {}
 
-  bool x_bit(std::size_t r, Qubit q) const { return (x(r)[q / word_bits] & bit_of(q)) != 0; }
-  bool z_bit(std::size_t r, Qubit q) const { return (z(r)[q / word_bits] & bit_of(q)) != 0; }
+  bool x_bit(std::size_t r, Qubit q) const { return (x(r)[word_of(q)] & bit_of(q)) != 0; }
+  bool z_bit(std::size_t r, Qubit q) const { return (z(r)[word_of(q)] & bit_of(q)) != 0; }
 
   // Sets the factor of row r at q to `axis`, signed.
   void set_factor(std::size_t r, Qubit q, clifford::Axis axis, bool negative) {
-    if (axis != clifford::Axis::Z) x(r)[q / word_bits] |= bit_of(q);
-    if (axis != clifford::Axis::X) z(r)[q / word_bits] |= bit_of(q);
+    if (axis != clifford::Axis::Z) x(r)[word_of(q)] |= bit_of(q);
+    if (axis != clifford::Axis::X) z(r)[word_of(q)] |= bit_of(q);
     negative_[r] ^= negative ? 1U : 0U;
   }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "../../clifford/local_clifford.h"
-#include "../invalid_input.h"
+#include "../base.h"
 #include "crc32.h"
 #include "sorted_edges.h"
 

@@ -1,5 +1,6 @@
-// Randomness for measurements. The engine draws 32-bit words through RandomSource, so tests can
-// inject a seeded or scripted source; Python calls use the calling thread's own generator.
+// Where measurements get their randomness: the engine draws uniform 32-bit numbers through
+// RandomSource, so that a run can use the calling thread's generator (thread_generator.h), the
+// seeded generator of reproducible samples (seeded_generator.h) or, in tests, a scripted source.
 #pragma once
 
 #include <cstdint>
@@ -12,21 +13,23 @@ namespace korvane::engine {
 class RandomSource {
  public:
   virtual ~RandomSource() = default;
-  // One uniformly distributed 32-bit word.
-  virtual std::uint32_t next_word() = 0;
+  // One uniformly distributed 32-bit number.
+  virtual std::uint32_t next_u32() = 0;
 };
 
-// A uniformly random bit: the top bit of one word.
+// A uniformly random bit: the top bit of one draw.
 inline bool random_bit(RandomSource& source) {
-  return (source.next_word() >> (std::numeric_limits<std::uint32_t>::digits - 1)) != 0;
+  return (source.next_u32() >> (std::numeric_limits<std::uint32_t>::digits - 1)) != 0;
 }
 
-// The calling thread's generator, seeded from the operating system on its first use in the
-// thread. Throws Fault when no seed can be obtained.
-RandomSource& thread_generator();
+// One uniform 64-bit number from two 32-bit draws, the upper half first.
+inline std::uint64_t draw_u64(RandomSource& source) {
+  const std::uint64_t upper = source.next_u32();
+  return (upper << std::numeric_limits<std::uint32_t>::digits) | source.next_u32();
+}
 
-// Uniform choice among X, Y, Z from one word (a second one in rare cases): the upper half of
-// 3 * w, corrected by a second word when the lower half is too close to the top.
+// Uniform choice among X, Y, Z from one draw (a second one in rare cases): the upper half of
+// 3 * u, corrected by a second draw when the lower half is too close to the top.
 clifford::Axis uniform_axis(RandomSource& source);
 
 }  // namespace korvane::engine

@@ -1,14 +1,6 @@
 #include "seeded_generator.h"
 
-namespace korvane::circuit {
-
-std::uint64_t splitmix64(std::uint64_t& state) noexcept {
-  state += 0x9E3779B97F4A7C15ULL;
-  std::uint64_t mixed = state;
-  mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
-  return mixed ^ (mixed >> 31);
-}
+namespace korvane::engine {
 
 SeededGenerator::SeededGenerator(std::uint64_t seed) noexcept {
   // splitmix64 is a bijection of its counter, so four successive outputs are never all zero.
@@ -21,4 +13,4 @@ SeededGenerator SeededGenerator::from_state(const std::array<std::uint64_t, 4>& 
   return generator;
 }
 
-}  // namespace korvane::circuit
+}  // namespace korvane::engine

@@ -1,4 +1,4 @@
-#include "random_source.h"
+#include "thread_generator.h"
 
 #include <pthread.h>
 #include <sys/random.h>
@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
-#include <limits>
 
 #include "../base.h"
 
@@ -65,7 +64,8 @@ void watch_for_forks() {
   if (!registered) throw Fault("failed to register the random number generator's fork handler");
 }
 
-// xoshiro128++: 128 bits of state, one 32-bit word per step, with these rotations and shift.
+// xoshiro128++ (Blackman and Vigna): 128 bits of state, one 32-bit output per step, with these
+// rotations and shift.
 constexpr int output_rotation = 7;
 constexpr int state_shift = 9;
 constexpr int state_rotation = 11;
@@ -82,7 +82,7 @@ class ThreadGenerator final : public RandomSource {
     generation_ = generation;
   }
 
-  std::uint32_t next_word() override {
+  std::uint32_t next_u32() override {
     const std::uint32_t result = std::rotl(state_[0] + state_[3], output_rotation) + state_[0];
     const std::uint32_t shifted = state_[1] << state_shift;
     state_[2] ^= state_[0];
@@ -111,24 +111,6 @@ RandomSource& thread_generator() {
   thread_local ThreadGenerator generator;
   generator.reseed_after_fork();
   return generator;
-}
-
-clifford::Axis uniform_axis(RandomSource& source) {
-  // The axis is the integer part of 3 * u for the uniform fraction u = 0.w w2... (base 2^32).
-  // The second word can change it only when the lower half of 3 * w is within 2 of the top.
-  constexpr std::uint64_t axis_count = 3;
-  constexpr int source_word_bits = std::numeric_limits<std::uint32_t>::digits;
-  constexpr std::uint32_t carry_threshold =
-      std::numeric_limits<std::uint32_t>::max() - (axis_count - 1);
-  const std::uint64_t scaled = axis_count * source.next_word();
-  auto index = static_cast<std::uint32_t>(scaled >> source_word_bits);
-  const auto lower = static_cast<std::uint32_t>(scaled);
-  if (lower > carry_threshold) {
-    const auto carry_in =
-        static_cast<std::uint32_t>((axis_count * source.next_word()) >> source_word_bits);
-    if (static_cast<std::uint32_t>(lower + carry_in) < lower) ++index;
-  }
-  return static_cast<clifford::Axis>(index);
 }
 
 }  // namespace korvane::engine
