@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "instruction_set.h"
+#include "gates/gate_table.h"
 #include "pauli_channel.h"
 
 namespace korvane::circuit {

@@ -11,11 +11,11 @@
 #include <string_view>
 #include <utility>
 
-#include "../circuit/detector_reference.h"
-#include "../circuit/frame_sampler.h"
-#include "../circuit/parser.h"
-#include "../circuit/printer.h"
-#include "../circuit/sampler.h"
+#include "../circuit/sampling/frame_sampler.h"
+#include "../circuit/sampling/reference.h"
+#include "../circuit/sampling/sampler.h"
+#include "../circuit/text/parser.h"
+#include "../circuit/text/printer.h"
 #include "../engine/random/seeded_generator.h"
 #include "../engine/random/thread_generator.h"
 #include "arguments.h"

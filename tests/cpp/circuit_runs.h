@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/sampler.h"
+#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/text/parser.h"
 #include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "korvane/circuit/detector_reference.h"
-#include "korvane/circuit/event_gaps.h"
-#include "korvane/circuit/frame_sampler.h"
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/sampler.h"
+#include "korvane/circuit/run/event_gaps.h"
+#include "korvane/circuit/sampling/frame_sampler.h"
+#include "korvane/circuit/sampling/reference.h"
+#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/text/parser.h"
 #include "korvane/engine/base.h"
 #include "korvane/engine/random/seeded_generator.h"
 #include "scripted_source.h"

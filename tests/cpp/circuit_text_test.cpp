@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/printer.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/circuit/text/printer.h"
 #include "korvane/engine/base.h"
 
 namespace korvane::testing {

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "../engine/ops/controlled_gates.h"
-#include "../engine/ops/measure.h"
-#include "../engine/random/seeded_generator.h"
-#include "../engine/register.h"
-#include "program.h"
-#include "program_walk.h"
+#include "../../engine/ops/controlled_gates.h"
+#include "../../engine/ops/measure.h"
+#include "../../engine/random/seeded_generator.h"
+#include "../../engine/register.h"
+#include "../program.h"
+#include "../program_walk.h"
 #include "record_window.h"
 
 namespace korvane::circuit {

@@ -14,10 +14,10 @@
 #include <span>
 #include <vector>
 
-#include "../clifford/local_clifford.h"
-#include "../engine/bits/word.h"
-#include "../engine/ops/controlled_gates.h"
-#include "../engine/register.h"
+#include "../../clifford/local_clifford.h"
+#include "../../engine/bits/word.h"
+#include "../../engine/ops/controlled_gates.h"
+#include "../../engine/register.h"
 
 namespace korvane::circuit {
 

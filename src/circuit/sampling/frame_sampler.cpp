@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "../engine/register.h"
-#include "register_run.h"
+#include "../../engine/register.h"
+#include "../run/register_run.h"
 #include "shot_major_writer.h"
 
 namespace korvane::circuit {

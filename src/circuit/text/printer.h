@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "program.h"
+#include "../program.h"
 
 namespace korvane::circuit {
 

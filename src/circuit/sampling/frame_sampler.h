@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
-#include "../engine/random/seeded_generator.h"
-#include "frame_run.h"
-#include "pauli_frames.h"
-#include "program.h"
+#include "../../engine/random/seeded_generator.h"
+#include "../program.h"
+#include "../run/frame_run.h"
+#include "../run/pauli_frames.h"
 
 namespace korvane::circuit {
 

@@ -1,12 +1,12 @@
-#include "detector_reference.h"
+#include "reference.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 
-#include "../engine/base.h"
-#include "frame_run.h"
-#include "register_run.h"
+#include "../../engine/base.h"
+#include "../run/frame_run.h"
+#include "../run/register_run.h"
 
 namespace korvane::circuit {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "../engine/bits/word_kernels.h"
+#include "../../engine/bits/word_kernels.h"
 
 namespace korvane::circuit {
 

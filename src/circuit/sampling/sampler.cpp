@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "../engine/base.h"
+#include "../../engine/base.h"
 
 namespace korvane::circuit {
 namespace {

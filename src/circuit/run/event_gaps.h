@@ -7,7 +7,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "../engine/random/seeded_generator.h"
+#include "../../engine/random/seeded_generator.h"
 
 namespace korvane::circuit {
 

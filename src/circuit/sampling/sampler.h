@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-#include "../engine/random/random_source.h"
-#include "../engine/random/seeded_generator.h"
-#include "../engine/register.h"
-#include "detector_reference.h"
-#include "program.h"
-#include "register_run.h"
+#include "../../engine/random/random_source.h"
+#include "../../engine/random/seeded_generator.h"
+#include "../../engine/register.h"
+#include "../program.h"
+#include "../run/register_run.h"
+#include "reference.h"
 
 namespace korvane::circuit {
 

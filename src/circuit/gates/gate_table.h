@@ -11,8 +11,8 @@
 #include <optional>
 #include <string_view>
 
-#include "../clifford/local_clifford.h"
-#include "../engine/ops/controlled_gates.h"
+#include "../../clifford/local_clifford.h"
+#include "../../engine/ops/controlled_gates.h"
 
 namespace korvane::circuit {
 

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "program.h"
+#include "../program.h"
 
 namespace korvane::circuit {
 

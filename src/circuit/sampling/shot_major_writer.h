@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "../engine/bits/bit_tile.h"
-#include "pauli_frames.h"
+#include "../../engine/bits/bit_tile.h"
+#include "../run/pauli_frames.h"
 
 namespace korvane::circuit {
 

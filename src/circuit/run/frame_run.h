@@ -8,11 +8,11 @@
 #include <span>
 #include <vector>
 
-#include "../engine/random/seeded_generator.h"
+#include "../../engine/random/seeded_generator.h"
+#include "../program.h"
+#include "../program_walk.h"
 #include "event_gaps.h"
 #include "pauli_frames.h"
-#include "program.h"
-#include "program_walk.h"
 #include "record_window.h"
 #include "register_run.h"
 

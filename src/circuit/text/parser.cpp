@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "../engine/base.h"
+#include "../../engine/base.h"
 
 namespace korvane::circuit {
 namespace {

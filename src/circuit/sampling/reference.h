@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "program.h"
+#include "../program.h"
 
 namespace korvane::circuit {
 
