@@ -10,7 +10,7 @@
 
 #include "korvane/circuit/sampling/frame_sampler.h"
 #include "korvane/circuit/sampling/reference.h"
-#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/sampling/shot_sampler.h"
 #include "korvane/circuit/text/parser.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/measure.h"
@@ -31,14 +31,12 @@ constexpr std::size_t mix_operations = 100'000;
 constexpr std::size_t wire_qubits = 1'000'000;
 
 std::string text_of(const bench::Circuit& operations) {
-  static constexpr const char* singles[] = {"X", "Y", "Z", "H", "S", "S_DAG"};
   std::string text;
   for (const bench::Op& op : operations) {
+    text.append(op.name()).append(" ");
     if (op.kind == bench::OpKind::single) {
-      text.append(singles[static_cast<int>(op.single_gate())]).append(" ");
       text.append(std::to_string(op.qubit)).append("\n");
     } else {
-      text.append(op.two_qubit_gate() == bench::TwoQubitGate::cz ? "CZ " : "CX ");
       text.append(std::to_string(op.qubit)).append(" ");
       text.append(std::to_string(op.target)).append("\n");
     }
@@ -52,17 +50,14 @@ const bench::Circuit& mix() {
 }
 
 void BM_cz_cx_10_engine_calls(benchmark::State& state) {
-  static constexpr clifford::Vop vops[] = {clifford::pauli_x, clifford::pauli_y,
-                                           clifford::pauli_z, clifford::hadamard,
-                                           clifford::s_gate,  clifford::s_dagger};
   for (auto _ : state) {
     engine::Register reg(mix_qubits);
     for (const bench::Op& op : mix()) {
       if (op.kind == bench::OpKind::single) {
-        reg.apply_clifford(op.qubit, vops[static_cast<int>(op.single_gate())]);
+        reg.apply_clifford(op.qubit, circuit::vop_of(op.gate()));
       } else {
-        engine::apply_controlled_gate(reg, static_cast<engine::ControlledGate>(op.which), op.qubit,
-                                      op.target);
+        engine::apply_controlled_pauli(reg, circuit::gate_of(op.gate()).controlled, op.qubit,
+                                       op.target);
       }
     }
     benchmark::DoNotOptimize(reg.vop(0));
@@ -153,7 +148,9 @@ std::string repetition_text() {
 
 void BM_repetition_code_shots(benchmark::State& state) {
   const circuit::Program program = circuit::parse_circuit(repetition_text());
-  const circuit::DetectorReference reference = circuit::noiseless_reference(program);
+  circuit::check_deterministic(program);
+  const circuit::NoiselessReference reference =
+      circuit::noiseless_reference(program, circuit::ReferenceParts::parities);
   constexpr std::uint64_t shots = 1000;
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);

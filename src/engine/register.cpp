@@ -90,13 +90,6 @@ void Register::set_vop(Qubit q, Vop vop) {
   vops_.set_vop(q, vop);
 }
 
-void Register::toggle_edge(Qubit a, Qubit b) {
-  check_index(a);
-  check_index(b);
-  if (a == b) throw Fault("an edge joins two different qubits");
-  visit([a, b](auto& graph) { graph.toggle_edge(a, b); });
-}
-
 bool Register::add_edge_if_absent(Qubit a, Qubit b) {
   return visit([a, b](auto& graph) {
     if (graph.has_edge(a, b)) return false;

@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "../engine/random/seeded_generator.h"
 #include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "owned_ref.h"
@@ -56,9 +55,9 @@ bool convert_seed(PyObject* object, std::uint64_t& seed) {
   return true;
 }
 
-bool convert_method(PyObject* object, SamplingMethod& method) {
+bool convert_method(PyObject* object, circuit::SamplingMethod& method) {
   if (object == nullptr) {
-    method = SamplingMethod::frames;
+    method = circuit::SamplingMethod::frames;
     return true;
   }
   if (!PyUnicode_Check(object)) {
@@ -67,11 +66,11 @@ bool convert_method(PyObject* object, SamplingMethod& method) {
     return false;
   }
   if (PyUnicode_CompareWithASCIIString(object, "frames") == 0) {
-    method = SamplingMethod::frames;
+    method = circuit::SamplingMethod::frames;
     return true;
   }
   if (PyUnicode_CompareWithASCIIString(object, "shots") == 0) {
-    method = SamplingMethod::shots;
+    method = circuit::SamplingMethod::shots;
     return true;
   }
   PyErr_Format(PyExc_ValueError, "method must be 'frames' or 'shots', not %R", object);

@@ -273,7 +273,7 @@ PyObject* reset_qubit(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         Qubit qubit = 0;
         if (!convert_qubit_argument("qubit", values[0], qubit)) return nullptr;
         engine::RandomSource& source = engine::thread_generator();
-        borrow.run_change([&] { engine::reset(simulator.reg, qubit, source); });
+        borrow.run_change([&] { engine::reset(simulator.reg, qubit, clifford::Axis::Z, source); });
         Py_RETURN_NONE;
       });
 }

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/run/register_run.h"
 #include "korvane/circuit/text/parser.h"
 #include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fault_message.h"
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
 #include "korvane/engine/ops/controlled_gates.h"
@@ -132,8 +133,8 @@ Register random_circuit_register(SeededSource& dice, std::size_t n, Storage stor
   for (int step = 0; step < 3 * static_cast<int>(n); ++step) {
     const Qubit a = dice.below(n);
     if (n > 1 && dice.below(2) == 0) {
-      const auto gate = static_cast<ControlledGate>(dice.below(9));
-      apply_controlled_gate(reg, gate, a, (a + 1 + dice.below(n - 1)) % n);
+      const engine::ControlledPauli gate = testing::controlled_gates()[dice.below(9)].gate;
+      apply_controlled_pauli(reg, gate, a, (a + 1 + dice.below(n - 1)) % n);
     } else {
       reg.apply_clifford(a, static_cast<Vop>(dice.below(clifford::vop_count)));
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "edge_toggles.h"
 #include "graph_description.h"
 #include "korvane/engine/base.h"
 #include "korvane/engine/io/crc32.h"
@@ -65,8 +66,8 @@ TEST(StateCodec, RoundTripIsExactInEveryStorage) {
 TEST(StateCodec, KnownLayoutOfASmallRegister) {
   // Qubits 0-1 and 0-2 joined, VOPs 10, 0, 23: counts 2 (steps 1, 1), 0, 0.
   engine::Register reg(3, engine::Storage::sparse);
-  reg.toggle_edge(2, 0);
-  reg.toggle_edge(0, 1);
+  testing::toggle_edge(reg, 2, 0);
+  testing::toggle_edge(reg, 0, 1);
   reg.set_vop(1, 0);
   reg.set_vop(2, 23);
   EXPECT_EQ(engine::save_state(reg), sealed({3, 2, 10, 0, 23, 2, 1, 1, 0, 0}));

@@ -10,13 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "korvane/circuit/sampling/frame_sampler.h"
-#include "korvane/circuit/sampling/reference.h"
 #include "korvane/circuit/sampling/sampler.h"
 #include "korvane/circuit/text/parser.h"
 #include "korvane/circuit/text/printer.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/random/seeded_generator.h"
 
 namespace {
 
@@ -41,19 +38,19 @@ void run_a_few_shots(const circuit::Program& program) {
   }
   constexpr std::uint64_t shots = 3;
   std::vector<std::uint8_t> records(shots * program.num_measurements);
-  engine::SeededGenerator generator(7);
-  circuit::ShotSampler sampler(program);
-  sampler.sample_measurements(shots, generator, records.data());
-  circuit::FrameSampler frames(program);
-  frames.sample_measurements(shots, circuit::reference_record(program), generator, records.data());
-  try {
-    const circuit::DetectorReference reference = circuit::noiseless_reference(program);
-    std::vector<std::uint8_t> detectors(shots * program.num_detectors);
-    std::vector<std::uint8_t> observables(shots * program.num_observables);
-    sampler.sample_detectors(shots, reference, generator, detectors.data(), observables.data());
-    frames.sample_detectors(shots, generator, detectors.data(), observables.data());
-  } catch (const engine::InvalidInput&) {
-    // A detector or observable that is random without noise: a refusal, as it should be.
+  std::vector<std::uint8_t> detectors(shots * program.num_detectors);
+  std::vector<std::uint8_t> observables(shots * program.num_observables);
+  const auto go_on = [] { return true; };
+  for (const circuit::SamplingMethod method :
+       {circuit::SamplingMethod::shots, circuit::SamplingMethod::frames}) {
+    circuit::Sampler sampler(program, method, 7, shots);
+    sampler.sample_measurements(records.data(), go_on);
+    try {
+      sampler.check_detectors();
+      sampler.sample_detectors(detectors.data(), observables.data(), go_on);
+    } catch (const engine::InvalidInput&) {
+      // A detector or observable that is random without noise: a refusal, as it should be.
+    }
   }
 }
 

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
 #include "korvane/engine/io/crc32.h"
@@ -40,7 +41,6 @@
 namespace {
 
 using korvane::clifford::Axis;
-using korvane::engine::ControlledGate;
 using korvane::engine::Fault;
 using korvane::engine::Qubit;
 using korvane::engine::RandomSource;
@@ -101,11 +101,6 @@ const korvane::testing::Matrix2 single_gate_matrices[] = {
     {1.0, 0.0, 0.0, korvane::testing::Complex{0.0, 1.0}},
     {1.0, 0.0, 0.0, korvane::testing::Complex{0.0, -1.0}},
 };
-
-constexpr ControlledGate controlled_gates[] = {
-    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
-    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
-    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
 
 constexpr std::size_t single_gate_count = 6;
 constexpr std::size_t controlled_gate_count = 9;
@@ -210,11 +205,12 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       state.apply(q, single_gate_matrices[opcode]);
     } else if (opcode < single_gate_count + controlled_gate_count) {
       name = "controlled gate";
-      const ControlledGate gate = controlled_gates[opcode - single_gate_count];
+      const korvane::engine::ControlledPauli gate =
+          korvane::testing::controlled_gates()[opcode - single_gate_count].gate;
       const Qubit control = read_qubit(reader, n);
       const Qubit target = read_qubit(reader, n);
       refused_rightly = control >= n || target >= n || control == target;
-      korvane::engine::apply_controlled_gate(reg, gate, control, target);
+      korvane::engine::apply_controlled_pauli(reg, gate, control, target);
       state.controlled(gate, control, target);
     } else if (opcode < single_gate_count + controlled_gate_count + measurement_count) {
       name = "measurement";
@@ -244,7 +240,7 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       name = "reset";
       const Qubit q = read_qubit(reader, n);
       refused_rightly = q >= n;
-      korvane::engine::reset(reg, q, source);
+      korvane::engine::reset(reg, q, korvane::clifford::Axis::Z, source);
       // The outcome is read off the result: q is |0>, the others as that Z outcome leaves them.
       bool matched = false;
       const StateVector after = StateVector::from_register(reg);
@@ -266,9 +262,9 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       refused_rightly = a >= n || b >= n;
       korvane::engine::swap(reg, a, b);
       if (a != b) {
-        state.controlled(ControlledGate::cx, a, b);
-        state.controlled(ControlledGate::cx, b, a);
-        state.controlled(ControlledGate::cx, a, b);
+        state.controlled(korvane::testing::controlled_gate("CX"), a, b);
+        state.controlled(korvane::testing::controlled_gate("CX"), b, a);
+        state.controlled(korvane::testing::controlled_gate("CX"), a, b);
       }
     } else if (opcode == reload_opcode) {
       name = "reload";

@@ -1,6 +1,9 @@
-// The instructions of the circuit text format that korvane reads: their canonical names and
-// aliases, what kind of operation each is, which targets and arguments it takes, and the engine
-// operation behind it. Single-qubit Cliffords are defined, as the format defines them, by the
+// The gate table: one record for every instruction of the circuit text format that korvane reads,
+// with its names, what it does, which targets and arguments it takes, and the method of Korvane
+// that applies it, if any. Everything else that names a gate derives from these records: the
+// parser and the printer, the runners on the register and on Pauli frames, Korvane's method
+// table, the type stubs (src/python/korvane.pyi, checked against the table by a test) and the
+// benchmarks' workloads. Single-qubit Cliffords are defined, as the format defines them, by the
 // images of X and Z under conjugation; their VOPs are found from those images.
 #pragma once
 
@@ -11,259 +14,184 @@
 #include <optional>
 #include <string_view>
 
-#include "../../clifford/local_clifford.h"
-#include "../../engine/ops/controlled_gates.h"
+#include "gate.h"
 
 namespace korvane::circuit {
 
-using clifford::Axis;
-using clifford::Vop;
+// A gate's place in gate_table, as instructions hold it.
+using GateId = std::uint8_t;
 
-// How an instruction acts, which decides how it runs.
-enum class Kind : std::uint8_t {
-  clifford,       // a single-qubit Clifford on each target
-  controlled,     // a two-qubit controlled Pauli on each pair
-  feedback,       // a Pauli on a qubit when a recorded bit is 1: pairs (rec, qubit)
-  swap,           // SWAP on each pair
-  measure,        // a measurement of each target, recorded
-  reset,          // a reset of each target
-  measure_reset,  // a measurement, recorded, then a reset in the same basis
-  pauli_noise,    // a single-qubit Pauli channel on each target
-  pair_noise,     // two-qubit depolarizing noise on each pair
-  detector,       // the parity of recorded bits, sampled relative to the noiseless circuit
-  observable,     // recorded bits added by parity into a logical observable
-  repeat,         // a block of instructions run several times
-  annotation,     // no effect: TICK, QUBIT_COORDS, SHIFT_COORDS
-};
+inline constexpr auto gate_table = [] {
+  using Spread = Channel::Spread;
+  return std::array{
+      // Single-qubit Cliffords, by the images of X and Z.
+      single_qubit_clifford("I", "+X", "+Z"),
+      single_qubit_clifford("X", "+X", "-Z")
+          .as_method(1, "x",
+                     "Apply an X (Pauli-X) gate to the given qubit.\n\n"
+                     "`node` is the index of the qubit."),
+      single_qubit_clifford("Y", "-X", "-Z")
+          .as_method(2, "y",
+                     "Apply a Y (Pauli-Y) gate to the given qubit.\n\n"
+                     "`node` is the index of the qubit."),
+      single_qubit_clifford("Z", "-X", "+Z")
+          .as_method(3, "z",
+                     "Apply a Z (Pauli-Z) gate to the given qubit.\n\n"
+                     "`node` is the index of the qubit."),
+      single_qubit_clifford("H", "+Z", "+X")
+          .also("H_XZ")
+          .as_method(4, "h",
+                     "Apply an H (Hadamard) gate to the given qubit.\n\n"
+                     "`node` is the index of the qubit."),
+      single_qubit_clifford("S", "+Y", "+Z")
+          .also("SQRT_Z")
+          .as_method(5, "s",
+                     "Apply an S (phase) gate to the given qubit.\n\n"
+                     "`node` is the index of the qubit."),
+      single_qubit_clifford("S_DAG", "-Y", "+Z")
+          .also("SQRT_Z_DAG")
+          .as_method(6, "sdag",
+                     "Apply an S\u2020 (inverse phase) gate to the given qubit.\n\n"
+                     "`node` is the index of the qubit."),
+      single_qubit_clifford("SQRT_X", "+X", "-Y"),
+      single_qubit_clifford("SQRT_X_DAG", "+X", "+Y"),
+      single_qubit_clifford("SQRT_Y", "-Z", "+X"),
+      single_qubit_clifford("SQRT_Y_DAG", "+Z", "-X"),
+      single_qubit_clifford("H_XY", "+Y", "-Z"),
+      single_qubit_clifford("H_YZ", "-X", "+Y"),
+      single_qubit_clifford("C_XYZ", "+Y", "+X"),
+      single_qubit_clifford("C_ZYX", "+Z", "+Y"),
+      // Controlled Paulis, by the axes of control and target. A recorded bit may control CX, CY
+      // and CZ, and stand on either side of the symmetric CZ.
+      controlled_pauli("CX", Axis::Z, Axis::X)
+          .also("CNOT")
+          .also("ZCX")
+          .target_checked_first()
+          .with_record_as(RecordOperand::control)
+          .as_method(8, "cx", "Apply a controlled-X (CX) / CNOT gate with `control` and `target`."),
+      controlled_pauli("CY", Axis::Z, Axis::Y)
+          .also("ZCY")
+          .target_checked_first()
+          .with_record_as(RecordOperand::control)
+          .as_method(13, "cy", "Apply a controlled-Y (CY) gate with `control` and `target`."),
+      controlled_pauli("CZ", Axis::Z, Axis::Z)
+          .also("ZCZ")
+          .with_record_as(RecordOperand::either)
+          .as_method(7, "cz", "Apply a controlled-Z (CZ) gate with `control` and `target` qubits."),
+      controlled_pauli("XCX", Axis::X, Axis::X)
+          .as_method(9, "xcx", "Apply an X-controlled X gate (CX in the X basis)."),
+      controlled_pauli("XCY", Axis::X, Axis::Y)
+          .target_checked_first()
+          .as_method(14, "xcy", "Apply an X-controlled Y gate (control in X basis)."),
+      controlled_pauli("XCZ", Axis::X, Axis::Z)
+          .as_method(11, "xcz", "Apply an X-controlled Z gate (target in X basis)."),
+      controlled_pauli("YCX", Axis::Y, Axis::X)
+          .as_method(10, "ycx", "Apply a Y-controlled X gate (control qubit in the Y basis)."),
+      controlled_pauli("YCY", Axis::Y, Axis::Y)
+          .target_checked_first()
+          .as_method(15, "ycy", "Apply a Y-controlled Y gate (both in Y basis)."),
+      controlled_pauli("YCZ", Axis::Y, Axis::Z)
+          .as_method(12, "ycz", "Apply a Y-controlled Z gate (target in Y basis)."),
+      Gate{.name = "SWAP", .kind = Kind::swap, .targets = Targets::qubit_pairs},
+      // Measurements and resets, by their axis.
+      measurement("M", Kind::measure, Axis::Z)
+          .also("MZ")
+          .as_method(18, "measure_z",
+                     "Perform a projective measurement of `qubit` in the Z basis.\n\n"
+                     "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
+      measurement("MX", Kind::measure, Axis::X)
+          .as_method(16, "measure_x",
+                     "Perform a projective measurement of `qubit` in the X basis.\n\n"
+                     "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
+      measurement("MY", Kind::measure, Axis::Y)
+          .as_method(17, "measure_y",
+                     "Perform a projective measurement of `qubit` in the Y basis.\n\n"
+                     "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
+      measurement("R", Kind::reset, Axis::Z).also("RZ"),
+      measurement("RX", Kind::reset, Axis::X),
+      measurement("RY", Kind::reset, Axis::Y),
+      measurement("MR", Kind::measure_reset, Axis::Z).also("MRZ"),
+      measurement("MRX", Kind::measure_reset, Axis::X),
+      measurement("MRY", Kind::measure_reset, Axis::Y),
+      // Noise, by the channel its probabilities stand for.
+      noise("X_ERROR", {Spread::one_pauli, 3, Pauli::X}),
+      noise("Y_ERROR", {Spread::one_pauli, 3, Pauli::Y}),
+      noise("Z_ERROR", {Spread::one_pauli, 3, Pauli::Z}),
+      noise("DEPOLARIZE1", {Spread::even, 3}),
+      noise("DEPOLARIZE2", {Spread::even, 15}),
+      noise("PAULI_CHANNEL_1", {Spread::given, 3}),
+      // Annotations and the record's parities.
+      annotation("DETECTOR", Kind::detector, Targets::records, Arguments::coordinates),
+      annotation("OBSERVABLE_INCLUDE", Kind::observable, Targets::records,
+                 Arguments::observable_index),
+      annotation("TICK", Kind::annotation, Targets::none, Arguments::none),
+      annotation("QUBIT_COORDS", Kind::annotation, Targets::optional_qubits,
+                 Arguments::coordinates),
+      annotation("SHIFT_COORDS", Kind::annotation, Targets::none, Arguments::coordinates),
+      annotation("REPEAT", Kind::repeat, Targets::repeat_count, Arguments::none),
+  };
+}();
 
-// Every instruction under its canonical name (the first column of the format's tables).
-enum class Gate : std::uint8_t {
-  i,
-  x,
-  y,
-  z,
-  h,
-  s,
-  s_dag,
-  sqrt_x,
-  sqrt_x_dag,
-  sqrt_y,
-  sqrt_y_dag,
-  h_xy,
-  h_yz,
-  c_xyz,
-  c_zyx,
-  cx,
-  cy,
-  cz,
-  xcx,
-  xcy,
-  xcz,
-  ycx,
-  ycy,
-  ycz,
-  swap,
-  m,
-  mx,
-  my,
-  r,
-  rx,
-  ry,
-  mr,
-  mrx,
-  mry,
-  x_error,
-  y_error,
-  z_error,
-  depolarize1,
-  depolarize2,
-  pauli_channel_1,
-  detector,
-  observable_include,
-  tick,
-  qubit_coords,
-  shift_coords,
-  repeat,
-};
+inline constexpr std::size_t gate_count = gate_table.size();
+static_assert(gate_count <= 256, "a GateId is one byte");
 
-inline constexpr std::size_t gate_count = static_cast<std::size_t>(Gate::repeat) + 1;
-
-// What may stand between the parentheses after the name.
-enum class Arguments : std::uint8_t {
-  none,                  // no parentheses
-  optional_probability,  // a measurement's flip probability, or none
-  probability,           // exactly one probability
-  three_probabilities,   // PAULI_CHANNEL_1(px, py, pz)
-  coordinates,           // any numbers, without effect
-  observable_index,      // exactly one non-negative integer
-};
-
-// What the targets must be.
-enum class Targets : std::uint8_t {
-  qubits,           // one or more qubit indices
-  qubit_pairs,      // an even number (at least two) of qubit indices, distinct within a pair
-  measured_qubits,  // one or more qubit indices, each possibly inverted as !q
-  records,          // any number of rec[-k]
-  optional_qubits,  // any number of qubit indices
-  none,             // nothing
-  repeat_count,     // REPEAT N {
-};
-
-struct GateInfo {
-  std::string_view name;
-  Kind kind;
-  Targets targets;
-  Arguments arguments;
-  // The engine's operand: a Vop (cliffords; the Pauli of X/Y/Z_ERROR), an engine::ControlledGate
-  // (controlled gates), an Axis (measurements and resets).
-  std::uint8_t operand;
-};
-
-// An image under conjugation, as the format's tables give it: +X, -Y, ...
-struct SignedAxis {
-  Axis axis;
-  bool negative;
-};
+constexpr const Gate& gate_of(GateId id) { return gate_table[id]; }
 
 // The VOP whose conjugation takes X and Z to these images, or vop_count when none does.
-constexpr Vop vop_with_images(SignedAxis x_image, SignedAxis z_image) {
+constexpr Vop vop_with_images(PauliImage x_image, PauliImage z_image) {
   for (Vop c = 0; c < clifford::vop_count; ++c) {
-    if (clifford::image_axis(Axis::X, c) == x_image.axis &&
-        clifford::image_sign(c, Axis::X) == x_image.negative &&
-        clifford::image_axis(Axis::Z, c) == z_image.axis &&
-        clifford::image_sign(c, Axis::Z) == z_image.negative) {
-      return c;
-    }
+    const auto carries = [c](Axis pauli, PauliImage wanted) {
+      return pauli_of(clifford::image_axis(pauli, c)) == wanted.factors[0] &&
+             clifford::image_sign(c, pauli) == wanted.negative;
+    };
+    if (carries(Axis::X, x_image) && carries(Axis::Z, z_image)) return c;
   }
   return static_cast<Vop>(clifford::vop_count);
 }
 
-namespace images {
-inline constexpr SignedAxis plus_x{Axis::X, false}, minus_x{Axis::X, true};
-inline constexpr SignedAxis plus_y{Axis::Y, false}, minus_y{Axis::Y, true};
-inline constexpr SignedAxis plus_z{Axis::Z, false}, minus_z{Axis::Z, true};
-}  // namespace images
-
-constexpr GateInfo single_qubit_clifford(std::string_view name, SignedAxis x_image,
-                                         SignedAxis z_image) {
-  return {name, Kind::clifford, Targets::qubits, Arguments::none,
-          vop_with_images(x_image, z_image)};
-}
-
-constexpr GateInfo controlled(std::string_view name, engine::ControlledGate gate) {
-  return {name, Kind::controlled, Targets::qubit_pairs, Arguments::none,
-          static_cast<std::uint8_t>(gate)};
-}
-
-constexpr GateInfo measurement(std::string_view name, Kind kind, Axis axis) {
-  const bool resets_only = kind == Kind::reset;
-  return {name, kind, resets_only ? Targets::qubits : Targets::measured_qubits,
-          resets_only ? Arguments::none : Arguments::optional_probability,
-          static_cast<std::uint8_t>(axis)};
-}
-
-constexpr GateInfo pauli_noise(std::string_view name, Arguments arguments, Vop pauli = 0) {
-  return {name, Kind::pauli_noise, Targets::qubits, arguments, pauli};
-}
-
-// Indexed by Gate.
-inline constexpr std::array<GateInfo, gate_count> gate_table = [] {
-  using namespace images;
-  using engine::ControlledGate;
-  return std::array<GateInfo, gate_count>{{
-      single_qubit_clifford("I", plus_x, plus_z),
-      single_qubit_clifford("X", plus_x, minus_z),
-      single_qubit_clifford("Y", minus_x, minus_z),
-      single_qubit_clifford("Z", minus_x, plus_z),
-      single_qubit_clifford("H", plus_z, plus_x),
-      single_qubit_clifford("S", plus_y, plus_z),
-      single_qubit_clifford("S_DAG", minus_y, plus_z),
-      single_qubit_clifford("SQRT_X", plus_x, minus_y),
-      single_qubit_clifford("SQRT_X_DAG", plus_x, plus_y),
-      single_qubit_clifford("SQRT_Y", minus_z, plus_x),
-      single_qubit_clifford("SQRT_Y_DAG", plus_z, minus_x),
-      single_qubit_clifford("H_XY", plus_y, minus_z),
-      single_qubit_clifford("H_YZ", minus_x, plus_y),
-      single_qubit_clifford("C_XYZ", plus_y, plus_x),
-      single_qubit_clifford("C_ZYX", plus_z, plus_y),
-      controlled("CX", ControlledGate::cx),
-      controlled("CY", ControlledGate::cy),
-      controlled("CZ", ControlledGate::cz),
-      controlled("XCX", ControlledGate::xcx),
-      controlled("XCY", ControlledGate::xcy),
-      controlled("XCZ", ControlledGate::xcz),
-      controlled("YCX", ControlledGate::ycx),
-      controlled("YCY", ControlledGate::ycy),
-      controlled("YCZ", ControlledGate::ycz),
-      GateInfo{"SWAP", Kind::swap, Targets::qubit_pairs, Arguments::none, 0},
-      measurement("M", Kind::measure, Axis::Z),
-      measurement("MX", Kind::measure, Axis::X),
-      measurement("MY", Kind::measure, Axis::Y),
-      measurement("R", Kind::reset, Axis::Z),
-      measurement("RX", Kind::reset, Axis::X),
-      measurement("RY", Kind::reset, Axis::Y),
-      measurement("MR", Kind::measure_reset, Axis::Z),
-      measurement("MRX", Kind::measure_reset, Axis::X),
-      measurement("MRY", Kind::measure_reset, Axis::Y),
-      pauli_noise("X_ERROR", Arguments::probability, clifford::pauli_x),
-      pauli_noise("Y_ERROR", Arguments::probability, clifford::pauli_y),
-      pauli_noise("Z_ERROR", Arguments::probability, clifford::pauli_z),
-      pauli_noise("DEPOLARIZE1", Arguments::probability),
-      GateInfo{"DEPOLARIZE2", Kind::pair_noise, Targets::qubit_pairs, Arguments::probability, 0},
-      pauli_noise("PAULI_CHANNEL_1", Arguments::three_probabilities),
-      GateInfo{"DETECTOR", Kind::detector, Targets::records, Arguments::coordinates, 0},
-      GateInfo{"OBSERVABLE_INCLUDE", Kind::observable, Targets::records,
-               Arguments::observable_index, 0},
-      GateInfo{"TICK", Kind::annotation, Targets::none, Arguments::none, 0},
-      GateInfo{"QUBIT_COORDS", Kind::annotation, Targets::optional_qubits, Arguments::coordinates,
-               0},
-      GateInfo{"SHIFT_COORDS", Kind::annotation, Targets::none, Arguments::coordinates, 0},
-      GateInfo{"REPEAT", Kind::repeat, Targets::repeat_count, Arguments::none, 0},
-  }};
+// Each single-qubit Clifford's VOP, found once from its images (identity for other gates).
+inline constexpr std::array<Vop, gate_count> gate_vops = [] {
+  std::array<Vop, gate_count> vops{};
+  for (std::size_t id = 0; id < gate_count; ++id) {
+    const Gate& gate = gate_table[id];
+    if (gate.kind == Kind::clifford) vops[id] = vop_with_images(gate.images[0], gate.images[1]);
+  }
+  return vops;
 }();
 
-// Every Clifford row of the format's table names one of the 24 VOPs.
-static_assert(std::all_of(gate_table.begin(), gate_table.end(), [](const GateInfo& gate) {
-  return gate.kind != Kind::clifford || gate.operand < clifford::vop_count;
-}));
+// Every Clifford row names one of the 24 VOPs.
+static_assert(std::all_of(gate_vops.begin(), gate_vops.end(),
+                          [](Vop vop) { return vop < clifford::vop_count; }));
 
-constexpr const GateInfo& info(Gate gate) { return gate_table[static_cast<std::size_t>(gate)]; }
+constexpr Vop vop_of(GateId id) { return gate_vops[id]; }
 
-// The engine's operands, read from the table.
-constexpr Vop vop_of(Gate gate) { return info(gate).operand; }
-constexpr engine::ControlledGate controlled_gate_of(Gate gate) {
-  return static_cast<engine::ControlledGate>(info(gate).operand);
+// The Pauli that a controlled gate applies to its other operand when a recorded bit stands for
+// the control: the target's axis (and for CZ, symmetric, Z either way).
+constexpr Pauli feedback_pauli_of(GateId id) { return pauli_of(gate_of(id).controlled.target); }
+
+// How a unitary gate conjugates Paulis (gate.h): a Clifford's images as the table gives them; a
+// controlled Pauli's from its axes, where a Pauli on one operand that anticommutes with that
+// operand's axis gains the other operand's axis; SWAP's exchanging the operands.
+constexpr Conjugation conjugation_of(GateId id) {
+  const Gate& gate = gate_of(id);
+  switch (gate.kind) {
+    case Kind::clifford:
+      return gate.images;
+    case Kind::controlled: {
+      const Pauli control = pauli_of(gate.controlled.control);
+      const Pauli target = pauli_of(gate.controlled.target);
+      const auto grows = [](Pauli pauli, Pauli axis) { return pauli != axis; };
+      return {PauliImage{false, {Pauli::X, grows(Pauli::X, control) ? target : Pauli::I}},
+              PauliImage{false, {Pauli::Z, grows(Pauli::Z, control) ? target : Pauli::I}},
+              PauliImage{false, {grows(Pauli::X, target) ? control : Pauli::I, Pauli::X}},
+              PauliImage{false, {grows(Pauli::Z, target) ? control : Pauli::I, Pauli::Z}}};
+    }
+    case Kind::swap:
+      return {image("+_X"), image("+_Z"), image("+X_"), image("+Z_")};
+    default:
+      return {};
+  }
 }
-constexpr Axis axis_of(Gate gate) { return static_cast<Axis>(info(gate).operand); }
-
-// The Pauli that CX, CY or CZ puts on its target (the Pauli of a classically controlled form).
-constexpr Vop target_pauli_of(Gate gate) {
-  return gate == Gate::cx ? clifford::pauli_x
-                          : (gate == Gate::cy ? clifford::pauli_y : clifford::pauli_z);
-}
-
-// CX, CY and CZ may be controlled by a recorded bit; CZ, being symmetric, from either side.
-constexpr bool accepts_feedback(Gate gate) {
-  return gate == Gate::cx || gate == Gate::cy || gate == Gate::cz;
-}
-
-struct NamedGate {
-  std::string_view name;
-  Gate gate;
-};
-
-inline constexpr std::array<NamedGate, 10> gate_aliases{{
-    {"H_XZ", Gate::h},
-    {"SQRT_Z", Gate::s},
-    {"SQRT_Z_DAG", Gate::s_dag},
-    {"CNOT", Gate::cx},
-    {"ZCX", Gate::cx},
-    {"ZCY", Gate::cy},
-    {"ZCZ", Gate::cz},
-    {"MZ", Gate::m},
-    {"RZ", Gate::r},
-    {"MRZ", Gate::mr},
-}};
 
 constexpr char upper_case(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -276,24 +204,34 @@ constexpr std::uint32_t spelling_hash(std::string_view name) {
   return hash;
 }
 
+struct NamedGate {
+  std::string_view name;
+  GateId gate;
+};
+
 inline constexpr std::size_t name_slot_count = 128;  // a power of two, well above the names
 
 // Every name the format accepts, canonical and alias, in an open-addressing table by
 // spelling_hash; an empty slot has an empty name.
 inline constexpr std::array<NamedGate, name_slot_count> names_by_hash = [] {
   std::array<NamedGate, name_slot_count> slots{};
-  const auto place = [&slots](NamedGate entry) {
-    std::size_t slot = spelling_hash(entry.name) & (name_slot_count - 1);
+  const auto place = [&slots](std::string_view name, GateId id) {
+    std::size_t slot = spelling_hash(name) & (name_slot_count - 1);
     while (!slots[slot].name.empty()) slot = (slot + 1) & (name_slot_count - 1);
-    slots[slot] = entry;
+    slots[slot] = {name, id};
   };
-  for (std::size_t g = 0; g < gate_count; ++g) place({gate_table[g].name, static_cast<Gate>(g)});
-  for (const NamedGate& alias : gate_aliases) place(alias);
+  for (std::size_t id = 0; id < gate_count; ++id) {
+    place(gate_table[id].name, static_cast<GateId>(id));
+    for (std::size_t k = 0; k < gate_table[id].aliases.size(); ++k) {
+      const std::string_view alias = gate_table[id].aliases[k];
+      if (!alias.empty()) place(alias, static_cast<GateId>(id));
+    }
+  }
   return slots;
 }();
 
 // The gate of a name, canonical or alias, in any mix of upper and lower case.
-constexpr std::optional<Gate> find_gate(std::string_view name) {
+constexpr std::optional<GateId> find_gate(std::string_view name) {
   for (std::size_t slot = spelling_hash(name) & (name_slot_count - 1);
        !names_by_hash[slot].name.empty(); slot = (slot + 1) & (name_slot_count - 1)) {
     const std::string_view candidate = names_by_hash[slot].name;
@@ -305,5 +243,8 @@ constexpr std::optional<Gate> find_gate(std::string_view name) {
   }
   return std::nullopt;
 }
+
+// The gate of a name that the table holds, for code that needs one gate by name.
+consteval GateId gate_named(std::string_view name) { return *find_gate(name); }
 
 }  // namespace korvane::circuit

@@ -4,6 +4,8 @@
 // for the noiseless pass that decides which parities are deterministic.
 #pragma once
 
+#include <algorithm>
+#include <concepts>
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -14,9 +16,21 @@
 #include "event_gaps.h"
 #include "pauli_frames.h"
 #include "record_window.h"
-#include "register_run.h"
 
 namespace korvane::circuit {
+
+// What a run on frames reports: each measurement's flips, measurement(flips); each detector's,
+// detector(flips, instruction index), the flips written first where detector_row(spare) says
+// (`spare` or a row of its own); and each observable term's, observable(observable, flips,
+// instruction index).
+template <class Output>
+concept FlipOutput = requires(Output& output, std::span<const Word> flips, std::span<Word> spare,
+                              std::uint32_t observable, std::size_t index) {
+  output.measurement(flips);
+  { output.detector_row(spare) } -> std::same_as<std::span<Word>>;
+  output.detector(flips, index);
+  output.observable(observable, flips, index);
+};
 
 // Working space for runs of one program on frames `words` words wide.
 struct FrameScratch {
@@ -66,129 +80,150 @@ void for_each_event(const PauliChannel& channel, std::size_t targets, std::size_
   }
 }
 
-// Runs `program` on `frames`, which the caller has started (randomize_start). `output` hears of
-// each measurement's flips, measurement(flips); each detector's, detector(flips, instruction
-// index), the flips written first where detector_row(spare) says (`spare` or a row of its own);
-// and each observable term's, observable(observable, flips, instruction index).
+// The steps of a run on frames (program_walk.h), one per kind of instruction.
+template <Noise noise, FlipOutput Output>
+class FrameRun {
+ public:
+  FrameRun(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
+           FrameScratch& scratch, Output& output)
+      : program_(program),
+        frames_(frames),
+        generator_(generator),
+        scratch_(scratch),
+        record_(scratch.record),
+        output_(output) {}
+
+  void clifford(const Step& step) {
+    const Vop gate = vop_of(step.instruction.gate);
+    for (const std::uint32_t q : step.targets) frames_.apply_clifford(q, gate);
+  }
+
+  void controlled(const Step& step) {
+    const engine::ControlledPauli gate = gate_of(step.instruction.gate).controlled;
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      frames_.apply_controlled(gate, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  // A run whose recorded bit differs from the reference's applies the Pauli where the reference
+  // did not, or the reverse: its frame gains the Pauli.
+  void feedback(const Step& step) {
+    const auto pauli =
+        static_cast<Axis>(static_cast<unsigned>(feedback_pauli_of(step.instruction.gate)) - 1);
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      frames_.multiply_where(step.targets[i + 1], pauli, record_.back_wide(step.targets[i]));
+    }
+  }
+
+  void swap(const Step& step) {
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      frames_.swap(step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void measure(const Step& step) { record_flips(step, false); }
+  void measure_reset(const Step& step) { record_flips(step, true); }
+
+  void reset(const Step& step) {
+    const Axis axis = gate_of(step.instruction.gate).axis;
+    for (const std::uint32_t q : step.targets) {
+      frames_.clear_flipping_part(q, axis);
+      randomize(frames_, q, axis, generator_, scratch_.random);
+    }
+  }
+
+  void pauli_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    if (channel == nullptr) return;
+    for_each_event(*channel, step.targets.size(), frames_.words(), generator_,
+                   [&](std::size_t target, std::uint64_t frame) {
+                     frames_.multiply_one(step.targets[target],
+                                          channel->pick_given_event(generator_.next_u64()), frame);
+                   });
+  }
+
+  void pair_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    if (channel == nullptr) return;
+    for_each_event(*channel, step.targets.size() / 2, frames_.words(), generator_,
+                   [&](std::size_t pair, std::uint64_t frame) {
+                     const unsigned paulis = channel->pick_given_event(generator_.next_u64());
+                     if (const unsigned first = first_pauli_of_pair(paulis); first != 0) {
+                       frames_.multiply_one(step.targets[2 * pair], first, frame);
+                     }
+                     if (const unsigned second = second_pauli_of_pair(paulis); second != 0) {
+                       frames_.multiply_one(step.targets[2 * pair + 1], second, frame);
+                     }
+                   });
+  }
+
+  void detector(const Step& step) {
+    output_.detector(parity_of(step.targets, output_.detector_row(scratch_.parity)), step.index);
+  }
+
+  void observable(const Step& step) {
+    output_.observable(step.instruction.detail, parity_of(step.targets, scratch_.parity),
+                       step.index);
+  }
+
+ private:
+  // The flips of the parity of the recorded bits rec[-k], written to `into`.
+  std::span<const Word> parity_of(std::span<const std::uint32_t> lookbacks,
+                                  std::span<Word> into) const {
+    if (lookbacks.empty()) {
+      std::fill(into.begin(), into.end(), Word{0});
+      return into;
+    }
+    const std::span<const Word> first = record_.back_wide(lookbacks[0]);
+    std::copy(first.begin(), first.end(), into.begin());
+    for (const std::uint32_t k : lookbacks.subspan(1)) {
+      const std::span<const Word> flips = record_.back_wide(k);
+      for (std::size_t w = 0; w < flips.size(); ++w) into[w] ^= flips[w];
+    }
+    return into;
+  }
+
+  // Records each target's flips (the recorded bit flips with the measurement's noise, the state
+  // does not), clears what an MR's reset removes, and gives the qubit a fresh random stabilizer.
+  void record_flips(const Step& step, bool resets) {
+    const Axis axis = gate_of(step.instruction.gate).axis;
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for (const std::uint32_t entry : step.targets) {
+      const std::uint32_t q = entry & ~inverted_flag;
+      const std::span<Word> flips = record_.push_wide();
+      frames_.measurement_flips(q, axis, flips);
+      if (flip != nullptr) {
+        for_each_event(*flip, 1, flips.size(), generator_, [&](std::size_t, std::uint64_t frame) {
+          flips[engine::word_of(frame)] ^= engine::bit_of(frame);
+        });
+      }
+      output_.measurement(std::span<const Word>(flips));
+      if (resets) frames_.clear_flipping_part(q, axis);
+      randomize(frames_, q, axis, generator_, scratch_.random);
+    }
+  }
+
+  const Program& program_;
+  PauliFrames& frames_;
+  engine::SeededGenerator& generator_;
+  FrameScratch& scratch_;
+  RecordWindow<Word>& record_;
+  Output& output_;
+};
+
+// Runs `program` on `frames`, which the caller has started (randomize_start), reporting to
+// `output` (FlipOutput).
 //
 // Draws, in the order the run meets them: for a measurement, its flips when it has a flip
 // probability, then one word per frame word for its fresh stabilizer; for a reset, the latter;
 // for a noise channel, target by target, the gaps between the frames it strikes, each strike
 // followed by one draw for its Pauli.
-template <Noise noise, class Output>
+template <Noise noise, FlipOutput Output>
 void run_on_frames(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
                    FrameScratch& scratch, Output& output) {
-  RecordWindow<Word>& record = scratch.record;
-  record.restart();
-  const auto channel_of = [&](std::uint32_t channel) -> const PauliChannel* {
-    if constexpr (noise == Noise::skipped) {
-      return nullptr;
-    } else {
-      if (channel == no_channel || program.channels[channel].is_silent()) return nullptr;
-      return &program.channels[channel];
-    }
-  };
-  // The flips of the parity of the recorded bits rec[-k], written to `into`.
-  const auto parity_of = [&](std::span<const std::uint32_t> lookbacks, std::span<Word> into) {
-    if (lookbacks.empty()) {
-      std::fill(into.begin(), into.end(), Word{0});
-      return std::span<const Word>(into);
-    }
-    const std::span<const Word> first = record.back_wide(lookbacks[0]);
-    std::copy(first.begin(), first.end(), into.begin());
-    for (const std::uint32_t k : lookbacks.subspan(1)) {
-      const std::span<const Word> flips = record.back_wide(k);
-      for (std::size_t w = 0; w < flips.size(); ++w) into[w] ^= flips[w];
-    }
-    return std::span<const Word>(into);
-  };
-  walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t index) {
-    const std::span<const std::uint32_t> targets = program.targets_of(instruction);
-    switch (instruction.kind) {
-      case Kind::clifford:
-        for (const std::uint32_t q : targets) frames.apply_clifford(q, vop_of(instruction.gate));
-        break;
-      case Kind::controlled:
-        for (std::size_t i = 0; i < targets.size(); i += 2) {
-          frames.apply_controlled(controlled_gate_of(instruction.gate), targets[i], targets[i + 1]);
-        }
-        break;
-      case Kind::feedback: {
-        // A run whose recorded bit differs from the reference's applies the Pauli where the
-        // reference did not, or the reverse: its frame gains the Pauli.
-        const auto pauli = static_cast<Axis>(target_pauli_of(instruction.gate) - 1);
-        for (std::size_t i = 0; i < targets.size(); i += 2) {
-          frames.multiply_where(targets[i + 1], pauli, record.back_wide(targets[i]));
-        }
-        break;
-      }
-      case Kind::swap:
-        for (std::size_t i = 0; i < targets.size(); i += 2) frames.swap(targets[i], targets[i + 1]);
-        break;
-      case Kind::measure:
-      case Kind::measure_reset: {
-        const Axis axis = axis_of(instruction.gate);
-        const PauliChannel* const flip = channel_of(instruction.detail);
-        for (const std::uint32_t entry : targets) {
-          const std::uint32_t q = entry & ~inverted_flag;
-          const std::span<Word> flips = record.push_wide();
-          frames.measurement_flips(q, axis, flips);
-          if (flip != nullptr) {
-            // The recorded bit flips, the state does not.
-            for_each_event(*flip, 1, flips.size(), generator,
-                           [&](std::size_t, std::uint64_t frame) {
-                             flips[engine::word_of(frame)] ^= engine::bit_of(frame);
-                           });
-          }
-          output.measurement(std::span<const Word>(flips));
-          if (instruction.kind == Kind::measure_reset) frames.clear_flipping_part(q, axis);
-          randomize(frames, q, axis, generator, scratch.random);
-        }
-        break;
-      }
-      case Kind::reset: {
-        const Axis axis = axis_of(instruction.gate);
-        for (const std::uint32_t q : targets) {
-          frames.clear_flipping_part(q, axis);
-          randomize(frames, q, axis, generator, scratch.random);
-        }
-        break;
-      }
-      case Kind::detector:
-        output.detector(parity_of(targets, output.detector_row(scratch.parity)), index);
-        break;
-      case Kind::observable:
-        output.observable(instruction.detail, parity_of(targets, scratch.parity), index);
-        break;
-      case Kind::pauli_noise:
-        if (const PauliChannel* const channel = channel_of(instruction.detail)) {
-          for_each_event(*channel, targets.size(), frames.words(), generator,
-                         [&](std::size_t target, std::uint64_t frame) {
-                           frames.multiply_one(targets[target],
-                                               channel->pick_given_event(generator.next_u64()),
-                                               frame);
-                         });
-        }
-        break;
-      case Kind::pair_noise:
-        if (const PauliChannel* const channel = channel_of(instruction.detail)) {
-          for_each_event(*channel, targets.size() / 2, frames.words(), generator,
-                         [&](std::size_t pair, std::uint64_t frame) {
-                           const unsigned paulis = channel->pick_given_event(generator.next_u64());
-                           if (const unsigned first = first_pauli_of_pair(paulis); first != 0) {
-                             frames.multiply_one(targets[2 * pair], first, frame);
-                           }
-                           if (const unsigned second = second_pauli_of_pair(paulis); second != 0) {
-                             frames.multiply_one(targets[2 * pair + 1], second, frame);
-                           }
-                         });
-        }
-        break;
-      case Kind::repeat:
-      case Kind::annotation:
-        break;
-    }
-  });
+  scratch.record.restart();
+  FrameRun<noise, Output> run(program, frames, generator, scratch, output);
+  run_program(program, scratch.loops, run);
 }
 
 }  // namespace korvane::circuit

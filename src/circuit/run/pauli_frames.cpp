@@ -1,6 +1,5 @@
 #include "pauli_frames.h"
 
-#include <array>
 #include <utility>
 
 #include "../../engine/bits/word_kernels.h"
@@ -15,12 +14,6 @@ using engine::mask_if;
 
 constexpr bool has_x(Axis axis) { return axis != Axis::Z; }
 constexpr bool has_z(Axis axis) { return axis != Axis::X; }
-
-// The control's Pauli and the target's Pauli of each gate, in ControlledGate order.
-constexpr std::array<Axis, 9> control_axes{Axis::Z, Axis::Z, Axis::Z, Axis::X, Axis::X,
-                                           Axis::X, Axis::Y, Axis::Y, Axis::Y};
-constexpr std::array<Axis, 9> target_axes{Axis::Z, Axis::X, Axis::Y, Axis::X, Axis::Y,
-                                          Axis::Z, Axis::X, Axis::Y, Axis::Z};
 
 }  // namespace
 
@@ -47,12 +40,12 @@ void PauliFrames::apply_clifford(engine::Qubit q, clifford::Vop gate) noexcept {
 }
 
 KORVANE_WORD_KERNEL
-void PauliFrames::apply_controlled(engine::ControlledGate gate, engine::Qubit control,
+void PauliFrames::apply_controlled(engine::ControlledPauli gate, engine::Qubit control,
                                    engine::Qubit target) noexcept {
   // The gate is P+ (x) I + P- (x) Q. It adds Q to the target where the control's frame
   // anticommutes with P, and P to the control where the target's anticommutes with Q.
-  const Axis p = control_axes[static_cast<std::size_t>(gate)];
-  const Axis q = target_axes[static_cast<std::size_t>(gate)];
+  const Axis p = gate.control;
+  const Axis q = gate.target;
   Word* const cx = &x_[control * words_];
   Word* const cz = &z_[control * words_];
   Word* const tx = &x_[target * words_];

@@ -39,8 +39,8 @@ class PauliFrames {
 
   // Conjugation by the single-qubit Clifford `gate` (a VOP).
   void apply_clifford(engine::Qubit q, clifford::Vop gate) noexcept;
-  // Conjugation by a controlled gate of the engine's family.
-  void apply_controlled(engine::ControlledGate gate, engine::Qubit control,
+  // Conjugation by a controlled Pauli.
+  void apply_controlled(engine::ControlledPauli gate, engine::Qubit control,
                         engine::Qubit target) noexcept;
   void swap(engine::Qubit a, engine::Qubit b) noexcept;
 

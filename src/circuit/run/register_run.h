@@ -2,11 +2,15 @@
 // with REPEAT bodies looped over and recorded bits kept as far back as the program looks.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "../../engine/ops/controlled_gates.h"
 #include "../../engine/ops/measure.h"
+#include "../../engine/ops/reset.h"
+#include "../../engine/ops/swap.h"
 #include "../../engine/random/seeded_generator.h"
 #include "../../engine/register.h"
 #include "../program.h"
@@ -15,7 +19,27 @@
 
 namespace korvane::circuit {
 
-enum class Noise : std::uint8_t { applied, skipped };
+// What a run on the register reports: each recorded bit, measurement(bit); and, when
+// Output::wants_parities, each detector's parity, detector(parity), and each observable term,
+// observable(index, parity).
+template <class Output>
+concept RecordOutput = requires(Output& output, bool bit, std::uint32_t index) {
+  { Output::wants_parities } -> std::convertible_to<bool>;
+  output.measurement(bit);
+  output.detector(bit);
+  output.observable(index, bit);
+};
+
+// Writes each recorded bit as a byte, 0 or 1, from `next` on.
+struct RecordBytes {
+  static constexpr bool wants_parities = false;
+
+  void measurement(bool bit) { *next++ = bit ? 1 : 0; }
+  void detector(bool /*parity*/) {}
+  void observable(std::uint32_t /*index*/, bool /*parity*/) {}
+
+  std::uint8_t* next;
+};
 
 // Working space for runs of one program, reused from run to run.
 struct RunScratch {
@@ -27,131 +51,127 @@ struct RunScratch {
   std::vector<OpenLoop> loops;
 };
 
-// The Pauli that returns a -1 outcome of a measurement on `axis` to +1: X for Z and Y, Z for X.
-constexpr Vop reset_flip(Axis axis) {
-  return axis == Axis::X ? clifford::pauli_z : clifford::pauli_x;
-}
+// The steps of a run on the register (program_walk.h), one per kind of instruction.
+template <Noise noise, class Source, RecordOutput Output>
+class RegisterRun {
+ public:
+  RegisterRun(const Program& program, engine::Register& reg, Source& source,
+              RecordWindow<std::uint8_t>& record, Output& output)
+      : program_(program), reg_(reg), source_(source), record_(record), output_(output) {}
+
+  void clifford(const Step& step) {
+    const Vop gate = vop_of(step.instruction.gate);
+    for (const std::uint32_t q : step.targets) reg_.apply_clifford(q, gate);
+  }
+
+  void controlled(const Step& step) {
+    const engine::ControlledPauli gate = gate_of(step.instruction.gate).controlled;
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      engine::apply_controlled_pauli(reg_, gate, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void feedback(const Step& step) {
+    const auto pauli = static_cast<Vop>(feedback_pauli_of(step.instruction.gate));
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      if (record_.back(step.targets[i]) != 0) reg_.apply_clifford(step.targets[i + 1], pauli);
+    }
+  }
+
+  void swap(const Step& step) {
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      engine::swap(reg_, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void measure(const Step& step) { record_measurements(step, false); }
+  void measure_reset(const Step& step) { record_measurements(step, true); }
+
+  void reset(const Step& step) {
+    const Axis axis = gate_of(step.instruction.gate).axis;
+    for (const std::uint32_t q : step.targets) engine::reset(reg_, q, axis, source_);
+  }
+
+  void pauli_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    if (channel == nullptr) return;
+    for (const std::uint32_t q : step.targets) {
+      const unsigned pauli = channel->pick(draw_u64(source_));
+      if (pauli != 0) reg_.apply_clifford(q, static_cast<Vop>(pauli));
+    }
+  }
+
+  void pair_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    if (channel == nullptr) return;
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      const unsigned pair = channel->pick(draw_u64(source_));
+      if (pair == 0) continue;
+      reg_.apply_clifford(step.targets[i], static_cast<Vop>(first_pauli_of_pair(pair)));
+      reg_.apply_clifford(step.targets[i + 1], static_cast<Vop>(second_pauli_of_pair(pair)));
+    }
+  }
+
+  void detector(const Step& step) {
+    if constexpr (Output::wants_parities) output_.detector(parity(step.targets));
+  }
+
+  void observable(const Step& step) {
+    if constexpr (Output::wants_parities) {
+      output_.observable(step.instruction.detail, parity(step.targets));
+    }
+  }
+
+ private:
+  // The parity of the recorded bits rec[-k].
+  bool parity(std::span<const std::uint32_t> lookbacks) const {
+    bool total = false;
+    for (const std::uint32_t k : lookbacks) total ^= record_.back(k) != 0;
+    return total;
+  }
+
+  // Measures each target, records its bit (inverted for !q, flipped by the measurement's noise)
+  // and, for MR, returns the qubit to the +1 eigenstate the outcome left behind.
+  void record_measurements(const Step& step, bool resets) {
+    const Axis axis = gate_of(step.instruction.gate).axis;
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for (const std::uint32_t entry : step.targets) {
+      const std::uint32_t q = entry & ~inverted_flag;
+      const bool outcome = engine::measure(reg_, q, axis, source_);
+      bool bit = outcome != ((entry & inverted_flag) != 0);
+      if (flip != nullptr && flip->pick(draw_u64(source_)) != 0) bit = !bit;
+      record_.push(bit ? 1 : 0);
+      output_.measurement(bit);
+      if (resets && outcome) reg_.apply_clifford(q, engine::reset_flip(axis));
+    }
+  }
+
+  const Program& program_;
+  engine::Register& reg_;
+  Source& source_;
+  RecordWindow<std::uint8_t>& record_;
+  Output& output_;
+};
 
 // Runs `program` once on `reg`, whose size the caller has checked against program.num_qubits.
-// Randomness is drawn from `source` in the order the run needs it: a 32-bit word for each random
-// measurement outcome (resets included), then, with noise applied, one 64-bit draw for each
-// target of a measurement with a flip probability, of a single-qubit channel, and for each pair
-// of DEPOLARIZE2, except where the probability is 0.
-//
-// `output` hears of each recorded bit, measurement(bit); and, when Output::wants_parities, of each
-// detector's parity, detector(parity), and each observable term, observable(index, parity).
-template <Noise noise, class Source, class Output>
+// Randomness is drawn from `source` in the order the run needs it: a 32-bit number for each
+// random measurement outcome (resets included), then, with noise applied, one 64-bit draw for
+// each target of a measurement with a flip probability, of a single-qubit channel, and for each
+// pair of DEPOLARIZE2, except where the probability is 0.
+template <Noise noise, class Source, RecordOutput Output>
 void run_on_register(const Program& program, engine::Register& reg, Source& source,
                      RunScratch& scratch, Output& output) {
-  RecordWindow<std::uint8_t>& record = scratch.record;
-  record.restart();
-  const auto draws_from = [&](std::uint32_t channel) -> const PauliChannel* {
-    if constexpr (noise == Noise::skipped) {
-      return nullptr;
-    } else {
-      if (channel == no_channel || program.channels[channel].is_silent()) return nullptr;
-      return &program.channels[channel];
-    }
-  };
-  const auto parity = [&](std::span<const std::uint32_t> lookbacks) {
-    bool total = false;
-    for (const std::uint32_t k : lookbacks) total ^= record.back(k) != 0;
-    return total;
-  };
-  walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t) {
-    const std::span<const std::uint32_t> targets = program.targets_of(instruction);
-    switch (instruction.kind) {
-      case Kind::repeat:  // walk() loops over REPEAT bodies itself
-      case Kind::annotation:
-        break;
-      case Kind::clifford: {
-        const Vop gate = vop_of(instruction.gate);
-        for (const std::uint32_t q : targets) reg.apply_clifford(q, gate);
-        break;
-      }
-      case Kind::controlled: {
-        const engine::ControlledGate gate = controlled_gate_of(instruction.gate);
-        for (std::size_t i = 0; i < targets.size(); i += 2) {
-          // CZ needs no change of basis around it.
-          if (gate == engine::ControlledGate::cz) {
-            engine::cz(reg, targets[i], targets[i + 1]);
-          } else {
-            engine::apply_controlled_gate(reg, gate, targets[i], targets[i + 1]);
-          }
-        }
-        break;
-      }
-      case Kind::feedback: {
-        const Vop pauli = target_pauli_of(instruction.gate);
-        for (std::size_t i = 0; i < targets.size(); i += 2) {
-          if (record.back(targets[i]) != 0) reg.apply_clifford(targets[i + 1], pauli);
-        }
-        break;
-      }
-      case Kind::swap:
-        for (std::size_t i = 0; i < targets.size(); i += 2) {
-          engine::apply_controlled_gate(reg, engine::ControlledGate::cx, targets[i],
-                                        targets[i + 1]);
-          engine::apply_controlled_gate(reg, engine::ControlledGate::cx, targets[i + 1],
-                                        targets[i]);
-          engine::apply_controlled_gate(reg, engine::ControlledGate::cx, targets[i],
-                                        targets[i + 1]);
-        }
-        break;
-      case Kind::measure:
-      case Kind::measure_reset: {
-        const Axis axis = axis_of(instruction.gate);
-        const PauliChannel* const flip = draws_from(instruction.detail);
-        const bool resets = instruction.kind == Kind::measure_reset;
-        for (const std::uint32_t entry : targets) {
-          const std::uint32_t q = entry & ~inverted_flag;
-          const bool outcome = engine::measure(reg, q, axis, source);
-          bool bit = outcome != ((entry & inverted_flag) != 0);
-          if (flip != nullptr && flip->pick(draw_u64(source)) != 0) bit = !bit;
-          record.push(bit ? 1 : 0);
-          output.measurement(bit);
-          if (resets && outcome) reg.apply_clifford(q, reset_flip(axis));
-        }
-        break;
-      }
-      case Kind::reset: {
-        const Axis axis = axis_of(instruction.gate);
-        for (const std::uint32_t q : targets) {
-          if (engine::measure(reg, q, axis, source)) reg.apply_clifford(q, reset_flip(axis));
-        }
-        break;
-      }
-      case Kind::pauli_noise:
-        if (const PauliChannel* const channel = draws_from(instruction.detail)) {
-          for (const std::uint32_t q : targets) {
-            const unsigned pauli = channel->pick(draw_u64(source));
-            if (pauli != 0) reg.apply_clifford(q, static_cast<Vop>(pauli));
-          }
-        }
-        break;
-      case Kind::pair_noise:
-        if (const PauliChannel* const channel = draws_from(instruction.detail)) {
-          for (std::size_t i = 0; i < targets.size(); i += 2) {
-            const unsigned pair = channel->pick(draw_u64(source));
-            if (pair == 0) continue;
-            reg.apply_clifford(targets[i], static_cast<Vop>(first_pauli_of_pair(pair)));
-            reg.apply_clifford(targets[i + 1], static_cast<Vop>(second_pauli_of_pair(pair)));
-          }
-        }
-        break;
-      case Kind::detector:
-      case Kind::observable:
-        if constexpr (Output::wants_parities) {
-          const bool value = parity(targets);
-          if (instruction.kind == Kind::detector) {
-            output.detector(value);
-          } else {
-            output.observable(instruction.detail, value);
-          }
-        }
-        break;
-    }
-  });
+  scratch.record.restart();
+  RegisterRun<noise, Source, Output> run(program, reg, source, scratch.record, output);
+  run_program(program, scratch.loops, run);
 }
+
+// Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`.
+void check_fits(const Program& program, const engine::Register& reg);
+
+// Applies `program` to `reg` in place, noise included, drawing from `source`; writes the
+// measurement record, one byte (0 or 1) per recorded bit, to `record`. Call check_fits first.
+void run_once(const Program& program, engine::Register& reg, engine::RandomSource& source,
+              std::uint8_t* record);
 
 }  // namespace korvane::circuit

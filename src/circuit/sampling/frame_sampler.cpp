@@ -3,28 +3,14 @@
 #include <algorithm>
 #include <bit>
 
-#include "../../engine/register.h"
-#include "../run/register_run.h"
 #include "shot_major_writer.h"
 
 namespace korvane::circuit {
 namespace {
 
-constexpr std::uint64_t reference_seed = 0x6B6F7276616E6533ULL;
 constexpr std::size_t block_budget_bytes = std::size_t{4} << 20U;
 constexpr std::size_t large_block_budget_bytes = std::size_t{256} << 20U;
 constexpr std::size_t most_block_words = 256;
-
-// Keeps each recorded bit of the reference run.
-struct ReferenceRecord {
-  static constexpr bool wants_parities = false;
-
-  void measurement(bool bit) { bits.push_back(bit ? 1 : 0); }
-  void detector(bool /*parity*/) {}
-  void observable(std::uint32_t /*index*/, bool /*parity*/) {}
-
-  std::vector<std::uint8_t> bits;
-};
 
 void copy_row(std::span<const Word> from, std::span<Word> to) {
   std::copy(from.begin(), from.end(), to.begin());
@@ -56,16 +42,6 @@ struct ParityRows {
 };
 
 }  // namespace
-
-std::vector<std::uint8_t> reference_record(const Program& program) {
-  ReferenceRecord record;
-  record.bits.reserve(program.num_measurements);
-  engine::Register reg(program.num_qubits);
-  engine::SeededGenerator generator(reference_seed);
-  RunScratch scratch(program);
-  run_on_register<Noise::skipped>(program, reg, generator, scratch, record);
-  return std::move(record.bits);
-}
 
 std::size_t frame_block_words(const Program& program) {
   // Bytes per frame word of the block: X and Z of every qubit, the record window, the observables'

@@ -16,10 +16,6 @@
 
 namespace korvane::circuit {
 
-// The measurement record of one noiseless run of `program` on the graph engine, one byte per bit,
-// drawn from a fixed seed. Any run will do: the frames supply the randomness.
-std::vector<std::uint8_t> reference_record(const Program& program);
-
 // Shots in blocks of block_shots(), a multiple of 64 fixed by the circuit. Every block is run
 // whole, drawing from the generator where the previous block stopped, and the shots beyond the
 // ones asked for are dropped: n shots are the first n of any longer sample with the same seed, as
@@ -32,7 +28,7 @@ class FrameSampler {
   std::size_t block_words() const noexcept { return words_; }
 
   // Row s of `records` (num_measurements bytes) receives shot s's measurement record; `reference`
-  // is reference_record(program).
+  // is the record of a noiseless run (reference.h).
   void sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
                            engine::SeededGenerator& generator, std::uint8_t* records);
 

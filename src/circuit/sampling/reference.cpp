@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t frame_words = 4;  // 4 * 64 = 256 frames
 // Fixed seeds: the verdict and the reference run do not depend on the caller's randomness.
 constexpr std::uint64_t frame_seed = 0x6B6F7276616E6531ULL;
-constexpr std::uint64_t reference_seed = 0x6B6F7276616E6532ULL;
+constexpr std::uint64_t reference_seed = 0x6B6F7276616E6533ULL;
 
 bool any_set(std::span<const Word> words) {
   return std::any_of(words.begin(), words.end(), [](Word word) { return word != 0; });
@@ -66,18 +66,37 @@ class DeterminismCheck {
   std::vector<std::size_t> last_terms_;  // the last OBSERVABLE_INCLUDE of each, for messages
 };
 
-// Keeps the parities of the noiseless reference run.
-struct ReferenceValues {
-  static constexpr bool wants_parities = true;
+// Keeps the record, or the parities, of the reference run.
+template <ReferenceParts parts>
+struct ReferenceOutput {
+  static constexpr bool wants_parities = parts == ReferenceParts::parities;
 
-  void measurement(bool /*bit*/) {}
+  void measurement(bool bit) {
+    if constexpr (parts == ReferenceParts::record) reference.record.push_back(bit ? 1 : 0);
+  }
   void detector(bool parity) { reference.detectors.push_back(parity ? 1 : 0); }
   void observable(std::uint32_t index, bool parity) {
     reference.observables[index] ^= parity ? 1 : 0;
   }
 
-  DetectorReference reference;
+  NoiselessReference reference;
 };
+
+template <ReferenceParts parts>
+NoiselessReference run_reference(const Program& program) {
+  ReferenceOutput<parts> output;
+  if constexpr (parts == ReferenceParts::record) {
+    output.reference.record.reserve(program.num_measurements);
+  } else {
+    output.reference.detectors.reserve(program.num_detectors);
+    output.reference.observables.assign(program.num_observables, 0);
+  }
+  engine::Register reg(program.num_qubits);
+  engine::SeededGenerator generator(reference_seed);
+  RunScratch scratch(program);
+  run_on_register<Noise::skipped>(program, reg, generator, scratch, output);
+  return std::move(output.reference);
+}
 
 }  // namespace
 
@@ -92,17 +111,9 @@ void check_deterministic(const Program& program) {
   check.check_observables();
 }
 
-DetectorReference noiseless_reference(const Program& program) {
-  ReferenceValues values;
-  if (program.num_detectors == 0 && program.num_observables == 0) return values.reference;
-  check_deterministic(program);
-  values.reference.detectors.reserve(program.num_detectors);
-  values.reference.observables.assign(program.num_observables, 0);
-  engine::Register reg(program.num_qubits);
-  engine::SeededGenerator generator(reference_seed);
-  RunScratch scratch(program);
-  run_on_register<Noise::skipped>(program, reg, generator, scratch, values);
-  return std::move(values.reference);
+NoiselessReference noiseless_reference(const Program& program, ReferenceParts parts) {
+  return parts == ReferenceParts::record ? run_reference<ReferenceParts::record>(program)
+                                         : run_reference<ReferenceParts::parities>(program);
 }
 
 }  // namespace korvane::circuit

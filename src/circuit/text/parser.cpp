@@ -148,7 +148,7 @@ class Parser {
       fail("unexpected " + quoted(tokens.next()) + " after " + std::string(name) +
            (parenthesized ? "(...)" : ""));
     }
-    if (gate_ == Gate::repeat) {
+    if (gate_of(gate_).kind == Kind::repeat) {
       open_block(tokens, parenthesized);
       return;
     }
@@ -158,13 +158,13 @@ class Parser {
     close_blocks(tokens);
   }
 
-  Gate look_up(std::string_view name) const {
-    const std::optional<Gate> gate = find_gate(name);
+  GateId look_up(std::string_view name) const {
+    const std::optional<GateId> gate = find_gate(name);
     if (!gate) fail("unknown instruction " + quoted(name));
     return *gate;
   }
 
-  std::string gate_name() const { return std::string(info(gate_).name); }
+  std::string gate_name() const { return std::string(gate_of(gate_).name); }
 
   void read_numbers(Tokens& tokens) {
     std::string_view inside;
@@ -202,7 +202,8 @@ class Parser {
   }
 
   void check_arguments(bool parenthesized) const {
-    switch (info(gate_).arguments) {
+    const Gate& gate = gate_of(gate_);
+    switch (gate.arguments) {
       case Arguments::none:
         if (parenthesized) fail(gate_name() + " takes no arguments");
         return;
@@ -210,12 +211,8 @@ class Parser {
         if (numbers_.size() > 1) expect_argument_count(1);
         for (const double p : numbers_) check_probability(p);
         return;
-      case Arguments::probability:
-        expect_argument_count(1);
-        check_probability(numbers_[0]);
-        return;
-      case Arguments::three_probabilities: {
-        expect_argument_count(3);
+      case Arguments::probabilities: {
+        expect_argument_count(gate.channel.argument_count());
         double sum = 0.0;
         for (const double p : numbers_) {
           check_probability(p);
@@ -349,25 +346,14 @@ class Parser {
   }
 
   std::uint32_t noise_channel() {
-    const GateInfo& gate = info(gate_);
-    if (gate_ == Gate::depolarize2) {
-      std::array<double, PauliChannel::max_outcomes> each{};
-      each.fill(numbers_[0] / 15.0);
-      return add_channel(each);
-    }
-    std::array<double, 3> by_pauli{};
-    if (gate_ == Gate::depolarize1) {
-      by_pauli.fill(numbers_[0] / 3.0);
-    } else if (gate_ == Gate::pauli_channel_1) {
-      std::copy(numbers_.begin(), numbers_.end(), by_pauli.begin());
-    } else {
-      by_pauli[gate.operand - 1] = numbers_[0];  // X_ERROR, Y_ERROR, Z_ERROR
-    }
-    return add_channel(by_pauli);
+    const Channel& channel = gate_of(gate_).channel;
+    const std::array<double, PauliChannel::max_outcomes> each =
+        channel.outcome_probabilities(numbers_);
+    return add_channel(std::span(each).first(channel.outcomes));
   }
 
   void emit() {
-    const GateInfo& gate = info(gate_);
+    const Gate& gate = gate_of(gate_);
     std::uint32_t detail = 0;
     switch (gate.targets) {
       case Targets::qubits:
@@ -382,7 +368,7 @@ class Parser {
         break;
       case Targets::qubit_pairs:
         expect_pairs();
-        if (gate.kind == Kind::controlled && accepts_feedback(gate_)) {
+        if (gate.record_operand != RecordOperand::none) {
           emit_controlled_with_feedback();
           return;
         }
@@ -411,8 +397,9 @@ class Parser {
     push_instruction(gate.kind, 0, targets_.size(), detail);
   }
 
-  // CX, CY and CZ: runs of quantum pairs and of classically controlled pairs become separate
-  // instructions; a feedback pair is stored as (k, qubit) whichever side the record was on.
+  // A gate that takes recorded bits (CX, CY, CZ): runs of quantum pairs and of classically
+  // controlled pairs become separate instructions; a feedback pair is stored as (k, qubit)
+  // whichever side the record was on.
   void emit_controlled_with_feedback() {
     std::size_t run_start = 0;
     Kind run_kind = Kind::controlled;
@@ -428,7 +415,7 @@ class Parser {
              ": a classically controlled Pauli needs a qubit to act on");
       }
       if (target.type == Target::Type::record) {
-        if (gate_ != Gate::cz) {
+        if (gate_of(gate_).record_operand != RecordOperand::either) {
           fail(gate_name() +
                " takes a measurement record only as its control (first of a pair), "
                "not " +
@@ -544,7 +531,7 @@ class Parser {
   std::uint64_t operations_ = 0;
   std::uint32_t line_ = 0;
   // The instruction being read.
-  Gate gate_ = Gate::i;
+  GateId gate_ = 0;
   std::vector<double> numbers_;
   std::vector<Target> targets_;
 };

@@ -28,7 +28,7 @@ void append_record(std::string& text, std::uint32_t lookback) {
 }
 
 void append_instruction(std::string& text, const Program& program, const Instruction& instruction) {
-  text.append(info(instruction.gate).name);
+  text.append(gate_of(instruction.gate).name);
   if (instruction.kind == Kind::repeat) {
     text.push_back(' ');
     append_unsigned(text, program.repeat_counts[instruction.detail]);

@@ -1,11 +1,11 @@
 #include "controlled_gates.h"
 
-#include "../../clifford/local_clifford.h"
 #include "../rules/controlled_z.h"
 
 namespace korvane::engine {
 namespace {
 
+using clifford::Axis;
 using clifford::hadamard;
 using clifford::identity;
 
@@ -14,79 +14,48 @@ void check_distinct(Qubit control, Qubit target) {
   if (control == target) throw Fault("control and target must be different qubits");
 }
 
-// The Cliffords that take an operand's basis to Z: H for X, S-dagger then H for Y.
-constexpr Vop z_from_z = identity;
-constexpr Vop z_from_x = hadamard;
-constexpr Vop z_from_y = clifford::product(hadamard, clifford::s_dagger);
-
-// Each gate is a CZ conjugated by a basis change on each operand: it applies the basis changes,
-// the CZ, and their adjoints. CZ is symmetric, so its operands go in one order for every gate.
-struct GateFrame {
-  Vop control_to_z;
-  Vop target_to_z;
-  bool checks_target_first;  // the order in which the gate's first operation reaches the indices
-};
-
-constexpr GateFrame frame_of(ControlledGate gate) {
-  using G = ControlledGate;
-  switch (gate) {
-    case G::cz:
-      return {z_from_z, z_from_z, false};
-    case G::cx:
-      return {z_from_z, z_from_x, true};
-    case G::cy:
-      return {z_from_z, z_from_y, true};
-    case G::xcx:
-      return {z_from_x, z_from_x, false};
-    case G::xcy:
-      return {z_from_x, z_from_y, true};
-    case G::xcz:
-      return {z_from_x, z_from_z, false};
-    case G::ycx:
-      return {z_from_y, z_from_x, false};
-    case G::ycy:
-      return {z_from_y, z_from_y, true};
-    case G::ycz:
-      return {z_from_y, z_from_z, false};
+// The Clifford that takes an operand's axis to Z: none for Z, H for X, S-dagger then H for Y.
+constexpr Vop to_z(Axis axis) {
+  switch (axis) {
+    case Axis::X:
+      return hadamard;
+    case Axis::Y:
+      return clifford::product(hadamard, clifford::s_dagger);
+    case Axis::Z:
+      return identity;
   }
-  return {z_from_z, z_from_z, false};
+  return identity;
 }
 
-void change_basis(Register& reg, Qubit q, Vop change) {
-  if (change != identity) reg.apply_clifford(q, change);
-}
-
-// CZ on operands already checked.
-void checked_cz(Register& reg, Qubit a, Qubit b) {
-  reg.visit([a, b](auto& graph) { apply_cz(graph, a, b); });
-  reg.settle_storage();
+// Applies the gate `change` to q, unless it is the identity.
+template <GraphView Graph>
+void change_basis(Graph& graph, Qubit q, Vop change) {
+  if (change != identity) graph.set_vop(q, clifford::product(change, graph.vop(q)));
 }
 
 }  // namespace
 
 void cz(Register& reg, Qubit a, Qubit b) {
-  reg.check_index(a);
-  reg.check_index(b);
-  check_distinct(a, b);
-  checked_cz(reg, a, b);
+  reg.change({a, b}, [a, b](auto& graph) {
+    check_distinct(a, b);
+    apply_cz(graph, a, b);
+  });
 }
 
-void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qubit target) {
-  const GateFrame frame = frame_of(gate);
-  // Both indices are checked before any change, so a refused call leaves the register as it was.
-  if (frame.checks_target_first) {
-    reg.check_index(target);
-    reg.check_index(control);
-  } else {
-    reg.check_index(control);
-    reg.check_index(target);
-  }
-  check_distinct(control, target);
-  change_basis(reg, control, frame.control_to_z);
-  change_basis(reg, target, frame.target_to_z);
-  checked_cz(reg, control, target);
-  change_basis(reg, target, clifford::adjoint(frame.target_to_z));
-  change_basis(reg, control, clifford::adjoint(frame.control_to_z));
+// CZ is symmetric, so its operands go in one order for every gate: the control first.
+void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
+  const Vop control_to_z = to_z(gate.control);
+  const Vop target_to_z = to_z(gate.target);
+  const Qubit first_checked = gate.checks_target_first ? target : control;
+  const Qubit second_checked = gate.checks_target_first ? control : target;
+  reg.change({first_checked, second_checked}, [&](auto& graph) {
+    check_distinct(control, target);
+    change_basis(graph, control, control_to_z);
+    change_basis(graph, target, target_to_z);
+    apply_cz(graph, control, target);
+    change_basis(graph, target, clifford::adjoint(target_to_z));
+    change_basis(graph, control, clifford::adjoint(control_to_z));
+  });
 }
 
 }  // namespace korvane::engine

@@ -49,20 +49,19 @@ class FoundSet {
 }  // namespace
 
 std::vector<Qubit> entangled_group(const Register& reg, Qubit q) {
-  reg.check_index(q);
-  // The found qubits in discovery order double as the queue: the front is at `next`.
-  std::vector<Qubit> found_order{q};
-  if (reg.degree(q) == 0) return found_order;
-  FoundSet found(reg.size());
-  found.insert(q);
-  reg.visit([&](const auto& graph) {
+  return reg.inspect({q}, [&](const auto& graph) {
+    // The found qubits in discovery order double as the queue: the front is at `next`.
+    std::vector<Qubit> found_order{q};
+    if (graph.degree(q) == 0) return found_order;
+    FoundSet found(reg.size());
+    found.insert(q);
     for (std::size_t next = 0; next < found_order.size(); ++next) {
       graph.for_each_neighbor(found_order[next], [&](Qubit x) {
         if (found.insert(x)) found_order.push_back(x);
       });
     }
+    return found_order;
   });
-  return found_order;
 }
 
 }  // namespace korvane::engine

@@ -5,9 +5,7 @@
 namespace korvane::engine {
 
 void local_complement(Register& reg, Qubit v) {
-  reg.check_index(v);
-  reg.visit([v](auto& graph) { complement_locally(graph, v); });
-  reg.settle_storage();
+  reg.change({v}, [v](auto& graph) { complement_locally(graph, v); });
 }
 
 }  // namespace korvane::engine

@@ -5,10 +5,7 @@
 namespace korvane::engine {
 
 bool measure(Register& reg, Qubit q, clifford::Axis axis, RandomSource& source) {
-  reg.check_index(q);
-  const bool result = reg.visit([&](auto& graph) { return measure_on(graph, q, axis, source); });
-  reg.settle_storage();
-  return result;
+  return reg.change({q}, [&](auto& graph) { return measure_on(graph, q, axis, source); });
 }
 
 }  // namespace korvane::engine

@@ -1,12 +1,11 @@
 #include "reset.h"
 
-#include "../../clifford/local_clifford.h"
 #include "measure.h"
 
 namespace korvane::engine {
 
-void reset(Register& reg, Qubit q, RandomSource& source) {
-  if (measure(reg, q, clifford::Axis::Z, source)) reg.apply_clifford(q, clifford::pauli_x);
+void reset(Register& reg, Qubit q, clifford::Axis axis, RandomSource& source) {
+  if (measure(reg, q, axis, source)) reg.apply_clifford(q, reset_flip(axis));
 }
 
 }  // namespace korvane::engine
