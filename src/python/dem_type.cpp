@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
-#include "../circuit/detector_error_model.h"
-#include "../circuit/error_analysis.h"
+#include "../circuit/errors/detector_error_model.h"
+#include "../circuit/errors/error_analysis.h"
 #include "errors.h"
 #include "owned_ref.h"
 #include "text_file.h"

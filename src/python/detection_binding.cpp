@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "../circuit/detection_events.h"
+#include "../circuit/shots/detection_events.h"
 #include "errors.h"
 #include "packed_rows.h"
 #include "without_gil.h"

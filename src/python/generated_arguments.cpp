@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "../circuit/generated_circuits.h"
+#include "../circuit/generated/generated_circuits.h"
 #include "errors.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"

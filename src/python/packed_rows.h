@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "../circuit/shot_formats.h"
+#include "../circuit/shots/shot_formats.h"
 #include "owned_ref.h"
 
 namespace korvane::python {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../circuit/shot_formats.h"
+#include "../circuit/shots/shot_formats.h"
 #include "errors.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
