@@ -126,12 +126,21 @@ PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
 }
 
-constexpr const char* sample_keywords[] = {"shots", "seed", "method", nullptr};
+constexpr const char* sample_keywords[] = {"shots", "seed", "method", "bit_packed", nullptr};
 
 struct SampleArguments {
   std::uint64_t shots = 0;
   std::uint64_t seed = 0;
   circuit::SamplingMethod method = circuit::SamplingMethod::frames;
+  circuit::RowLayout layout = circuit::RowLayout::bytes;
+
+  // The array of one kind of result: (shots, bits) bools, or (shots, ceil(bits / 8)) bytes.
+  OwnedRef new_rows(std::uint64_t bits, void*& data) const {
+    const bool packed = layout == circuit::RowLayout::packed;
+    return new_array(
+        {static_cast<Py_ssize_t>(shots), static_cast<Py_ssize_t>(circuit::row_bytes(layout, bits))},
+        packed ? "uint8" : "bool", data);
+  }
 };
 
 bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format,
@@ -139,10 +148,12 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
   PyObject* shots_object = nullptr;
   PyObject* seed_object = nullptr;
   PyObject* method_object = nullptr;
+  int bit_packed = 0;
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(sample_keywords),
-                                   &shots_object, &seed_object, &method_object)) {
+                                   &shots_object, &seed_object, &method_object, &bit_packed)) {
     return false;
   }
+  parsed.layout = bit_packed != 0 ? circuit::RowLayout::packed : circuit::RowLayout::bytes;
   return convert_shots(shots_object, parsed.shots) && convert_seed(seed_object, parsed.seed) &&
          convert_method(method_object, parsed.method);
 }
@@ -158,15 +169,15 @@ bool sample_without_gil(Sample&& sample) {
 PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     SampleArguments arguments;
-    if (!parse_sample_arguments(args, kwargs, "O|$OO:sample", arguments)) return nullptr;
+    if (!parse_sample_arguments(args, kwargs, "O|$OOp:sample", arguments)) return nullptr;
     const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
     const std::uint64_t width = program.num_measurements;
     if (!check_array_size(arguments.shots, width)) return nullptr;
     void* data = nullptr;
-    OwnedRef records = new_array(
-        {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
+    OwnedRef records = arguments.new_rows(width, data);
     if (!records) return nullptr;
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
+                             arguments.layout);
     const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
       return sampler.sample_measurements(static_cast<std::uint8_t*>(data), between_chunks);
     });
@@ -177,7 +188,7 @@ PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     SampleArguments arguments;
-    if (!parse_sample_arguments(args, kwargs, "O|$OO:sample_detectors", arguments)) {
+    if (!parse_sample_arguments(args, kwargs, "O|$OOp:sample_detectors", arguments)) {
       return nullptr;
     }
     const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
@@ -187,16 +198,14 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
         !check_array_size(arguments.shots, observable_count)) {
       return nullptr;
     }
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
+                             arguments.layout);
     without_gil([&] { sampler.check_detectors(); });
     void* detector_data = nullptr;
     void* observable_data = nullptr;
-    const auto rows = static_cast<Py_ssize_t>(arguments.shots);
-    OwnedRef detectors =
-        new_array({rows, static_cast<Py_ssize_t>(detector_count)}, "bool", detector_data);
+    OwnedRef detectors = arguments.new_rows(detector_count, detector_data);
     if (!detectors) return nullptr;
-    OwnedRef observables =
-        new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
+    OwnedRef observables = arguments.new_rows(observable_count, observable_data);
     if (!observables) return nullptr;
     const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
       return sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
@@ -232,24 +241,26 @@ PyMethodDef methods[] = {
      "text is not a circuit korvane reads."},
     {"sample", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample)),
      METH_VARARGS | METH_KEYWORDS,
-     "sample($self, /, shots, *, seed=None, method='frames')\n--\n\n"
+     "sample($self, /, shots, *, seed=None, method='frames', bit_packed=False)\n--\n\n"
      "Run the circuit `shots` times from |0...0> and return the measurement records.\n\n"
      "The result is a numpy bool array of shape (shots, num_measurements). With an integer "
      "`seed` (0 <= seed < 2**64) the result is the same on every run and machine for a given "
      "korvane version and method; with None the seed comes from the operating system. "
      "`method` 'frames' pushes Pauli frames, 64 shots a word, through the circuit beside one "
      "noiseless run; 'shots' runs every shot on the graph engine. Both are exact; they draw "
-     "differently, so one seed gives different (equally distributed) samples. The GIL is "
-     "released while the shots run."},
+     "differently, so one seed gives different (equally distributed) samples. With "
+     "`bit_packed` the rows are uint8 bytes of shape (shots, ceil(num_measurements / 8)), bit k "
+     "of a shot in byte k // 8 at 1 << k % 8 as in the b8 format, the same shots as unpacked. "
+     "The GIL is released while the shots run."},
     {"sample_detectors",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample_detectors)),
      METH_VARARGS | METH_KEYWORDS,
-     "sample_detectors($self, /, shots, *, seed=None, method='frames')\n--\n\n"
+     "sample_detectors($self, /, shots, *, seed=None, method='frames', bit_packed=False)\n--\n\n"
      "Run the circuit `shots` times and return (detectors, observables).\n\n"
      "Two numpy bool arrays of shapes (shots, num_detectors) and (shots, num_observables), each "
      "value relative to its value in the noiseless circuit, so that it reads 1 only where noise "
      "flipped it. A detector or observable that is not deterministic without noise is a "
-     "ValueError. `seed` and `method` as for sample()."},
+     "ValueError. `seed`, `method` and `bit_packed` as for sample()."},
     {"generated", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(generated)),
      METH_VARARGS | METH_KEYWORDS | METH_CLASS,
      "generated($type, kind, *, distance, rounds, after_clifford_depolarization=0.0, "

@@ -200,15 +200,15 @@ PyObject* circuit_detector_error_model(const circuit::Program& program, PyObject
     }
     // A long analysis stops for Ctrl-C: the signal's exception is set, then the pass unwinds.
     struct Interrupted {};
-    options.check_in = [] {
-      const PyGILState_STATE state = PyGILState_Ensure();
-      const bool stop = PyErr_CheckSignals() < 0;
-      PyGILState_Release(state);
-      if (stop) throw Interrupted{};
-    };
     DetectorErrorModel model;
     try {
-      without_gil([&] { model = circuit::analyze_errors(program, options); });
+      without_gil_checking_signals([&](const auto& check_signals) {
+        options.check_in = [&] {
+          if (!check_signals()) throw Interrupted{};
+        };
+        model = circuit::analyze_errors(program, options);
+        return true;
+      });
     } catch (const Interrupted&) {
       return nullptr;
     }

@@ -2,7 +2,7 @@
 
 import os
 from collections.abc import Buffer
-from typing import BinaryIO, ClassVar, Literal, Self, SupportsIndex, final
+from typing import BinaryIO, ClassVar, Literal, Self, SupportsIndex, final, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -131,21 +131,44 @@ class Circuit:
     def num_observables(self) -> int: ...
     # Shape (shots, num_measurements). seed: None (from the operating system) or 0 <= seed < 2**64.
     # method: Pauli frames beside one reference run, or every shot on the graph engine.
+    @overload
     def sample(
         self,
         shots: SupportsIndex,
         *,
         seed: SupportsIndex | None = None,
         method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[False] = False,
     ) -> npt.NDArray[np.bool_]: ...
+    # bit_packed: rows of ceil(num_measurements / 8) bytes, bit k in byte k // 8 (as in b8).
+    @overload
+    def sample(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[True],
+    ) -> npt.NDArray[np.uint8]: ...
     # (detectors, observables) of shapes (shots, num_detectors) and (shots, num_observables).
+    @overload
     def sample_detectors(
         self,
         shots: SupportsIndex,
         *,
         seed: SupportsIndex | None = None,
         method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[False] = False,
     ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]]: ...
+    @overload
+    def sample_detectors(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[True],
+    ) -> tuple[npt.NDArray[np.uint8], npt.NDArray[np.uint8]]: ...
     def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...
     # (detectors, observables) of given records: bools in, bools out; uint8 bit-packed in, out.
     def detection_events(

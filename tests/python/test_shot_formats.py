@@ -90,3 +90,23 @@ def test_refusals(tmp_path):
         korvane.write_shots(EXAMPLE, path, "01", num_measurements=5, num_detectors=5)
     with pytest.raises(ValueError, match="10 bits per shot"):
         korvane.write_shots(EXAMPLE[:, :9], path, "01", num_measurements=10)
+
+
+@pytest.mark.parametrize("method", ["frames", "shots"])
+def test_sampling_bit_packed(method):
+    """bit_packed rows are the same shots as bools, packed as b8 packs them."""
+    circuit = korvane.Circuit.generated("surface_code:rotated_memory_x", distance=3, rounds=2,
+                                        after_clifford_depolarization=0.05)
+    assert (circuit.num_measurements, circuit.num_detectors) == (25, 16)
+    pack = lambda rows: np.packbits(rows, axis=1, bitorder="little")  # noqa: E731
+    for shots in (0, 1, 63, 130):
+        records = circuit.sample(shots, seed=5, method=method)
+        packed = circuit.sample(shots, seed=5, method=method, bit_packed=True)
+        assert packed.dtype == np.uint8 and packed.shape == (shots, 4)
+        assert (packed == pack(records)).all()
+        detectors, observables = circuit.sample_detectors(shots, seed=5, method=method)
+        packed_detectors, packed_observables = circuit.sample_detectors(
+            shots, seed=5, method=method, bit_packed=True)
+        assert packed_detectors.shape == (shots, 2) and packed_observables.shape == (shots, 1)
+        assert (packed_detectors == pack(detectors)).all()
+        assert (packed_observables == pack(observables)).all()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "../../engine/random/seeded_generator.h"
 #include "frame_sampler.h"
@@ -44,6 +45,33 @@ bool run_in_chunks(std::uint64_t shots, std::uint64_t chunk, const BetweenChunks
   return true;
 }
 
+// Shot by shot, results come a byte per bit: straight into the caller's rows, or, packed, into a
+// chunk's worth of bytes packed into them after.
+class RowPacker {
+ public:
+  RowPacker(RowLayout layout, std::uint64_t bits, std::uint8_t* rows)
+      : layout_(layout), bits_(bits), rows_(rows) {}
+
+  std::uint8_t* chunk(std::uint64_t first, std::uint64_t count) {
+    if (layout_ == RowLayout::bytes) return rows_ + first * bits_;
+    bytes_.resize(count * bits_);
+    return bytes_.data();
+  }
+  void finish_chunk(std::uint64_t first, std::uint64_t count) {
+    if (layout_ == RowLayout::bytes) return;
+    const std::uint64_t packed = row_bytes(layout_, bits_);
+    for (std::uint64_t s = 0; s < count; ++s) {
+      pack_row(bytes_.data() + s * bits_, bits_, rows_ + (first + s) * packed);
+    }
+  }
+
+ private:
+  RowLayout layout_;
+  std::uint64_t bits_;
+  std::uint8_t* rows_;
+  std::vector<std::uint8_t> bytes_;
+};
+
 }  // namespace
 
 // What a sample has made so far: the generator, the reference run and the kernel, each made when
@@ -59,8 +87,12 @@ struct Sampler::Work {
 };
 
 Sampler::Sampler(const Program& program, SamplingMethod method, std::uint64_t seed,
-                 std::uint64_t shots)
-    : program_(program), method_(method), shots_(shots), work_(std::make_unique<Work>(seed)) {}
+                 std::uint64_t shots, RowLayout layout)
+    : program_(program),
+      method_(method),
+      shots_(shots),
+      layout_(layout),
+      work_(std::make_unique<Work>(seed)) {}
 
 Sampler::~Sampler() = default;
 
@@ -82,9 +114,12 @@ bool Sampler::sample_measurements(std::uint8_t* records, const BetweenChunks& be
   engine::SeededGenerator& generator = work_->generator;
   if (method_ == SamplingMethod::shots) {
     ShotSampler& sampler = work_->shots.emplace(program_);
+    RowPacker records_out(layout_, width, records);
     return run_in_chunks(shots_, shot_chunk(program_), between_chunks,
                          [&](std::uint64_t first, std::uint64_t count) {
-                           sampler.sample_measurements(count, generator, records + first * width);
+                           sampler.sample_measurements(count, generator,
+                                                       records_out.chunk(first, count));
+                           records_out.finish_chunk(first, count);
                          });
   }
   const NoiselessReference& reference =
@@ -93,7 +128,8 @@ bool Sampler::sample_measurements(std::uint8_t* records, const BetweenChunks& be
   return run_in_chunks(shots_, frame_chunk(program_, sampler), between_chunks,
                        [&](std::uint64_t first, std::uint64_t count) {
                          sampler.sample_measurements(count, reference.record, generator,
-                                                     records + first * width);
+                                                     records + first * row_bytes(layout_, width),
+                                                     layout_);
                        });
 }
 
@@ -107,19 +143,24 @@ bool Sampler::sample_detectors(std::uint8_t* detectors, std::uint8_t* observable
   if (method_ == SamplingMethod::shots) {
     ShotSampler& sampler = work_->shots.emplace(program_);
     const NoiselessReference& reference = *work_->reference;
+    RowPacker detectors_out(layout_, detector_count, detectors);
+    RowPacker observables_out(layout_, observable_count, observables);
     return run_in_chunks(shots_, shot_chunk(program_), between_chunks,
                          [&](std::uint64_t first, std::uint64_t count) {
                            sampler.sample_detectors(count, reference, generator,
-                                                    detectors + first * detector_count,
-                                                    observables + first * observable_count);
+                                                    detectors_out.chunk(first, count),
+                                                    observables_out.chunk(first, count));
+                           detectors_out.finish_chunk(first, count);
+                           observables_out.finish_chunk(first, count);
                          });
   }
   FrameSampler& sampler = work_->frames.emplace(program_);
   return run_in_chunks(shots_, frame_chunk(program_, sampler), between_chunks,
                        [&](std::uint64_t first, std::uint64_t count) {
-                         sampler.sample_detectors(count, generator,
-                                                  detectors + first * detector_count,
-                                                  observables + first * observable_count);
+                         sampler.sample_detectors(
+                             count, generator,
+                             detectors + first * row_bytes(layout_, detector_count),
+                             observables + first * row_bytes(layout_, observable_count), layout_);
                        });
 }
 

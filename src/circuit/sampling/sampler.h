@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "../program.h"
+#include "row_layout.h"
 
 namespace korvane::circuit {
 
@@ -22,9 +23,11 @@ using BetweenChunks = std::function<bool()>;
 
 class Sampler {
  public:
-  // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`; n shots are the
-  // first n of any longer sample with the same seed and method. Does no work yet.
-  Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots);
+  // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`, written in rows laid
+  // out as `layout` says; n shots are the first n of any longer sample with the same seed and
+  // method. Does no work yet.
+  Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots,
+          RowLayout layout = RowLayout::bytes);
   ~Sampler();
   Sampler(const Sampler&) = delete;
   Sampler& operator=(const Sampler&) = delete;
@@ -34,11 +37,11 @@ class Sampler {
   // InvalidInput naming the first that is not. sample_detectors calls it when nobody has.
   void check_detectors();
 
-  // Row s of `records` (num_measurements bytes) receives shot s's measurement record. Returns
+  // Row s of `records` (num_measurements bits) receives shot s's measurement record. Returns
   // false when `between_chunks` stopped it.
   bool sample_measurements(std::uint8_t* records, const BetweenChunks& between_chunks);
 
-  // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
+  // Row s of `detectors` (num_detectors bits) and of `observables` (num_observables bits)
   // receive shot s's detector and observable values relative to the noiseless circuit. Returns
   // false when `between_chunks` stopped it.
   bool sample_detectors(std::uint8_t* detectors, std::uint8_t* observables,
@@ -50,6 +53,7 @@ class Sampler {
   const Program& program_;
   SamplingMethod method_;
   std::uint64_t shots_;
+  RowLayout layout_;
   std::unique_ptr<Work> work_;
 };
 

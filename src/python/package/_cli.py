@@ -145,7 +145,7 @@ def command_sample(arguments: argparse.Namespace) -> None:
     check_ptb64(arguments.shots, arguments.out_format)
     with output(arguments.out) as out:
         def write(count: int, seed: int) -> None:
-            records = circuit.sample(count, seed=seed, method=arguments.method)
+            records = circuit.sample(count, seed=seed, method=arguments.method, bit_packed=True)
             korvane.write_shots(records, out, arguments.out_format,
                                 num_measurements=circuit.num_measurements)
 
@@ -154,11 +154,19 @@ def command_sample(arguments: argparse.Namespace) -> None:
         run_chunks("sample", arguments.shots, circuit.num_measurements, arguments.seed, write)
 
 
+def appends(arguments: argparse.Namespace) -> bool:
+    """Whether the observables follow the detectors in --out (always for dets, unless --obs_out
+    takes them)."""
+    return arguments.obs_out is None and (arguments.append_observables
+                                          or arguments.out_format == "dets")
+
+
 def write_detections(detectors: Any, observables: Any, circuit: korvane.Circuit,
                      arguments: argparse.Namespace, out: IO[bytes], obs_out: IO[bytes] | None) -> None:
+    """Writes bit-packed rows of detection events and observables (bools when appending)."""
     import numpy as np
 
-    if obs_out is None and (arguments.append_observables or arguments.out_format == "dets"):
+    if appends(arguments):
         korvane.write_shots(np.concatenate([detectors, observables], axis=1), out,
                             arguments.out_format, num_detectors=circuit.num_detectors,
                             num_observables=circuit.num_observables)
@@ -189,8 +197,9 @@ def command_detect(arguments: argparse.Namespace) -> None:
         obs_out = stack.enter_context(output(arguments.obs_out)) if arguments.obs_out else None
 
         def write(count: int, seed: int) -> None:
-            detectors, observables = circuit.sample_detectors(count, seed=seed,
-                                                              method=arguments.method)
+            # Bit-packed unless the observables must be joined to the detectors bit by bit.
+            detectors, observables = circuit.sample_detectors(
+                count, seed=seed, method=arguments.method, bit_packed=not appends(arguments))
             write_detections(detectors, observables, circuit, arguments, out, obs_out)
 
         if arguments.shots == 0:
@@ -204,7 +213,8 @@ def command_m2d(arguments: argparse.Namespace) -> None:
     circuit = read_circuit(arguments.circuit)
     data = read_input(arguments.input)
     records = korvane.read_shots(io.BytesIO(data), arguments.in_format,
-                                 num_measurements=circuit.num_measurements)
+                                 num_measurements=circuit.num_measurements,
+                                 bit_packed=not appends(arguments))
     check_ptb64(len(records), arguments.out_format,
                 arguments.obs_out_format if arguments.obs_out else None)
     detectors, observables = circuit.detection_events(records)
