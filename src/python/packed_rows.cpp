@@ -1,48 +1,11 @@
 #include "packed_rows.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
-#include <cstring>
 
+#include "../circuit/sampling/row_layout.h"
 #include "numpy_bridge.h"
 
 namespace korvane::python {
-namespace {
-
-// Eight bytes of 0 or 1 (the first in the lowest byte) times this have them as bits 56..63.
-constexpr std::uint64_t gather_bits = 0x0102040810204080ULL;
-
-// The eight bytes of 0 or 1 of each byte value, bit k as byte k.
-constexpr std::array<std::uint64_t, 256> spread_bits = [] {
-  std::array<std::uint64_t, 256> table{};
-  for (unsigned value = 0; value < 256; ++value) {
-    for (unsigned k = 0; k < 8; ++k) table[value] |= std::uint64_t{(value >> k) & 1U} << (8 * k);
-  }
-  return table;
-}();
-
-constexpr bool little_endian = std::endian::native == std::endian::little;
-
-// One row of `bits` bools (bytes of 0 or 1) packed into ceil(bits / 8) zeroed bytes.
-void pack_row(const std::uint8_t* bools, std::uint64_t bits, std::uint8_t* row) {
-  std::uint64_t k = 0;
-  for (; little_endian && k + 8 <= bits; k += 8) {
-    std::uint64_t eight = 0;
-    std::memcpy(&eight, bools + k, 8);
-    row[k / 8] = static_cast<std::uint8_t>((eight * gather_bits) >> 56U);
-  }
-  for (; k < bits; ++k) row[k / 8] = static_cast<std::uint8_t>(row[k / 8] | (bools[k] << (k % 8)));
-}
-
-void unpack_row(const std::uint8_t* row, std::uint64_t bits, std::uint8_t* bools) {
-  std::uint64_t k = 0;
-  for (; little_endian && k + 8 <= bits; k += 8)
-    std::memcpy(bools + k, &spread_bits[row[k / 8]], 8);
-  for (; k < bits; ++k) bools[k] = static_cast<std::uint8_t>((row[k / 8] >> (k % 8)) & 1U);
-}
-
-}  // namespace
 
 bool packed_rows(PyObject* data, circuit::ShotLayout& layout, std::vector<std::uint8_t>& packed,
                  std::uint64_t& shots, bool& bit_packed) {
@@ -76,7 +39,7 @@ bool packed_rows(PyObject* data, circuit::ShotLayout& layout, std::vector<std::u
       }
     } else {
       for (std::uint64_t s = 0; s < shots; ++s) {
-        pack_row(bytes + s * bits, bits, packed.data() + s * row_bytes);
+        circuit::pack_row(bytes + s * bits, bits, packed.data() + s * row_bytes);
       }
     }
   }
@@ -104,7 +67,7 @@ OwnedRef shot_array(const std::vector<std::uint8_t>& packed, std::uint64_t shots
     return array;
   }
   for (std::uint64_t s = 0; s < shots; ++s) {
-    unpack_row(packed.data() + s * row_bytes, bits, target + s * bits);
+    circuit::unpack_row(packed.data() + s * row_bytes, bits, target + s * bits);
   }
   return array;
 }

@@ -22,9 +22,9 @@ static_assert(std::endian::native == std::endian::little);
 inline constexpr std::array<std::uint64_t, 256> spread_table = [] {
   constexpr std::size_t byte_bits = 8;
   std::array<std::uint64_t, 256> table{};
-  for (std::size_t byte = 0; byte < table.size(); ++byte) {
+  for (std::size_t value = 0; value != table.size(); ++value) {
     for (std::size_t bit = 0; bit < byte_bits; ++bit) {
-      table[byte] |= static_cast<std::uint64_t>((byte >> bit) & 1U) << (byte_bits * bit);
+      table[value] |= static_cast<std::uint64_t>((value >> bit) & 1U) << (byte_bits * bit);
     }
   }
   return table;
