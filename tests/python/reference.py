@@ -301,7 +301,8 @@ def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False
     recorded = 0  # measurements before this point on a first pass
 
     def qubits(most: int) -> str:
-        return " ".join(map(str, rng.sample(range(qubit_amount), rng.randint(1, min(most, qubit_amount)))))
+        chosen = rng.sample(range(qubit_amount), rng.randint(1, min(most, qubit_amount)))
+        return " ".join(map(str, chosen))
 
     def probability() -> str:
         return f"{rng.choice((0.02, 0.05, 0.1, 0.25))}"
@@ -329,7 +330,8 @@ def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False
         if noise:
             name = rng.choice(CIRCUIT_NOISE)
             if name == "DEPOLARIZE2":
-                return f"DEPOLARIZE2({probability()}) {' '.join(map(str, rng.sample(range(qubit_amount), 2)))}"
+                a, b = rng.sample(range(qubit_amount), 2)
+                return f"DEPOLARIZE2({probability()}) {a} {b}"
             if name == "PAULI_CHANNEL_1":
                 return f"PAULI_CHANNEL_1({probability()}, 0, {probability()}) {qubits(2)}"
             return f"{name}({probability()}) {qubits(2)}"

@@ -74,7 +74,8 @@ def test_runs_agree_on_certain_outcomes_and_final_states(seed):
                 pauli *= row
             pauli = str(pauli if rng.random() < 0.5 else -pauli)
         else:
-            factors = rng.sample(range(circuit.num_qubits), rng.randint(1, min(circuit.num_qubits, 6)))
+            weight = rng.randint(1, min(circuit.num_qubits, 6))
+            factors = set(rng.sample(range(circuit.num_qubits), weight))
             pauli = rng.choice("+-") + "".join(
                 rng.choice("XYZ") if q in factors else "_" for q in range(circuit.num_qubits))
         expectation = sim.peek_observable_expectation(stim.PauliString(pauli))
