@@ -81,11 +81,15 @@ def cells(ours, peer, key="seconds", scale=1.0, digits=4):
     if "skipped" in peer:
         return f"not run ({peer['skipped']}) | "
     if "stopped_after" in peer:
-        return (f"stopped at {peer['stopped_after']:.0f} s | "
-                f"> {peer['stopped_after'] / ours:,.0f}x")
-    theirs = peer[key]
-    ratio = theirs / ours
-    return f"{theirs * scale:,.{digits}f} | " + (f"{ratio:,.1f}x" if ratio >= 1 else f"{ratio:.2g}x")
+        bound = ratio(peer["stopped_after"], ours, decimals=0)
+        return f"stopped at {peer['stopped_after']:.0f} s | > {bound}"
+    return f"{peer[key] * scale:,.{digits}f} | {ratio(peer[key], ours)}"
+
+
+def ratio(theirs, ours, decimals=1):
+    """stim's time over korvane's, to `decimals` places, or two significant digits below 1."""
+    value = theirs / ours
+    return f"{value:,.{decimals}f}x" if value >= 1 else f"{value:.2g}x"
 
 
 HEADER = f"{PEER} | {PEER} / korvane"

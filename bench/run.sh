@@ -10,8 +10,11 @@ build_dir=$1
 python=$2
 quick=${3:-}
 bench_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-figures=$(mktemp -d)
-trap 'rm -rf "$figures"' EXIT
+# The run's figures stay beside the build, so that the report can be written again from them:
+# python bench/make_report.py BUILD_DIR/bench-figures bench
+figures="$build_dir/bench-figures"
+rm -rf "$figures"
+mkdir -p "$figures"
 
 export MPLBACKEND=Agg
 

@@ -22,12 +22,14 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 log() { echo "== $*" >&2; }
 
-# What the build and the tests need from Debian; tools/ci/ adds what each check needs.
-build_packages=(g++ cmake ninja-build libgtest-dev libbenchmark-dev patchelf)
+# What the module's build needs from Debian, and what the engine's tests and benchmarks add;
+# tools/ci/ adds what each check needs.
+module_packages=(g++ cmake ninja-build patchelf)
+engine_packages=(libgtest-dev libbenchmark-dev)
 constraints="$repo/tools/python-constraints.txt"
 
 ensure_host_tools() {
-  "$repo/tools/debian-packages.sh" "${build_packages[@]}"
+  "$repo/tools/debian-packages.sh" "${module_packages[@]}" "$@"
 }
 
 ensure_venv() {
@@ -73,7 +75,7 @@ install_module() {
 }
 
 setup() {
-  ensure_host_tools
+  ensure_host_tools "${engine_packages[@]}"
   ensure_venv
   install_packages all
   build_engine
@@ -86,7 +88,7 @@ case "$command" in
     setup
     ;;
   demo)
-    # The demo needs the module alone, which pip install builds.
+    # The demo needs the module and numpy alone.
     ensure_host_tools
     ensure_venv
     install_packages
