@@ -4,12 +4,12 @@ models, for checking korvane's error analysis against the tableau simulator."""
 import random
 import re
 
-SELF_INVERSE = ["I", "X", "Y", "Z", "H", "H_XY", "H_YZ"]
+from reference import CIRCUIT_CLIFFORDS, CIRCUIT_PAIRS
+
 INVERSE_PAIRS = [("S", "S_DAG"), ("SQRT_X", "SQRT_X_DAG"), ("SQRT_Y", "SQRT_Y_DAG"),
                  ("C_XYZ", "C_ZYX")]
-INVERSE = {name: name for name in SELF_INVERSE}
+INVERSE = {name: name for name in CIRCUIT_CLIFFORDS + CIRCUIT_PAIRS}
 INVERSE |= {a: b for a, b in INVERSE_PAIRS} | {b: a for a, b in INVERSE_PAIRS}
-TWO_QUBIT = ["CX", "CY", "CZ", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ", "SWAP"]
 # The gate taking Z to a basis, and the measurements (plain, and with reset) of that basis.
 BASES = [("I", "M", "MR"), ("H", "MX", "MRX"), ("H_YZ", "MY", "MRY")]
 
@@ -29,9 +29,9 @@ def random_unitary(rng, n, length):
     for _ in range(length):
         a, b = rng.sample(range(n), 2)
         if rng.random() < 0.5:
-            gates.append((rng.choice(list(INVERSE)), (a,)))
+            gates.append((rng.choice(CIRCUIT_CLIFFORDS), (a,)))
         else:
-            gates.append((rng.choice(TWO_QUBIT), (a, b)))
+            gates.append((rng.choice(CIRCUIT_PAIRS), (a, b)))
     return gates
 
 
@@ -41,7 +41,7 @@ def segment(rng, n, coordinates):
     forward into X, Y or Z on another qubit (a no-op without noise)."""
     lines = []
     unitary = random_unitary(rng, n, 8)
-    inverse = [(INVERSE.get(name, name), qubits) for name, qubits in reversed(unitary)]
+    inverse = [(INVERSE[name], qubits) for name, qubits in reversed(unitary)]
     for name, qubits in unitary + inverse:
         lines.append(f"{name} {' '.join(map(str, qubits))}")
         if rng.random() < 0.4:
@@ -180,6 +180,15 @@ def canonical(model):
         p, q = instruction.args_copy()[0], errors.get(key, 0.0)
         errors[key] = p * (1 - q) + q * (1 - p)
     return errors, model.num_detectors, model.num_observables, model.get_detector_coordinates()
+
+
+def assert_same_canonical(model, expected_model):
+    """Two stim.DetectorErrorModel the same once canonical, probabilities within 1e-12."""
+    errors, *counts = canonical(model)
+    expected, *expected_counts = canonical(expected_model)
+    assert counts == expected_counts
+    assert errors.keys() == expected.keys()
+    assert all(abs(errors[key] - expected[key]) < 1e-12 for key in errors)
 
 
 def graphlike_parts_valid(model):

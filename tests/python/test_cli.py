@@ -10,6 +10,7 @@ import sys
 
 import numpy as np
 import pytest
+import stim
 
 import korvane
 
@@ -76,7 +77,6 @@ def test_m2d_and_analyze_errors(circuit_file, tmp_path):
     got = korvane.read_shots(io.BytesIO(events), "01", num_detectors=circuit.num_detectors,
                              num_observables=1)
     assert (got == np.concatenate([detectors, observables], axis=1)).all()
-    stim = pytest.importorskip("stim")
     expected = stim.Circuit(CIRCUIT).compile_m2d_converter().convert(
         measurements=measured, append_observables=True)
     assert (got == expected).all()

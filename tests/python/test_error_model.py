@@ -1,21 +1,18 @@
-"""Detector error models: korvane's against the tableau simulator's on random noisy circuits and
-every generated circuit, decompositions, the model's text and class, and refusals."""
+"""Detector error models: korvane's against errors injected forwards on random noisy circuits and
+against the tableau simulator's on every generated circuit, decompositions, the decoded logical
+error rate, the model's text and class, and refusals. Random circuits against the tableau
+simulator are in test_crosscheck_stim.py."""
 
 import _thread
 import pickle
 import threading
 
 import pytest
+import stim
 
 import korvane
-from qec_circuits import (canonical, graphlike_parts_valid, model_errors, random_noisy_circuit,
-                          reference_error_model)
-
-try:
-    import stim
-except ImportError:
-    stim = None
-needs_stim = pytest.mark.skipif(stim is None, reason="the tableau simulator is not installed")
+from qec_circuits import (assert_same_canonical, graphlike_parts_valid, model_errors,
+                          random_noisy_circuit, reference_error_model)
 
 GENERATED = [
     "repetition_code:memory",
@@ -26,14 +23,6 @@ GENERATED = [
 ]
 NOISE = dict(after_clifford_depolarization=0.001, before_round_data_depolarization=0.002,
              before_measure_flip_probability=0.003, after_reset_flip_probability=0.004)
-
-
-def assert_same_canonical(model, expected_model):
-    errors, *counts = canonical(model)
-    expected, *expected_counts = canonical(expected_model)
-    assert counts == expected_counts
-    assert errors.keys() == expected.keys()
-    assert all(abs(errors[key] - expected[key]) < 1e-12 for key in errors)
 
 
 def assert_same_model(text, **options):
@@ -64,15 +53,6 @@ def test_random_noisy_circuits_against_injected_errors(seed):
         assert all(abs(errors[key] - expected[key]) < 1e-12 for key in errors)
 
 
-@needs_stim
-@pytest.mark.parametrize("seed", range(40))
-def test_random_noisy_circuits(seed):
-    text = random_noisy_circuit(seed)
-    assert_same_model(text)
-    assert_same_model(text, flatten_loops=True)
-
-
-@needs_stim
 @pytest.mark.parametrize("kind", GENERATED)
 @pytest.mark.parametrize("distance, rounds", [(2, 1), (3, 3), (4, 6)])
 def test_generated_circuits(kind, distance, rounds):
@@ -92,7 +72,6 @@ def test_generated_circuits(kind, distance, rounds):
                           stim.DetectorErrorModel(str(flat)))
 
 
-@needs_stim
 def test_cluster_circuit():
     checkerboard = "".join("XZ"[(row + column) % 2] for row in range(4) for column in range(5))
     circuit = korvane.Circuit.generated("cluster_state:mbqc_2d", distance=4, rounds=5,
@@ -128,7 +107,6 @@ def test_generated_arguments():
             generated(kind, **arguments)
 
 
-@needs_stim
 def test_channel_conversion_and_merging():
     # The worked examples: two flips merged as independent events; a disjoint channel written
     # as independent ones.
@@ -155,7 +133,6 @@ def test_refusals_name_the_line():
         korvane.Circuit("M 0").detector_error_model(decompose_errors=1)
 
 
-@needs_stim
 def test_model_text_class(tmp_path):
     text = ("error(0.125) D0 D1 ^ D2 L0\n"
             "repeat 3 {\n    error(0.25) D0 D1\n    detector(1, 2) D1\n"
@@ -179,7 +156,6 @@ def test_model_text_class(tmp_path):
         korvane.DetectorErrorModel.from_file(tmp_path / "missing.dem")
 
 
-@needs_stim
 def test_decoded_logical_error_rate_agrees_with_the_reference(tmp_path):
     """d = 5, p = 0.5%: korvane's samples decoded with korvane's model, against the reference's
     samples decoded with its own model, agree within their error bars."""

@@ -5,6 +5,7 @@ import io
 
 import numpy as np
 import pytest
+import stim
 
 import korvane
 
@@ -48,7 +49,6 @@ def test_published_examples():
 
 @pytest.mark.parametrize("format", FORMATS)
 def test_round_trips_through_the_reference(format, tmp_path):
-    stim = pytest.importorskip("stim")
     rng = np.random.default_rng(7)
     for bits, layout in [(10, dict(num_measurements=10)), (300, dict(num_measurements=300)),
                          (9, dict(num_detectors=6, num_observables=3))]:

@@ -155,9 +155,11 @@ class Decomposer {
         "that the model's other errors explain");
   }
 
-  // Depth-first: the lowest detector left must belong to a known effect among the detectors left.
+  // Depth-first: the lowest detector left, unless set aside for the remnant, must belong to a
+  // known effect among the detectors left; with `allow_remnant`, up to two detectors may be set
+  // aside, to end as the one part no other error explains.
   bool search(const Symptoms& remaining, bool allow_remnant, std::size_t depth,
-              std::vector<Symptoms>& found) {
+              std::vector<Symptoms>& found, const Symptoms& set_aside = {}) {
     if (budget_ == 0) return false;
     --budget_;
     if (is_graphlike(remaining)) {
@@ -167,7 +169,12 @@ class Decomposer {
       return true;
     }
     if (depth == deepest_search) return false;
-    const Symptoms detectors = detectors_of(remaining);
+    Symptoms detectors;
+    for (const DemTarget target : detectors_of(remaining)) {
+      if (std::find(set_aside.begin(), set_aside.end(), target) == set_aside.end()) {
+        detectors.push_back(target);
+      }
+    }
     Symptoms key{detectors.front()};
     Symptoms scratch;
     for (std::size_t partner = 0; partner < detectors.size(); ++partner) {
@@ -179,11 +186,14 @@ class Decomposer {
         Symptoms rest = remaining;
         xor_into(rest, effect, scratch);
         found.push_back(effect);
-        if (search(rest, allow_remnant, depth + 1, found)) return true;
+        if (search(rest, allow_remnant, depth + 1, found, set_aside)) return true;
         found.pop_back();
       }
     }
-    return false;
+    if (!allow_remnant || set_aside.size() == graphlike_detectors) return false;
+    Symptoms wider = set_aside;
+    wider.push_back(detectors.front());
+    return search(remaining, allow_remnant, depth + 1, found, wider);
   }
 
   const KnownEffects& known_;
