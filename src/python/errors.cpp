@@ -8,10 +8,8 @@
 #include <new>
 #include <string>
 
-#include "../circuit/circuit_error.h"
 #include "../engine/base.h"
 #include "../engine/containers/large_array.h"
-#include "../engine/invalid_input.h"
 #include "panic.h"
 
 namespace korvane::python {
@@ -61,12 +59,10 @@ void raise_memory_error(const std::bad_alloc& refusal, const std::string& what) 
 void raise_current_exception() noexcept {
   try {
     throw;
-  } catch (const circuit::CircuitError& refusal) {
+  } catch (const engine::InvalidInput& refusal) {
     raise_value_error(refusal.what());
   } catch (const engine::Fault& fault) {
     raise_panic(fault.what());
-  } catch (const engine::InvalidInput& refusal) {
-    raise_value_error(refusal.what());
   } catch (const std::bad_alloc& refusal) {
     raise_memory_error(refusal, {});
   } catch (const std::exception& failure) {

@@ -10,9 +10,9 @@
 namespace korvane::python {
 
 // Inside a catch block: sets the Python exception for the exception being handled.
-// circuit::CircuitError and engine::InvalidInput become ValueError; engine::Fault and any other
-// std::exception PanicException with its message; std::bad_alloc becomes MemoryError, saying how
-// much memory was refused when that is known.
+// engine::InvalidInput becomes ValueError; engine::Fault and any other std::exception
+// PanicException with its message; std::bad_alloc becomes MemoryError, saying how much memory was
+// refused when that is known.
 void raise_current_exception() noexcept;
 
 // Inside a catch block for `refusal`: MemoryError "{what}: could not allocate {amount}", the
