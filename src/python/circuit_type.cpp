@@ -19,6 +19,7 @@
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"
+#include "signal_check.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -174,14 +175,6 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
          convert_method(method_object, parsed.method);
 }
 
-// Runs the sampler's work without the GIL, letting Ctrl-C stop it between chunks; false with the
-// signal's exception set when it did.
-template <class Sample>
-bool sample_without_gil(Sample&& sample) {
-  return without_gil_checking_signals(
-      [&](const auto& check_signals) { return sample(circuit::BetweenChunks(check_signals)); });
-}
-
 PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     SampleArguments arguments;
@@ -193,11 +186,10 @@ PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     OwnedRef records = new_array(
         {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
     if (!records) return nullptr;
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
-    const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
-      return sampler.sample_measurements(static_cast<std::uint8_t*>(data), between_chunks);
-    });
-    return finished ? records.release() : nullptr;
+    SignalCheck ctrl_c;
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots, &ctrl_c);
+    without_gil([&] { sampler.sample_measurements(static_cast<std::uint8_t*>(data)); });
+    return records.release();
   });
 }
 
@@ -214,8 +206,7 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
         !check_array_size(arguments.shots, observable_count)) {
       return nullptr;
     }
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
-    without_gil([&] { sampler.check_detectors(); });
+    // The arrays first: a sample too large for memory is refused before any work.
     void* detector_data = nullptr;
     void* observable_data = nullptr;
     const auto rows = static_cast<Py_ssize_t>(arguments.shots);
@@ -225,11 +216,12 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
     OwnedRef observables =
         new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
     if (!observables) return nullptr;
-    const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
-      return sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
-                                      static_cast<std::uint8_t*>(observable_data), between_chunks);
+    SignalCheck ctrl_c;
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots, &ctrl_c);
+    without_gil([&] {
+      sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
+                               static_cast<std::uint8_t*>(observable_data));
     });
-    if (!finished) return nullptr;
     return PyTuple_Pack(2, detectors.get(), observables.get());
   });
 }
@@ -319,9 +311,11 @@ PyObject* run_circuit(engine::Register& reg, PyObject* circuit, ExclusiveBorrow&
   OwnedRef record = new_array({static_cast<Py_ssize_t>(width)}, "bool", data);
   if (!record) return nullptr;
   engine::RandomSource& source = engine::thread_generator();
+  SignalCheck ctrl_c;
   without_gil([&] {
-    borrow.run_change(
-        [&] { circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data)); });
+    borrow.run_change([&] {
+      circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data), &ctrl_c);
+    });
   });
   return record.release();
 }

@@ -10,6 +10,7 @@
 
 #include "../engine/base.h"
 #include "../engine/containers/large_array.h"
+#include "../engine/stop_check.h"
 #include "panic.h"
 
 namespace korvane::python {
@@ -61,6 +62,9 @@ void raise_current_exception() noexcept {
     throw;
   } catch (const engine::InvalidInput& refusal) {
     raise_value_error(refusal.what());
+  } catch (const engine::Interrupted&) {
+    // The signal handler's exception is set already.
+    if (PyErr_Occurred() == nullptr) PyErr_SetNone(PyExc_KeyboardInterrupt);
   } catch (const engine::Fault& fault) {
     raise_panic(fault.what());
   } catch (const std::bad_alloc& refusal) {

@@ -113,7 +113,8 @@ class Korvane:
     def qubit_amount(self) -> int: ...
     def __len__(self) -> int: ...
     # The measurement record, one bool per recorded bit; ValueError when the circuit names a
-    # qubit at or above the register size (nothing changes then).
+    # qubit at or above the register size (nothing changes then). Ctrl-C: KeyboardInterrupt, the
+    # register as it was after the last whole instruction.
     def run(self, circuit: Circuit) -> npt.NDArray[np.bool_]: ...
 
 # Beside the four classes of __all__: reached as korvane.Circuit.

@@ -20,6 +20,7 @@
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "pauli_argument.h"
+#include "signal_check.h"
 #include "simulator_object.h"
 #include "value_types.h"
 
@@ -291,7 +292,9 @@ PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t
 PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {
   return with_borrow<SharedBorrow>(
       self, [](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
-        const std::vector<std::string> texts = engine::canonical_stabilizers(simulator.reg);
+        SignalCheck ctrl_c;
+        const std::vector<std::string> texts =
+            engine::canonical_stabilizers(simulator.reg, &ctrl_c);
         OwnedRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
         if (!list) return nullptr;
         for (std::size_t i = 0; i < texts.size(); ++i) {

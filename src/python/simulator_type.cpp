@@ -195,7 +195,8 @@ const PyMethodDef other_methods[] = {
            "run($self, circuit)\n--\n\n"
            "Apply a `Circuit` to the register in place and return its measurement record.\n\n"
            "The record is a numpy bool array, one entry per recorded bit in order. Random "
-           "outcomes and noise draw from the calling thread's generator."),
+           "outcomes and noise draw from the calling thread's generator. Ctrl-C stops it with "
+           "KeyboardInterrupt, leaving the register as it was after the last whole instruction."),
 };
 
 // The class's method table: the gate methods, the others, and the closing null entry.

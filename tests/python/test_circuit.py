@@ -5,6 +5,7 @@ threads, and the rest of the module without numpy."""
 import pathlib
 import pickle
 import random
+import signal
 import subprocess
 import sys
 import textwrap
@@ -365,3 +366,56 @@ def test_the_rest_of_the_module_works_without_numpy():
     """)
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
     assert done.stdout.strip() == "ok", done.stderr
+
+
+LOOPING = "REPEAT 100000000000 {\nH 0\n}\nM 0\nDETECTOR rec[-1]"
+# A graph whose stabilizers take a second or more.
+DENSE = "korvane.Korvane.from_graph(4096, [(a, b) for a in range(4096) for b in (a * 7 % 4096, a * 13 % 4096) if a < b])"
+INTERRUPTED_CALLS = {
+    "sample frames": "circuit.sample(1)",
+    "sample shots": "circuit.sample(1, method='shots')",
+    "sample_detectors frames": "circuit.sample_detectors(1)",
+    "sample_detectors shots": "circuit.sample_detectors(1, method='shots')",
+    "run": "sim.run(circuit)",
+    "run after H": "sim.run(korvane.Circuit('H 1\\n' + circuit_text))",
+    "stabilizers": "dense.stabilizers()",
+}
+
+
+@pytest.mark.parametrize("call", sorted(INTERRUPTED_CALLS))
+def test_ctrl_c_stops_a_long_call_within_a_second(call):
+    # Each call would run for a long time; SIGINT must end it with KeyboardInterrupt, leaving the
+    # register usable and as it was after the last whole instruction.
+    script = textwrap.dedent(f"""
+        import numpy  # imported by the first call otherwise, which the signal could interrupt
+        import korvane
+        circuit_text = {LOOPING!r}
+        circuit = korvane.Circuit(circuit_text)
+        sim = korvane.Korvane(2)
+        dense = {DENSE if call == "stabilizers" else None}
+        print("ready", flush=True)
+        try:
+            {INTERRUPTED_CALLS[call]}
+        except KeyboardInterrupt:
+            assert sim.peek_pauli("_X" if {call!r} == "run after H" else "_Z") == 1
+            sim.h(0)
+            sim.measure_x(0)
+            print("interrupted", flush=True)
+    """)
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+    watchdog = threading.Timer(60, child.kill)  # a child that never answers fails, not hangs
+    watchdog.start()
+    try:
+        assert child.stdout.readline() == "ready\n"
+        time.sleep(0.3)
+        sent = time.perf_counter()
+        child.send_signal(signal.SIGINT)
+        answer = child.stdout.readline()
+        answered = time.perf_counter() - sent
+        _, err = child.communicate(timeout=10)
+    finally:
+        watchdog.cancel()
+        child.kill()
+    assert answer == "interrupted\n", err
+    assert answered < 1.0
