@@ -187,7 +187,8 @@ PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
         {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
     if (!records) return nullptr;
     SignalCheck ctrl_c;
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots, &ctrl_c);
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
+                             ctrl_c.for_this_thread());
     without_gil([&] { sampler.sample_measurements(static_cast<std::uint8_t*>(data)); });
     return records.release();
   });
@@ -217,7 +218,8 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
         new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
     if (!observables) return nullptr;
     SignalCheck ctrl_c;
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots, &ctrl_c);
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
+                             ctrl_c.for_this_thread());
     without_gil([&] {
       sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
                                static_cast<std::uint8_t*>(observable_data));
@@ -314,7 +316,8 @@ PyObject* run_circuit(engine::Register& reg, PyObject* circuit, ExclusiveBorrow&
   SignalCheck ctrl_c;
   without_gil([&] {
     borrow.run_change([&] {
-      circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data), &ctrl_c);
+      circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data),
+                        ctrl_c.for_this_thread());
     });
   });
   return record.release();

@@ -294,7 +294,7 @@ PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {
       self, [](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
         SignalCheck ctrl_c;
         const std::vector<std::string> texts =
-            engine::canonical_stabilizers(simulator.reg, &ctrl_c);
+            engine::canonical_stabilizers(simulator.reg, ctrl_c.for_this_thread());
         OwnedRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
         if (!list) return nullptr;
         for (std::size_t i = 0; i < texts.size(); ++i) {

@@ -369,8 +369,9 @@ def test_the_rest_of_the_module_works_without_numpy():
 
 
 LOOPING = "REPEAT 100000000000 {\nH 0\n}\nM 0\nDETECTOR rec[-1]"
-# A graph whose stabilizers take a second or more.
-DENSE = "korvane.Korvane.from_graph(4096, [(a, b) for a in range(4096) for b in (a * 7 % 4096, a * 13 % 4096) if a < b])"
+# A random graph of degree 16 on 4096 qubits, whose stabilizers take ten seconds or more.
+DENSE = ("korvane.Korvane.from_graph(4096, sorted({tuple(sorted(rng.sample(range(4096), 2))) "
+         "for _ in range(32768)}), [rng.randrange(24) for _ in range(4096)])")
 INTERRUPTED_CALLS = {
     "sample frames": "circuit.sample(1)",
     "sample shots": "circuit.sample(1, method='shots')",
@@ -387,8 +388,10 @@ def test_ctrl_c_stops_a_long_call_within_a_second(call):
     # Each call would run for a long time; SIGINT must end it with KeyboardInterrupt, leaving the
     # register usable and as it was after the last whole instruction.
     script = textwrap.dedent(f"""
+        import random
         import numpy  # imported by the first call otherwise, which the signal could interrupt
         import korvane
+        rng = random.Random(1)
         circuit_text = {LOOPING!r}
         circuit = korvane.Circuit(circuit_text)
         sim = korvane.Korvane(2)
