@@ -15,8 +15,8 @@ void cz(Register& reg, Qubit a, Qubit b);
 // The controlled Pauli P+ (x) I + P- (x) Q, for P the Pauli of the control's axis and Q that of
 // the target's (P+- the projectors on its +-1 eigenspaces): CZ is {Z, Z}, CX {Z, X}, XCY {X, Y}.
 struct ControlledPauli {
-  clifford::Axis control;
-  clifford::Axis target;
+  clifford::Axis control = clifford::Axis::Z;
+  clifford::Axis target = clifford::Axis::Z;
   // Whether the target's index is checked before the control's: the one the gate's definition
   // reaches first is named when both are out of range.
   bool checks_target_first = false;
