@@ -150,6 +150,9 @@ PyObject* get_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromUnsignedLongLong(reinterpret_cast<CircuitObject*>(self)->program.*count);
 }
 
+// A circuit's size is num_qubits, the name the circuit format's tools give it; a register's is
+// Korvane.qubit_amount, the name the specified class has always had. Each class keeps the name
+// its users know.
 PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
 }

@@ -229,9 +229,9 @@ class FrameRun {
 // `output` (FlipOutput).
 //
 // Draws, in the order the run meets them: for a measurement, its flips when it has a flip
-// probability, then one word per frame word for its fresh stabilizer; for a reset, the latter;
-// for a noise channel, target by target, the gaps between the frames it strikes, each strike
-// followed by one draw for its Pauli.
+// probability, then one 64-bit draw per frame word for its fresh stabilizer; for a reset, the
+// latter; for a noise channel, target by target, the gaps between the frames it strikes, each
+// strike followed by one draw for its Pauli.
 template <Noise noise, FlipOutput Output>
 void run_on_frames(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
                    FrameScratch& scratch, Output& output) {
