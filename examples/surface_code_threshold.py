@@ -6,9 +6,9 @@ parts, samples detection events by Pauli frames, and PyMatching decodes them; th
 rate per round comes with a 1-sigma binomial error bar. Below threshold a larger code does
 better, above it worse: the curves cross near p = 0.7-1%. The plot is saved as a PNG.
 
-Needs the optional extras: pip install 'korvane[decode,plot]'.
-
-    python examples/surface_code_threshold.py --out threshold.png
+Needs the optional extras decode and plot (`tools/run.sh setup` installs every extra). Run from
+the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/surface_code_threshold.py --out examples/threshold.png
 """
 
 import argparse

@@ -8,8 +8,9 @@
 #include "../circuit/errors/detector_error_model.h"
 #include "../circuit/errors/error_analysis.h"
 #include "errors.h"
+#include "file_io.h"
 #include "owned_ref.h"
-#include "text_file.h"
+#include "signal_check.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -64,7 +65,7 @@ PyObject* create_model(PyTypeObject* type, PyObject* args, PyObject* kwargs) noe
 PyObject* model_from_file(PyObject* type, PyObject* path) noexcept {
   return guarded([&]() -> PyObject* {
     std::string contents;
-    if (!read_text_file(path, contents)) return nullptr;
+    if (!read_whole_file(path, contents)) return nullptr;
     return parse_model(reinterpret_cast<PyTypeObject*>(type), contents);
   });
 }
@@ -198,20 +199,10 @@ PyObject* circuit_detector_error_model(const circuit::Program& program, PyObject
         !convert_flag(flatten, "flatten_loops", options.flatten_loops)) {
       return nullptr;
     }
-    // A long analysis stops for Ctrl-C: the signal's exception is set, then the pass unwinds.
-    struct Interrupted {};
+    SignalCheck ctrl_c;
+    options.stop = ctrl_c.for_this_thread();
     DetectorErrorModel model;
-    try {
-      without_gil_checking_signals([&](const auto& check_signals) {
-        options.check_in = [&] {
-          if (!check_signals()) throw Interrupted{};
-        };
-        model = circuit::analyze_errors(program, options);
-        return true;
-      });
-    } catch (const Interrupted&) {
-      return nullptr;
-    }
+    without_gil([&] { model = circuit::analyze_errors(program, options); });
     return new_model(model_class, std::move(model));
   });
 }

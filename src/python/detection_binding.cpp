@@ -6,6 +6,7 @@
 #include "../circuit/shots/detection_events.h"
 #include "errors.h"
 #include "packed_rows.h"
+#include "signal_check.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -33,8 +34,9 @@ PyObject* circuit_detection_events(const circuit::Program& program, PyObject* ar
     std::unique_ptr<circuit::DetectionConverter> converter;
     std::vector<std::uint8_t> detectors(shots * ((program.num_detectors + 7) / 8));
     std::vector<std::uint8_t> observables(shots * ((program.num_observables + 7) / 8));
+    SignalCheck ctrl_c;
     without_gil([&] {
-      converter = std::make_unique<circuit::DetectionConverter>(program);
+      converter = std::make_unique<circuit::DetectionConverter>(program, ctrl_c.for_this_thread());
       converter->convert(records.data(), shots, detectors.data(), observables.data());
     });
     const OwnedRef detector_array = shot_array(detectors, shots, program.num_detectors, bit_packed);

@@ -9,10 +9,10 @@
 
 #include "../circuit/shots/shot_formats.h"
 #include "errors.h"
+#include "file_io.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "packed_rows.h"
-#include "text_file.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -181,7 +181,7 @@ PyObject* write_shots(PyObject* /*module*/, PyObject* args, PyObject* kwargs) no
 
 // The whole contents of a path or of a binary file object's read().
 bool read_source(PyObject* source, std::string& contents) {
-  if (is_path(source)) return read_text_file(source, contents);
+  if (is_path(source)) return read_whole_file(source, contents);
   const OwnedRef bytes(PyObject_CallMethod(source, "read", nullptr));
   if (!bytes) return false;
   char* buffer = nullptr;

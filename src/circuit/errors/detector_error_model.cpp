@@ -11,6 +11,7 @@
 
 #include "../../engine/base.h"
 #include "../text/number_text.h"
+#include "../text/quoted_text.h"
 
 namespace korvane::circuit {
 namespace {
@@ -92,7 +93,7 @@ class ModelParser {
       if (blocks_.size() == 1) fail("a '}' closes no repeat block");
       blocks_.pop_back();
       open_lines_.pop_back();
-      if (!at_end()) fail("unexpected '" + std::string(token()) + "' after '}'");
+      if (!at_end()) fail("unexpected " + quoted(token()) + " after '}'");
       return;
     }
     const std::size_t name_start = position_;
@@ -106,14 +107,14 @@ class ModelParser {
     const auto found = std::find_if(kind_names.begin(), kind_names.end(),
                                     [&](const NamedKind& entry) { return entry.name == name; });
     if (name.empty() || found == kind_names.end()) {
-      fail("unknown instruction '" + std::string(token()) + "'");
+      fail("unknown instruction " + quoted(token()));
     }
     DemInstruction instruction;
     instruction.kind = found->kind;
     if (position_ < text_.size() && text_[position_] == '[') skip_tag();
     if (position_ < text_.size() && text_[position_] == '(') read_arguments(instruction);
     if (position_ < text_.size() && !is_space(text_[position_])) {
-      fail("unexpected '" + std::string(token()) + "' after " + name);
+      fail("unexpected " + quoted(token()) + " after " + name);
     }
     read_targets(instruction);
     check(instruction);
@@ -138,9 +139,9 @@ class ModelParser {
     const std::string_view inside = text_.substr(position_ + 1, close - position_ - 1);
     position_ = close + 1;
     std::string_view bad;
-    if (!read_number_list(inside, instruction.arguments, bad)) {
-      fail("bad number '" + std::string(bad) + "'");
-    }
+    const NumberFault fault = read_number_list(inside, instruction.arguments, bad);
+    if (fault == NumberFault::too_large) fail("the number " + quoted(bad) + " is too large");
+    if (fault == NumberFault::malformed) fail("bad number " + quoted(bad));
   }
 
   std::uint64_t read_index(std::string_view digits, std::string_view written) const {
@@ -148,7 +149,7 @@ class ModelParser {
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
         value >= largest_detector_index) {
-      fail("bad target '" + std::string(written) + "'");
+      fail("bad target " + quoted(written));
     }
     return value;
   }
@@ -160,7 +161,7 @@ class ModelParser {
     bool counted = false;
     while (!at_end()) {
       const std::string_view written = token();
-      if (opened) fail("unexpected '" + std::string(written) + "' after '{'");
+      if (opened) fail("unexpected " + quoted(written) + " after '{'");
       if (instruction.kind == DemKind::repeat && written == "{") {
         opened = true;
       } else if (written == "^") {
@@ -173,7 +174,7 @@ class ModelParser {
         instruction.count = read_index(written, written);
         counted = true;
       } else {
-        fail("unexpected target '" + std::string(written) + "' of " +
+        fail("unexpected target " + quoted(written) + " of " +
              std::string(name_of(instruction.kind)));
       }
     }

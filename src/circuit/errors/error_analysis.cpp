@@ -248,7 +248,7 @@ class Assembly {
 
 DetectorErrorModel analyze_errors(const Program& program, const ErrorAnalysisOptions& options) {
   std::vector<FoundItem> items =
-      find_errors(program, !options.flatten_loops, options.decompose_errors, options.check_in);
+      find_errors(program, !options.flatten_loops, options.decompose_errors, options.stop);
   if (options.decompose_errors) decompose_errors(items, program);
   return Assembly(program).run(items);
 }

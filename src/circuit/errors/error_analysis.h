@@ -12,8 +12,7 @@
 // written out).
 #pragma once
 
-#include <functional>
-
+#include "../../engine/stop_check.h"
 #include "../program.h"
 #include "detector_error_model.h"
 
@@ -25,8 +24,8 @@ struct ErrorAnalysisOptions {
   bool decompose_errors = false;
   // Write every repetition out instead of keeping `repeat` blocks.
   bool flatten_loops = false;
-  // Called every few thousand instructions of the pass; may throw to stop the analysis.
-  std::function<void()> check_in;
+  // May stop the pass between instructions, by engine::Interrupted.
+  engine::StopCheck* stop = nullptr;
 };
 
 // Throws engine::InvalidInput, naming the line, when a detector or observable is not deterministic

@@ -14,7 +14,6 @@
 namespace korvane::circuit {
 namespace {
 
-constexpr std::uint64_t instructions_per_check_in = std::uint64_t{1} << 14;
 constexpr GateId shift_coordinates = gate_named("SHIFT_COORDS");
 
 // A Pauli without sign as two bits: bit 0 its X part, bit 1 its Z part (Y = both).
@@ -66,12 +65,12 @@ struct Snapshot {
 
 class SensitivityPass {
  public:
-  SensitivityPass(const Program& program, bool fold_loops, bool keep_parts,
-                  const std::function<void()>& check_in)
+  SensitivityPass(const Program& program, bool fold_loops, bool keep_parts, engine::StopCheck* stop)
       : program_(program),
         fold_loops_(fold_loops),
         keep_parts_(keep_parts),
-        check_in_(check_in),
+        stop_(stop),
+        pacer_(stop),
         x_(program.num_qubits),
         z_(program.num_qubits),
         next_detector_(program.num_detectors) {}
@@ -210,11 +209,8 @@ class SensitivityPass {
   }
 
   void apply(const Instruction& instruction, std::size_t index, std::vector<FoundItem>& out) {
-    if (--until_check_in_ == 0) {
-      until_check_in_ = instructions_per_check_in;
-      if (check_in_) check_in_();
-    }
     const std::span<const std::uint32_t> targets = program_.targets_of(instruction);
+    pacer_.count(1 + targets.size());
     switch (instruction.kind) {
       case Kind::clifford:
       case Kind::controlled:
@@ -323,9 +319,10 @@ class SensitivityPass {
   // The line of detector `detector`'s DETECTOR, or of observable k's last OBSERVABLE_INCLUDE.
   std::uint32_t declaring_line(DemTarget target) const {
     std::vector<OpenLoop> loops;
+    engine::StopPacer pacer(stop_);
     std::uint64_t detectors = 0;
     std::uint32_t line = 0;
-    walk(program_, loops, [&](const Instruction& instruction, std::size_t index) {
+    walk(program_, loops, pacer, [&](const Instruction& instruction, std::size_t index) {
       if (instruction.kind == Kind::detector) {
         if (is_detector(target) && detectors == target) line = line_of(index);
         ++detectors;
@@ -411,8 +408,8 @@ class SensitivityPass {
   const Program& program_;
   bool fold_loops_;
   bool keep_parts_;
-  const std::function<void()>& check_in_;
-  std::uint64_t until_check_in_ = instructions_per_check_in;
+  engine::StopCheck* stop_;
+  engine::StopPacer pacer_;
   std::vector<Symptoms> x_;       // x_[q]: what an X error on q flips
   std::vector<Symptoms> z_;       // z_[q]: what a Z error on q flips
   std::deque<Symptoms> pending_;  // pending_[i]: what flipping the result rec[-1 - i] flips
@@ -423,8 +420,8 @@ class SensitivityPass {
 }  // namespace
 
 std::vector<FoundItem> find_errors(const Program& program, bool fold_loops, bool keep_parts,
-                                   const std::function<void()>& check_in) {
-  return SensitivityPass(program, fold_loops, keep_parts, check_in).run();
+                                   engine::StopCheck* stop) {
+  return SensitivityPass(program, fold_loops, keep_parts, stop).run();
 }
 
 }  // namespace korvane::circuit

@@ -12,46 +12,20 @@
 namespace korvane::circuit {
 namespace {
 
-// A chunk is about this many target operations (shot by shot) or operations on a frame word
-// (frames): short enough that a caller can stop a long sample soon, long enough that stopping to
-// ask costs nothing.
-constexpr std::uint64_t operations_per_chunk = std::uint64_t{1} << 24;
-constexpr std::uint64_t frame_word_operations_per_chunk = std::uint64_t{1} << 26;
+// Shot by shot, packed rows are made from a chunk of byte rows this many bytes at most.
+constexpr std::uint64_t packing_chunk_bytes = std::uint64_t{1} << 20;
 
-// Shots per chunk, shot by shot.
-std::uint64_t shot_chunk(const Program& program) {
-  return std::max<std::uint64_t>(
-      1, operations_per_chunk / std::max<std::uint64_t>(program.operations, 1));
-}
-
-// Shots per chunk by frames: whole blocks, so that a sample split into chunks draws as one.
-std::uint64_t frame_chunk(const Program& program, const FrameSampler& sampler) {
-  // Each target operation of a block costs block_words() word operations.
-  const std::uint64_t operations = frame_word_operations_per_chunk / sampler.block_words();
-  return sampler.block_shots() *
-         std::max<std::uint64_t>(1, operations / std::max<std::uint64_t>(program.operations, 1));
-}
-
-// Calls run(first_shot, shot_count) chunk by chunk, asking between_chunks() in between; false
-// when it stopped the work.
-template <class Run>
-bool run_in_chunks(std::uint64_t shots, std::uint64_t chunk, const BetweenChunks& between_chunks,
-                   Run&& run) {
-  for (std::uint64_t first = 0; first < shots; first += chunk) {
-    const std::uint64_t count = std::min(chunk, shots - first);
-    run(first, count);
-    if (first + count < shots && !between_chunks()) return false;
-  }
-  return true;
-}
-
-// Shot by shot, results come a byte per bit: straight into the caller's rows, or, packed, into a
-// chunk's worth of bytes packed into them after.
+// Shot by shot, results come a byte per bit: straight into the caller's rows, or, packed, a
+// chunk of shots at a time into bytes that are packed into them after.
 class RowPacker {
  public:
   RowPacker(RowLayout layout, std::uint64_t bits, std::uint8_t* rows)
       : layout_(layout), bits_(bits), rows_(rows) {}
 
+  std::uint64_t chunk_shots(std::uint64_t shots) const {
+    if (layout_ == RowLayout::bytes) return shots;
+    return std::max<std::uint64_t>(1, packing_chunk_bytes / std::max<std::uint64_t>(bits_, 1));
+  }
   std::uint8_t* chunk(std::uint64_t first, std::uint64_t count) {
     if (layout_ == RowLayout::bytes) return rows_ + first * bits_;
     bytes_.resize(count * bits_);
@@ -72,6 +46,14 @@ class RowPacker {
   std::vector<std::uint8_t> bytes_;
 };
 
+// Calls run(first_shot, shot_count) on consecutive chunks of `chunk` shots.
+template <class Run>
+void run_in_chunks(std::uint64_t shots, std::uint64_t chunk, Run&& run) {
+  for (std::uint64_t first = 0; first < shots; first += chunk) {
+    run(first, std::min(chunk, shots - first));
+  }
+}
+
 }  // namespace
 
 // What a sample has made so far: the generator, the reference run and the kernel, each made when
@@ -87,81 +69,84 @@ struct Sampler::Work {
 };
 
 Sampler::Sampler(const Program& program, SamplingMethod method, std::uint64_t seed,
-                 std::uint64_t shots, RowLayout layout)
+                 std::uint64_t shots, engine::StopCheck* stop, RowLayout layout)
     : program_(program),
       method_(method),
       shots_(shots),
+      stop_(stop),
       layout_(layout),
       work_(std::make_unique<Work>(seed)) {}
 
 Sampler::~Sampler() = default;
 
+void Sampler::make_kernel() {
+  if (method_ == SamplingMethod::shots) {
+    if (!work_->shots) work_->shots.emplace(program_, stop_);
+  } else if (!work_->frames) {
+    work_->frames.emplace(program_, shots_, stop_);
+  }
+}
+
 void Sampler::check_detectors() {
   if (program_.num_detectors != 0 || program_.num_observables != 0) {
-    check_deterministic(program_);
     // Frames give the values relative to the noiseless circuit directly; shot by shot compares
-    // with the noiseless values.
+    // with the noiseless values, whose arrays are taken before the check runs.
     if (method_ == SamplingMethod::shots) {
-      work_->reference = noiseless_reference(program_, ReferenceParts::parities);
+      work_->reference = reserve_reference(program_, ReferenceParts::parities);
+    }
+    check_deterministic(program_, stop_);
+    if (method_ == SamplingMethod::shots) {
+      run_reference(program_, ReferenceParts::parities, *work_->reference, stop_);
     }
   }
   work_->detectors_checked = true;
 }
 
-bool Sampler::sample_measurements(std::uint8_t* records, const BetweenChunks& between_chunks) {
-  const std::uint64_t width = program_.num_measurements;
-  if (shots_ == 0 || width == 0) return true;
+void Sampler::sample_measurements(std::uint8_t* records) {
+  if (shots_ == 0 || program_.num_measurements == 0) return;
+  make_kernel();
   engine::SeededGenerator& generator = work_->generator;
   if (method_ == SamplingMethod::shots) {
-    ShotSampler& sampler = work_->shots.emplace(program_);
-    RowPacker records_out(layout_, width, records);
-    return run_in_chunks(shots_, shot_chunk(program_), between_chunks,
-                         [&](std::uint64_t first, std::uint64_t count) {
-                           sampler.sample_measurements(count, generator,
-                                                       records_out.chunk(first, count));
-                           records_out.finish_chunk(first, count);
-                         });
+    ShotSampler& sampler = *work_->shots;
+    RowPacker records_out(layout_, program_.num_measurements, records);
+    run_in_chunks(shots_, records_out.chunk_shots(shots_),
+                  [&](std::uint64_t first, std::uint64_t count) {
+                    sampler.sample_measurements(count, generator, records_out.chunk(first, count));
+                    records_out.finish_chunk(first, count);
+                  });
+    return;
   }
-  const NoiselessReference& reference =
-      work_->reference.emplace(noiseless_reference(program_, ReferenceParts::record));
-  FrameSampler& sampler = work_->frames.emplace(program_);
-  return run_in_chunks(shots_, frame_chunk(program_, sampler), between_chunks,
-                       [&](std::uint64_t first, std::uint64_t count) {
-                         sampler.sample_measurements(count, reference.record, generator,
-                                                     records + first * row_bytes(layout_, width),
-                                                     layout_);
-                       });
+  NoiselessReference& reference =
+      work_->reference.emplace(reserve_reference(program_, ReferenceParts::record));
+  run_reference(program_, ReferenceParts::record, reference, stop_);
+  work_->frames->sample_measurements(shots_, reference.record, generator, records, layout_);
 }
 
-bool Sampler::sample_detectors(std::uint8_t* detectors, std::uint8_t* observables,
-                               const BetweenChunks& between_chunks) {
-  const std::uint64_t detector_count = program_.num_detectors;
-  const std::uint64_t observable_count = program_.num_observables;
+void Sampler::sample_detectors(std::uint8_t* detectors, std::uint8_t* observables) {
+  const bool any = program_.num_detectors != 0 || program_.num_observables != 0;
+  if (shots_ != 0 && any) {
+    make_kernel();
+    if (work_->frames) work_->frames->reserve_detectors();
+  }
   if (!work_->detectors_checked) check_detectors();
-  if (shots_ == 0 || (detector_count == 0 && observable_count == 0)) return true;
+  if (shots_ == 0 || !any) return;
   engine::SeededGenerator& generator = work_->generator;
   if (method_ == SamplingMethod::shots) {
-    ShotSampler& sampler = work_->shots.emplace(program_);
+    ShotSampler& sampler = *work_->shots;
     const NoiselessReference& reference = *work_->reference;
-    RowPacker detectors_out(layout_, detector_count, detectors);
-    RowPacker observables_out(layout_, observable_count, observables);
-    return run_in_chunks(shots_, shot_chunk(program_), between_chunks,
-                         [&](std::uint64_t first, std::uint64_t count) {
-                           sampler.sample_detectors(count, reference, generator,
-                                                    detectors_out.chunk(first, count),
-                                                    observables_out.chunk(first, count));
-                           detectors_out.finish_chunk(first, count);
-                           observables_out.finish_chunk(first, count);
-                         });
+    RowPacker detectors_out(layout_, program_.num_detectors, detectors);
+    RowPacker observables_out(layout_, program_.num_observables, observables);
+    const std::uint64_t chunk =
+        std::min(detectors_out.chunk_shots(shots_), observables_out.chunk_shots(shots_));
+    run_in_chunks(shots_, chunk, [&](std::uint64_t first, std::uint64_t count) {
+      sampler.sample_detectors(count, reference, generator, detectors_out.chunk(first, count),
+                               observables_out.chunk(first, count));
+      detectors_out.finish_chunk(first, count);
+      observables_out.finish_chunk(first, count);
+    });
+  } else {
+    work_->frames->sample_detectors(shots_, generator, detectors, observables, layout_);
   }
-  FrameSampler& sampler = work_->frames.emplace(program_);
-  return run_in_chunks(shots_, frame_chunk(program_, sampler), between_chunks,
-                       [&](std::uint64_t first, std::uint64_t count) {
-                         sampler.sample_detectors(
-                             count, generator,
-                             detectors + first * row_bytes(layout_, detector_count),
-                             observables + first * row_bytes(layout_, observable_count), layout_);
-                       });
 }
 
 }  // namespace korvane::circuit

@@ -5,16 +5,18 @@
 
 namespace korvane::circuit {
 
-DetectionConverter::DetectionConverter(const Program& program)
+DetectionConverter::DetectionConverter(const Program& program, engine::StopCheck* stop)
     : measurements_(program.num_measurements),
       detectors_(program.num_detectors),
-      observables_(program.num_observables) {
-  check_deterministic(program);
-  const NoiselessReference reference = noiseless_reference(program, ReferenceParts::parities);
+      observables_(program.num_observables),
+      stop_(stop) {
+  check_deterministic(program, stop);
+  const NoiselessReference reference = noiseless_reference(program, ReferenceParts::parities, stop);
   std::vector<std::vector<std::uint64_t>> observable_terms(observables_);
   std::vector<OpenLoop> loops;
+  engine::StopPacer pacer(stop);
   std::uint64_t measured = 0;
-  walk(program, loops, [&](const Instruction& instruction, std::size_t /*index*/) {
+  walk(program, loops, pacer, [&](const Instruction& instruction, std::size_t /*index*/) {
     switch (instruction.kind) {
       case Kind::measure:
       case Kind::measure_reset:
@@ -47,7 +49,9 @@ void DetectionConverter::convert(const std::uint8_t* records, std::uint64_t shot
   const std::uint64_t record_bytes = (measurements_ + 7) / 8;
   const std::uint64_t detector_bytes = (detectors_ + 7) / 8;
   const std::uint64_t observable_bytes = (observables_ + 7) / 8;
+  engine::StopPacer pacer(stop_);
   for (std::uint64_t s = 0; s < shots; ++s) {
+    pacer.count(terms_.size());
     const std::uint8_t* record = records + s * record_bytes;
     for (std::uint64_t k = 0; k + 1 < starts_.size(); ++k) {
       unsigned parity = reference_[k];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "../../engine/stop_check.h"
 #include "../program.h"
 
 namespace korvane::circuit {
@@ -12,8 +13,8 @@ namespace korvane::circuit {
 class DetectionConverter {
  public:
   // Throws engine::InvalidInput naming the first detector or observable that is not deterministic
-  // without noise.
-  explicit DetectionConverter(const Program& program);
+  // without noise. `stop` may stop the making and the conversions (engine::Interrupted).
+  explicit DetectionConverter(const Program& program, engine::StopCheck* stop = nullptr);
 
   // Row s of `records` (packed as b8, ceil(num_measurements / 8) bytes) gives row s of
   // `detectors` and of `observables` (packed likewise, zero-filled by the caller).
@@ -29,6 +30,7 @@ class DetectionConverter {
   std::uint64_t measurements_;
   std::uint64_t detectors_;
   std::uint64_t observables_;
+  engine::StopCheck* stop_;
 };
 
 }  // namespace korvane::circuit

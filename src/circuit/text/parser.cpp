@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "../../engine/base.h"
 #include "number_text.h"
+#include "quoted_text.h"
 
 namespace korvane::circuit {
 namespace {
@@ -22,7 +24,6 @@ namespace {
 constexpr std::uint64_t largest_count = std::uint64_t{1} << 62;
 // Sums of probabilities may exceed 1 by this much, for rounding in the written decimals.
 constexpr double probability_slack = 1e-12;
-constexpr std::size_t longest_quoted_token = 40;
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -33,14 +34,6 @@ bool is_name_char(char c) {
 bool is_digits(std::string_view text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// 'token' for a message, cut short when it is long.
-std::string quoted(std::string_view token) {
-  std::string text = "'";
-  text.append(token.substr(0, longest_quoted_token));
-  if (token.size() > longest_quoted_token) text.append("...");
-  return text + "'";
 }
 
 std::string number_text(double value) {
@@ -171,7 +164,11 @@ class Parser {
     std::string_view inside;
     if (!tokens.parenthesized(inside)) fail("the '(' after " + gate_name() + " is never closed");
     std::string_view bad;
-    if (!read_number_list(inside, numbers_, bad)) {
+    const NumberFault fault = read_number_list(inside, numbers_, bad);
+    if (fault == NumberFault::too_large) {
+      fail("the number " + quoted(bad) + " in the arguments of " + gate_name() + " is too large");
+    }
+    if (fault == NumberFault::malformed) {
       fail("bad number " + quoted(bad) + " in the arguments of " + gate_name());
     }
   }
@@ -229,15 +226,12 @@ class Parser {
   std::uint32_t read_index(std::string_view digits, std::string_view token,
                            std::uint32_t largest) const {
     if (!is_digits(digits)) fail("unrecognised target " + quoted(token));
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-      value = value * 10 + static_cast<std::uint64_t>(c - '0');
-      if (value > largest) {
-        fail("the number in " + quoted(token) + " is too large (at most " +
-             std::to_string(largest) + ")");
-      }
+    const std::optional<std::uint64_t> value = decimal_value(digits, largest);
+    if (!value) {
+      fail("the number in " + quoted(token) + " is too large (at most " + std::to_string(largest) +
+           ")");
     }
-    return static_cast<std::uint32_t>(value);
+    return static_cast<std::uint32_t>(*value);
   }
 
   Target read_target(std::string_view token) const {
@@ -452,11 +446,11 @@ class Parser {
     const std::string_view count_text = tokens.next();
     if (count_text.empty() || count_text == "{") fail("REPEAT needs a count: REPEAT N {");
     if (!is_digits(count_text)) fail("bad REPEAT count " + quoted(count_text));
-    std::uint64_t count = 0;
-    for (const char c : count_text) {
-      count = count * 10 + static_cast<std::uint64_t>(c - '0');
-      if (count > largest_count) fail("the REPEAT count " + quoted(count_text) + " is too large");
+    const std::optional<std::uint64_t> read = decimal_value(count_text, largest_count);
+    if (!read) {
+      fail("the REPEAT count " + quoted(count_text) + " is too large (at most 2^62)");
     }
+    const std::uint64_t count = *read;
     if (count == 0) fail("REPEAT 0: a block must be repeated at least once");
     if (tokens.next() != "{") fail("expected '{' after REPEAT " + std::string(count_text));
     if (!tokens.at_end()) fail("nothing may follow the '{' of a REPEAT on its line");

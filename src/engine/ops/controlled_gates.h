@@ -9,9 +9,6 @@
 
 namespace korvane::engine {
 
-// CZ between a and b. Checks a, then b, and refuses a == b, before changing anything.
-void cz(Register& reg, Qubit a, Qubit b);
-
 // The controlled Pauli P+ (x) I + P- (x) Q, for P the Pauli of the control's axis and Q that of
 // the target's (P+- the projectors on its +-1 eigenspaces): CZ is {Z, Z}, CX {Z, X}, XCY {X, Y}.
 struct ControlledPauli {
@@ -26,5 +23,9 @@ struct ControlledPauli {
 // Z. Both indices are checked, in the gate's order, before anything changes; control == target is
 // refused with Fault("control and target must be different qubits").
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target);
+
+// CZ between a and b: the controlled Pauli {Z, Z}. Checks a, then b, and refuses a == b, before
+// changing anything.
+void cz(Register& reg, Qubit a, Qubit b);
 
 }  // namespace korvane::engine
