@@ -53,7 +53,7 @@ class Point:
 
 
 def per_round(per_shot: float, rounds: int) -> float:
-    return (1 - (1 - 2 * min(per_shot, 0.5)) ** (1 / rounds)) / 2
+    return (1 - math.pow(1 - 2 * min(per_shot, 0.5), 1 / rounds)) / 2
 
 
 def matching_for(circuit: korvane.Circuit) -> Any:

@@ -2,7 +2,7 @@
 
 import os
 from collections.abc import Buffer
-from typing import BinaryIO, ClassVar, Literal, Self, SupportsIndex, final, overload
+from typing import IO, ClassVar, Literal, Self, SupportsIndex, final, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -159,6 +159,15 @@ class Circuit:
         method: Literal["frames", "shots"] = "frames",
         bit_packed: Literal[True],
     ) -> npt.NDArray[np.uint8]: ...
+    @overload
+    def sample(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: bool = False,
+    ) -> npt.NDArray[np.bool_] | npt.NDArray[np.uint8]: ...
     # (detectors, observables) of shapes (shots, num_detectors) and (shots, num_observables).
     @overload
     def sample_detectors(
@@ -178,6 +187,17 @@ class Circuit:
         method: Literal["frames", "shots"] = "frames",
         bit_packed: Literal[True],
     ) -> tuple[npt.NDArray[np.uint8], npt.NDArray[np.uint8]]: ...
+    @overload
+    def sample_detectors(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: bool = False,
+    ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]] | tuple[
+        npt.NDArray[np.uint8], npt.NDArray[np.uint8]
+    ]: ...
     def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...
     # Equal when they are the same circuit, whatever the spacing, comments and aliases of the text.
     def __eq__(self, other: object, /) -> bool: ...
@@ -238,22 +258,22 @@ class DetectorErrorModel:
     __hash__: ClassVar[None]  # type: ignore[assignment]
     def __reduce__(self) -> tuple[type[DetectorErrorModel], tuple[str]]: ...
 
-type ShotFormat = Literal["01", "b8", "r8", "hits", "dets", "ptb64"]
-type ShotFile = str | bytes | os.PathLike[str] | os.PathLike[bytes] | BinaryIO
+type _ShotFormat = Literal["01", "b8", "r8", "hits", "dets", "ptb64"]
+type _ShotFile = str | bytes | os.PathLike[str] | os.PathLike[bytes] | IO[bytes]
 
 # Rows of bools, or of uint8 bytes bit-packed as in b8.
 def write_shots(
     data: ArrayLike,
-    path: ShotFile,
-    format: ShotFormat,
+    path: _ShotFile,
+    format: _ShotFormat,
     *,
     num_measurements: SupportsIndex = 0,
     num_detectors: SupportsIndex = 0,
     num_observables: SupportsIndex = 0,
 ) -> None: ...
 def read_shots(
-    path: ShotFile,
-    format: ShotFormat,
+    path: _ShotFile,
+    format: _ShotFormat,
     *,
     num_measurements: SupportsIndex = 0,
     num_detectors: SupportsIndex = 0,

@@ -60,7 +60,9 @@ files = {str(path): path for path in distribution.files or []}
 # The package korvane: the extension as its __init__, the stubs, py.typed and the Python sources.
 module_file = "korvane/" + pathlib.Path(korvane.__file__).name
 expect("extension", pathlib.Path(korvane.__file__).name.split(".")[0], "__init__")
-sources = sorted(path.name for path in (repo / "src/python/package").iterdir())
+# The folder's Python files and py.typed are installed; its README is not.
+sources = sorted(path.name for path in (repo / "src/python/package").iterdir()
+                 if path.suffix == ".py" or path.name == "py.typed")
 for wanted in (module_file, "korvane/__init__.pyi", *(f"korvane/{name}" for name in sources)):
     if wanted not in files:
         problems.append(f"{wanted} is not installed by the distribution")

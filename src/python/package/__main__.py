@@ -4,4 +4,6 @@ import sys
 
 from korvane._cli import main
 
-sys.exit(main())
+# Imported by tools (a type checker's stub test, say) without running the command line.
+if __name__ == "__main__":
+    sys.exit(main())
