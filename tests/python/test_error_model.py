@@ -149,9 +149,15 @@ def test_model_text_class(tmp_path):
     assert pickle.loads(pickle.dumps(model)) == model != korvane.DetectorErrorModel("")
     for bad, message in [("error(0.5) D0 ^", "line 1: a '\\^' must stand"),
                          ("error(1.5) D0", "outside"), ("repeat 2 {\nerror(0.1) D0", "line 1"),
-                         ("detector L0", "detector targets"), ("frobnicate", "unknown")]:
+                         ("detector L0", "detector targets"), ("frobnicate", "unknown"),
+                         ("error(1e999) D0", "'1e999' is too large")]:
         with pytest.raises(ValueError, match=message):
             korvane.DetectorErrorModel(bad)
+    assert str(korvane.DetectorErrorModel("error(1e-999) D0")) == "error(0) D0\n"
+    # Bytes that are no UTF-8 are quoted in a message that is.
+    path.write_bytes(b"error(0.1) D0 \xff\xfe\n")
+    with pytest.raises(ValueError, match=r"unexpected target '\\xff\\xfe'"):
+        korvane.DetectorErrorModel.from_file(path)
     with pytest.raises(OSError):
         korvane.DetectorErrorModel.from_file(tmp_path / "missing.dem")
 
