@@ -2,6 +2,7 @@
 
 #include "../clifford/local_clifford.h"
 #include "rules/controlled_z.h"
+#include "tableau/tableau_operations.h"
 
 namespace korvane::engine {
 namespace {
@@ -58,8 +59,12 @@ void change_basis(Register& reg, Qubit q, Vop change) {
 
 // CZ on operands already checked.
 void checked_cz(Register& reg, Qubit a, Qubit b) {
+  if (const auto state = reg.tableau_state()) {
+    reg.settle_after(OperationKind::gate, cz_on_tableau(state->vops, state->tableau, a, b));
+    return;
+  }
   reg.visit([a, b](auto& graph) { apply_cz(graph, a, b); });
-  reg.settle_storage();
+  reg.settle_after(OperationKind::gate);
 }
 
 }  // namespace

@@ -14,9 +14,17 @@
 // fills in where no matrix fits still changes a word at a time.
 // Operations reach the graph through visit(), which hands them a view (graph_view.h) of
 // whichever storage the register holds.
+//
+// Where the graph is so dense that gates cost more on it than on a stabilizer tableau, the state
+// moves to a tableau with the same VOPs beside it (tableau/), chosen by the work both do
+// (tableau/representation_policy.h): gates and measurements then run on the tableau, and the
+// first read of the graph brings it back, exactly. A read may thus change the representation,
+// though never the state, which is why the representation is mutable: a register is used by one
+// thread at a time.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -24,10 +32,13 @@
 #include "base.h"
 #include "graph/dense_adjacency.h"
 #include "graph/dense_graph.h"
+#include "graph/small_graph.h"
 #include "graph/sparse_adjacency.h"
 #include "graph/sparse_graph.h"
 #include "graph/vop_array.h"
 #include "storage_policy.h"
+#include "tableau/representation_policy.h"
+#include "tableau/stabilizer_tableau.h"
 
 namespace korvane::engine {
 
@@ -48,17 +59,23 @@ class Register {
     if (q >= vops_.size()) throw_index_fault(vops_.size(), q);
   }
 
-  Vop vop(Qubit q) const noexcept { return vops_.vop(q); }
+  // q's VOP in the graph representation. Like every read of the graph below, it brings a state
+  // held as a tableau back to a graph first, which may throw std::bad_alloc.
+  Vop vop(Qubit q) const {
+    hold_graph();
+    return vops_.vop(q);
+  }
 
-  // Checks q, then applies `gate` after q's VOP: vop <- product[gate][vop].
+  // Checks q, then applies `gate` after q's VOP: vop <- product[gate][vop]. The same in either
+  // representation.
   void apply_clifford(Qubit q, Vop gate) {
     check_index(q);
     vops_.set_vop(q, clifford::product(gate, vops_.vop(q)));
   }
 
   // Reading the graph. Indices are not checked.
-  std::size_t degree(Qubit q) const noexcept;
-  bool has_edge(Qubit a, Qubit b) const noexcept;
+  std::size_t degree(Qubit q) const;
+  bool has_edge(Qubit a, Qubit b) const;
   // q's neighbours in increasing order.
   std::vector<Qubit> neighbors(Qubit q) const;
   // Calls on_neighbor(x) for each neighbour x of q, in no particular order.
@@ -66,8 +83,11 @@ class Register {
   void for_each_neighbor(Qubit q, OnNeighbor&& on_neighbor) const {
     visit([q, &on_neighbor](const auto& graph) { graph.for_each_neighbor(q, on_neighbor); });
   }
-  std::size_t edge_count() const noexcept;
-  bool is_dense() const noexcept { return std::holds_alternative<DenseAdjacency>(adjacency_); }
+  std::size_t edge_count() const;
+  bool is_dense() const {
+    hold_graph();
+    return std::holds_alternative<DenseAdjacency>(adjacency_);
+  }
 
   // Building a register directly: both check their indices (and a != b) before any change.
   // These change the represented state; they are for tests and for preparing known graph states.
@@ -84,12 +104,39 @@ class Register {
     if (thresholds_.storage_may_change(storage_, vops_.size())) settle_automatic_storage();
   }
 
+  // The state as a tableau with the VOPs beside it, for a gate or measurement to run on, or none
+  // when the state is a graph (moved to a tableau first when the storage forces that).
+  struct TableauState {
+    VopArray& vops;
+    StabilizerTableau& tableau;
+  };
+  std::optional<TableauState> tableau_state() noexcept {
+    if (!tableau_ && storage_ == Storage::tableau) enter_tableau();
+    if (!tableau_) return std::nullopt;
+    return TableauState{vops_, *tableau_};
+  }
+  bool holds_tableau() const noexcept { return tableau_.has_value(); }
+
+  // After a gate or measurement: settles the storage and lets the representation policy move the
+  // state between graph and tableau. `tableau_work` is the work of one that ran on the tableau.
+  void settle_after(OperationKind kind, std::size_t tableau_work = 0) noexcept;
+
+  // Brings a state held as a tableau back to a graph. Throws std::bad_alloc with nothing changed.
+  void hold_graph() const {
+    if (tableau_) leave_tableau();
+  }
+
   // Runs operation(graph) on a view of the register's graph in its current storage, a
   // SparseGraph or a DenseGraph, and returns what it returns. Through a const register the view
   // only reads. Indices reaching the view are not checked.
   template <class Operation>
   decltype(auto) visit(Operation&& operation) {
+    hold_graph();
     if (auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {
+      if (dense->words() == 1) {
+        auto graph = small_view_of(vops_, *dense);
+        return operation(graph);
+      }
       auto graph = view_of(vops_, *dense);
       return operation(graph);
     }
@@ -98,7 +145,12 @@ class Register {
   }
   template <class Operation>
   decltype(auto) visit(Operation&& operation) const {
+    hold_graph();
     if (const auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {
+      if (dense->words() == 1) {
+        const auto graph = small_view_of(vops_, *dense);
+        return operation(graph);
+      }
       const auto graph = view_of(vops_, *dense);
       return operation(graph);
     }
@@ -108,11 +160,18 @@ class Register {
 
  private:
   void settle_automatic_storage() noexcept;
+  // Moves the state to a tableau when the memory is granted; otherwise it stays a graph.
+  void enter_tableau() noexcept;
+  void leave_tableau() const;
 
-  VopArray vops_;
-  std::variant<SparseAdjacency, DenseAdjacency> adjacency_;
+  mutable VopArray vops_;
+  mutable std::variant<SparseAdjacency, DenseAdjacency> adjacency_;
+  // The state when it is held as a tableau: then adjacency_ is empty and the VOPs stand beside it.
+  mutable std::optional<StabilizerTableau> tableau_;
   Storage storage_;
   StorageThresholds thresholds_;
+  mutable RepresentationPolicy policy_;
+  std::size_t graph_work_seen_ = 0;
 };
 
 }  // namespace korvane::engine

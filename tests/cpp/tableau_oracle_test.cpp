@@ -138,12 +138,13 @@ TEST(TableauOracle, GhzStarMeasuredOnRandomAxes) {
   }
 }
 
-// Each storage on its own, and the automatic one moving between them as the graph fills in.
+// Each storage on its own, the automatic one moving between them as the graph fills in, and the
+// tableau for every gate and measurement, back to a graph at every check.
 constexpr engine::Storage storages[] = {engine::Storage::automatic, engine::Storage::sparse,
-                                        engine::Storage::dense};
+                                        engine::Storage::dense, engine::Storage::tableau};
 
 TEST(TableauOracle, RandomCircuitsOnAllPairs) {
-  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
     const Circuit circuit =
         bench::random_circuit(all_pairs_qubits, 10 * all_pairs_qubits, all_pairs_qubits, seed);
     ASSERT_NO_FATAL_FAILURE(run_side_by_side(all_pairs_qubits, circuit, 300 + seed,
@@ -170,10 +171,23 @@ TEST(TableauOracle, SparseStorageWhileTheLocalRunIsYoung) {
       run_side_by_side(long_run_qubits, circuit, 501, circuit.size() / 3, engine::Storage::sparse));
 }
 
-// Many small gate-only circuits, compared after every gate.
+// Many small gate-only circuits, compared after every gate, on the graph and on the tableau.
 TEST(TableauOracle, SmallCzCxCircuits) {
-  for (std::uint64_t seed = 1; seed <= 200; ++seed)
-    ASSERT_NO_FATAL_FAILURE(run_side_by_side(10, bench::cz_cx_circuit(10, 100, seed), seed, 1));
+  for (std::uint64_t seed = 1; seed <= 200; ++seed) {
+    const engine::Storage storage =
+        seed % 2 == 0 ? engine::Storage::tableau : engine::Storage::automatic;
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(10, bench::cz_cx_circuit(10, 100, seed), seed, 1, storage));
+  }
+}
+
+// Measurements on a tableau of many words, with the graph read only at the end.
+TEST(TableauOracle, RandomCircuitsOnTheTableau) {
+  for (const std::size_t qubits : {33, 100, 300}) {
+    const Circuit circuit = bench::random_circuit(qubits, 20 * qubits, qubits, qubits);
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(qubits, circuit, 600 + qubits, circuit.size(), engine::Storage::tableau));
+  }
 }
 
 }  // namespace
