@@ -1,5 +1,8 @@
 #include "controlled_gates.h"
 
+#include <array>
+#include <cstddef>
+
 #include "../clifford/local_clifford.h"
 #include "rules/controlled_z.h"
 #include "tableau/tableau_operations.h"
@@ -53,16 +56,35 @@ constexpr GateFrame frame_of(ControlledGate gate) {
   return {z_from_z, z_from_z, false};
 }
 
+// The steps of each gate on a tableau, by the operands' VOPs.
+constexpr std::array<TableauGateSteps, 9> make_tableau_steps() {
+  std::array<TableauGateSteps, 9> steps{};
+  for (std::size_t g = 0; g < steps.size(); ++g) {
+    const GateFrame frame = frame_of(static_cast<ControlledGate>(g));
+    steps[g] = tableau_gate_steps(frame.control_to_z, frame.target_to_z);
+  }
+  return steps;
+}
+
+constexpr std::array<TableauGateSteps, 9> tableau_steps = make_tableau_steps();
+
+// The gate on a state held as a tableau, when it is; false otherwise.
+bool ran_on_tableau(Register& reg, ControlledGate gate, Qubit control, Qubit target) {
+  const auto state = reg.tableau_state();
+  if (!state) return false;
+  const TableauGateStep& step = tableau_steps[static_cast<std::size_t>(gate)]
+                                             [state->vops.vop(control)][state->vops.vop(target)];
+  reg.settle_after(OperationKind::gate,
+                   run_tableau_gate_step(state->vops, state->tableau, step, control, target));
+  return true;
+}
+
 void change_basis(Register& reg, Qubit q, Vop change) {
   if (change != identity) reg.apply_clifford(q, change);
 }
 
 // CZ on operands already checked.
 void checked_cz(Register& reg, Qubit a, Qubit b) {
-  if (const auto state = reg.tableau_state()) {
-    reg.settle_after(OperationKind::gate, cz_on_tableau(state->vops, state->tableau, a, b));
-    return;
-  }
   reg.visit([a, b](auto& graph) { apply_cz(graph, a, b); });
   reg.settle_after(OperationKind::gate);
 }
@@ -73,6 +95,7 @@ void cz(Register& reg, Qubit a, Qubit b) {
   reg.check_index(a);
   reg.check_index(b);
   check_distinct(a, b);
+  if (ran_on_tableau(reg, ControlledGate::cz, a, b)) return;
   checked_cz(reg, a, b);
 }
 
@@ -87,6 +110,7 @@ void apply_controlled_gate(Register& reg, ControlledGate gate, Qubit control, Qu
     reg.check_index(target);
   }
   check_distinct(control, target);
+  if (ran_on_tableau(reg, gate, control, target)) return;
   change_basis(reg, control, frame.control_to_z);
   change_basis(reg, target, frame.target_to_z);
   checked_cz(reg, control, target);

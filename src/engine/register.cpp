@@ -180,18 +180,15 @@ void Register::settle_automatic_storage() noexcept {
 
 namespace korvane::engine {
 
-void Register::settle_after(OperationKind kind, std::size_t tableau_work) noexcept {
-  if (tableau_) {
-    if (storage_ != Storage::automatic || !policy_.after_tableau_operation(kind, tableau_work)) {
-      return;
-    }
-    try {
-      leave_tableau();
-    } catch (...) {
-      // The tableau is as good a representation; the next operation tries again.
-    }
-    return;
+void Register::return_to_graph_by_policy() noexcept {
+  try {
+    leave_tableau();
+  } catch (...) {
+    // The tableau is as good a representation; the next operation tries again.
   }
+}
+
+void Register::settle_graph_after(OperationKind kind) noexcept {
   settle_storage();
   if (storage_ != Storage::automatic) return;
   const auto* const dense = std::get_if<DenseAdjacency>(&adjacency_);
@@ -199,38 +196,37 @@ void Register::settle_after(OperationKind kind, std::size_t tableau_work) noexce
   const std::size_t meter = dense->work();
   const std::size_t work = meter >= graph_work_seen_ ? meter - graph_work_seen_ : meter;
   graph_work_seen_ = meter;
-  if (policy_.after_graph_operation(kind, work)) enter_tableau();
-}
-
-void Register::enter_tableau() noexcept {
-  const std::size_t qubits = vops_.size();
+  if (!policy_.after_graph_operation(kind, work)) return;
   try {
-    const std::size_t bytes = StabilizerTableau::tableau_bytes(qubits);
-    std::optional<MemoryCharge> charge = storage_ == Storage::tableau
-                                             ? MemoryCharge::unconditional(bytes)
-                                             : MemoryCharge::within_budget(bytes);
-    if (!charge) return;
-    StabilizerTableau tableau(qubits, std::move(*charge));
-    std::size_t edges = 0;
-    if (const auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {
-      for (Qubit q = 0; q < qubits; ++q) tableau.set_graph_neighbors(q, dense->row(q));
-      edges = dense->edge_count();
-    } else {
-      const auto& sparse = *std::get_if<SparseAdjacency>(&adjacency_);
-      sparse.for_each_nonempty([&tableau](Qubit q, const NeighborSet& set) {
-        set.for_each([&tableau, q](Qubit x) {
-          if (q < x) tableau.toggle_graph_edge(q, x);
-        });
-      });
-      edges = sparse.edge_count();
-    }
-    SparseAdjacency empty(qubits);
-    tableau_.emplace(std::move(tableau));
-    adjacency_ = std::move(empty);
-    policy_.entered_tableau(edges);
+    // The tableau must fit what other matrices leave of the budget, as a matrix must.
+    std::optional<MemoryCharge> charge =
+        MemoryCharge::within_budget(StabilizerTableau::tableau_bytes(vops_.size()));
+    if (charge) enter_tableau(std::move(*charge));
   } catch (...) {
     // Refused memory keeps the graph, which is as good a representation.
   }
+}
+
+void Register::enter_tableau(MemoryCharge charge) {
+  const std::size_t qubits = vops_.size();
+  StabilizerTableau tableau(qubits, std::move(charge));
+  std::size_t edges = 0;
+  if (const auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {
+    for (Qubit q = 0; q < qubits; ++q) tableau.set_graph_neighbors(q, dense->row(q));
+    edges = dense->edge_count();
+  } else {
+    const auto& sparse = *std::get_if<SparseAdjacency>(&adjacency_);
+    sparse.for_each_nonempty([&tableau](Qubit q, const NeighborSet& set) {
+      set.for_each([&tableau, q](Qubit x) {
+        if (q < x) tableau.toggle_graph_edge(q, x);
+      });
+    });
+    edges = sparse.edge_count();
+  }
+  SparseAdjacency empty(qubits);
+  tableau_.emplace(std::move(tableau));
+  adjacency_ = std::move(empty);
+  policy_.entered_tableau(edges);
 }
 
 void Register::leave_tableau() const {

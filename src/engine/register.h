@@ -105,13 +105,16 @@ class Register {
   }
 
   // The state as a tableau with the VOPs beside it, for a gate or measurement to run on, or none
-  // when the state is a graph (moved to a tableau first when the storage forces that).
+  // when the state is a graph. When the storage forces the tableau, a graph moves to one first,
+  // which throws std::bad_alloc with nothing changed when its memory is refused.
   struct TableauState {
     VopArray& vops;
     StabilizerTableau& tableau;
   };
-  std::optional<TableauState> tableau_state() noexcept {
-    if (!tableau_ && storage_ == Storage::tableau) enter_tableau();
+  std::optional<TableauState> tableau_state() {
+    if (!tableau_ && storage_ == Storage::tableau) {
+      enter_tableau(MemoryCharge::unconditional(StabilizerTableau::tableau_bytes(size())));
+    }
     if (!tableau_) return std::nullopt;
     return TableauState{vops_, *tableau_};
   }
@@ -119,7 +122,14 @@ class Register {
 
   // After a gate or measurement: settles the storage and lets the representation policy move the
   // state between graph and tableau. `tableau_work` is the work of one that ran on the tableau.
-  void settle_after(OperationKind kind, std::size_t tableau_work = 0) noexcept;
+  void settle_after(OperationKind kind, std::size_t tableau_work = 0) noexcept {
+    if (!tableau_) {
+      settle_graph_after(kind);
+    } else if (storage_ == Storage::automatic &&
+               policy_.after_tableau_operation(kind, tableau_work)) {
+      return_to_graph_by_policy();
+    }
+  }
 
   // Brings a state held as a tableau back to a graph. Throws std::bad_alloc with nothing changed.
   void hold_graph() const {
@@ -160,8 +170,10 @@ class Register {
 
  private:
   void settle_automatic_storage() noexcept;
-  // Moves the state to a tableau when the memory is granted; otherwise it stays a graph.
-  void enter_tableau() noexcept;
+  void settle_graph_after(OperationKind kind) noexcept;
+  void return_to_graph_by_policy() noexcept;
+  // Moves the state to a tableau charged `charge`. Throws std::bad_alloc with nothing changed.
+  void enter_tableau(MemoryCharge charge);
   void leave_tableau() const;
 
   mutable VopArray vops_;

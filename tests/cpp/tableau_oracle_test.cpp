@@ -181,9 +181,10 @@ TEST(TableauOracle, SmallCzCxCircuits) {
   }
 }
 
-// Measurements on a tableau of many words, with the graph read only at the end.
+// Measurements on tableaus of one word up to many, across every word boundary, with the graph
+// read only at the end.
 TEST(TableauOracle, RandomCircuitsOnTheTableau) {
-  for (const std::size_t qubits : {33, 100, 300}) {
+  for (const std::size_t qubits : {2, 32, 33, 64, 65, 100, 300}) {
     const Circuit circuit = bench::random_circuit(qubits, 20 * qubits, qubits, qubits);
     ASSERT_NO_FATAL_FAILURE(
         run_side_by_side(qubits, circuit, 600 + qubits, circuit.size(), engine::Storage::tableau));

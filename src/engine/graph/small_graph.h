@@ -68,7 +68,7 @@ class SmallGraph : public VopAccess<Vops> {
   void complement_neighborhood(Qubit v) {
     const Word mask = row(v);
     for_each_bit_of_word(mask, [&](Qubit u) { word(u) ^= mask ^ bit_of(u); });
-    rows_.forget_edge_count(count_bits(mask));
+    rows_.forget_edge_count(count_bits(mask) * small_row_work);
   }
 
   void isolate(Qubit v) {
@@ -85,7 +85,7 @@ class SmallGraph : public VopAccess<Vops> {
     const Word mask = row(b);
     for_each_bit_of_word(mask, [&](Qubit c) { word(c) ^= bit_of(a); });
     word(a) ^= mask;
-    rows_.forget_edge_count(count_bits(mask) + 1);
+    rows_.forget_edge_count((count_bits(mask) + 1) * small_row_work);
     if (also_b) toggle_edge(a, b);
   }
 
@@ -98,7 +98,7 @@ class SmallGraph : public VopAccess<Vops> {
       const Word in_b = (mask_b >> u & 1) != 0 ? mask_a : 0;
       word(u) ^= in_a ^ in_b;
     });
-    rows_.forget_edge_count(count_bits(mask_a | mask_b));
+    rows_.forget_edge_count(count_bits(mask_a | mask_b) * small_row_work);
   }
 
   void pivot_edges(Qubit a, Qubit b, const PivotClasses& classes) {
@@ -112,8 +112,9 @@ class SmallGraph : public VopAccess<Vops> {
     word(b) ^= both;
     for (const Qubit u : classes.a_only) word(u) ^= mask_b ^ b_bit;
     for (const Qubit u : classes.b_only) word(u) ^= mask_a;
-    rows_.forget_edge_count(classes.common.size() + classes.a_only.size() + classes.b_only.size() +
-                            1);
+    rows_.forget_edge_count(
+        (classes.common.size() + classes.a_only.size() + classes.b_only.size() + 1) *
+        small_row_work);
   }
 
   // DenseGraph's costs for rows of one word, so that the rules choose as they do there.
@@ -126,6 +127,8 @@ class SmallGraph : public VopAccess<Vops> {
 
  private:
   static constexpr std::size_t words_per_cost_unit = 5;
+  // The work of a row of one word in a bulk change: the word and the visit.
+  static constexpr std::size_t small_row_work = 1 + row_visit_work;
 
   Word& word(Qubit q) { return rows_.mutable_row(q)[0]; }
 

@@ -5,10 +5,22 @@
 
 #include <cstddef>
 
+#include <array>
+
+#include "../../clifford/local_clifford.h"
 #include "../base.h"
-#include "stabilizer_tableau.h"
 
 namespace korvane::engine {
+
+// The x and z bits of a Pauli on one qubit: X is 10, Z is 01, Y is 11.
+struct PauliBits {
+  bool x = false;
+  bool z = false;
+};
+
+constexpr PauliBits pauli_bits(clifford::Axis axis) {
+  return {axis != clifford::Axis::Z, axis != clifford::Axis::X};
+}
 
 // A full word when `bit`, else zero: the masks that pick a Pauli's bits in every row at once.
 constexpr Word all_or_none(bool bit) { return bit ? ~Word{0} : Word{0}; }
@@ -64,6 +76,14 @@ inline void controlled_pauli_word(Word& xa, Word& za, Word& xb, Word& zb, Word& 
   zb = bz ^ (meets_p & q.z);
   xa = ax ^ (meets_q & p.x);
   za = az ^ (meets_q & p.z);
+}
+
+inline constexpr std::array<PauliMasks, 3> pauli_masks_table{PauliMasks::of(clifford::Axis::X),
+                                                             PauliMasks::of(clifford::Axis::Y),
+                                                             PauliMasks::of(clifford::Axis::Z)};
+
+inline const PauliMasks& pauli_masks(clifford::Axis axis) {
+  return pauli_masks_table[static_cast<std::size_t>(axis)];
 }
 
 // A pivot row's factor at one qubit, for multiplying it into other rows: its bits, and the

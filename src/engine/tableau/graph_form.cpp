@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "../containers/bit_row.h"
+#include "../containers/pauli_rows.h"
 #include "bit_transpose.h"
 
 namespace korvane::engine {
@@ -14,114 +15,66 @@ namespace {
 
 using clifford::Vop;
 
-// Exponent k (mod 4) of i in a * b = i^k c over one word of factors, c having the bits a ^ b.
-unsigned word_product_phase(Word ax, Word az, Word bx, Word bz) {
-  const Word a_x = ax & ~az;
-  const Word a_y = ax & az;
-  const Word a_z = ~ax & az;
-  const Word b_x = bx & ~bz;
-  const Word b_y = bx & bz;
-  const Word b_z = ~bx & bz;
-  const auto plus = static_cast<unsigned>(count_bits((a_x & b_y) | (a_y & b_z) | (a_z & b_x)));
-  const auto minus = static_cast<unsigned>(count_bits((a_y & b_x) | (a_z & b_y) | (a_x & b_z)));
-  return plus + 3 * minus;
-}
-
-// The stabilizers of a tableau by row: each row its X words, then its Z words, and a sign.
-class StabilizerRows {
+// The stabilizers of a tableau by row, for elimination.
+class StabilizerRows : public PauliRows {
  public:
-  explicit StabilizerRows(const StabilizerTableau& tableau)
-      : qubits_(tableau.qubits()),
-        words_(words_for(tableau.qubits())),
-        bits_(qubits_ * 2 * words_),
-        negative_(qubits_) {
+  explicit StabilizerRows(const StabilizerTableau& tableau) : PauliRows(tableau.qubits()) {
     transpose_from(tableau);
-  }
-
-  std::size_t words() const { return words_; }
-  Word* x(std::size_t r) { return bits_.data() + r * 2 * words_; }
-  Word* z(std::size_t r) { return x(r) + words_; }
-  bool x_bit(std::size_t r, Qubit q) { return (x(r)[q / word_bits] & bit_of(q)) != 0; }
-  bool z_bit(std::size_t r, Qubit q) { return (z(r)[q / word_bits] & bit_of(q)) != 0; }
-  bool negative(std::size_t r) const { return negative_[r] != 0; }
-  void flip_sign(std::size_t r) { negative_[r] ^= 1U; }
-
-  void swap_rows(std::size_t a, std::size_t b) {
-    if (a == b) return;
-    std::swap_ranges(x(a), x(a) + 2 * words_, x(b));
-    std::swap(negative_[a], negative_[b]);
-  }
-
-  // Row `target` times row `source`, which commute: the product is Hermitian.
-  void multiply(std::size_t target, std::size_t source) {
-    unsigned phase = 2U * (negative_[target] + negative_[source]);
-    Word* const tx = x(target);
-    Word* const tz = z(target);
-    const Word* const sx = x(source);
-    const Word* const sz = z(source);
-    for (std::size_t w = 0; w < words_; ++w) {
-      if ((sx[w] | sz[w]) == 0) continue;
-      phase += word_product_phase(tx[w], tz[w], sx[w], sz[w]);
-      tx[w] ^= sx[w];
-      tz[w] ^= sz[w];
-    }
-    negative_[target] = phase % 4 == 2 ? 1U : 0U;
   }
 
   // Makes `pivot` the only row with the X bit of q: every other row with it takes the pivot in.
   void clear_x_column(Qubit q, std::size_t pivot) {
-    const std::size_t w = q / word_bits;
-    const Word bit = bit_of(q);
-    for (std::size_t r = 0; r < qubits_; ++r) {
-      if (r != pivot && (x(r)[w] & bit) != 0) multiply(r, pivot);
+    for (std::size_t r = 0; r < qubits(); ++r) {
+      if (r != pivot && x_bit(r, q)) multiply(r, pivot);
     }
   }
 
   // The first row from `from` on with the X bit of q, or qubits() when none has it.
-  std::size_t find_x(Qubit q, std::size_t from) {
-    for (std::size_t r = from; r < qubits_; ++r)
+  std::size_t find_x(Qubit q, std::size_t from) const {
+    for (std::size_t r = from; r < qubits(); ++r)
       if (x_bit(r, q)) return r;
-    return qubits_;
+    return qubits();
   }
 
   // Conjugation by H on every qubit in `mask`: X and Z bits swap, and Y turns into -Y.
   void hadamard_on(const std::vector<Word>& mask) {
-    for (std::size_t r = 0; r < qubits_; ++r) {
+    for (std::size_t r = 0; r < qubits(); ++r) {
       Word* const xr = x(r);
       Word* const zr = z(r);
-      unsigned ys = 0;
-      for (std::size_t w = 0; w < words_; ++w) {
-        ys += static_cast<unsigned>(count_bits(xr[w] & zr[w] & mask[w]));
+      std::size_t ys = 0;
+      for (std::size_t w = 0; w < words(); ++w) {
+        ys += count_bits(xr[w] & zr[w] & mask[w]);
         const Word swapped = (xr[w] ^ zr[w]) & mask[w];
         xr[w] ^= swapped;
         zr[w] ^= swapped;
       }
-      negative_[r] ^= static_cast<std::uint8_t>(ys & 1U);
+      set_negative(r, negative(r) != (ys % 2 == 1));
     }
   }
 
  private:
   void transpose_from(const StabilizerTableau& tableau) {
     const std::size_t offset = tableau.stabilizer_offset();
+    const std::size_t n = qubits();
     std::array<Word, word_bits> block{};
-    for (std::size_t row_block = 0; row_block < words_; ++row_block) {
-      for (std::size_t qubit_block = 0; qubit_block < words_; ++qubit_block) {
+    for (std::size_t row_block = 0; row_block < words(); ++row_block) {
+      for (std::size_t qubit_block = 0; qubit_block < words(); ++qubit_block) {
         for (const bool z_part : {false, true}) {
           // Word j of the block: the stabilizers of this row block at qubit 64 qubit_block + j.
           for (std::size_t j = 0; j < word_bits; ++j) {
             const Qubit q = qubit_block * word_bits + j;
-            block[j] = q < qubits_ ? stabilizer_word(tableau, q, z_part, offset, row_block) : 0;
+            block[j] = q < n ? stabilizer_word(tableau, q, z_part, offset, row_block) : 0;
           }
           transpose_bits(block.data());
           for (std::size_t i = 0; i < word_bits; ++i) {
             const std::size_t r = row_block * word_bits + i;
-            if (r < qubits_) (z_part ? z(r) : x(r))[qubit_block] = block[i];
+            if (r < n) (z_part ? z(r) : x(r))[qubit_block] = block[i];
           }
         }
       }
       for (std::size_t i = 0; i < word_bits; ++i) {
         const std::size_t r = row_block * word_bits + i;
-        if (r < qubits_) negative_[r] = stabilizer_bit(tableau.signs(), offset + r) ? 1U : 0U;
+        if (r < n) set_negative(r, stabilizer_bit(tableau.signs(), offset + r));
       }
     }
   }
@@ -136,15 +89,10 @@ class StabilizerRows {
     const std::span<const Word> column = z_part ? tableau.z_column(q) : tableau.x_column(q);
     if (tableau.column_words() == 1) {
       const Word rows = column[0] >> offset;
-      return qubits_ == word_bits ? rows : rows & ((Word{1} << qubits_) - 1);
+      return qubits() == word_bits ? rows : rows & ((Word{1} << qubits()) - 1);
     }
     return column[offset / word_bits + row_block];
   }
-
-  std::size_t qubits_;
-  std::size_t words_;
-  std::vector<Word> bits_;
-  std::vector<std::uint8_t> negative_;
 };
 
 constexpr Vop power_of(Vop gate, bool applied) { return applied ? gate : clifford::identity; }

@@ -1,14 +1,17 @@
 // When a register holds its state as a stabilizer tableau instead of a graph.
 //
-// Both representations count the work their operations do, in word operations. While the state
-// is a graph, the work of each gate and measurement beyond an estimate of what the tableau would
-// have done for it accumulates (never below zero); once it exceeds the entry threshold, the state
-// moves to the tableau. While it is a tableau, the work beyond an estimate of the graph's
-// accumulates the same way, and past the cost of converting back the state returns to a graph.
-// Every switch is thus paid for by at least its own cost in work the other representation would
-// have saved, so alternation cannot thrash. A conversion forced by a read of the graph raises the
-// entry threshold to the cost of such a conversion, so forced ones are paid for as well from then
-// on.
+// Both representations count the work their operations do, in word operations, and each
+// operation is compared with an estimate of what the other representation would have done for
+// it. While the state is a graph, the differences add up in a balance that gates on a dense graph
+// raise and measurements (dear on a tableau) lower, down to a floor of many times the entry
+// threshold: once the balance exceeds the threshold, the state moves to the tableau. A circuit
+// that measures often thus keeps its graph however its gates fall, and one that stops measuring
+// moves after a bounded delay. While the state is a tableau, the balance of its work beyond the
+// graph's starts from zero and never falls below it; past the cost of converting back, the state
+// returns to a graph. Every return is thus paid for by at least its own cost in work the graph
+// would have saved, so alternation cannot thrash; and after any return, whether by this policy
+// or forced by a read of the graph, the entry threshold is raised to the cost of a return, so
+// later entries are paid for as well.
 #pragma once
 
 #include <algorithm>
@@ -31,36 +34,39 @@ class RepresentationPolicy {
       : qubits_(qubits),
         column_words_(column_words),
         row_words_(row_words),
-        return_cost_(return_cost / divisor),
-        entry_threshold_(entry_cost / divisor) {}
+        return_cost_(signed_work(return_cost / divisor)),
+        entry_threshold_(signed_work(entry_cost / divisor)) {}
 
   // A graph operation that did `work`; true when the state should move to the tableau now.
   bool after_graph_operation(OperationKind kind, std::size_t work) noexcept {
     if (kind == OperationKind::gate) {
       gate_work_ = (gate_work_ * (average_weight - 1) + work) / average_weight;
     }
-    return accumulate(work, tableau_estimate(kind)) > entry_threshold_;
+    balance_ = std::max(balance_ + signed_work(work) - signed_work(tableau_estimate(kind)),
+                        -credit_factor * entry_threshold_);
+    return balance_ > entry_threshold_;
   }
 
   // A tableau operation that did `work`; true when the state should return to a graph now.
   bool after_tableau_operation(OperationKind kind, std::size_t work) noexcept {
-    return accumulate(work, graph_estimate(kind)) > return_cost_;
+    balance_ = std::max<std::ptrdiff_t>(
+        balance_ + signed_work(work) - signed_work(graph_estimate(kind)), 0);
+    return balance_ > return_cost_;
   }
 
   // The state moved to the tableau while the graph had `edges` edges.
   void entered_tableau(std::size_t edges) noexcept {
-    excess_ = 0;
+    balance_ = 0;
     mean_degree_ = qubits_ == 0 ? 0 : 2 * edges / qubits_;
   }
 
-  // The state returned to a graph, by this policy or for a read of the graph: from now on a
-  // move to the tableau waits until the graph has done as much work beyond it as a return costs.
+  // The state returned to a graph, by this policy or for a read of the graph.
   void returned_to_graph() noexcept {
-    excess_ = 0;
+    balance_ = 0;
     entry_threshold_ = std::max(entry_threshold_, return_cost_);
   }
 
-  // The tableau's work for a gate, and a bound on its work for a measurement.
+  // The tableau's work for a gate, and an estimate of it for a measurement.
   std::size_t tableau_estimate(OperationKind kind) const noexcept {
     return kind == OperationKind::gate ? tableau_gate_columns * column_words_ + operation_overhead
                                        : StabilizerTableau::measurement_word_work * qubits_ *
@@ -74,23 +80,24 @@ class RepresentationPolicy {
   static constexpr std::size_t measurement_spread = 2;
   static constexpr std::size_t operation_overhead = 8;
   static constexpr std::size_t average_weight = 16;
+  // How far below zero the graph's balance may fall, in entry thresholds.
+  static constexpr std::ptrdiff_t credit_factor = 32;
+
+  static std::ptrdiff_t signed_work(std::size_t work) noexcept {
+    return static_cast<std::ptrdiff_t>(std::min<std::size_t>(work, PTRDIFF_MAX / 64));
+  }
 
   std::size_t graph_estimate(OperationKind kind) const noexcept {
     return kind == OperationKind::gate ? gate_work_
                                        : mean_degree_ * row_words_ + operation_overhead;
   }
 
-  std::size_t accumulate(std::size_t work, std::size_t other) noexcept {
-    excess_ = work + excess_ > other ? work + excess_ - other : 0;
-    return excess_;
-  }
-
   std::size_t qubits_;
   std::size_t column_words_;
   std::size_t row_words_;
-  std::size_t return_cost_;
-  std::size_t entry_threshold_;
-  std::size_t excess_ = 0;
+  std::ptrdiff_t return_cost_;
+  std::ptrdiff_t entry_threshold_;
+  std::ptrdiff_t balance_ = 0;
   std::size_t gate_work_ = 0;  // a running average of the graph's work per gate
   std::size_t mean_degree_ = 0;
 };

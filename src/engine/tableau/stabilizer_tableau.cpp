@@ -3,7 +3,6 @@
 #include <bit>
 
 #include "../containers/bit_row.h"
-#include "column_kernels.h"
 
 namespace korvane::engine {
 namespace {
@@ -85,12 +84,6 @@ void StabilizerTableau::set_graph_neighbors(Qubit q, std::span<const Word> row) 
   }
   const std::size_t first = stabilizer_offset_ / word_bits;
   for (std::size_t w = 0; w < row.size(); ++w) z[first + w] |= row[w];
-}
-
-void StabilizerTableau::controlled_pauli(clifford::Axis p, Qubit a, clifford::Axis q,
-                                         Qubit b) noexcept {
-  controlled_pauli_columns(column(a), column(b), signs_.data(), words_, PauliMasks::of(p),
-                           PauliMasks::of(q));
 }
 
 bool StabilizerTableau::begin_measurement(Qubit q, clifford::Axis axis) noexcept {

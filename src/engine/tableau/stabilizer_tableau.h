@@ -21,18 +21,9 @@
 #include "../base.h"
 #include "../containers/large_array.h"
 #include "../containers/memory_budget.h"
+#include "column_kernels.h"
 
 namespace korvane::engine {
-
-// The x and z bits of a Pauli on one qubit: X is 10, Z is 01, Y is 11.
-struct PauliBits {
-  bool x = false;
-  bool z = false;
-};
-
-constexpr PauliBits pauli_bits(clifford::Axis axis) {
-  return {axis != clifford::Axis::Z, axis != clifford::Axis::X};
-}
 
 // A measurement as the tableau saw it: the outcome bit, and the word operations it took.
 struct TableauOutcome {
@@ -73,7 +64,10 @@ class StabilizerTableau {
 
   // The controlled-Pauli gate (I + P_a + Q_b - P_a Q_b) / 2 with unsigned Paulis P on a and Q on
   // b (a != b): CZ when both are Z.
-  void controlled_pauli(clifford::Axis p, Qubit a, clifford::Axis q, Qubit b) noexcept;
+  void controlled_pauli(clifford::Axis p, Qubit a, clifford::Axis q, Qubit b) noexcept {
+    controlled_pauli_columns(column(a), column(b), signs_.data(), words_, pauli_masks(p),
+                             pauli_masks(q));
+  }
 
   // A measurement of `axis` on q in two steps: the first says whether the outcome is random
   // (some stabilizer anticommutes with it), the second completes it, with `outcome_if_random` as
