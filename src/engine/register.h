@@ -12,19 +12,22 @@
 //    vertex, where complementing a neighbourhood becomes a handful of word-wide XORs per row.
 // Sparse storage keeps the neighbours of a vertex of high degree as a bit row too, so a graph that
 // fills in where no matrix fits still changes a word at a time.
-// Operations reach the graph through visit(), which hands them a view (graph_view.h) of
-// whichever storage the register holds.
+// Operations (ops/) change the register through change(), which checks their qubits, hands them
+// a view (graph_view.h) of whichever storage the register holds, and then lets the storage follow
+// the graph's new density; reading operations go through inspect(), the same without a change.
 //
 // Where the graph is so dense that gates cost more on it than on a stabilizer tableau, the state
 // moves to a tableau with the same VOPs beside it (tableau/), chosen by the work both do
-// (tableau/representation_policy.h): gates and measurements then run on the tableau, and the
-// first read of the graph brings it back, exactly. A read may thus change the representation,
-// though never the state, which is why the representation is mutable: a register is used by one
-// thread at a time.
+// (tableau/representation_policy.h): gates and measurements, which run on either
+// (change_either()), then run on the tableau, and the first read of the graph brings it back,
+// exactly. A read may thus change the representation, though never the state, which is why the
+// representation is mutable: a register is used by one thread at a time.
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -89,13 +92,78 @@ class Register {
     return std::holds_alternative<DenseAdjacency>(adjacency_);
   }
 
-  // Building a register directly: both check their indices (and a != b) before any change.
-  // These change the represented state; they are for tests and for preparing known graph states.
+  // The one way operations change the register: checks each of `operands` in turn (the index
+  // fault names the first out of range, before anything changes), runs operation(graph) on the
+  // graph in its current storage, settles the storage, and returns what the operation returns.
+  // An operation that throws leaves the storage unsettled.
+  template <class Operation>
+  decltype(auto) change(std::initializer_list<Qubit> operands, Operation&& operation) {
+    for (const Qubit q : operands) check_index(q);
+    if constexpr (std::is_void_v<decltype(visit(operation))>) {
+      visit(operation);
+      settle_storage();
+    } else {
+      decltype(auto) result = visit(operation);
+      settle_storage();
+      return result;
+    }
+  }
+
+  // The entry point of gates and measurements, which run on either representation: checks each
+  // of `operands` in turn, then runs on_tableau(vops, tableau, work) when the state is held as a
+  // tableau (setting `work` to the word operations it did) or on_graph(graph) otherwise, and
+  // returns what it returns. Then the storage settles and the representation policy may move the
+  // state between graph and tableau. When the storage forces the tableau, a graph moves to one
+  // first, which throws std::bad_alloc with nothing changed when its memory is refused.
+  template <class OnGraph, class OnTableau>
+  decltype(auto) change_either(OperationKind kind, std::initializer_list<Qubit> operands,
+                               OnGraph&& on_graph, OnTableau&& on_tableau) {
+    for (const Qubit q : operands) check_index(q);
+    if (!tableau_ && storage_ == Storage::tableau) {
+      enter_tableau(MemoryCharge::unconditional(StabilizerTableau::tableau_bytes(size())));
+    }
+    if (!tableau_) {
+      if constexpr (std::is_void_v<decltype(visit(on_graph))>) {
+        visit(on_graph);
+        settle_graph_after(kind);
+      } else {
+        decltype(auto) result = visit(on_graph);
+        settle_graph_after(kind);
+        return result;
+      }
+    } else {
+      std::size_t work = 0;
+      if constexpr (std::is_void_v<decltype(on_tableau(vops_, *tableau_, work))>) {
+        on_tableau(vops_, *tableau_, work);
+        settle_tableau_after(kind, work);
+      } else {
+        decltype(auto) result = on_tableau(vops_, *tableau_, work);
+        settle_tableau_after(kind, work);
+        return result;
+      }
+    }
+  }
+  bool holds_tableau() const noexcept { return tableau_.has_value(); }
+
+  // Brings a state held as a tableau back to a graph. Throws std::bad_alloc with nothing changed.
+  void hold_graph() const {
+    if (tableau_) leave_tableau();
+  }
+
+  // The same for an operation that only reads: checks `operands`, then returns operation(graph)
+  // on a view that only reads.
+  template <class Operation>
+  decltype(auto) inspect(std::initializer_list<Qubit> operands, Operation&& operation) const {
+    for (const Qubit q : operands) check_index(q);
+    return visit(operation);
+  }
+
+  // Building a register from a known graph state (io/): set_vop checks q and the VOP before any
+  // change; add_edge_if_absent takes indices already checked (a != b, both below size), adds the
+  // edge a-b unless it is there and says whether it did (a refused allocation throws
+  // std::bad_alloc with the edge absent). Neither settles the storage: the builder calls
+  // settle_storage() once the graph is complete.
   void set_vop(Qubit q, Vop vop);
-  void toggle_edge(Qubit a, Qubit b);
-  // Adds the edge a-b unless it is there, and says whether it did. For building a register from
-  // data whose indices were checked (a != b, both below size): it skips toggle_edge's checks and
-  // second lookup. A refused allocation throws std::bad_alloc with the edge absent.
   bool add_edge_if_absent(Qubit a, Qubit b);
 
   // Moves the graph to the storage that suits its density, when the storage is automatic and a
@@ -104,41 +172,10 @@ class Register {
     if (thresholds_.storage_may_change(storage_, vops_.size())) settle_automatic_storage();
   }
 
-  // The state as a tableau with the VOPs beside it, for a gate or measurement to run on, or none
-  // when the state is a graph. When the storage forces the tableau, a graph moves to one first,
-  // which throws std::bad_alloc with nothing changed when its memory is refused.
-  struct TableauState {
-    VopArray& vops;
-    StabilizerTableau& tableau;
-  };
-  std::optional<TableauState> tableau_state() {
-    if (!tableau_ && storage_ == Storage::tableau) {
-      enter_tableau(MemoryCharge::unconditional(StabilizerTableau::tableau_bytes(size())));
-    }
-    if (!tableau_) return std::nullopt;
-    return TableauState{vops_, *tableau_};
-  }
-  bool holds_tableau() const noexcept { return tableau_.has_value(); }
-
-  // After a gate or measurement: settles the storage and lets the representation policy move the
-  // state between graph and tableau. `tableau_work` is the work of one that ran on the tableau.
-  void settle_after(OperationKind kind, std::size_t tableau_work = 0) noexcept {
-    if (!tableau_) {
-      settle_graph_after(kind);
-    } else if (storage_ == Storage::automatic &&
-               policy_.after_tableau_operation(kind, tableau_work)) {
-      return_to_graph_by_policy();
-    }
-  }
-
-  // Brings a state held as a tableau back to a graph. Throws std::bad_alloc with nothing changed.
-  void hold_graph() const {
-    if (tableau_) leave_tableau();
-  }
-
   // Runs operation(graph) on a view of the register's graph in its current storage, a
-  // SparseGraph or a DenseGraph, and returns what it returns. Through a const register the view
-  // only reads. Indices reaching the view are not checked.
+  // SparseGraph, a DenseGraph or (rows of one word) a SmallGraph, and returns what it returns.
+  // Through a const register the view only reads. Indices reaching the view are not checked and the
+  // storage is not settled: change() and inspect() add both for operations.
   template <class Operation>
   decltype(auto) visit(Operation&& operation) {
     hold_graph();
@@ -170,7 +207,14 @@ class Register {
 
  private:
   void settle_automatic_storage() noexcept;
+  // After a gate or measurement on the graph, or one that did `work` on the tableau: the storage
+  // settles and the representation policy may move the state.
   void settle_graph_after(OperationKind kind) noexcept;
+  void settle_tableau_after(OperationKind kind, std::size_t work) noexcept {
+    if (storage_ == Storage::automatic && policy_.after_tableau_operation(kind, work)) {
+      return_to_graph_by_policy();
+    }
+  }
   void return_to_graph_by_policy() noexcept;
   // Moves the state to a tableau charged `charge`. Throws std::bad_alloc with nothing changed.
   void enter_tableau(MemoryCharge charge);

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "../../bench/workloads.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/circuit/gates/gate_table.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "korvane/engine/register.h"
 #include "scripted_source.h"
 
@@ -28,7 +29,7 @@ bool run(const bench::Op& op, Register& reg, SeededSource& source) {
       reg.apply_clifford(op.qubit, clifford::hadamard);
       return false;
     case bench::OpKind::two_qubit:
-      apply_controlled_gate(reg, static_cast<ControlledGate>(op.which), op.qubit, op.target);
+      apply_controlled_pauli(reg, circuit::gate_of(op.gate()).controlled, op.qubit, op.target);
       return false;
     case bench::OpKind::measure:
       return measure(reg, op.qubit, op.axis(), source);

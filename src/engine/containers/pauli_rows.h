@@ -12,7 +12,7 @@
 
 #include "../../clifford/local_clifford.h"
 #include "../base.h"
-#include "bit_row.h"
+#include "../bits/word.h"
 
 namespace korvane::engine {
 
@@ -42,15 +42,15 @@ class PauliRows {
   Word* z(std::size_t r) { return x(r) + words_; }
   const Word* x(std::size_t r) const { return bits_.data() + r * 2 * words_; }
   const Word* z(std::size_t r) const { return x(r) + words_; }
-  bool x_bit(std::size_t r, Qubit q) const { return (x(r)[q / word_bits] & bit_of(q)) != 0; }
-  bool z_bit(std::size_t r, Qubit q) const { return (z(r)[q / word_bits] & bit_of(q)) != 0; }
+  bool x_bit(std::size_t r, Qubit q) const { return (x(r)[word_of(q)] & bit_of(q)) != 0; }
+  bool z_bit(std::size_t r, Qubit q) const { return (z(r)[word_of(q)] & bit_of(q)) != 0; }
   bool negative(std::size_t r) const { return negative_[r] != 0; }
   void set_negative(std::size_t r, bool negative) { negative_[r] = negative ? 1U : 0U; }
 
   // Sets the factor of row r at q to `axis`, signed.
   void set_factor(std::size_t r, Qubit q, clifford::Axis axis, bool negative) {
-    if (axis != clifford::Axis::Z) x(r)[q / word_bits] |= bit_of(q);
-    if (axis != clifford::Axis::X) z(r)[q / word_bits] |= bit_of(q);
+    if (axis != clifford::Axis::Z) x(r)[word_of(q)] |= bit_of(q);
+    if (axis != clifford::Axis::X) z(r)[word_of(q)] |= bit_of(q);
     negative_[r] ^= negative ? 1U : 0U;
   }
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #include "../base.h"
-#include "../containers/bit_row.h"
+#include "../bits/bit_row.h"
 #include "../containers/qubit_buffer.h"
 #include "dense_graph.h"
 #include "graph_view.h"

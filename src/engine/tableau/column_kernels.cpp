@@ -1,17 +1,10 @@
 #include "column_kernels.h"
 
+#include "../bits/word_kernels.h"
+
 namespace korvane::engine {
 
-// On x86-64 each kernel is built three times (AVX-512, AVX2, baseline) and the loader picks the
-// best the processor has; the loops are plain so that the compiler vectorises each build.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define KORVANE_COLUMN_KERNEL \
-  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#else
-#define KORVANE_COLUMN_KERNEL
-#endif
-
-KORVANE_COLUMN_KERNEL
+KORVANE_WORD_KERNEL
 void controlled_pauli_long(Word* a, Word* b, Word* signs, std::size_t words, const PauliMasks& p,
                            const PauliMasks& q) noexcept {
   const PauliMasks pm = p;
@@ -26,7 +19,7 @@ void controlled_pauli_long(Word* a, Word* b, Word* signs, std::size_t words, con
   }
 }
 
-KORVANE_COLUMN_KERNEL
+KORVANE_WORD_KERNEL
 void multiply_rows_long(Word* x, Word* z, Word* low, Word* high, const Word* rows,
                         std::size_t words, const PivotFactorMasks& pivot) noexcept {
   const PivotFactorMasks masks = pivot;

@@ -22,9 +22,6 @@ constexpr PauliBits pauli_bits(clifford::Axis axis) {
   return {axis != clifford::Axis::Z, axis != clifford::Axis::X};
 }
 
-// A full word when `bit`, else zero: the masks that pick a Pauli's bits in every row at once.
-constexpr Word all_or_none(bool bit) { return bit ? ~Word{0} : Word{0}; }
-
 // The Pauli before `axis` in the cycle X -> Y -> Z -> X: a factor r times `axis` is +i times a
 // third Pauli exactly when r is this one (XY = iZ, YZ = iX, ZX = iY).
 constexpr clifford::Axis axis_before(clifford::Axis axis) {
@@ -54,7 +51,7 @@ struct PauliMasks {
   static constexpr PauliMasks of(clifford::Axis axis) {
     const PauliBits bits = pauli_bits(axis);
     const PauliBits before = pauli_bits(axis_before(axis));
-    return {all_or_none(bits.x), all_or_none(bits.z), all_or_none(before.x), all_or_none(before.z)};
+    return {mask_if(bits.x), mask_if(bits.z), mask_if(before.x), mask_if(before.z)};
   }
 };
 
@@ -96,7 +93,7 @@ struct PivotFactorMasks {
 
   static constexpr PivotFactorMasks of(clifford::Axis axis) {
     const PauliBits after = pauli_bits(axis_before(axis_before(axis)));
-    return {PauliMasks::of(axis), all_or_none(after.x), all_or_none(after.z)};
+    return {PauliMasks::of(axis), mask_if(after.x), mask_if(after.z)};
   }
 };
 

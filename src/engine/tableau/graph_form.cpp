@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "../containers/bit_row.h"
+#include "../bits/bit_row.h"
+#include "../bits/bit_tile.h"
 #include "../containers/pauli_rows.h"
-#include "bit_transpose.h"
 
 namespace korvane::engine {
 namespace {
@@ -56,7 +56,7 @@ class StabilizerRows : public PauliRows {
   void transpose_from(const StabilizerTableau& tableau) {
     const std::size_t offset = tableau.stabilizer_offset();
     const std::size_t n = qubits();
-    std::array<Word, word_bits> block{};
+    BitTile block{};
     for (std::size_t row_block = 0; row_block < words(); ++row_block) {
       for (std::size_t qubit_block = 0; qubit_block < words(); ++qubit_block) {
         for (const bool z_part : {false, true}) {
@@ -65,7 +65,7 @@ class StabilizerRows : public PauliRows {
             const Qubit q = qubit_block * word_bits + j;
             block[j] = q < n ? stabilizer_word(tableau, q, z_part, offset, row_block) : 0;
           }
-          transpose_bits(block.data());
+          transpose(block);
           for (std::size_t i = 0; i < word_bits; ++i) {
             const std::size_t r = row_block * word_bits + i;
             if (r < n) (z_part ? z(r) : x(r))[qubit_block] = block[i];

@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "../containers/bit_row.h"
+#include "../bits/word.h"
 
 namespace korvane::engine {
 namespace {
@@ -91,8 +91,8 @@ bool StabilizerTableau::begin_measurement(Qubit q, clifford::Axis axis) noexcept
   measured_ = pauli_bits(axis);
   const Word* const x = column(q);
   const Word* const z = x + words_;
-  const Word mask_x = all_or_none(measured_.x);
-  const Word mask_z = all_or_none(measured_.z);
+  const Word mask_x = mask_if(measured_.x);
+  const Word mask_z = mask_if(measured_.z);
   touched_words_.clear();
   random_ = false;
   for (std::size_t w = 0; w < words_; ++w) {
@@ -163,7 +163,7 @@ std::size_t StabilizerTableau::replace_pivot(std::size_t pivot, std::size_t part
     assign_at(z, pivot, false);
   }
   // Each product is Hermitian: its phase is 0 or 2, and 2 flips the sign, as does the pivot's.
-  const Word pivot_sign = all_or_none(bit_at(signs_.data(), pivot));
+  const Word pivot_sign = mask_if(bit_at(signs_.data(), pivot));
   for (const std::uint32_t w : touched_words_) {
     signs_[w] ^= anticommuting_[w] & (phase_high_[w] ^ pivot_sign);
   }
@@ -196,7 +196,7 @@ bool StabilizerTableau::product_sign() const noexcept {
       const Word xs = x[w + first_word] & chosen;
       const Word zs = z[w + first_word] & chosen;
       if ((xs | zs) == 0) continue;
-      const Word z_before = parity_before_each_bit(zs) ^ all_or_none(z_parity != 0);
+      const Word z_before = parity_before_each_bit(zs) ^ mask_if(z_parity != 0);
       exponent += static_cast<unsigned>(count_bits(xs & zs)) + 2 * parity(xs & z_before);
       x_parity ^= parity(xs);
       z_parity ^= parity(zs);

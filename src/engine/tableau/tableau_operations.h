@@ -8,7 +8,7 @@
 #include "../../clifford/local_clifford.h"
 #include "../base.h"
 #include "../graph/vop_array.h"
-#include "../random.h"
+#include "../random/random_source.h"
 #include "../rules/controlled_z.h"
 #include "stabilizer_tableau.h"
 
