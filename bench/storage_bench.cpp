@@ -12,6 +12,8 @@
 //   --calibrate D  time local complementation on a random graph of mean degree D instead
 //   --tableau    run the circuit on the stabilizer tableau of the tests instead (the yardstick)
 //   --unitary    the gate-only mix (half cz or cx on any pair, half h, s, x or z) instead
+//   --tableau-divisor D  divide the thresholds of the choice between graph and tableau by D
+//   --tableau-from K     force the tableau for every operation from the K-th on
 //   --breakdown  also time every operation alone and report, per rule and operand degree, where
 //                the time went
 //   --dump FILE  write the final register as text (size, VOPs, one edge per line)
@@ -24,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -57,6 +60,13 @@ using engine::Qubit;
 using engine::Register;
 using Clock = std::chrono::steady_clock;
 
+// The calling thread's CPU time in seconds: on a shared machine the steadier of the two clocks.
+double thread_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 struct Options {
   std::size_t qubits = 0;
   std::size_t ops = 0;
@@ -70,6 +80,8 @@ struct Options {
   std::string dump;                  // where to write the final graph, if anywhere
   bool tableau = false;              // time the stabilizer tableau on the circuit instead
   bool unitary = false;              // the gate-only mix on all pairs instead
+  std::size_t tableau_divisor = 1;   // divides the thresholds of the graph/tableau choice
+  std::size_t tableau_from = 0;      // when nonzero, the tableau is forced from this operation on
   std::size_t calibrate_degree = 0;  // time local complementation on a random graph instead
 };
 
@@ -109,6 +121,10 @@ Options parse(int argc, char** argv) {
       options.breakdown = true;
     } else if (name == "--calibrate") {
       options.calibrate_degree = std::stoul(value());
+    } else if (name == "--tableau-from") {
+      options.tableau_from = std::stoul(value());
+    } else if (name == "--tableau-divisor") {
+      options.tableau_divisor = std::stoul(value());
     } else if (name == "--unitary") {
       options.unitary = true;
     } else if (name == "--tableau") {
@@ -246,6 +262,7 @@ void run_on_tableau(const Options& options, const bench::Circuit& operations) {
   for (std::size_t start = 0; start < operations.size(); start += options.every) {
     const std::size_t end = std::min(operations.size(), start + options.every);
     const auto window_start = Clock::now();
+    const double cpu_start = thread_seconds();
     for (std::size_t i = start; i < end; ++i) {
       const bench::Op& op = operations[i];
       if (op.kind == bench::OpKind::single) {
@@ -258,12 +275,14 @@ void run_on_tableau(const Options& options, const bench::Circuit& operations) {
       }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
+    const double cpu_seconds = thread_seconds() - cpu_start;
     total_seconds += seconds;
     std::printf(
         "{\"n\": %zu, \"window\": %zu, \"storage\": \"tableau\", \"done\": %zu, "
-        "\"us_per_op\": %.3f, \"seconds\": %.3f, \"total_seconds\": %.3f}\n",
+        "\"us_per_op\": %.3f, \"cpu_us_per_op\": %.3f, \"seconds\": %.3f, "
+        "\"total_seconds\": %.3f}\n",
         options.qubits, options.window, end, 1e6 * seconds / static_cast<double>(end - start),
-        seconds, total_seconds);
+        1e6 * cpu_seconds / static_cast<double>(end - start), seconds, total_seconds);
     std::fflush(stdout);
     if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
   }
@@ -273,7 +292,9 @@ void run_on_tableau(const Options& options, const bench::Circuit& operations) {
 // two primitives whose costs set the thresholds (a toggle of one pair in two sets, a word of a
 // row XOR). Each vertex is complemented twice, which restores the graph.
 void calibrate(const Options& options) {
-  Register reg(options.qubits, options.storage);
+  engine::StorageThresholds thresholds;
+  thresholds.tableau_threshold_divisor = options.tableau_divisor;
+  Register reg(options.qubits, options.storage, thresholds);
   std::mt19937_64 dice(options.seed);
   std::uniform_int_distribution<Qubit> any(0, options.qubits - 1);
   const std::size_t edges = options.qubits * options.calibrate_degree / 2;
@@ -330,7 +351,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   SplitMix source(options.seed * 7919 + 1);
-  Register reg(options.qubits, options.storage);
+  engine::StorageThresholds thresholds;
+  thresholds.tableau_threshold_divisor = options.tableau_divisor;
+  Register reg(options.qubits, options.storage, thresholds);
 
   struct Cost {
     double seconds = 0;
@@ -342,8 +365,12 @@ int main(int argc, char** argv) {
   for (std::size_t start = 0; start < operations.size(); start += options.every) {
     const std::size_t end = std::min(operations.size(), start + options.every);
     const auto window_start = Clock::now();
+    const double cpu_start = thread_seconds();
     for (std::size_t i = start; i < end; ++i) {
       const bench::Op& op = operations[i];
+      if (options.tableau_from != 0 && i == options.tableau_from) {
+        reg.set_storage(engine::Storage::tableau);
+      }
       if (options.breakdown) {
         const Rule rule = classify(reg, op);
         const auto op_start = Clock::now();
@@ -356,6 +383,7 @@ int main(int argc, char** argv) {
       }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
+    const double cpu_seconds = thread_seconds() - cpu_start;
     total_seconds += seconds;
     // A register on the tableau would have to turn back into a graph to be measured: its graph
     // figures are left out (zero) instead.
@@ -364,7 +392,8 @@ int main(int argc, char** argv) {
     const auto [resident, peak] = resident_memory();
     std::printf(
         "{\"n\": %zu, \"window\": %zu, \"storage\": \"%s\", \"done\": %zu, \"us_per_op\": %.3f, "
-        "\"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, \"mean_degree\": %.1f, "
+        "\"cpu_us_per_op\": %.3f, \"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, "
+        "\"mean_degree\": %.1f, "
         "\"max_degree\": %zu, \"bandwidth\": %zu, \"dense\": %s, \"tableau\": %s, "
         "\"rss_mib\": %.0f, \"peak_rss_mib\": %.0f}\n",
         options.qubits, options.window,
@@ -372,8 +401,9 @@ int main(int argc, char** argv) {
         : options.storage == engine::Storage::dense   ? "dense"
         : options.storage == engine::Storage::tableau ? "tableau"
                                                       : "automatic",
-        end, 1e6 * seconds / static_cast<double>(end - start), seconds, total_seconds,
-        figures.edges, 2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
+        end, 1e6 * seconds / static_cast<double>(end - start),
+        1e6 * cpu_seconds / static_cast<double>(end - start), seconds, total_seconds, figures.edges,
+        2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
         figures.max_degree, figures.bandwidth, !on_tableau && reg.is_dense() ? "true" : "false",
         on_tableau ? "true" : "false", static_cast<double>(resident) / (1 << 20),
         static_cast<double>(peak) / (1 << 20));

@@ -104,6 +104,7 @@ Register::Register(std::size_t qubit_amount, Storage storage, const StorageThres
       adjacency_(fresh_adjacency(qubit_amount, storage, thresholds)),
       storage_(storage),
       thresholds_(thresholds),
+      dense_degree_sum_(qubit_amount * thresholds.dense_mean_degree(qubit_amount)),
       policy_(policy_for(qubit_amount, thresholds)) {
   if (storage == Storage::tableau) {
     tableau_.emplace(qubit_amount,
@@ -172,6 +173,25 @@ void Register::settle_automatic_storage() noexcept {
 }  // namespace korvane::engine
 
 namespace korvane::engine {
+
+void Register::set_storage(Storage storage) {
+  const std::size_t qubits = vops_.size();
+  if (storage == Storage::tableau) {
+    if (!tableau_) {
+      enter_tableau(MemoryCharge::unconditional(StabilizerTableau::tableau_bytes(qubits)));
+    }
+  } else {
+    hold_graph();
+    const auto* const sparse = std::get_if<SparseAdjacency>(&adjacency_);
+    if (storage == Storage::dense && sparse != nullptr) {
+      adjacency_ = dense_copy(*sparse, qubits,
+                              MemoryCharge::unconditional(DenseAdjacency::matrix_bytes(qubits)));
+    } else if (storage == Storage::sparse && sparse == nullptr) {
+      adjacency_ = sparse_copy(*std::get_if<DenseAdjacency>(&adjacency_), qubits);
+    }
+  }
+  storage_ = storage;
+}
 
 void Register::return_to_graph_by_policy() noexcept {
   try {

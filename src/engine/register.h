@@ -145,6 +145,11 @@ class Register {
   }
   bool holds_tableau() const noexcept { return tableau_.has_value(); }
 
+  // Holds the state as `storage` says from now on (for tests and benchmarks, which force a
+  // representation midway): a graph in sets or in a matrix, or a tableau. Throws std::bad_alloc
+  // with nothing changed.
+  void set_storage(Storage storage);
+
   // Brings a state held as a tableau back to a graph. Throws std::bad_alloc with nothing changed.
   void hold_graph() const {
     if (tableau_) leave_tableau();
@@ -169,7 +174,11 @@ class Register {
   // Moves the graph to the storage that suits its density, when the storage is automatic and a
   // matrix fits the memory budget. Never fails: a refused allocation keeps the current storage.
   void settle_storage() noexcept {
-    if (thresholds_.storage_may_change(storage_, vops_.size())) settle_automatic_storage();
+    if (!thresholds_.storage_may_change(storage_, vops_.size())) return;
+    // Most calls find a sparse graph far from dense: that is told without a call.
+    const auto* const sparse = std::get_if<SparseAdjacency>(&adjacency_);
+    if (sparse != nullptr && 2 * sparse->edge_count() < dense_degree_sum_) return;
+    settle_automatic_storage();
   }
 
   // Runs operation(graph) on a view of the register's graph in its current storage, a
@@ -226,6 +235,8 @@ class Register {
   mutable std::optional<StabilizerTableau> tableau_;
   Storage storage_;
   StorageThresholds thresholds_;
+  // The degree sum from which a sparse graph is worth a matrix (storage_policy.h).
+  std::size_t dense_degree_sum_;
   mutable RepresentationPolicy policy_;
   std::size_t graph_work_seen_ = 0;
 };

@@ -50,8 +50,8 @@ constexpr std::array<TableauGateSteps, 9> make_tableau_steps() {
 constexpr std::array<TableauGateSteps, 9> tableau_steps = make_tableau_steps();
 
 // The gate on a tableau with VOPs beside it: one step, looked up by the operands' VOPs.
-void run_on_tableau(ControlledPauli gate, Qubit control, Qubit target, VopArray& vops,
-                    StabilizerTableau& tableau, std::size_t& work) {
+inline void run_on_tableau(ControlledPauli gate, Qubit control, Qubit target, VopArray& vops,
+                           StabilizerTableau& tableau, std::size_t& work) {
   check_distinct(control, target);
   const TableauGateSteps& steps = tableau_steps[3 * static_cast<std::size_t>(gate.control) +
                                                 static_cast<std::size_t>(gate.target)];
@@ -75,14 +75,14 @@ void cz(Register& reg, Qubit a, Qubit b) {
 
 // CZ is symmetric, so its operands go in one order for every gate: the control first.
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
-  const Vop control_to_z = to_z(gate.control);
-  const Vop target_to_z = to_z(gate.target);
   const Qubit first_checked = gate.checks_target_first ? target : control;
   const Qubit second_checked = gate.checks_target_first ? control : target;
   reg.change_either(
       OperationKind::gate, {first_checked, second_checked},
       [&](auto& graph) {
         check_distinct(control, target);
+        const Vop control_to_z = to_z(gate.control);
+        const Vop target_to_z = to_z(gate.target);
         change_basis(graph, control, control_to_z);
         change_basis(graph, target, target_to_z);
         apply_cz(graph, control, target);

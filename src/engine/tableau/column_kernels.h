@@ -48,12 +48,18 @@ struct PauliMasks {
   Word before_x;
   Word before_z;
 
+  // Without branches or loads: X has an x bit, Z a z bit, Y both; the one before X is Z, the one
+  // before Y is X, the one before Z is Y.
   static constexpr PauliMasks of(clifford::Axis axis) {
-    const PauliBits bits = pauli_bits(axis);
-    const PauliBits before = pauli_bits(axis_before(axis));
-    return {mask_if(bits.x), mask_if(bits.z), mask_if(before.x), mask_if(before.z)};
+    return {mask_if(axis != clifford::Axis::Z), mask_if(axis != clifford::Axis::X),
+            mask_if(axis != clifford::Axis::X), mask_if(axis != clifford::Axis::Y)};
   }
 };
+
+static_assert(PauliMasks::of(clifford::Axis::Y).before_x ==
+              mask_if(pauli_bits(clifford::Axis::X).x));
+static_assert(PauliMasks::of(clifford::Axis::X).before_z ==
+              mask_if(pauli_bits(clifford::Axis::Z).z));
 
 // The controlled-Pauli gate on one word of rows. A row meets P when its factor at a
 // anticommutes with P; it then gains Q at b, and meeting Q it gains P at a. Meeting both, its
@@ -73,14 +79,6 @@ inline void controlled_pauli_word(Word& xa, Word& za, Word& xb, Word& zb, Word& 
   zb = bz ^ (meets_p & q.z);
   xa = ax ^ (meets_q & p.x);
   za = az ^ (meets_q & p.z);
-}
-
-inline constexpr std::array<PauliMasks, 3> pauli_masks_table{PauliMasks::of(clifford::Axis::X),
-                                                             PauliMasks::of(clifford::Axis::Y),
-                                                             PauliMasks::of(clifford::Axis::Z)};
-
-inline const PauliMasks& pauli_masks(clifford::Axis axis) {
-  return pauli_masks_table[static_cast<std::size_t>(axis)];
 }
 
 // A pivot row's factor at one qubit, for multiplying it into other rows: its bits, and the
@@ -122,6 +120,10 @@ inline constexpr std::size_t short_column_words = 4;
 // The gate on columns a and b (each x words then z words) and the signs.
 inline void controlled_pauli_columns(Word* a, Word* b, Word* signs, std::size_t words,
                                      const PauliMasks& p, const PauliMasks& q) {
+  if (words == 1) {
+    controlled_pauli_word(a[0], a[1], b[0], b[1], signs[0], p, q);
+    return;
+  }
   if (words > short_column_words) {
     controlled_pauli_long(a, b, signs, words, p, q);
     return;

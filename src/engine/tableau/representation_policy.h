@@ -2,16 +2,18 @@
 //
 // Both representations count the work their operations do, in word operations, and each
 // operation is compared with an estimate of what the other representation would have done for
-// it. While the state is a graph, the differences add up in a balance that gates on a dense graph
-// raise and measurements (dear on a tableau) lower, down to a floor of many times the entry
-// threshold: once the balance exceeds the threshold, the state moves to the tableau. A circuit
-// that measures often thus keeps its graph however its gates fall, and one that stops measuring
-// moves after a bounded delay. While the state is a tableau, the balance of its work beyond the
-// graph's starts from zero and never falls below it; past the cost of converting back, the state
-// returns to a graph. Every return is thus paid for by at least its own cost in work the graph
-// would have saved, so alternation cannot thrash; and after any return, whether by this policy
-// or forced by a read of the graph, the entry threshold is raised to the cost of a return, so
-// later entries are paid for as well.
+// it; the estimate of a measurement on the tableau is what measurements cost during the last
+// stay there, once there was one. While the state is a graph, the differences add up in a balance
+// that gates on a dense graph raise and measurements (dear on a tableau) lower, down to a floor of
+// many times the entry threshold (gates cheaper on the graph lower it to zero at most): once the
+// balance exceeds the threshold, the state moves to the tableau. A circuit that measures often thus
+// keeps its graph however its gates fall, and one that stops measuring moves after a bounded delay.
+// While the state is a tableau, the balance of its work beyond the graph's starts from zero and
+// never falls below it; past the cost of converting back, the state returns to a graph. Every
+// return is thus paid for by at least its own cost in work the graph would have saved, so
+// alternation cannot thrash; and after any return, whether by this policy or forced by a read of
+// the graph, the entry threshold is raised to the cost of a return, so later entries are paid for
+// as well.
 #pragma once
 
 #include <algorithm>
@@ -42,13 +44,22 @@ class RepresentationPolicy {
     if (kind == OperationKind::gate) {
       gate_work_ = (gate_work_ * (average_weight - 1) + work) / average_weight;
     }
-    balance_ = std::max(balance_ + signed_work(work) - signed_work(tableau_estimate(kind)),
-                        -credit_factor * entry_threshold_);
+    const std::ptrdiff_t change = signed_work(work) - signed_work(tableau_estimate(kind, work));
+    // Only measurements build credit against the tableau: a gate that was cheaper on the graph
+    // says nothing about the gates to come, which grow dearer as the graph fills in.
+    const std::ptrdiff_t floor = kind == OperationKind::measurement
+                                     ? -credit_factor * entry_threshold_
+                                     : std::min<std::ptrdiff_t>(balance_, 0);
+    balance_ = std::max(balance_ + change, floor);
     return balance_ > entry_threshold_;
   }
 
   // A tableau operation that did `work`; true when the state should return to a graph now.
   bool after_tableau_operation(OperationKind kind, std::size_t work) noexcept {
+    if (kind == OperationKind::measurement) {
+      stint_measurement_work_ += work;
+      ++stint_measurements_;
+    }
     balance_ = std::max<std::ptrdiff_t>(
         balance_ + signed_work(work) - signed_work(graph_estimate(kind)), 0);
     return balance_ > return_cost_;
@@ -58,26 +69,36 @@ class RepresentationPolicy {
   void entered_tableau(std::size_t edges) noexcept {
     balance_ = 0;
     mean_degree_ = qubits_ == 0 ? 0 : 2 * edges / qubits_;
+    stint_measurement_work_ = 0;
+    stint_measurements_ = 0;
   }
 
-  // The state returned to a graph, by this policy or for a read of the graph.
+  // The state returned to a graph, by this policy or for a read of the graph. What measurements
+  // cost on the tableau is known from now on, as their mean over the stay.
   void returned_to_graph() noexcept {
     balance_ = 0;
     entry_threshold_ = std::max(entry_threshold_, return_cost_);
+    if (stint_measurements_ != 0) {
+      known_measurement_work_ = stint_measurement_work_ / stint_measurements_;
+    }
   }
 
-  // The tableau's work for a gate, and an estimate of it for a measurement.
-  std::size_t tableau_estimate(OperationKind kind) const noexcept {
-    return kind == OperationKind::gate ? tableau_gate_columns * column_words_ + operation_overhead
-                                       : StabilizerTableau::measurement_word_work * qubits_ *
-                                             column_words_ / measurement_spread;
+  // The tableau's work for a gate, and an estimate of it for a measurement that did
+  // `graph_work` on the graph: what measurements cost during the last stay on the tableau, or
+  // before any, a visit to every column and row products about as dear as the graph's changes
+  // (right after a move the tableau's rows are the graph's).
+  std::size_t tableau_estimate(OperationKind kind, std::size_t graph_work) const noexcept {
+    if (kind == OperationKind::gate) {
+      return tableau_gate_columns * column_words_ + operation_overhead;
+    }
+    const std::size_t visits = StabilizerTableau::column_visit_work(qubits_) * qubits_;
+    return known_measurement_work_ != 0 ? std::max(known_measurement_work_, visits)
+                                        : visits + graph_work;
   }
 
  private:
   // A gate reads and writes four columns and the signs.
   static constexpr std::size_t tableau_gate_columns = 5;
-  // A measurement is assumed to multiply its pivot into rows over half of the tableau.
-  static constexpr std::size_t measurement_spread = 2;
   static constexpr std::size_t operation_overhead = 8;
   static constexpr std::size_t average_weight = 16;
   // How far below zero the graph's balance may fall, in entry thresholds.
@@ -100,6 +121,11 @@ class RepresentationPolicy {
   std::ptrdiff_t balance_ = 0;
   std::size_t gate_work_ = 0;  // a running average of the graph's work per gate
   std::size_t mean_degree_ = 0;
+  // Measurements on the tableau: their work and number during the current stay, and the mean
+  // work of one during the last stay that measured (zero before any).
+  std::size_t stint_measurement_work_ = 0;
+  std::size_t stint_measurements_ = 0;
+  std::size_t known_measurement_work_ = 0;
 };
 
 }  // namespace korvane::engine

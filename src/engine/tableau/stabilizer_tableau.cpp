@@ -44,6 +44,10 @@ Word parity_before_each_bit(Word v) {
 
 unsigned parity(Word w) { return static_cast<unsigned>(count_bits(w) & 1U); }
 
+// Columns lie far apart in a large tableau, so a pass that reads two rows of every column asks
+// for the words of a column this many columns ahead while it works on the current one.
+constexpr std::size_t prefetch_columns = 16;
+
 }  // namespace
 
 StabilizerTableau::StabilizerTableau(std::size_t qubits, MemoryCharge charge)
@@ -111,7 +115,8 @@ bool StabilizerTableau::begin_measurement(Qubit q, clifford::Axis axis) noexcept
 
 TableauOutcome StabilizerTableau::end_measurement(bool outcome_if_random) noexcept {
   if (!random_) {
-    return {product_sign(), measurement_word_work * qubits_ * touched_words_.size()};
+    return {product_sign(),
+            (measurement_word_work * touched_words_.size() + column_visit_work(qubits_)) * qubits_};
   }
   // Every other anticommuting row takes the pivot in, except the pivot's destabilizer, which the
   // pivot then replaces; the measured Pauli, signed by the outcome, replaces the pivot.
@@ -124,6 +129,14 @@ TableauOutcome StabilizerTableau::end_measurement(bool outcome_if_random) noexce
   assign_at(column(measured_qubit_) + words_, pivot, measured_.z);
   assign_at(signs_.data(), pivot, outcome_if_random);
   return {outcome_if_random, work};
+}
+
+void StabilizerTableau::prefetch_rows(const Word* column_x, std::size_t first_row,
+                                      std::size_t second_row) const noexcept {
+  for (const Word* part : {column_x, column_x + words_}) {
+    __builtin_prefetch(part + word_of(first_row), 1);
+    __builtin_prefetch(part + word_of(second_row), 1);
+  }
 }
 
 std::size_t StabilizerTableau::replace_pivot(std::size_t pivot, std::size_t partner) noexcept {
@@ -140,6 +153,7 @@ std::size_t StabilizerTableau::replace_pivot(std::size_t pivot, std::size_t part
   for (Qubit j = 0; j < qubits_; ++j) {
     Word* const x = column(j);
     Word* const z = x + words_;
+    if (j + prefetch_columns < qubits_) prefetch_rows(column(j + prefetch_columns), pivot, partner);
     const bool pivot_x = bit_at(x, pivot);
     const bool pivot_z = bit_at(z, pivot);
     if (pivot_x || pivot_z) {
@@ -169,7 +183,7 @@ std::size_t StabilizerTableau::replace_pivot(std::size_t pivot, std::size_t part
   }
   assign_at(signs_.data(), partner, pivot_sign != 0);
   const std::size_t words = as_range ? end - first : touched_words_.size();
-  return measurement_word_work * factors * words + measurement_column_work * qubits_;
+  return measurement_word_work * factors * words + column_visit_work(qubits_) * qubits_;
 }
 
 bool StabilizerTableau::product_sign() const noexcept {

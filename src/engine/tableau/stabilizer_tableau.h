@@ -34,9 +34,17 @@ struct TableauOutcome {
 class StabilizerTableau {
  public:
   // The work of a measurement, in the unit of a word XORed into a row: a row product costs this
-  // much per word and qubit, and visiting a column for the pivot's bits this much.
+  // much per word and qubit.
   static constexpr std::size_t measurement_word_work = 4;
-  static constexpr std::size_t measurement_column_work = 8;
+  // A measurement visits every column for two rows' bits, a few words far apart: nearly free
+  // while the tableau stays in the processor's caches, a wait for memory each once it does not.
+  static constexpr std::size_t cached_column_work = 8;
+  static constexpr std::size_t uncached_column_work = 100;
+  static constexpr std::size_t cached_tableau_bytes = std::size_t{4} << 20;
+  static std::size_t column_visit_work(std::size_t qubits) noexcept {
+    return tableau_bytes(qubits) <= cached_tableau_bytes ? cached_column_work
+                                                         : uncached_column_work;
+  }
 
   // The graph state of `qubits` qubits without edges (|+> on each), charged `charge`.
   // Throws std::bad_alloc.
@@ -51,6 +59,8 @@ class StabilizerTableau {
   // Words of one column: every row's bit of one kind at one qubit.
   std::size_t column_words() const noexcept { return words_; }
   std::size_t stabilizer_offset() const noexcept { return stabilizer_offset_; }
+  // The work of a two-qubit gate: four columns and the signs.
+  std::size_t gate_work() const noexcept { return 5 * words_; }
 
   std::span<const Word> x_column(Qubit q) const noexcept { return {column(q), words_}; }
   std::span<const Word> z_column(Qubit q) const noexcept { return {column(q) + words_, words_}; }
@@ -65,8 +75,8 @@ class StabilizerTableau {
   // The controlled-Pauli gate (I + P_a + Q_b - P_a Q_b) / 2 with unsigned Paulis P on a and Q on
   // b (a != b): CZ when both are Z.
   void controlled_pauli(clifford::Axis p, Qubit a, clifford::Axis q, Qubit b) noexcept {
-    controlled_pauli_columns(column(a), column(b), signs_.data(), words_, pauli_masks(p),
-                             pauli_masks(q));
+    controlled_pauli_columns(column(a), column(b), signs_.data(), words_, PauliMasks::of(p),
+                             PauliMasks::of(q));
   }
 
   // A measurement of `axis` on q in two steps: the first says whether the outcome is random
@@ -84,6 +94,9 @@ class StabilizerTableau {
   // pivot nor its partner destabilizer), then the partner <- the pivot and the pivot cleared;
   // returns the work.
   std::size_t replace_pivot(std::size_t pivot, std::size_t partner) noexcept;
+  // Asks for the words of two rows in a column (its x part, then its z part) ahead of their use.
+  void prefetch_rows(const Word* column_x, std::size_t first_row,
+                     std::size_t second_row) const noexcept;
   // The sign of the product of the stabilizers whose destabilizers are set in anticommuting_.
   bool product_sign() const noexcept;
 

@@ -14,9 +14,6 @@
 
 namespace korvane::engine {
 
-// A controlled-Pauli gate reads and writes four columns and the signs.
-inline constexpr std::size_t tableau_gate_work = 5;
-
 // A controlled gate on a tableau, for one pair of VOPs: the controlled-Pauli gate to run on the
 // tableau, and the operands' VOPs afterwards.
 struct TableauGateStep {
@@ -65,7 +62,7 @@ inline std::size_t run_tableau_gate_step(VopArray& vops, StabilizerTableau& tabl
   tableau.controlled_pauli(step.control_axis, control, step.target_axis, target);
   vops.set_vop(control, step.control_vop);
   vops.set_vop(target, step.target_vop);
-  return tableau_gate_work * tableau.column_words();
+  return tableau.gate_work();
 }
 
 // Measures `axis` on q (in range): the axis carried through q's VOP is measured on the tableau.
