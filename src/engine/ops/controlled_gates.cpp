@@ -61,22 +61,26 @@ inline void run_on_tableau(ControlledPauli gate, Qubit control, Qubit target, Vo
 
 }  // namespace
 
-void cz(Register& reg, Qubit a, Qubit b) {
-  reg.change_either(
-      OperationKind::gate, {a, b},
-      [a, b](auto& graph) {
-        check_distinct(a, b);
-        apply_cz(graph, a, b);
-      },
-      [a, b](VopArray& vops, StabilizerTableau& tableau, std::size_t& work) {
-        run_on_tableau({Axis::Z, Axis::Z}, a, b, vops, tableau, work);
-      });
-}
+void cz(Register& reg, Qubit a, Qubit b) { apply_controlled_pauli(reg, ControlledPauli{}, a, b); }
 
 // CZ is symmetric, so its operands go in one order for every gate: the control first.
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
   const Qubit first_checked = gate.checks_target_first ? target : control;
   const Qubit second_checked = gate.checks_target_first ? control : target;
+  const auto on_tableau = [&](VopArray& vops, StabilizerTableau& tableau, std::size_t& work) {
+    run_on_tableau(gate, control, target, vops, tableau, work);
+  };
+  if (gate.control == Axis::Z && gate.target == Axis::Z) {
+    // CZ itself: no change of basis around it.
+    reg.change_either(
+        OperationKind::gate, {first_checked, second_checked},
+        [control, target](auto& graph) {
+          check_distinct(control, target);
+          apply_cz(graph, control, target);
+        },
+        on_tableau);
+    return;
+  }
   reg.change_either(
       OperationKind::gate, {first_checked, second_checked},
       [&](auto& graph) {
@@ -89,9 +93,7 @@ void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, 
         change_basis(graph, target, clifford::adjoint(target_to_z));
         change_basis(graph, control, clifford::adjoint(control_to_z));
       },
-      [&](VopArray& vops, StabilizerTableau& tableau, std::size_t& work) {
-        run_on_tableau(gate, control, target, vops, tableau, work);
-      });
+      on_tableau);
 }
 
 }  // namespace korvane::engine

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "../../bench/workloads.h"
 #include "korvane/circuit/gates/gate_table.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/measure.h"
 #include "korvane/engine/register.h"
 #include "scripted_source.h"
+#include "workloads.h"
 
 namespace korvane::engine {
 namespace {
