@@ -109,7 +109,7 @@ TEST(CircuitSampling, AStopCheckStopsEveryPartOfTheWork) {
       circuit::Sampler(program, method, 1, 1, stop).sample_detectors(bits.data(), bits.data());
     });
   }
-  SeededGenerator generator(1);
+  engine::SeededGenerator generator(1);
   stops([&](engine::StopCheck* stop) {
     circuit::ShotSampler(program, stop).sample_measurements(1, generator, bits.data());
   });

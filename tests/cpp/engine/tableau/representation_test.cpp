@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "korvane/circuit/gates/gate_table.h"
+#include "korvane/engine/io/stabilizers.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/measure.h"
 #include "korvane/engine/register.h"
@@ -89,6 +90,26 @@ TEST(Representation, TheSameOperationsMakeTheSameChoicesAndOutcomes) {
   EXPECT_EQ(outcomes[0], outcomes[1]);
   EXPECT_EQ(on_tableau[0], on_tableau[1]);
   EXPECT_NE(std::count(on_tableau[0].begin(), on_tableau[0].end(), true), 0);
+}
+
+TEST(Representation, StorageForcedMidwayKeepsTheState) {
+  const bench::Circuit gates = bench::cz_cx_circuit(qubits, 10 * qubits, 6);
+  constexpr Storage forced[] = {Storage::dense, Storage::tableau, Storage::sparse, Storage::tableau,
+                                Storage::automatic};
+  Register reg(qubits, Storage::sparse);
+  Register untouched(qubits, Storage::sparse);
+  SeededSource source(6);
+  const std::size_t stage_length = gates.size() / std::size(forced);
+  for (std::size_t i = 0; i < gates.size(); ++i) {
+    if (i % stage_length == 0) {
+      const Storage storage = forced[i / stage_length];
+      reg.set_storage(storage);
+      EXPECT_EQ(reg.holds_tableau(), storage == Storage::tableau);
+    }
+    run(gates[i], reg, source);
+    run(gates[i], untouched, source);
+  }
+  EXPECT_EQ(canonical_stabilizers(reg), canonical_stabilizers(untouched));
 }
 
 }  // namespace
