@@ -396,6 +396,7 @@ def qec_section(figures):
                          f"| {row['decode_seconds'] / row['sample_seconds']:.1f}x "
                          f"| {row['shots_per_second']:.0f} | "
                          + (f"{stim:.4f} |" if stim else "- |"))
+    return lines
 
 
 def dense_targets(dense):
