@@ -37,14 +37,16 @@ CHILD = textwrap.dedent(
             return str(error)
         raise AssertionError("the call did not run out of memory")
 
-    # A star of |+> leaves around qubit 0, each leaf with a partner of its own, one edge toggle
-    # per CZ: every leaf's two neighbours fill the room a vertex has without storage of its own.
+    # A star of |+> leaves around qubit 0, the leaves in a ring, each with a partner of its own,
+    # one edge toggle per CZ: every leaf's four neighbours fill the room a vertex has without
+    # storage of its own.
     hub = Korvane(2 * HUB_DEGREE + 2)
     for q in range(2 * HUB_DEGREE + 2):
         hub.h(q)
     for q in range(1, HUB_DEGREE + 1):
         hub.cz(q, 0)
         hub.cz(q, HUB_DEGREE + q)
+        hub.cz(q, q %% HUB_DEGREE + 1)
     assert len(hub.get_entangled_group(0)) == 2 * HUB_DEGREE + 1
     loner = 2 * HUB_DEGREE + 1
     if sys.argv[1] == "change":
@@ -72,7 +74,7 @@ CHILD = textwrap.dedent(
         hub.cz(loner - 1, loner)
         assert hub.get_entangled_group(loner) == {loner}
     else:
-        # Each leaf needs storage for a third neighbour, and the memory runs out long before the
+        # Each leaf needs storage for a fifth neighbour, and the memory runs out long before the
         # last: the gate fails halfway and the register is retired.
         assert refused(lambda: hub.cz(loner, 0)) != POISONED
         resource.setrlimit(resource.RLIMIT_AS, (soft, hard))

@@ -21,7 +21,8 @@ constexpr std::size_t huge_blocks_from_pages = 4;
 const NeighborSet SetTable::none_;
 
 SetTable::SetTable(std::size_t qubits)
-    : block_shift_(qubits >= (huge_blocks_from_pages << huge_block_shift) ? huge_block_shift
+    : qubits_(qubits),
+      block_shift_(qubits >= (huge_blocks_from_pages << huge_block_shift) ? huge_block_shift
                                                                           : small_block_shift) {
   blocks_.resize((qubits + block_sets() - 1) >> block_shift_);
 }
@@ -40,12 +41,14 @@ SetTable::Block SetTable::make_block() const {
 }
 
 SetTable::SetTable(const SetTable& other)
-    : blocks_(other.blocks_.size()), block_shift_(other.block_shift_) {
+    : qubits_(other.qubits_), blocks_(other.blocks_.size()), block_shift_(other.block_shift_) {
   const std::size_t sets = block_sets();
   for (std::size_t b = 0; b < blocks_.size(); ++b) {
     if (!other.blocks_[b]) continue;
     blocks_[b] = make_block();
-    std::copy(other.blocks_[b].get(), other.blocks_[b].get() + sets, blocks_[b].get());
+    const NeighborSet* const from = other.blocks_[b].get();
+    NeighborSet* const to = blocks_[b].get();
+    for (std::size_t i = 0; i < sets; ++i) to[i] = NeighborSet(from[i], pool_);
   }
 }
 

@@ -3,6 +3,7 @@
 // qubits therefore costs its VOPs and a pointer per block, and its memory grows with the part of
 // the register that entanglement reaches. Blocks hold 4096 sets (64 KiB); a register of at least
 // four huge pages of sets takes blocks of one huge page each, which are filled by a single fault.
+// The short arrays of pooled sets come from the table's own pool and go with it.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 
 #include "../base.h"
 #include "neighbor_set.h"
+#include "small_array_pool.h"
 
 namespace korvane::engine {
 
@@ -34,6 +36,10 @@ class SetTable {
     if (!block) block = make_block();
     return block.get()[q & block_mask()];
   }
+
+  // Where the sets' storage comes from, for their changes.
+  SetMemory memory() noexcept { return {qubits_, &pool_}; }
+  const SmallArrayPool& pool() const noexcept { return pool_; }
 
   // Visits every qubit that has a neighbour, with its set.
   template <class Visit>
@@ -60,6 +66,8 @@ class SetTable {
   Block make_block() const;
 
   static const NeighborSet none_;
+  std::size_t qubits_;
+  SmallArrayPool pool_;
   std::vector<Block> blocks_;
   // A block holds 2 to this power sets.
   unsigned block_shift_ = 0;
