@@ -72,6 +72,8 @@ class Register {
   // Building a register directly: both check their indices (and a != b) before any change.
   // These change the represented state; they are for tests and for preparing known graph states.
   void set_vop(Qubit q, Vop vop);
+  // Gives every qubit the VOP `vop`, which must be below 24.
+  void set_every_vop(Vop vop) noexcept { vops_.fill(vop); }
   void toggle_edge(Qubit a, Qubit b);
   // Adds the edge a-b unless it is there, and says whether it did. For building a register from
   // data whose indices were checked (a != b, both below size): it skips toggle_edge's checks and

@@ -19,6 +19,7 @@
 #include "korvane/engine/containers/memory_budget.h"
 #include "korvane/engine/controlled_gates.h"
 #include "korvane/engine/entangled_group.h"
+#include "korvane/engine/graph_edges.h"
 #include "korvane/engine/local_complement.h"
 #include "korvane/engine/measure.h"
 #include "korvane/engine/peek.h"
@@ -317,6 +318,26 @@ TEST(AllocationFailure, SideBySideChangesAreRefusedWholly) {
       [&](const Register& reg) { EXPECT_TRUE(same_representation(reg, original)); });
   // Room in each of the 40 sets is an allocation point of its own.
   EXPECT_GT(points, 40);
+}
+
+// Edges added as data go in all together or not at all: a refusal at any point (a block of sets,
+// a pool's slab, a table) takes the ones already added out again.
+TEST(AllocationFailure, AddedEdgesGoInWhollyOrNotAtAll) {
+  Register original(10000, Storage::sparse);
+  for (Qubit u = 1; u < 30; ++u) original.toggle_edge(u, u + 1);
+  std::vector<std::int64_t> rows;
+  for (std::int64_t u = 1; u <= 40; ++u) {
+    rows.insert(rows.end(), {0, u});
+    for (std::int64_t k = 0; k < 1 + u % 14; ++k) rows.insert(rows.end(), {u, 4000 + 100 * u + k});
+  }
+  const long points = exhaust_allocation_points(
+      original, [&](Register& reg) { add_graph_edges(reg, rows, 0, EarlierEdges::register_own); },
+      [&](const Register& reg) {
+        EXPECT_EQ(reg.edge_count(), original.edge_count() + rows.size() / 2);
+        EXPECT_TRUE(reg.has_edge(40, 4000 + 100 * 40 + 12));
+      },
+      [&](const Register& reg) { EXPECT_TRUE(same_representation(reg, original)); });
+  EXPECT_GT(points, 5);
 }
 
 TEST(AllocationFailure, RefusedRegisterConstructionLeaksNothing) {

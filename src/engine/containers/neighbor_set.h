@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <type_traits>
 
 #include "../base.h"
@@ -90,6 +91,19 @@ class NeighborSet {
     if (tag() == 0 && memory.universe <= narrow_universe) return;
     reserve_growing(memory);
   }
+  // Whether the set is kept in the object with room for another entry there: then, in a register
+  // of at most `narrow_universe` qubits, insert_into_object_room needs no reserve_one_more first.
+  bool has_room_in_object() const noexcept { return tag() == 0; }
+  // Adds q, which must be absent, to a set with room in the object.
+  void insert_into_object_room(Qubit q) noexcept {
+    std::uint64_t front = 0;
+    std::memcpy(&front, words_.data(), sizeof front);
+    constexpr std::uint64_t one_word = 0xFFFF'FFFF;
+    const std::size_t size = static_cast<std::size_t>(front != 0) +
+                             static_cast<std::size_t>(front > one_word) +
+                             static_cast<std::size_t>(words_[2] != 0);
+    words_[size] = static_cast<std::uint32_t>(q + 1);
+  }
   // Adds q, which must be absent, into room made by reserve_one_more.
   void insert_reserved(Qubit q) noexcept {
     if (!in_object()) {
@@ -97,6 +111,18 @@ class NeighborSet {
       return;
     }
     words_[in_object_size()] = static_cast<std::uint32_t>(q + 1);
+  }
+  // Fills an empty set with `entries`, which are distinct. Throws std::bad_alloc when refused, and
+  // the set stays empty.
+  void assign(std::span<const Qubit> entries, const SetMemory& memory) {
+    if (entries.size() <= in_object_capacity && memory.universe <= narrow_universe) {
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        words_[i] = static_cast<std::uint32_t>(entries[i] + 1);
+      }
+      return;
+    }
+    reserve_more(entries.size(), memory);
+    for (const Qubit q : entries) insert_reserved(q);
   }
   // Removes q, which must be present. The storage may move down a form (never failing).
   void erase(Qubit q, const SetMemory& memory) noexcept {
@@ -187,9 +213,15 @@ class NeighborSet {
   std::uint32_t aux() const noexcept { return words_[2]; }
   std::uint32_t tag() const noexcept { return words_[3]; }
   bool in_object() const noexcept { return tag() < tag_base; }
+  // Entries fill the words from the front: two 64-bit halves tell their number in four tests.
   std::size_t in_object_size() const noexcept {
-    return static_cast<std::size_t>(words_[0] != 0) + static_cast<std::size_t>(words_[1] != 0) +
-           static_cast<std::size_t>(words_[2] != 0) + static_cast<std::size_t>(words_[3] != 0);
+    std::uint64_t front = 0;
+    std::uint64_t back = 0;
+    std::memcpy(&front, words_.data(), sizeof front);
+    std::memcpy(&back, words_.data() + 2, sizeof back);
+    constexpr std::uint64_t one_word = 0xFFFF'FFFF;
+    return static_cast<std::size_t>(front != 0) + static_cast<std::size_t>(front > one_word) +
+           static_cast<std::size_t>(back != 0) + static_cast<std::size_t>(back > one_word);
   }
   // The address kept in the first two words.
   template <class T>

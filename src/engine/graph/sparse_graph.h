@@ -60,6 +60,25 @@ class SparseGraph : public VopAccess<Vops> {
     insert_pair(sets_.mutable_set(a), b, sets_.mutable_set(b), a, sets_.memory());
   }
 
+  // Adds the edge a-b unless it is there, and says whether it did: one lookup of each set.
+  bool add_edge_if_absent(Qubit a, Qubit b) {
+    NeighborSet& set_a = sets_.mutable_set(a);
+    NeighborSet& set_b = sets_.mutable_set(b);
+    const SetMemory memory = sets_.memory();
+    if (set_a.has_room_in_object() && set_b.has_room_in_object() &&
+        memory.universe <= NeighborSet::narrow_universe) {
+      // The common case of sparse graphs, without a change of storage.
+      if (set_a.contains(b)) return false;
+      set_a.insert_into_object_room(b);
+      set_b.insert_into_object_room(a);
+      sets_.count_edges(1);
+      return true;
+    }
+    if (joined(set_a, b, set_b, a)) return false;
+    insert_pair(set_a, b, set_b, a, memory);
+    return true;
+  }
+
   // `visit` must not change q's own set.
   template <class Visit>
   void for_each_neighbor(Qubit q, Visit&& visit) const {
