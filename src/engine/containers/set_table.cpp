@@ -32,8 +32,8 @@ void SetTable::BlockRelease::operator()(NeighborSet* block) const noexcept {
   release_large(block, sets * sizeof(NeighborSet));
 }
 
-SetTable::Block SetTable::make_block() const {
-  const std::size_t sets = block_sets();
+SetTable::Block SetTable::make_block(std::size_t b) const {
+  const std::size_t sets = std::min(block_sets(), qubits_ - (b << block_shift_));
   void* const memory = allocate_large(sets * sizeof(NeighborSet));
   // Default construction cannot throw.
   std::uninitialized_default_construct_n(static_cast<NeighborSet*>(memory), sets);
@@ -42,12 +42,12 @@ SetTable::Block SetTable::make_block() const {
 
 SetTable::SetTable(const SetTable& other)
     : qubits_(other.qubits_), blocks_(other.blocks_.size()), block_shift_(other.block_shift_) {
-  const std::size_t sets = block_sets();
   for (std::size_t b = 0; b < blocks_.size(); ++b) {
     if (!other.blocks_[b]) continue;
-    blocks_[b] = make_block();
+    blocks_[b] = make_block(b);
     const NeighborSet* const from = other.blocks_[b].get();
     NeighborSet* const to = blocks_[b].get();
+    const std::size_t sets = blocks_[b].get_deleter().sets;
     for (std::size_t i = 0; i < sets; ++i) to[i] = NeighborSet(from[i], pool_);
   }
 }
