@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "graph_description.h"
-#include "korvane/engine/cluster_state.h"
-#include "korvane/engine/graph_edges.h"
-#include "korvane/engine/invalid_input.h"
+#include "korvane/engine/io/cluster_state.h"
+#include "korvane/engine/io/graph_edges.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

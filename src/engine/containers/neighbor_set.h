@@ -32,7 +32,7 @@
 #include <type_traits>
 
 #include "../base.h"
-#include "bit_row.h"
+#include "../bits/bit_row.h"
 #include "open_addressing.h"
 #include "small_array_pool.h"
 
@@ -53,6 +53,9 @@ class NeighborSet {
   static constexpr std::size_t packed_capacity = 16;
   // Registers up to this size keep 32-bit entries, in the object and in pooled arrays.
   static constexpr std::size_t narrow_universe = 0xFFFF'EFFF;
+  // A set becomes a bit row once it holds one qubit in this many of the register: there a row
+  // XOR of N / 64 words beats toggling its entries one by one in a table.
+  static constexpr std::size_t row_bits_per_entry_to_grow = 256;
 
   NeighborSet() noexcept = default;
   NeighborSet(const NeighborSet& other);

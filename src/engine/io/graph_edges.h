@@ -1,0 +1,49 @@
+// Edges added to a register's graph from rows of qubit pairs, checked, all or nothing: the way a
+// graph state given as data is built, in one piece or in chunks, without a change of any VOP.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "../register.h"
+
+namespace korvane::engine {
+
+// Where the edges a graph has before a call came from, for the message that refuses a row
+// repeating one of them.
+enum class EarlierEdges : std::uint8_t {
+  earlier_rows,  // rows of the same build (earlier chunks): "repeats an earlier edge"
+  register_own,  // the register's own graph, unless repeated within this call
+};
+
+// Adds the edge of every row (edges[2 r], edges[2 r + 1], in either order) to reg's graph, keeping
+// every VOP: the state becomes that of the graph with these edges, with the VOPs as they are. A
+// row out of range, a self-loop or an edge the graph has already throws InvalidInput naming the
+// row, numbered from `first_row`; a refused allocation throws std::bad_alloc. Either way the
+// register is as it was. Costs O(rows) for graphs of bounded degree.
+void add_graph_edges(Register& reg, std::span<const std::int64_t> edges, std::size_t first_row,
+                     EarlierEdges earlier);
+
+// A register built from a graph given in pieces: its VOPs first, then its edges in any number of
+// chunks, each checked as add_graph_edges does, with rows numbered across the chunks.
+class GraphBuilder {
+ public:
+  // `qubits` qubits, qubit q with vops[q], or with the identity when `vops` is null. Throws
+  // InvalidInput naming the first VOP that is not below 24, and what Register throws.
+  GraphBuilder(std::size_t qubits, const std::int64_t* vops);
+
+  // Adds the rows of `edges` (two qubit indices each). A refused row leaves the register as it
+  // was before this chunk, and the build may go on or stop.
+  void add_edges(std::span<const std::int64_t> edges);
+  std::size_t rows() const noexcept { return rows_; }
+
+  // The register, in the storage that suits its graph; the builder is spent.
+  Register finish() &&;
+
+ private:
+  Register reg_;
+  std::size_t rows_ = 0;
+};
+
+}  // namespace korvane::engine
