@@ -2,7 +2,8 @@
 
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
 holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
-state_io.json (whole states), circuits.json (whole circuits) and shots.json (Dask). The report states the machine, the tables, and which targets are met.
+state_io.json (whole states), circuits.json (whole circuits), shots.json (Dask) and lattice.json
+(lattice cluster states; the 10^9-qubit headline is read from OUT_DIR/lattice_headline.json). The report states the machine, the tables, and which targets are met.
 """
 
 import json
@@ -13,6 +14,8 @@ import re
 import subprocess
 import sys
 from pathlib import Path
+
+from lattice_report import lattice_section, lattice_targets
 
 
 def command_output(*command):
@@ -464,6 +467,9 @@ def main():
     shots_json = shots_path if shots_path.exists() else None
     state_io_path = figures / "state_io.json"
     state_io = json.load(open(state_io_path)) if state_io_path.exists() else []
+    lattice_path, headline_path = figures / "lattice.json", out / "lattice_headline.json"
+    lattice = json.load(open(lattice_path)) if lattice_path.exists() else []
+    headline = json.load(open(headline_path)) if headline_path.exists() else []
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -473,6 +479,7 @@ def main():
     lines += entangled_targets(entangled, calls, workloads)
     lines += state_io_targets(state_io)
     lines += circuit_targets(circuits, engine, entangled, workloads)
+    lines += lattice_targets(lattice, headline)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
     lines += ["", "## Call overhead (Python)", "",
@@ -493,6 +500,8 @@ def main():
         lines += ["", "## Whole states in and out (Python)", ""] + state_io_section(state_io)
     if circuits:
         lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
+    if lattice or headline:
+        lines += ["", "## Lattice cluster states", ""] + lattice_section(lattice, headline)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",

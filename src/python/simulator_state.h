@@ -16,9 +16,7 @@ PyObject* list_stabilizers(PyObject* self, PyObject* unused) noexcept;
 // Methods with one positional argument (METH_O).
 PyObject* deep_copy_simulator(PyObject* self, PyObject* memo) noexcept;
 PyObject* set_state(PyObject* self, PyObject* state) noexcept;
-// Methods with the fast calling convention and keywords; from_graph is a class method.
-PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t nargs,
-                               PyObject* kwnames) noexcept;
+// Methods with the fast calling convention and keywords.
 PyObject* peek_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                      PyObject* kwnames) noexcept;
 PyObject* measure_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

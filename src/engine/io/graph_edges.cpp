@@ -1,5 +1,6 @@
 #include "graph_edges.h"
 
+#include <algorithm>
 #include <string>
 
 #include "../../clifford/local_clifford.h"
@@ -43,23 +44,22 @@ bool add_edge_if_absent(Graph& graph, Qubit a, Qubit b) {
   }
 }
 
-// Adds the rows in order, counting them in `added`, up to a row that cannot go in, whose reason it
-// throws. A refused allocation throws std::bad_alloc with the row that needed it absent.
+// Adds rows [added, end) in order, counting them in `added`, up to a row that cannot go in, whose
+// reason it throws. A refused allocation throws std::bad_alloc with the row that needed it absent.
 template <class Graph>
-void add_rows(Graph& graph, std::span<const std::int64_t> edges, std::size_t& added,
+void add_rows(Graph& graph, std::span<const std::int64_t> rows, std::size_t& added, std::size_t end,
               std::size_t first_row, EarlierEdges earlier) {
   const std::size_t qubits = graph.size();
-  const std::size_t rows = edges.size() / 2;
-  for (; added < rows; ++added) {
-    const std::int64_t a = edges[2 * added];
-    const std::int64_t b = edges[2 * added + 1];
+  for (; added < end; ++added) {
+    const std::int64_t a = rows[2 * added];
+    const std::int64_t b = rows[2 * added + 1];
     if (!in_range(a, qubits) || !in_range(b, qubits)) {
       refuse_row(first_row + added, a, b,
                  "names a qubit outside the register of " + std::to_string(qubits) + " qubits");
     }
     if (a == b) refuse_row(first_row + added, a, b, "is a self-loop");
     if (!add_edge_if_absent(graph, static_cast<Qubit>(a), static_cast<Qubit>(b))) {
-      if (earlier == EarlierEdges::earlier_rows || repeats_an_earlier_row(edges, added)) {
+      if (earlier == EarlierEdges::earlier_rows || repeats_an_earlier_row(rows, added)) {
         refuse_row(first_row + added, a, b, "repeats an earlier edge");
       }
       refuse_row(first_row + added, a, b, "is an edge of the register already");
@@ -69,23 +69,35 @@ void add_rows(Graph& graph, std::span<const std::int64_t> edges, std::size_t& ad
 
 }  // namespace
 
-void add_graph_edges(Register& reg, std::span<const std::int64_t> edges, std::size_t first_row,
-                     EarlierEdges earlier) {
-  std::size_t added = 0;
+bool EdgeAdder::add_next(std::size_t count) {
+  const std::size_t rows = rows_.size() / 2;
+  const std::size_t end = added_ + std::min(count, rows - added_);
   try {
-    reg.visit([&](auto& graph) { add_rows(graph, edges, added, first_row, earlier); });
+    reg_.visit([&](auto& graph) { add_rows(graph, rows_, added_, end, first_row_, earlier_); });
   } catch (...) {
-    // Removing edges takes no memory.
-    reg.visit([&](auto& graph) {
-      while (added > 0) {
-        --added;
-        graph.toggle_edge(static_cast<Qubit>(edges[2 * added]),
-                          static_cast<Qubit>(edges[2 * added + 1]));
-      }
-    });
+    take_back();
     throw;
   }
-  reg.settle_storage();
+  if (added_ < rows) return true;
+  reg_.settle_storage();
+  return false;
+}
+
+void EdgeAdder::take_back() noexcept {
+  // Removing edges takes no memory.
+  reg_.visit([&](auto& graph) {
+    for (; added_ > 0; --added_) {
+      graph.toggle_edge(static_cast<Qubit>(rows_[2 * added_ - 2]),
+                        static_cast<Qubit>(rows_[2 * added_ - 1]));
+    }
+  });
+}
+
+void add_graph_edges(Register& reg, std::span<const std::int64_t> rows, std::size_t first_row,
+                     EarlierEdges earlier) {
+  EdgeAdder adder(reg, rows, first_row, earlier);
+  while (adder.add_next(rows.size())) {
+  }
 }
 
 GraphBuilder::GraphBuilder(std::size_t qubits, const std::int64_t* vops)

@@ -17,12 +17,35 @@ enum class EarlierEdges : std::uint8_t {
   register_own,  // the register's own graph, unless repeated within this call
 };
 
-// Adds the edge of every row (edges[2 r], edges[2 r + 1], in either order) to reg's graph, keeping
-// every VOP: the state becomes that of the graph with these edges, with the VOPs as they are. A
-// row out of range, a self-loop or an edge the graph has already throws InvalidInput naming the
-// row, numbered from `first_row`; a refused allocation throws std::bad_alloc. Either way the
-// register is as it was. Costs O(rows) for graphs of bounded degree.
-void add_graph_edges(Register& reg, std::span<const std::int64_t> edges, std::size_t first_row,
+// Adds the edge of every row (rows[2 r], rows[2 r + 1], in either order) to a register's graph,
+// keeping every VOP: the state becomes that of the graph with these edges, with the VOPs as they
+// are. Rows go in a batch at a time, so that a caller can stop between batches, and either all go
+// in or none: a row out of range, a self-loop or an edge the graph has already throws InvalidInput
+// naming the row, numbered from `first_row`, and a refused allocation throws std::bad_alloc, each
+// after taking out every row the adder added. Costs O(rows) for graphs of bounded degree.
+class EdgeAdder {
+ public:
+  // `rows` must outlive the adder.
+  EdgeAdder(Register& reg, std::span<const std::int64_t> rows, std::size_t first_row,
+            EarlierEdges earlier) noexcept
+      : reg_(reg), rows_(rows), first_row_(first_row), earlier_(earlier) {}
+
+  // Adds the next `count` rows (or the rest, if fewer); false once every row is in, and the
+  // register's storage is then settled.
+  bool add_next(std::size_t count);
+  // Takes out every row added so far, for a caller that stops before the end.
+  void take_back() noexcept;
+
+ private:
+  Register& reg_;
+  std::span<const std::int64_t> rows_;
+  std::size_t first_row_;
+  EarlierEdges earlier_;
+  std::size_t added_ = 0;
+};
+
+// All rows at once with an EdgeAdder.
+void add_graph_edges(Register& reg, std::span<const std::int64_t> rows, std::size_t first_row,
                      EarlierEdges earlier);
 
 // A register built from a graph given in pieces: its VOPs first, then its edges in any number of

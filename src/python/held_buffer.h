@@ -1,0 +1,55 @@
+// A buffer view held for the duration of a call, and the error for an array of the wrong shape.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+
+#include "numpy_bridge.h"
+#include "owned_ref.h"
+
+namespace korvane::python {
+
+// A buffer view held for the duration of a call.
+class HeldBuffer {
+ public:
+  HeldBuffer() = default;
+  HeldBuffer(const HeldBuffer&) = delete;
+  HeldBuffer& operator=(const HeldBuffer&) = delete;
+  ~HeldBuffer() {
+    if (held_) PyBuffer_Release(&view_);
+  }
+
+  // A bytes-like object's memory; false with the interpreter's TypeError otherwise.
+  bool take_bytes(PyObject* object) {
+    held_ = PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) == 0;
+    return held_;
+  }
+  // An int64 array of the integers in `object` (numpy_bridge's integer_array).
+  bool take_integers(PyObject* object) {
+    array_ = integer_array(object, view_);
+    held_ = static_cast<bool>(array_);
+    return held_;
+  }
+
+  const Py_buffer& view() const { return view_; }
+  PyObject* array() const { return array_.get(); }
+  std::size_t elements() const {
+    return static_cast<std::size_t>(view_.len) / static_cast<std::size_t>(view_.itemsize);
+  }
+
+ private:
+  OwnedRef array_;
+  Py_buffer view_{};
+  bool held_ = false;
+};
+
+// ValueError "argument '{name}': expected shape {expected}, not {actual}".
+inline void raise_shape_error(const char* name, const char* expected, PyObject* array) {
+  const OwnedRef shape(PyObject_GetAttrString(array, "shape"));
+  if (!shape) return;
+  PyErr_Format(PyExc_ValueError, "argument '%s': expected shape %s, not %R", name, expected,
+               shape.get());
+}
+
+}  // namespace korvane::python
