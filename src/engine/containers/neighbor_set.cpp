@@ -88,7 +88,7 @@ void NeighborSet::copy_storage(SmallArrayPool* pool) {
     // Without a pool the entries go into a packed array.
     const std::size_t count = size();
     const std::size_t length = std::max(first_packed_capacity, std::bit_ceil(count));
-    Qubit* const fresh = new Qubit[1 + length];
+    auto* const fresh = new Qubit[1 + length];
     fresh[0] = length;
     std::size_t next = 1;
     for_each([&](Qubit q) { fresh[next++] = q; });
@@ -98,7 +98,7 @@ void NeighborSet::copy_storage(SmallArrayPool* pool) {
     return;
   }
   const std::size_t length = 1 + heap_length();
-  Qubit* const fresh = new Qubit[length];
+  auto* const fresh = new Qubit[length];
   std::copy(heap(), heap() + length, fresh);
   set_address(fresh);
 }

@@ -102,10 +102,10 @@ class NeighborSet {
     std::uint64_t front = 0;
     std::memcpy(&front, words_.data(), sizeof front);
     constexpr std::uint64_t one_word = 0xFFFF'FFFF;
-    const std::size_t size = static_cast<std::size_t>(front != 0) +
-                             static_cast<std::size_t>(front > one_word) +
-                             static_cast<std::size_t>(words_[2] != 0);
-    words_[size] = static_cast<std::uint32_t>(q + 1);
+    const std::size_t free_word = static_cast<std::size_t>(front != 0) +
+                                  static_cast<std::size_t>(front > one_word) +
+                                  static_cast<std::size_t>(words_[2] != 0);
+    words_[free_word] = static_cast<std::uint32_t>(q + 1);
   }
   // Adds q, which must be absent, into room made by reserve_one_more.
   void insert_reserved(Qubit q) noexcept {

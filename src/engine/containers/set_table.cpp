@@ -34,10 +34,10 @@ void SetTable::BlockRelease::operator()(NeighborSet* block) const noexcept {
 
 SetTable::Block SetTable::make_block(std::size_t b) const {
   const std::size_t sets = std::min(block_sets(), qubits_ - (b << block_shift_));
-  void* const memory = allocate_large(sets * sizeof(NeighborSet));
+  void* const block = allocate_large(sets * sizeof(NeighborSet));
   // Default construction cannot throw.
-  std::uninitialized_default_construct_n(static_cast<NeighborSet*>(memory), sets);
-  return Block(static_cast<NeighborSet*>(memory), BlockRelease{sets});
+  std::uninitialized_default_construct_n(static_cast<NeighborSet*>(block), sets);
+  return Block(static_cast<NeighborSet*>(block), BlockRelease{sets});
 }
 
 SetTable::SetTable(const SetTable& other)
