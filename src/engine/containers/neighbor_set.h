@@ -25,11 +25,17 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <span>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "../base.h"
 #include "../bits/bit_row.h"
@@ -83,9 +89,24 @@ class NeighborSet {
   bool contains(Qubit q) const noexcept {
     if (!in_object()) return contains_elsewhere(q);
     const Qubit key = q + 1;
+#if defined(__SSE2__)
+    // A key beyond 32 bits is in no object (and must not match a free word once truncated).
+    if (key > std::numeric_limits<std::uint32_t>::max()) return false;
+    const __m128i entries = _mm_load_si128(reinterpret_cast<const __m128i*>(words_.data()));
+    const __m128i keys = _mm_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(key)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(entries, keys)) != 0;
+#else
     return static_cast<bool>(
         static_cast<int>(words_[0] == key) | static_cast<int>(words_[1] == key) |
         static_cast<int>(words_[2] == key) | static_cast<int>(words_[3] == key));
+#endif
+  }
+
+  // Whether the set holds an entry other than w.
+  bool has_entry_other_than(Qubit w) const noexcept {
+    if (in_object()) return words_[1] != 0 || (words_[0] != 0 && words_[0] != w + 1);
+    const std::size_t count = size();
+    return count > 1 || (count == 1 && !contains(w));
   }
 
   // Makes room for one more entry, so that the next insert_reserved cannot fail. Throws
@@ -216,15 +237,18 @@ class NeighborSet {
   std::uint32_t aux() const noexcept { return words_[2]; }
   std::uint32_t tag() const noexcept { return words_[3]; }
   bool in_object() const noexcept { return tag() < tag_base; }
-  // Entries fill the words from the front: two 64-bit halves tell their number in four tests.
+  // Entries fill the words from the front: the number of nonzero words, counted in the 128 bits
+  // at once where the target has the instructions for it.
   std::size_t in_object_size() const noexcept {
-    std::uint64_t front = 0;
-    std::uint64_t back = 0;
-    std::memcpy(&front, words_.data(), sizeof front);
-    std::memcpy(&back, words_.data() + 2, sizeof back);
-    constexpr std::uint64_t one_word = 0xFFFF'FFFF;
-    return static_cast<std::size_t>(front != 0) + static_cast<std::size_t>(front > one_word) +
-           static_cast<std::size_t>(back != 0) + static_cast<std::size_t>(back > one_word);
+#if defined(__SSE2__)
+    const __m128i entries = _mm_load_si128(reinterpret_cast<const __m128i*>(words_.data()));
+    const int free_words =
+        _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(entries, _mm_setzero_si128())));
+    return static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(free_words) | 16U));
+#else
+    return static_cast<std::size_t>(words_[0] != 0) + static_cast<std::size_t>(words_[1] != 0) +
+           static_cast<std::size_t>(words_[2] != 0) + static_cast<std::size_t>(words_[3] != 0);
+#endif
   }
   // The address kept in the first two words.
   template <class T>
@@ -296,7 +320,7 @@ class NeighborSet {
   void release_heap() noexcept;
   void reset() noexcept { words_ = {}; }
 
-  alignas(sizeof(void*)) std::array<std::uint32_t, 4> words_{};
+  alignas(4 * sizeof(std::uint32_t)) std::array<std::uint32_t, 4> words_{};
 };
 
 }  // namespace korvane::engine

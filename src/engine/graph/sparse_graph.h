@@ -36,8 +36,7 @@ class SparseGraph : public VopAccess<Vops> {
   std::size_t degree(Qubit q) const { return sets_.set(q).size(); }
   bool has_neighbor(Qubit q) const { return !sets_.set(q).empty(); }
   bool has_neighbor_other_than(Qubit v, Qubit w) const {
-    const NeighborSet& neighbors = sets_.set(v);
-    return neighbors.size() > 1 || (neighbors.size() == 1 && !neighbors.contains(w));
+    return sets_.set(v).has_entry_other_than(w);
   }
 
   bool has_edge(Qubit a, Qubit b) const { return joined(sets_.set(a), b, sets_.set(b), a); }
