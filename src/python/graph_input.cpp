@@ -180,14 +180,17 @@ PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t
     HeldBuffer vops;
     const bool vops_given = values[2] != nullptr && values[2] != Py_None;
     if (vops_given) {
-      if (!vops.take_integers(values[2])) {
+      if (!vops.take_integers(values[2], true)) {
         name_argument_error("vops");
         return nullptr;
       }
       if (!vop_list_fits(vops, qubit_amount)) return nullptr;
     }
-    engine::GraphBuilder builder(
-        qubit_amount, vops_given ? static_cast<const std::int64_t*>(vops.view().buf) : nullptr);
+    engine::GraphBuilder builder =
+        !vops_given ? engine::GraphBuilder(qubit_amount)
+        : vops.view().itemsize == 1
+            ? engine::GraphBuilder(qubit_amount, static_cast<const std::uint8_t*>(vops.view().buf))
+            : engine::GraphBuilder(qubit_amount, static_cast<const std::int64_t*>(vops.view().buf));
     const bool built =
         chunked == 1 ? add_chunks(values[1], builder)
                      : add_in_steps(pairs_of(edges, rows), [&](std::span<const std::int64_t> step) {

@@ -25,9 +25,10 @@ class HeldBuffer {
     held_ = PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) == 0;
     return held_;
   }
-  // An int64 array of the integers in `object` (numpy_bridge's integer_array).
-  bool take_integers(PyObject* object) {
-    array_ = integer_array(object, view_);
+  // An int64 array of the integers in `object` (numpy_bridge's integer_array), or with
+  // `keep_bytes` a uint8 array kept as it is (byte_or_integer_array).
+  bool take_integers(PyObject* object, bool keep_bytes = false) {
+    array_ = keep_bytes ? byte_or_integer_array(object, view_) : integer_array(object, view_);
     held_ = static_cast<bool>(array_);
     return held_;
   }

@@ -83,4 +83,18 @@ OwnedRef integer_array(PyObject* object, Py_buffer& view) {
   return contiguous_array(array.get(), "int64", view);
 }
 
+OwnedRef byte_or_integer_array(PyObject* object, Py_buffer& view) {
+  PyObject* const numpy = numpy_module();
+  if (numpy == nullptr) return {};
+  const OwnedRef array(PyObject_CallMethod(numpy, "asarray", "O", object));
+  if (!array) return {};
+  const OwnedRef dtype(PyObject_GetAttrString(array.get(), "dtype"));
+  if (!dtype) return {};
+  const OwnedRef character(PyObject_GetAttrString(dtype.get(), "char"));
+  if (!character) return {};
+  if (PyUnicode_EqualToUTF8(character.get(), "B"))
+    return contiguous_array(array.get(), "uint8", view);
+  return integer_array(array.get(), view);
+}
+
 }  // namespace korvane::python

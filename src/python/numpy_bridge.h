@@ -32,4 +32,8 @@ OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view);
 // taken whatever its dtype. `view` is as for contiguous_array.
 OwnedRef integer_array(PyObject* object, Py_buffer& view);
 
+// The same, except that an array of "uint8" stays one (the view's itemsize is then 1), so that
+// byte-sized data such as VOPs is not widened eightfold.
+OwnedRef byte_or_integer_array(PyObject* object, Py_buffer& view);
+
 }  // namespace korvane::python

@@ -72,7 +72,7 @@ TEST(GraphEdges, ChunksOfAnySizeBuildTheGraphStateOfAllTheirRows) {
 TEST(GraphEdges, ARefusedChunkChangesNothing) {
   for (const std::size_t qubits : {6U, 100U}) {
     const auto q = [](std::int64_t index) { return index; };
-    engine::GraphBuilder builder(qubits, nullptr);
+    engine::GraphBuilder builder(qubits);
     builder.add_edges(Rows{0, 1, 1, 2, 2, 3, 3, 4, 4, 0});
     const engine::Register before = engine::Register(std::move(builder).finish());
     const std::vector<std::pair<Rows, std::string>> cases{
@@ -87,7 +87,7 @@ TEST(GraphEdges, ARefusedChunkChangesNothing) {
              std::to_string(qubits) + " qubits"},
     };
     for (const auto& [rows, message] : cases) {
-      engine::GraphBuilder again(qubits, nullptr);
+      engine::GraphBuilder again(qubits);
       again.add_edges(Rows{0, 1, 1, 2, 2, 3, 3, 4, 4, 0});
       EXPECT_EQ(refusal([&] { again.add_edges(rows); }), message);
       again.add_edges(Rows{});

@@ -105,6 +105,8 @@ def test_a_bad_row_in_any_chunk_refuses_the_build_or_the_call_whole():
         Korvane.from_graph(5, [good, np.array([0, 1, 2])])
     with pytest.raises(TypeError, match="^argument 'edges': expected integers"):
         Korvane.from_graph(5, iter([good, np.array([[0.5, 1.0]])]))
+    with pytest.raises(ValueError, match=r"^vops\[3\] is 24, and VOPs are 0..23$"):
+        Korvane.from_graph(5, iter([good]), np.array([0, 1, 2, 24, 0], dtype=np.uint8))
 
     sim = Korvane.from_graph(5, good, [3, 5, 0, 10, 6])
     before = sim.graph()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "../../clifford/local_clifford.h"
 #include "../base.h"
@@ -67,6 +68,27 @@ void add_rows(Graph& graph, std::span<const std::int64_t> rows, std::size_t& add
   }
 }
 
+// A register of `qubits` fresh qubits with vops[q] on qubit q, or the identity when `vops` is
+// null. The VOPs are checked first: a register is not worth building for a list that is wrong.
+template <class Index>
+Register register_with_vops(std::size_t qubits, const Index* vops) {
+  if (vops != nullptr) {
+    for (std::size_t q = 0; q < qubits; ++q) {
+      if (std::cmp_less(vops[q], 0) || std::cmp_greater_equal(vops[q], clifford::vop_count)) {
+        throw InvalidInput("vops[" + std::to_string(q) + "] is " + std::to_string(vops[q]) +
+                           ", and VOPs are 0..23");
+      }
+    }
+  }
+  Register reg(qubits);
+  if (vops == nullptr) {
+    reg.set_every_vop(clifford::identity);
+  } else {
+    reg.copy_vops(vops);
+  }
+  return reg;
+}
+
 }  // namespace
 
 bool EdgeAdder::add_next(std::size_t count) {
@@ -101,23 +123,10 @@ void add_graph_edges(Register& reg, std::span<const std::int64_t> rows, std::siz
 }
 
 GraphBuilder::GraphBuilder(std::size_t qubits, const std::int64_t* vops)
-    : reg_([&] {
-        // The VOPs first: a register is not worth building for a list that is wrong anyway.
-        if (vops != nullptr) {
-          for (std::size_t q = 0; q < qubits; ++q) {
-            if (vops[q] < 0 || vops[q] >= static_cast<std::int64_t>(clifford::vop_count)) {
-              throw InvalidInput("vops[" + std::to_string(q) + "] is " + std::to_string(vops[q]) +
-                                 ", and VOPs are 0..23");
-            }
-          }
-        }
-        return Register(qubits);
-      }()) {
-  reg_.set_every_vop(clifford::identity);
-  if (vops != nullptr) {
-    for (std::size_t q = 0; q < qubits; ++q) reg_.set_vop(q, static_cast<Vop>(vops[q]));
-  }
-}
+    : reg_(register_with_vops(qubits, vops)) {}
+
+GraphBuilder::GraphBuilder(std::size_t qubits, const std::uint8_t* vops)
+    : reg_(register_with_vops(qubits, vops)) {}
 
 void GraphBuilder::add_edges(std::span<const std::int64_t> edges) {
   add_graph_edges(reg_, edges, rows_, EarlierEdges::earlier_rows);

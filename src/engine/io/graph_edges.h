@@ -52,9 +52,12 @@ void add_graph_edges(Register& reg, std::span<const std::int64_t> rows, std::siz
 // chunks, each checked as add_graph_edges does, with rows numbered across the chunks.
 class GraphBuilder {
  public:
-  // `qubits` qubits, qubit q with vops[q], or with the identity when `vops` is null. Throws
-  // InvalidInput naming the first VOP that is not below 24, and what Register throws.
+  // `qubits` qubits, qubit q with vops[q], or with the identity when `vops` is null or not given.
+  // Throws InvalidInput naming the first VOP that is not below 24, and what Register throws.
   GraphBuilder(std::size_t qubits, const std::int64_t* vops);
+  GraphBuilder(std::size_t qubits, const std::uint8_t* vops);
+  explicit GraphBuilder(std::size_t qubits)
+      : GraphBuilder(qubits, static_cast<const std::uint8_t*>(nullptr)) {}
 
   // Adds the rows of `edges` (two qubit indices each). A refused row leaves the register as it
   // was before this chunk, and the build may go on or stop.
