@@ -32,6 +32,7 @@
 #include <string_view>
 #include <utility>
 
+#include "korvane/circuit/gates/gate_table.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/local_complement.h"
 #include "korvane/engine/ops/measure.h"
@@ -44,6 +45,7 @@
 
 namespace {
 
+namespace circuit = korvane::circuit;
 namespace clifford = korvane::clifford;
 namespace engine = korvane::engine;
 namespace bench = korvane::bench;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <span>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +14,7 @@
 #include "errors.h"
 #include "held_buffer.h"
 #include "owned_ref.h"
+#include "signal_check.h"
 #include "simulator_object.h"
 #include "without_gil.h"
 
@@ -56,18 +57,14 @@ bool vop_list_fits(const HeldBuffer& vops, std::size_t qubit_amount) {
   return false;
 }
 
-std::span<const std::int64_t> pairs_of(const HeldBuffer& edges, std::size_t rows) {
-  return {static_cast<const std::int64_t*>(edges.view().buf), 2 * rows};
-}
-
-// Hands `pairs` to add(span) a step at a time. The GIL stays held, so that no other thread
-// changes the array the engine reads; false with the exception set when a signal stops the work.
-template <class Add>
-bool add_in_steps(std::span<const std::int64_t> pairs, Add&& add) {
-  const std::size_t rows = pairs.size() / 2;
+// Hands the `rows` pairs of `edges` to builder.add_edges a step at a time. The GIL stays held, so
+// that no other thread changes the array the engine reads; false with the exception set when a
+// signal stops the work.
+bool add_in_steps(const HeldBuffer& edges, std::size_t rows, engine::GraphBuilder& builder) {
+  const engine::GivenIntegers pairs = edges.integers();
   for (std::size_t first = 0; first < rows; first += rows_per_step) {
     const std::size_t count = std::min(rows_per_step, rows - first);
-    add(pairs.subspan(2 * first, 2 * count));
+    builder.add_edges(pairs.from(2 * first), count);
     if (first + count < rows && PyErr_CheckSignals() < 0) return false;
   }
   return true;
@@ -103,10 +100,7 @@ bool add_chunks(PyObject* chunks, engine::GraphBuilder& builder) {
     std::size_t rows = 0;
     const std::string expected = "(k, 2) in chunk " + std::to_string(index);
     if (!edge_rows(chunk, expected.c_str(), rows)) return false;
-    if (!add_in_steps(pairs_of(chunk, rows),
-                      [&](std::span<const std::int64_t> step) { builder.add_edges(step); })) {
-      return false;
-    }
+    if (!add_in_steps(chunk, rows, builder)) return false;
   }
 }
 
@@ -186,18 +180,21 @@ PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t
       }
       if (!vop_list_fits(vops, qubit_amount)) return nullptr;
     }
-    engine::GraphBuilder builder =
-        !vops_given ? engine::GraphBuilder(qubit_amount)
-        : vops.view().itemsize == 1
-            ? engine::GraphBuilder(qubit_amount, static_cast<const std::uint8_t*>(vops.view().buf))
-            : engine::GraphBuilder(qubit_amount, static_cast<const std::int64_t*>(vops.view().buf));
-    const bool built =
-        chunked == 1 ? add_chunks(values[1], builder)
-                     : add_in_steps(pairs_of(edges, rows), [&](std::span<const std::int64_t> step) {
-                         builder.add_edges(step);
-                       });
-    if (!built) return nullptr;
-    return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(builder).finish());
+    try {
+      engine::GraphBuilder builder =
+          !vops_given ? engine::GraphBuilder(qubit_amount)
+          : vops.view().itemsize == 1
+              ? engine::GraphBuilder(qubit_amount,
+                                     static_cast<const std::uint8_t*>(vops.view().buf))
+              : engine::GraphBuilder(qubit_amount, vops.integers());
+      const bool built =
+          chunked == 1 ? add_chunks(values[1], builder) : add_in_steps(edges, rows, builder);
+      if (!built) return nullptr;
+      return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(builder).finish());
+    } catch (const std::bad_alloc& refusal) {
+      raise_register_memory_error(refusal, qubit_amount);
+      return nullptr;
+    }
   });
 }
 
@@ -214,7 +211,7 @@ PyObject* add_edges(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         std::size_t rows = 0;
         if (!edge_rows(edges, "(E, 2)", rows)) return nullptr;
         // All or nothing: a refused row or memory takes back every row, and so does Ctrl-C.
-        engine::EdgeAdder adder(simulator.reg, pairs_of(edges, rows), 0,
+        engine::EdgeAdder adder(simulator.reg, edges.integers(), rows, 0,
                                 engine::EarlierEdges::register_own);
         while (adder.add_next(rows_per_step)) {
           if (PyErr_CheckSignals() < 0) {
@@ -236,16 +233,23 @@ PyObject* simulator_cluster(PyObject* type, PyObject* const* args, Py_ssize_t na
     if (!convert_shape(values[0], sides)) return nullptr;
     std::vector<bool> periodic;
     if (!convert_periodic(values[1], sides.size(), periodic)) return nullptr;
-    engine::ClusterBuilder builder(std::move(sides), std::move(periodic));
-    // The register is no one else's yet: it is built without the GIL.
-    const bool built = without_gil_checking_signals([&](const auto& check_signals) {
-      while (builder.build_next(sites_per_step)) {
-        if (!check_signals()) return false;
-      }
-      return true;
-    });
-    if (!built) return nullptr;
-    return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(builder).finish());
+    std::size_t sites = 1;
+    for (const std::size_t side : sides) sites *= side;
+    try {
+      engine::ClusterBuilder builder(std::move(sides), std::move(periodic));
+      // The register is no one else's yet: it is built without the GIL.
+      SignalCheck ctrl_c;
+      engine::StopCheck* const check = ctrl_c.for_this_thread();
+      without_gil([&] {
+        while (builder.build_next(sites_per_step)) {
+          if (check != nullptr && check->stop_requested()) throw engine::Interrupted();
+        }
+      });
+      return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(builder).finish());
+    } catch (const std::bad_alloc& refusal) {
+      raise_register_memory_error(refusal, sites);
+      return nullptr;
+    }
   });
 }
 

@@ -4,7 +4,9 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <cstdint>
 
+#include "../engine/io/given_integers.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 
@@ -25,12 +27,18 @@ class HeldBuffer {
     held_ = PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) == 0;
     return held_;
   }
-  // An int64 array of the integers in `object` (numpy_bridge's integer_array), or with
+  // An int64 or uint64 array of the integers in `object` (numpy_bridge's integer_array), or with
   // `keep_bytes` a uint8 array kept as it is (byte_or_integer_array).
   bool take_integers(PyObject* object, bool keep_bytes = false) {
-    array_ = keep_bytes ? byte_or_integer_array(object, view_) : integer_array(object, view_);
+    array_ = keep_bytes ? byte_or_integer_array(object, view_, is_unsigned_)
+                        : integer_array(object, view_, is_unsigned_);
     held_ = static_cast<bool>(array_);
     return held_;
+  }
+  // The integers taken, when they are 64-bit (not kept as bytes).
+  engine::GivenIntegers integers() const {
+    if (is_unsigned_) return static_cast<const std::uint64_t*>(view_.buf);
+    return static_cast<const std::int64_t*>(view_.buf);
   }
 
   const Py_buffer& view() const { return view_; }
@@ -43,6 +51,7 @@ class HeldBuffer {
   OwnedRef array_;
   Py_buffer view_{};
   bool held_ = false;
+  bool is_unsigned_ = false;
 };
 
 // ValueError "argument '{name}': expected shape {expected}, not {actual}".

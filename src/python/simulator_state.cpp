@@ -15,10 +15,12 @@
 #include "arguments.h"
 #include "borrow.h"
 #include "errors.h"
+#include "file_io.h"
 #include "held_buffer.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "pauli_argument.h"
+#include "signal_check.h"
 #include "simulator_object.h"
 #include "value_types.h"
 
@@ -90,6 +92,61 @@ PyObject* set_state(PyObject* self, PyObject* state) noexcept {
       });
 }
 
+namespace {
+
+// A new Korvane of `type` holding the register saved in `size` bytes at `data`.
+PyObject* new_simulator_from_saved(PyObject* type, const void* data, std::size_t size) {
+  try {
+    return new_simulator(reinterpret_cast<PyTypeObject*>(type),
+                         engine::load_state(static_cast<const std::uint8_t*>(data), size));
+  } catch (const std::bad_alloc& refusal) {
+    raise_memory_error(refusal, "the saved register");
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+PyObject* simulator_from_bytes(PyObject* type, PyObject* data) noexcept {
+  return guarded([&]() -> PyObject* {
+    HeldBuffer bytes;
+    if (!bytes.take_bytes(data)) {
+      name_argument_error("data");
+      return nullptr;
+    }
+    return new_simulator_from_saved(type, bytes.view().buf, bytes.elements());
+  });
+}
+
+PyObject* load_simulator(PyObject* type, PyObject* path) noexcept {
+  return guarded([&]() -> PyObject* {
+    std::string contents;
+    if (!read_whole_file(path, contents)) return nullptr;
+    try {
+      return new_simulator_from_saved(type, contents.data(), contents.size());
+    } catch (const engine::InvalidInput& refusal) {
+      PyErr_Format(PyExc_ValueError, "%S: %s", path, refusal.what());
+      return nullptr;
+    }
+  });
+}
+
+// The saved form is made under the borrow; the path, which may run Python code, is used after.
+PyObject* save_simulator(PyObject* self, PyObject* path) noexcept {
+  return guarded([&]() -> PyObject* {
+    SimulatorObject* simulator = as_simulator(self);
+    if (simulator == nullptr) return nullptr;
+    std::vector<std::uint8_t> saved;
+    {
+      const SharedBorrow borrow(simulator->borrow);
+      if (!borrow) return nullptr;
+      saved = engine::save_state(simulator->reg);
+    }
+    if (!write_whole_file(path, saved.data(), saved.size())) return nullptr;
+    Py_RETURN_NONE;
+  });
+}
+
 // (Korvane, (qubit_amount,), saved form): pickle makes a fresh register of that size and gives it
 // the saved form through __setstate__.
 PyObject* reduce_simulator(PyObject* self, PyObject* /*unused*/) noexcept {
@@ -127,7 +184,9 @@ PyObject* export_graph(PyObject* self, PyObject* /*unused*/) noexcept {
 PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {
   return with_borrow<SharedBorrow>(
       self, [](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
-        const std::vector<std::string> texts = engine::canonical_stabilizers(simulator.reg);
+        SignalCheck ctrl_c;
+        const std::vector<std::string> texts =
+            engine::canonical_stabilizers(simulator.reg, ctrl_c.for_this_thread());
         OwnedRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
         if (!list) return nullptr;
         for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -146,7 +205,9 @@ PyObject* peek_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       peek_pauli_arguments, self, args, nargs, kwnames,
       [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
         engine::PauliProduct product;
-        if (!convert_pauli_argument("pauli", values[0], product)) return nullptr;
+        if (!convert_pauli_argument("pauli", values[0], simulator.reg.size(), product)) {
+          return nullptr;
+        }
         return PyLong_FromLong(engine::pauli_expectation(simulator.reg, product));
       });
 }
@@ -158,7 +219,9 @@ PyObject* measure_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       [](SimulatorObject& simulator, PyObject* const* values,
          ExclusiveBorrow& borrow) -> PyObject* {
         engine::PauliProduct product;
-        if (!convert_pauli_argument("pauli", values[0], product)) return nullptr;
+        if (!convert_pauli_argument("pauli", values[0], simulator.reg.size(), product)) {
+          return nullptr;
+        }
         engine::RandomSource& source = engine::thread_generator();
         const bool result = borrow.run_change(
             [&] { return engine::measure_pauli(simulator.reg, product, source); });

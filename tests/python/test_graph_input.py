@@ -105,6 +105,8 @@ def test_a_bad_row_in_any_chunk_refuses_the_build_or_the_call_whole():
         Korvane.from_graph(5, [good, np.array([0, 1, 2])])
     with pytest.raises(TypeError, match="^argument 'edges': expected integers"):
         Korvane.from_graph(5, iter([good, np.array([[0.5, 1.0]])]))
+    with pytest.raises(ValueError, match=r"^edge row 3 \(0, 9223372036854775808\) names a qubit"):
+        Korvane.from_graph(5, [good, np.array([[0, 2**63]], dtype=np.uint64)])
     with pytest.raises(ValueError, match=r"^vops\[3\] is 24, and VOPs are 0..23$"):
         Korvane.from_graph(5, iter([good]), np.array([0, 1, 2, 24, 0], dtype=np.uint8))
 
@@ -115,16 +117,16 @@ def test_a_bad_row_in_any_chunk_refuses_the_build_or_the_call_whole():
         ([[3, 4], [0, 2], [4, 3]], r"^edge row 2 \(4, 3\) repeats an earlier edge$"),
         ([[3, 4], [4, 4]], r"^edge row 1 \(4, 4\) is a self-loop$"),
         ([[3, 4], [-1, 4]], r"^edge row 1 \(-1, 4\) names a qubit outside"),
+        (np.array([[3, 4], [2**64 - 1, 4]], dtype=np.uint64),
+         r"^edge row 1 \(18446744073709551615, 4\) names a qubit outside"),
     ]:
         with pytest.raises(ValueError, match=message):
             sim.add_edges(rows)
         assert all(np.array_equal(a, b) for a, b in zip(sim.graph(), before))
 
 
-def test_an_interrupted_add_edges_changes_nothing():
-    qubits = 4_000_001
-    sim = Korvane.from_graph(qubits, [])
-    wire = np.stack([np.arange(qubits - 1), np.arange(1, qubits)], axis=1)
+def interrupted(call):
+    """Runs `call` with a KeyboardInterrupt raised by a signal a millisecond in."""
 
     def interrupt(_signal, _frame):
         raise KeyboardInterrupt
@@ -133,8 +135,16 @@ def test_an_interrupted_add_edges_changes_nothing():
     try:
         signal.setitimer(signal.ITIMER_REAL, 0.001)
         with pytest.raises(KeyboardInterrupt):
-            sim.add_edges(wire)
+            call()
     finally:
         signal.setitimer(signal.ITIMER_REAL, 0)
         signal.signal(signal.SIGALRM, previous)
+
+
+def test_interrupted_builds_stop_and_change_nothing():
+    qubits = 4_000_001
+    sim = Korvane.from_graph(qubits, [])
+    wire = np.stack([np.arange(qubits - 1), np.arange(1, qubits)], axis=1)
+    interrupted(lambda: sim.add_edges(wire))
     assert repr(sim) == f"<korvane.Korvane: {qubits} qubits, 0 edges>"
+    interrupted(lambda: Korvane.cluster((3000, 3000)))

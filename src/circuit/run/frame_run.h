@@ -32,33 +32,43 @@ concept FlipOutput = requires(Output& output, std::span<const Word> flips, std::
   output.observable(observable, flips, index);
 };
 
-// Working space for runs of one program on frames `words` words wide.
+// Working space for runs of one program on frames `words` words wide; `stop` may stop them. The
+// draws follow a block `stream_words` wide (at least `words`): the frames kept are the first
+// `words` words of such a block, and the draws for the rest are made and dropped, so that a
+// narrow block gives exactly the first shots of a wide one.
 struct FrameScratch {
-  FrameScratch(const Program& program, std::size_t words)
-      : record(program.deepest_lookback, words), random(words), parity(words) {
+  FrameScratch(const Program& program, std::size_t words, std::size_t stream_words,
+               engine::StopCheck* stop = nullptr)
+      : record(program.deepest_lookback, words), random(stream_words), parity(words), pacer(stop) {
     loops.reserve(program.deepest_nesting);
   }
 
+  std::size_t stream_words() const noexcept { return random.size(); }
+
   RecordWindow<Word> record;  // each measurement's flips
   std::vector<OpenLoop> loops;
-  std::vector<Word> random;
+  std::vector<Word> random;  // stream_words wide
   std::vector<Word> parity;
+  engine::StopPacer pacer;
 };
 
 // Multiplies a random half of the frames by the Pauli of `axis` on q: a stabilizer of the state
 // just measured or reset, so the state is the same, but later results see fresh randomness.
+// Draws a word for each word of `random`, the stream's width.
 inline void randomize(PauliFrames& frames, engine::Qubit q, Axis axis,
                       engine::SeededGenerator& generator, std::vector<Word>& random) {
   for (Word& word : random) word = generator.next_u64();
-  frames.multiply_where(q, axis, random);
+  frames.multiply_where(q, axis, std::span<const Word>(random).first(frames.words()));
 }
 
 // Makes every frame a random product of Z's, one Z or none on each qubit: the start of a run from
-// |0...0>, which every such product leaves unchanged.
-inline void randomize_start(PauliFrames& frames, engine::SeededGenerator& generator) {
+// |0...0>, which every such product leaves unchanged. Draws `stream_words` words a qubit.
+inline void randomize_start(PauliFrames& frames, engine::SeededGenerator& generator,
+                            std::size_t stream_words) {
   for (engine::Qubit q = 0; q < frames.qubits(); ++q) {
     for (Word& word : frames.x_bits(q)) word = 0;
     for (Word& word : frames.z_bits(q)) word = generator.next_u64();
+    for (std::size_t w = frames.words(); w < stream_words; ++w) generator.next_u64();
   }
 }
 
@@ -91,7 +101,8 @@ class FrameRun {
         generator_(generator),
         scratch_(scratch),
         record_(scratch.record),
-        output_(output) {}
+        output_(output),
+        kept_(engine::word_bits * frames.words()) {}
 
   void clifford(const Step& step) {
     const Vop gate = vop_of(step.instruction.gate);
@@ -135,19 +146,20 @@ class FrameRun {
   void pauli_noise(const Step& step) {
     const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
     if (channel == nullptr) return;
-    for_each_event(*channel, step.targets.size(), frames_.words(), generator_,
+    for_each_event(*channel, step.targets.size(), scratch_.stream_words(), generator_,
                    [&](std::size_t target, std::uint64_t frame) {
-                     frames_.multiply_one(step.targets[target],
-                                          channel->pick_given_event(generator_.next_u64()), frame);
+                     const unsigned pauli = channel->pick_given_event(generator_.next_u64());
+                     if (frame < kept_) frames_.multiply_one(step.targets[target], pauli, frame);
                    });
   }
 
   void pair_noise(const Step& step) {
     const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
     if (channel == nullptr) return;
-    for_each_event(*channel, step.targets.size() / 2, frames_.words(), generator_,
+    for_each_event(*channel, step.targets.size() / 2, scratch_.stream_words(), generator_,
                    [&](std::size_t pair, std::uint64_t frame) {
                      const unsigned paulis = channel->pick_given_event(generator_.next_u64());
+                     if (frame >= kept_) return;
                      if (const unsigned first = first_pauli_of_pair(paulis); first != 0) {
                        frames_.multiply_one(step.targets[2 * pair], first, frame);
                      }
@@ -193,9 +205,10 @@ class FrameRun {
       const std::span<Word> flips = record_.push_wide();
       frames_.measurement_flips(q, axis, flips);
       if (flip != nullptr) {
-        for_each_event(*flip, 1, flips.size(), generator_, [&](std::size_t, std::uint64_t frame) {
-          flips[engine::word_of(frame)] ^= engine::bit_of(frame);
-        });
+        for_each_event(*flip, 1, scratch_.stream_words(), generator_,
+                       [&](std::size_t, std::uint64_t frame) {
+                         if (frame < kept_) flips[engine::word_of(frame)] ^= engine::bit_of(frame);
+                       });
       }
       output_.measurement(std::span<const Word>(flips));
       if (resets) frames_.clear_flipping_part(q, axis);
@@ -209,21 +222,22 @@ class FrameRun {
   FrameScratch& scratch_;
   RecordWindow<Word>& record_;
   Output& output_;
+  std::uint64_t kept_;  // the frames kept; the block's draws may reach beyond them
 };
 
 // Runs `program` on `frames`, which the caller has started (randomize_start), reporting to
 // `output` (FlipOutput).
 //
 // Draws, in the order the run meets them: for a measurement, its flips when it has a flip
-// probability, then one word per frame word for its fresh stabilizer; for a reset, the latter;
-// for a noise channel, target by target, the gaps between the frames it strikes, each strike
-// followed by one draw for its Pauli.
+// probability, then one 64-bit draw per frame word for its fresh stabilizer; for a reset, the
+// latter; for a noise channel, target by target, the gaps between the frames it strikes, each
+// strike followed by one draw for its Pauli.
 template <Noise noise, FlipOutput Output>
 void run_on_frames(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
                    FrameScratch& scratch, Output& output) {
   scratch.record.restart();
   FrameRun<noise, Output> run(program, frames, generator, scratch, output);
-  run_program(program, scratch.loops, run);
+  run_program(program, scratch.loops, scratch.pacer, run);
 }
 
 }  // namespace korvane::circuit

@@ -1,5 +1,6 @@
 #include "printer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
@@ -76,7 +77,13 @@ void append_instruction(std::string& text, const Program& program, const Instruc
   }
 }
 
-void indent(std::string& text, std::size_t depth) { text.append(4 * depth, ' '); }
+// Bodies nested deeper than this are indented no further, so that the text of deep nesting
+// grows linearly with the depth.
+constexpr std::size_t deepest_indent = 16;
+
+void indent(std::string& text, std::size_t depth) {
+  text.append(4 * std::min(depth, deepest_indent), ' ');
+}
 
 }  // namespace
 

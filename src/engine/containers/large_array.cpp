@@ -18,8 +18,14 @@ std::size_t whole_huge_pages(std::size_t bytes) {
 }  // namespace
 
 void* allocate_large(std::size_t bytes) {
-  if (bytes < huge_page_bytes) return ::operator new(bytes);
-  void* const memory = ::operator new(bytes, huge_page_alignment);
+  if (bytes > static_cast<std::size_t>(-1) - huge_page_bytes) throw MemoryRefused(bytes);
+  void* memory = nullptr;
+  try {
+    if (bytes < huge_page_bytes) return ::operator new(bytes);
+    memory = ::operator new(bytes, huge_page_alignment);
+  } catch (const std::bad_alloc&) {
+    throw MemoryRefused(bytes);
+  }
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   // Advice only: where it is refused the memory keeps ordinary pages.
   ::madvise(memory, whole_huge_pages(bytes), MADV_HUGEPAGE);

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 #include "../register.h"
+#include "given_integers.h"
 
 namespace korvane::engine {
 
@@ -12,8 +12,8 @@ namespace korvane::engine {
 // edges[2 r + 1], in either order, each edge once) on `qubits` qubits, with vops[q] applied to
 // qubit q, or with no VOP (the identity) when `vops` is null. Throws InvalidInput naming the first
 // row that is out of range, a self-loop or a repeat of an earlier row, or the first VOP that is
-// not below 24. Costs O(qubits + edge_rows).
-Register register_from_graph(std::size_t qubits, const std::int64_t* edges, std::size_t edge_rows,
-                             const std::int64_t* vops);
+// not below 24. Costs O(qubits + edge_rows). The edges in chunks: GraphBuilder (graph_edges.h).
+Register register_from_graph(std::size_t qubits, GivenIntegers edges, std::size_t edge_rows,
+                             GivenIntegers vops);
 
 }  // namespace korvane::engine

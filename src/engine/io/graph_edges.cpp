@@ -10,24 +10,27 @@
 namespace korvane::engine {
 namespace {
 
-[[noreturn]] void refuse_row(std::size_t row, std::int64_t a, std::int64_t b,
-                             const std::string& why) {
+// Index is std::int64_t or std::uint64_t: the values are shown as they were given.
+template <class Index>
+[[noreturn]] void refuse_row(std::size_t row, Index a, Index b, const std::string& why) {
   throw InvalidInput("edge row " + std::to_string(row) + " (" + std::to_string(a) + ", " +
                      std::to_string(b) + ") " + why);
 }
 
 // A negative index reads as one beyond any register.
-bool in_range(std::int64_t index, std::size_t qubits) {
+template <class Index>
+bool in_range(Index index, std::size_t qubits) {
   return static_cast<std::uint64_t>(index) < qubits;
 }
 
-// Whether row `row` of `edges` joins the same two qubits as an earlier row.
-bool repeats_an_earlier_row(std::span<const std::int64_t> edges, std::size_t row) {
-  const std::int64_t a = edges[2 * row];
-  const std::int64_t b = edges[2 * row + 1];
+// Whether row `row` of `rows` joins the same two qubits as an earlier row.
+template <class Index>
+bool repeats_an_earlier_row(const Index* rows, std::size_t row) {
+  const Index a = rows[2 * row];
+  const Index b = rows[2 * row + 1];
   for (std::size_t earlier = 0; earlier < row; ++earlier) {
-    const std::int64_t c = edges[2 * earlier];
-    const std::int64_t d = edges[2 * earlier + 1];
+    const Index c = rows[2 * earlier];
+    const Index d = rows[2 * earlier + 1];
     if ((a == c && b == d) || (a == d && b == c)) return true;
   }
   return false;
@@ -47,13 +50,13 @@ bool add_edge_if_absent(Graph& graph, Qubit a, Qubit b) {
 
 // Adds rows [added, end) in order, counting them in `added`, up to a row that cannot go in, whose
 // reason it throws. A refused allocation throws std::bad_alloc with the row that needed it absent.
-template <class Graph>
-void add_rows(Graph& graph, std::span<const std::int64_t> rows, std::size_t& added, std::size_t end,
+template <class Graph, class Index>
+void add_rows(Graph& graph, const Index* rows, std::size_t& added, std::size_t end,
               std::size_t first_row, EarlierEdges earlier) {
   const std::size_t qubits = graph.size();
   for (; added < end; ++added) {
-    const std::int64_t a = rows[2 * added];
-    const std::int64_t b = rows[2 * added + 1];
+    const Index a = rows[2 * added];
+    const Index b = rows[2 * added + 1];
     if (!in_range(a, qubits) || !in_range(b, qubits)) {
       refuse_row(first_row + added, a, b,
                  "names a qubit outside the register of " + std::to_string(qubits) + " qubits");
@@ -92,10 +95,12 @@ Register register_with_vops(std::size_t qubits, const Index* vops) {
 }  // namespace
 
 bool EdgeAdder::add_next(std::size_t count) {
-  const std::size_t rows = rows_.size() / 2;
+  const std::size_t rows = row_count_;
   const std::size_t end = added_ + std::min(count, rows - added_);
   try {
-    reg_.visit([&](auto& graph) { add_rows(graph, rows_, added_, end, first_row_, earlier_); });
+    rows_.visit([&](const auto* values) {
+      reg_.visit([&](auto& graph) { add_rows(graph, values, added_, end, first_row_, earlier_); });
+    });
   } catch (...) {
     take_back();
     throw;
@@ -107,30 +112,34 @@ bool EdgeAdder::add_next(std::size_t count) {
 
 void EdgeAdder::take_back() noexcept {
   // Removing edges takes no memory.
-  reg_.visit([&](auto& graph) {
-    for (; added_ > 0; --added_) {
-      graph.toggle_edge(static_cast<Qubit>(rows_[2 * added_ - 2]),
-                        static_cast<Qubit>(rows_[2 * added_ - 1]));
-    }
+  rows_.visit([&](const auto* values) {
+    reg_.visit([&](auto& graph) {
+      for (; added_ > 0; --added_) {
+        graph.toggle_edge(static_cast<Qubit>(values[2 * added_ - 2]),
+                          static_cast<Qubit>(values[2 * added_ - 1]));
+      }
+    });
   });
 }
 
-void add_graph_edges(Register& reg, std::span<const std::int64_t> rows, std::size_t first_row,
-                     EarlierEdges earlier) {
-  EdgeAdder adder(reg, rows, first_row, earlier);
-  while (adder.add_next(rows.size())) {
+void add_graph_edges(Register& reg, GivenIntegers rows, std::size_t row_count,
+                     std::size_t first_row, EarlierEdges earlier) {
+  EdgeAdder adder(reg, rows, row_count, first_row, earlier);
+  while (adder.add_next(row_count)) {
   }
 }
 
-GraphBuilder::GraphBuilder(std::size_t qubits, const std::int64_t* vops)
-    : reg_(register_with_vops(qubits, vops)) {}
+GraphBuilder::GraphBuilder(std::size_t qubits, GivenIntegers vops)
+    : reg_(vops.present()
+               ? vops.visit([&](const auto* values) { return register_with_vops(qubits, values); })
+               : register_with_vops(qubits, static_cast<const std::uint8_t*>(nullptr))) {}
 
 GraphBuilder::GraphBuilder(std::size_t qubits, const std::uint8_t* vops)
     : reg_(register_with_vops(qubits, vops)) {}
 
-void GraphBuilder::add_edges(std::span<const std::int64_t> edges) {
-  add_graph_edges(reg_, edges, rows_, EarlierEdges::earlier_rows);
-  rows_ += edges.size() / 2;
+void GraphBuilder::add_edges(GivenIntegers edges, std::size_t row_count) {
+  add_graph_edges(reg_, edges, row_count, rows_, EarlierEdges::earlier_rows);
+  rows_ += row_count;
 }
 
 Register GraphBuilder::finish() && { return std::move(reg_); }

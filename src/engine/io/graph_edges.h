@@ -4,9 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "../register.h"
+#include "given_integers.h"
 
 namespace korvane::engine {
 
@@ -25,10 +25,10 @@ enum class EarlierEdges : std::uint8_t {
 // after taking out every row the adder added. Costs O(rows) for graphs of bounded degree.
 class EdgeAdder {
  public:
-  // `rows` must outlive the adder.
-  EdgeAdder(Register& reg, std::span<const std::int64_t> rows, std::size_t first_row,
+  // `row_count` rows at `rows`, which must outlive the adder.
+  EdgeAdder(Register& reg, GivenIntegers rows, std::size_t row_count, std::size_t first_row,
             EarlierEdges earlier) noexcept
-      : reg_(reg), rows_(rows), first_row_(first_row), earlier_(earlier) {}
+      : reg_(reg), rows_(rows), row_count_(row_count), first_row_(first_row), earlier_(earlier) {}
 
   // Adds the next `count` rows (or the rest, if fewer); false once every row is in, and the
   // register's storage is then settled.
@@ -38,15 +38,16 @@ class EdgeAdder {
 
  private:
   Register& reg_;
-  std::span<const std::int64_t> rows_;
+  GivenIntegers rows_;
+  std::size_t row_count_;
   std::size_t first_row_;
   EarlierEdges earlier_;
   std::size_t added_ = 0;
 };
 
 // All rows at once with an EdgeAdder.
-void add_graph_edges(Register& reg, std::span<const std::int64_t> rows, std::size_t first_row,
-                     EarlierEdges earlier);
+void add_graph_edges(Register& reg, GivenIntegers rows, std::size_t row_count,
+                     std::size_t first_row, EarlierEdges earlier);
 
 // A register built from a graph given in pieces: its VOPs first, then its edges in any number of
 // chunks, each checked as add_graph_edges does, with rows numbered across the chunks.
@@ -54,14 +55,14 @@ class GraphBuilder {
  public:
   // `qubits` qubits, qubit q with vops[q], or with the identity when `vops` is null or not given.
   // Throws InvalidInput naming the first VOP that is not below 24, and what Register throws.
-  GraphBuilder(std::size_t qubits, const std::int64_t* vops);
+  GraphBuilder(std::size_t qubits, GivenIntegers vops);
   GraphBuilder(std::size_t qubits, const std::uint8_t* vops);
   explicit GraphBuilder(std::size_t qubits)
       : GraphBuilder(qubits, static_cast<const std::uint8_t*>(nullptr)) {}
 
-  // Adds the rows of `edges` (two qubit indices each). A refused row leaves the register as it
-  // was before this chunk, and the build may go on or stop.
-  void add_edges(std::span<const std::int64_t> edges);
+  // Adds `row_count` rows of `edges` (two qubit indices each). A refused row leaves the register
+  // as it was before this chunk, and the build may go on or stop.
+  void add_edges(GivenIntegers edges, std::size_t row_count);
   std::size_t rows() const noexcept { return rows_; }
 
   // The register, in the storage that suits its graph; the builder is spent.

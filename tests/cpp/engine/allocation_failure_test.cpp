@@ -337,7 +337,10 @@ TEST(AllocationFailure, AddedEdgesGoInWhollyOrNotAtAll) {
     for (std::int64_t k = 0; k < 1 + u % 14; ++k) rows.insert(rows.end(), {u, 4000 + 100 * u + k});
   }
   const long points = exhaust_allocation_points(
-      original, [&](Register& reg) { add_graph_edges(reg, rows, 0, EarlierEdges::register_own); },
+      original,
+      [&](Register& reg) {
+        add_graph_edges(reg, rows.data(), rows.size() / 2, 0, EarlierEdges::register_own);
+      },
       [&](const Register& reg) {
         EXPECT_EQ(reg.edge_count(), original.edge_count() + rows.size() / 2);
         EXPECT_TRUE(reg.has_edge(40, 4000 + 100 * 40 + 12));

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +33,15 @@ Rows rows_of(const engine::Register& reg, SeededSource& random) {
   return rows;
 }
 
+void add_rows(engine::GraphBuilder& builder, const Rows& rows) {
+  builder.add_edges(rows.data(), rows.size() / 2);
+}
+
+void add_to_register(engine::Register& reg, const Rows& rows, std::size_t first_row) {
+  engine::add_graph_edges(reg, rows.data(), rows.size() / 2, first_row,
+                          engine::EarlierEdges::register_own);
+}
+
 // The message of the InvalidInput that `build` throws, or "" when it throws none.
 template <class Build>
 std::string refusal(Build&& build) {
@@ -56,7 +64,7 @@ TEST(GraphEdges, ChunksOfAnySizeBuildTheGraphStateOfAllTheirRows) {
     engine::GraphBuilder builder(reg.size(), vops.data());
     for (std::size_t next = 0; next < rows.size();) {
       const std::size_t length = std::min(rows.size() - next, 2 * random.below(40));
-      builder.add_edges(std::span(rows).subspan(next, length));
+      builder.add_edges(rows.data() + next, length / 2);
       next += length;
     }
     EXPECT_EQ(builder.rows(), rows.size() / 2);
@@ -73,7 +81,7 @@ TEST(GraphEdges, ARefusedChunkChangesNothing) {
   for (const std::size_t qubits : {6U, 100U}) {
     const auto q = [](std::int64_t index) { return index; };
     engine::GraphBuilder builder(qubits);
-    builder.add_edges(Rows{0, 1, 1, 2, 2, 3, 3, 4, 4, 0});
+    add_rows(builder, {0, 1, 1, 2, 2, 3, 3, 4, 4, 0});
     const engine::Register before = engine::Register(std::move(builder).finish());
     const std::vector<std::pair<Rows, std::string>> cases{
         {{0, 2, 2, 5, 1, 2}, "edge row 7 (1, 2) repeats an earlier edge"},
@@ -88,13 +96,20 @@ TEST(GraphEdges, ARefusedChunkChangesNothing) {
     };
     for (const auto& [rows, message] : cases) {
       engine::GraphBuilder again(qubits);
-      again.add_edges(Rows{0, 1, 1, 2, 2, 3, 3, 4, 4, 0});
-      EXPECT_EQ(refusal([&] { again.add_edges(rows); }), message);
-      again.add_edges(Rows{});
+      add_rows(again, {0, 1, 1, 2, 2, 3, 3, 4, 4, 0});
+      EXPECT_EQ(refusal([&] { add_rows(again, rows); }), message);
+      again.add_edges(nullptr, 0);
       const engine::Register after = std::move(again).finish();
       EXPECT_TRUE(same_representation(after, before)) << describe(after);
       EXPECT_EQ(after.edge_count(), 5U);
     }
+    // Unsigned rows are named with the values given, never as negative ones.
+    engine::GraphBuilder unsigned_rows(qubits);
+    const std::vector<std::uint64_t> beyond{1, 2, 0, std::uint64_t{1} << 63};
+    EXPECT_EQ(refusal([&] { unsigned_rows.add_edges(beyond.data(), 2); }),
+              "edge row 1 (0, 9223372036854775808) names a qubit outside the register of " +
+                  std::to_string(qubits) + " qubits");
+    EXPECT_EQ(std::move(unsigned_rows).finish().edge_count(), 0U);
   }
 }
 
@@ -114,20 +129,18 @@ TEST(GraphEdges, AddedEdgesKeepTheVopsAndRefuseEdgesTheGraphHas) {
     const auto other = static_cast<std::int64_t>(b);
     engine::Register reg = original;
     EXPECT_EQ(refusal([&] {
-                engine::add_graph_edges(reg, Rows{absent[0], absent[1], other, existing}, 10,
-                                        engine::EarlierEdges::register_own);
+                add_to_register(reg, Rows{absent[0], absent[1], other, existing}, 10);
               }),
               "edge row 11 (" + std::to_string(other) + ", " + std::to_string(existing) +
                   ") is an edge of the register already");
     EXPECT_EQ(refusal([&] {
-                engine::add_graph_edges(
-                    reg, Rows{absent[0], absent[1], absent[2], absent[3], absent[1], absent[0]}, 0,
-                    engine::EarlierEdges::register_own);
+                add_to_register(
+                    reg, Rows{absent[0], absent[1], absent[2], absent[3], absent[1], absent[0]}, 0);
               }),
               "edge row 2 (" + std::to_string(absent[1]) + ", " + std::to_string(absent[0]) +
                   ") repeats an earlier edge");
     EXPECT_TRUE(same_representation(reg, original)) << describe(reg);
-    engine::add_graph_edges(reg, absent, 0, engine::EarlierEdges::register_own);
+    add_to_register(reg, absent, 0);
     EXPECT_EQ(reg.edge_count(), 8U * 7U / 2U);
     for (std::size_t q = 0; q < 8; ++q) EXPECT_EQ(reg.vop(q), original.vop(q));
   }
