@@ -3,7 +3,8 @@
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
 holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
 state_io.json (whole states), circuits.json (whole circuits), shots.json (Dask) and lattice.json
-(lattice cluster states; the 10^9-qubit headline is read from OUT_DIR/lattice_headline.json).
+(lattice cluster states; the 10^9-qubit headline and the speed comparison of the change of
+storage are read from OUT_DIR/lattice_headline.json and OUT_DIR/lattice_comparison.json).
 The report states the machine, the tables, and which targets are met.
 """
 
@@ -534,6 +535,8 @@ def main():
     lattice_path, headline_path = figures / "lattice.json", out / "lattice_headline.json"
     lattice = json.load(open(lattice_path)) if lattice_path.exists() else []
     headline = json.load(open(headline_path)) if headline_path.exists() else []
+    comparison_path = out / "lattice_comparison.json"
+    comparison = json.load(open(comparison_path)) if comparison_path.exists() else None
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -565,7 +568,7 @@ def main():
     if circuits:
         lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
     if lattice or headline:
-        lines += ["", "## Lattice cluster states", ""] + lattice_section(lattice, headline)
+        lines += ["", "## Lattice cluster states", ""] + lattice_section(lattice, headline, comparison)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",
