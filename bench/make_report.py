@@ -3,8 +3,10 @@
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
 holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
 state_io.json (whole states), circuits.json (whole circuits), dense.json (dense random circuits),
-shots.json (Dask) and qec.json (error-correction experiments). The report states the machine,
-the tables, and which targets are met.
+shots.json (Dask), qec.json (error-correction experiments) and lattice.json (lattice cluster
+states; the 10^9-qubit headline and the speed comparison of the change of storage are read from
+OUT_DIR/lattice_headline.json and OUT_DIR/lattice_comparison.json). The report states the
+machine, the tables, and which targets are met.
 """
 
 import json
@@ -17,6 +19,7 @@ import sys
 from pathlib import Path
 
 import peer
+from lattice_report import lattice_section, lattice_targets
 from peer import PEER
 
 
@@ -602,6 +605,11 @@ def main():
     state_io = json.load(open(state_io_path)) if state_io_path.exists() else []
     dense_path = figures / "dense.json"
     dense = json.load(open(dense_path)) if dense_path.exists() else []
+    lattice_path, headline_path = figures / "lattice.json", out / "lattice_headline.json"
+    lattice = json.load(open(lattice_path)) if lattice_path.exists() else []
+    headline = json.load(open(headline_path)) if headline_path.exists() else []
+    comparison_path = out / "lattice_comparison.json"
+    comparison = json.load(open(comparison_path)) if comparison_path.exists() else None
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -612,6 +620,7 @@ def main():
     lines += state_io_targets(state_io)
     lines += circuit_targets(circuits, engine, entangled, workloads)
     lines += dense_targets(dense)
+    lines += lattice_targets(lattice, headline)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
     lines += ["", "## Call overhead (Python)", "",
@@ -634,6 +643,8 @@ def main():
         lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
     if dense:
         lines += ["", "## Dense circuits against the tableau", ""] + dense_section(dense)
+    if lattice or headline:
+        lines += ["", "## Lattice cluster states", ""] + lattice_section(lattice, headline, comparison)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
     qec_path = figures / "qec.json"

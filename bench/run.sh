@@ -48,6 +48,9 @@ PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_entangled.py" "$figures/tabl
 echo "== Whole states in and out"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_state_io.py" "${workload_options[@]}" \
   --json "$figures/state_io.json"
+echo "== Lattice cluster states (bytes a qubit)"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_lattice.py" "${workload_options[@]}" \
+  --json "$figures/lattice.json"
 echo "== Whole circuits from Python"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_circuits.py" "$figures/tableau.jsonl" \
   "${workload_options[@]}" --json "$figures/circuits.json"

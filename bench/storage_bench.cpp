@@ -49,6 +49,7 @@
 
 namespace {
 
+namespace circuit = korvane::circuit;
 namespace clifford = korvane::clifford;
 namespace engine = korvane::engine;
 namespace bench = korvane::bench;

@@ -48,8 +48,9 @@ SparseAdjacency sparse_copy(const DenseAdjacency& dense, std::size_t qubits) {
     const ConstBitRow row = dense.row(q);
     if (!any_bit(row)) continue;
     NeighborSet& set = sparse.mutable_set(q);
-    for_each_bit(row, [&set, qubits](Qubit x) {
-      set.reserve_one_more(qubits);
+    const SetMemory memory = sparse.memory();
+    for_each_bit(row, [&set, &memory](Qubit x) {
+      set.reserve_one_more(memory);
       set.insert_reserved(x);
     });
   }

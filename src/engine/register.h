@@ -169,6 +169,12 @@ class Register {
   // std::bad_alloc with the edge absent). Neither settles the storage: the builder calls
   // settle_storage() once the graph is complete.
   void set_vop(Qubit q, Vop vop);
+  // Gives every qubit the VOP `vop`, or qubit q the VOP vops[q]; each must be below 24.
+  void set_every_vop(Vop vop) noexcept { vops_.fill(vop); }
+  template <class Index>
+  void copy_vops(const Index* vops) noexcept {
+    for (Qubit q = 0; q < size(); ++q) vops_.set_vop(q, static_cast<Vop>(vops[q]));
+  }
   bool add_edge_if_absent(Qubit a, Qubit b);
 
   // Moves the graph to the storage that suits its density, when the storage is automatic and a

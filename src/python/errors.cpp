@@ -57,6 +57,14 @@ void raise_memory_error(const std::bad_alloc& refusal, const std::string& what) 
   }
 }
 
+void raise_register_memory_error(const std::bad_alloc& refusal, std::size_t qubits) noexcept {
+  try {
+    raise_memory_error(refusal, "a register of " + std::to_string(qubits) + " qubits");
+  } catch (...) {
+    PyErr_NoMemory();
+  }
+}
+
 void raise_current_exception() noexcept {
   try {
     throw;

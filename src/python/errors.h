@@ -4,6 +4,7 @@
 
 #include <Python.h>
 
+#include <cstddef>
 #include <new>
 #include <string>
 
@@ -18,6 +19,8 @@ void raise_current_exception() noexcept;
 // Inside a catch block for `refusal`: MemoryError "{what}: could not allocate {amount}", the
 // amount said when the engine knows it; without `what` when it is empty.
 void raise_memory_error(const std::bad_alloc& refusal, const std::string& what) noexcept;
+// The same for a register of `qubits` qubits: "a register of {qubits} qubits: could not ...".
+void raise_register_memory_error(const std::bad_alloc& refusal, std::size_t qubits) noexcept;
 
 // Calls `body` (returning a new reference or null with a Python exception set) and turns any C++
 // exception it throws into a Python exception and a null result. RAII guards inside `body`

@@ -1,7 +1,7 @@
 """Graph-state based quantum circuit simulator exposed as the `korvane` Python module."""
 
 import os
-from collections.abc import Buffer
+from collections.abc import Buffer, Iterator, Sequence
 from typing import IO, ClassVar, Literal, Self, SupportsIndex, final, overload
 
 import numpy as np
@@ -99,9 +99,20 @@ class Korvane:
     def load(cls, path: str | bytes | os.PathLike[str] | os.PathLike[bytes], /) -> Self: ...
     # (edges of shape (E, 2), sorted, smaller qubit first; one VOP index 0..23 per qubit).
     def graph(self) -> tuple[NDArray[np.int64], NDArray[np.uint8]]: ...
+    # edges: one (E, 2) array, or chunks of them (an iterator, or a list of 2-D arrays).
     @classmethod
     def from_graph(
-        cls, qubit_amount: SupportsIndex, edges: ArrayLike, vops: ArrayLike | None = None
+        cls,
+        qubit_amount: SupportsIndex,
+        edges: ArrayLike | Iterator[ArrayLike] | list[NDArray[np.integer]],
+        vops: ArrayLike | None = None,
+    ) -> Self: ...
+    # All or nothing: ValueError (or KeyboardInterrupt) leaves the register as it was.
+    def add_edges(self, edges: ArrayLike) -> None: ...
+    # Site (i, j, k) of shape (a, b, c) is qubit (i * b + j) * c + k.
+    @classmethod
+    def cluster(
+        cls, shape: SupportsIndex | Sequence[SupportsIndex], periodic: bool | Sequence[bool] = False
     ) -> Self: ...
     def stabilizers(self) -> list[str]: ...
     # A str such as "-X_ZZ" (qubit 0 first) or a dict such as {3: "X", 7: "Z"}.

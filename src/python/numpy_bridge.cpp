@@ -93,4 +93,20 @@ OwnedRef integer_array(PyObject* object, Py_buffer& view, bool& is_unsigned) {
   return contiguous_array(array.get(), is_unsigned ? "uint64" : "int64", view);
 }
 
+OwnedRef byte_or_integer_array(PyObject* object, Py_buffer& view, bool& is_unsigned) {
+  PyObject* const numpy = numpy_module();
+  if (numpy == nullptr) return {};
+  const OwnedRef array(PyObject_CallMethod(numpy, "asarray", "O", object));
+  if (!array) return {};
+  const OwnedRef dtype(PyObject_GetAttrString(array.get(), "dtype"));
+  if (!dtype) return {};
+  const OwnedRef character(PyObject_GetAttrString(dtype.get(), "char"));
+  if (!character) return {};
+  if (PyUnicode_EqualToUTF8(character.get(), "B")) {
+    is_unsigned = true;
+    return contiguous_array(array.get(), "uint8", view);
+  }
+  return integer_array(array.get(), view, is_unsigned);
+}
+
 }  // namespace korvane::python

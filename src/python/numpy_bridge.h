@@ -33,4 +33,8 @@ OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view);
 // with TypeError; an empty object is taken whatever its dtype. `view` is as for contiguous_array.
 OwnedRef integer_array(PyObject* object, Py_buffer& view, bool& is_unsigned);
 
+// The same, except that an array of "uint8" stays one (the view's itemsize is then 1), so that
+// byte-sized data such as VOPs is not widened eightfold.
+OwnedRef byte_or_integer_array(PyObject* object, Py_buffer& view, bool& is_unsigned);
+
 }  // namespace korvane::python

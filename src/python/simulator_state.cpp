@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "../engine/io/graph_builder.h"
 #include "../engine/io/sorted_edges.h"
 #include "../engine/io/stabilizers.h"
 #include "../engine/io/state_codec.h"
@@ -17,6 +16,7 @@
 #include "borrow.h"
 #include "errors.h"
 #include "file_io.h"
+#include "held_buffer.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "pauli_argument.h"
@@ -29,8 +29,6 @@ namespace {
 
 using engine::Qubit;
 
-constexpr ArgumentDescriptor from_graph_arguments{
-    "Korvane", "from_graph", {"qubit_amount", "edges", "vops"}, 3, 1};
 constexpr ArgumentDescriptor peek_pauli_arguments{"Korvane", "peek_pauli", {"pauli"}, 1};
 constexpr ArgumentDescriptor measure_pauli_arguments{"Korvane", "measure_pauli", {"pauli"}, 1};
 constexpr ArgumentDescriptor reset_arguments{"Korvane", "reset", {"qubit"}, 1};
@@ -46,76 +44,6 @@ PyObject* with_borrow(PyObject* self, Body&& body) noexcept {
     if (!borrow) return nullptr;
     return body(*simulator, borrow);
   });
-}
-
-// A buffer view held for the duration of a call.
-class HeldBuffer {
- public:
-  HeldBuffer() = default;
-  HeldBuffer(const HeldBuffer&) = delete;
-  HeldBuffer& operator=(const HeldBuffer&) = delete;
-  ~HeldBuffer() {
-    if (held_) PyBuffer_Release(&view_);
-  }
-
-  // A bytes-like object's memory; false with the interpreter's TypeError otherwise.
-  bool take_bytes(PyObject* object) {
-    held_ = PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) == 0;
-    return held_;
-  }
-  // An array of the integers in `object` (numpy_bridge's integer_array).
-  bool take_integers(PyObject* object) {
-    array_ = integer_array(object, view_, is_unsigned_);
-    held_ = static_cast<bool>(array_);
-    return held_;
-  }
-  engine::GivenIntegers integers() const {
-    if (is_unsigned_) return static_cast<const std::uint64_t*>(view_.buf);
-    return static_cast<const std::int64_t*>(view_.buf);
-  }
-
-  const Py_buffer& view() const { return view_; }
-  PyObject* array() const { return array_.get(); }
-  std::size_t elements() const {
-    return static_cast<std::size_t>(view_.len) / static_cast<std::size_t>(view_.itemsize);
-  }
-
- private:
-  OwnedRef array_;
-  Py_buffer view_{};
-  bool held_ = false;
-  bool is_unsigned_ = false;
-};
-
-// ValueError "argument '{name}': expected shape {expected}, not {actual}".
-void raise_shape_error(const char* name, const char* expected, PyObject* array) {
-  const OwnedRef shape(PyObject_GetAttrString(array, "shape"));
-  if (!shape) return;
-  PyErr_Format(PyExc_ValueError, "argument '%s': expected shape %s, not %R", name, expected,
-               shape.get());
-}
-
-// The rows of an (E, 2) array of qubit pairs; an empty array of any shape has none.
-bool edge_rows(const HeldBuffer& edges, std::size_t& rows) {
-  const Py_buffer& view = edges.view();
-  if (view.len == 0) {
-    rows = 0;
-    return true;
-  }
-  if (view.ndim != 2 || view.shape[1] != 2) {
-    raise_shape_error("edges", "(E, 2)", edges.array());
-    return false;
-  }
-  rows = static_cast<std::size_t>(view.shape[0]);
-  return true;
-}
-
-bool vop_list_fits(const HeldBuffer& vops, std::size_t qubit_amount) {
-  const Py_buffer& view = vops.view();
-  if (view.ndim == 1 && static_cast<std::size_t>(view.shape[0]) == qubit_amount) return true;
-  const std::string expected = "(" + std::to_string(qubit_amount) + ",)";
-  raise_shape_error("vops", expected.c_str(), vops.array());
-  return false;
 }
 
 PyObject* new_state_bytes(const engine::Register& reg) {
@@ -251,42 +179,6 @@ PyObject* export_graph(PyObject* self, PyObject* /*unused*/) noexcept {
         for (Qubit q = 0; q < reg.size(); ++q) vop_out[q] = reg.vop(q);
         return PyTuple_Pack(2, edges.get(), vops.get());
       });
-}
-
-PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t nargs,
-                               PyObject* kwnames) noexcept {
-  return guarded([&]() -> PyObject* {
-    ArgumentSlots slots;
-    PyObject* const* values = nullptr;
-    if (!parse_fast(from_graph_arguments, args, nargs, kwnames, slots, values)) return nullptr;
-    Qubit qubit_amount = 0;
-    if (!convert_qubit_argument("qubit_amount", values[0], qubit_amount)) return nullptr;
-    HeldBuffer edges;
-    if (!edges.take_integers(values[1])) {
-      name_argument_error("edges");
-      return nullptr;
-    }
-    std::size_t rows = 0;
-    if (!edge_rows(edges, rows)) return nullptr;
-    HeldBuffer vops;
-    const bool vops_given = values[2] != nullptr && values[2] != Py_None;
-    if (vops_given) {
-      if (!vops.take_integers(values[2])) {
-        name_argument_error("vops");
-        return nullptr;
-      }
-      if (!vop_list_fits(vops, qubit_amount)) return nullptr;
-    }
-    try {
-      engine::Register reg = engine::register_from_graph(
-          qubit_amount, edges.integers(), rows,
-          vops_given ? vops.integers() : engine::GivenIntegers(nullptr));
-      return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(reg));
-    } catch (const std::bad_alloc& refusal) {
-      raise_memory_error(refusal, "a register of " + std::to_string(qubit_amount) + " qubits");
-      return nullptr;
-    }
-  });
 }
 
 PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {

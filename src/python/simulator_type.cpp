@@ -17,6 +17,7 @@
 #include "circuit_type.h"
 #include "errors.h"
 #include "gate_methods.h"
+#include "graph_input.h"
 #include "owned_ref.h"
 #include "simulator_object.h"
 #include "simulator_state.h"
@@ -95,7 +96,7 @@ PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs)
     try {
       return new_simulator(type, engine::Register(qubit_amount));
     } catch (const std::bad_alloc& refusal) {
-      raise_memory_error(refusal, "a register of " + std::to_string(qubit_amount) + " qubits");
+      raise_register_memory_error(refusal, qubit_amount);
       return nullptr;
     }
   });
@@ -171,8 +172,28 @@ const PyMethodDef other_methods[] = {
      "from_graph($type, qubit_amount, edges, vops=None)\n--\n\n"
      "Build the graph state of `edges` on `qubit_amount` qubits, with the local Cliffords "
      "`vops` (indices 0..23, the identity when None) applied.\n\n"
-     "`edges` holds pairs of qubit indices, shape (E, 2), each edge once in either order. A row "
-     "out of range, a self-loop or a repeated edge raises ValueError naming the first such row."},
+     "`edges` holds pairs of qubit indices, shape (E, 2), each edge once in either order; or it "
+     "yields such arrays in chunks (an iterator or generator, or a list of two-dimensional "
+     "arrays), so that a huge graph needs no edge list of its own. A row out of range, a "
+     "self-loop or a repeated edge raises ValueError naming the first such row, counted over "
+     "all chunks."},
+    method("add_edges", add_edges,
+           "add_edges($self, edges)\n--\n\n"
+           "Add `edges` (pairs of qubit indices, shape (E, 2)) to the register's graph, keeping "
+           "every local Clifford.\n\n"
+           "On qubits whose local Clifford is the identity, as from_graph and cluster leave them, "
+           "this is a CZ on each pair. A row out of range, a self-loop or an edge the graph has "
+           "already raises ValueError naming it, and the register is left as it was; so is it "
+           "when the call is interrupted."),
+    {"cluster", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(simulator_cluster)),
+     METH_CLASS | METH_FASTCALL | METH_KEYWORDS,
+     "cluster($type, shape, periodic=False)\n--\n\n"
+     "Build the cluster state of a lattice: a qubit per site, each in |+>, and a CZ between "
+     "every two neighbouring sites.\n\n"
+     "`shape` gives the sites along each axis (an int for a chain). Sites are numbered with "
+     "the last axis fastest: site (i, j) of shape (rows, columns) is qubit i * columns + j. "
+     "`periodic` (a bool, or one per axis) also joins the first and last sites of an axis of "
+     "at least three sites."},
     {"stabilizers", list_stabilizers, METH_NOARGS,
      "stabilizers($self, /)\n--\n\nReturn the state's stabilizer generators in canonical "
      "form, as strings such as '+XZ_Y' (qubit 0 first).\n\n"

@@ -37,14 +37,16 @@ CHILD = textwrap.dedent(
             return str(error)
         raise AssertionError("the call did not run out of memory")
 
-    # A star of |+> leaves around qubit 0, each leaf with a partner of its own, one edge toggle
-    # per CZ: every leaf's two neighbours fill the room a vertex has without storage of its own.
+    # A star of |+> leaves around qubit 0, the leaves in a ring, each with a partner of its own,
+    # one edge toggle per CZ: every leaf's four neighbours fill the room a vertex has without
+    # storage of its own.
     hub = Korvane(2 * HUB_DEGREE + 2)
     for q in range(2 * HUB_DEGREE + 2):
         hub.h(q)
     for q in range(1, HUB_DEGREE + 1):
         hub.cz(q, 0)
         hub.cz(q, HUB_DEGREE + q)
+        hub.cz(q, q %% HUB_DEGREE + 1)
     assert len(hub.get_entangled_group(0)) == 2 * HUB_DEGREE + 1
     loner = 2 * HUB_DEGREE + 1
     if sys.argv[1] == "change":
@@ -72,7 +74,7 @@ CHILD = textwrap.dedent(
         hub.cz(loner - 1, loner)
         assert hub.get_entangled_group(loner) == {loner}
     else:
-        # Each leaf needs storage for a third neighbour, and the memory runs out long before the
+        # Each leaf needs storage for a fifth neighbour, and the memory runs out long before the
         # last: the gate fails halfway and the register is retired.
         assert refused(lambda: hub.cz(loner, 0)) != POISONED
         resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
@@ -116,7 +118,8 @@ def test_a_refused_register_says_how_much_it_needed():
         import resource
         from korvane import Korvane
         resource.setrlimit(resource.RLIMIT_AS, (4 << 30, resource.RLIM_INFINITY))
-        for make in (lambda: Korvane(2**40), lambda: Korvane.from_graph(2**40, [])):
+        for make in (lambda: Korvane(2**40), lambda: Korvane.from_graph(2**40, []),
+                     lambda: Korvane.cluster((2**20, 2**20))):
             try:
                 make()
             except MemoryError as error:
@@ -125,7 +128,7 @@ def test_a_refused_register_says_how_much_it_needed():
     child = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
                            timeout=60)
     expected = "a register of 1099511627776 qubits: could not allocate 1.0 TiB (1099511627776 bytes)"
-    assert child.stdout.splitlines() == [expected, expected], child.stderr
+    assert child.stdout.splitlines() == [expected] * 3, child.stderr
 
 
 @pytest.mark.skipif(_under_address_sanitizer(), reason="a sanitizer's shadow memory defeats RLIMIT_AS")

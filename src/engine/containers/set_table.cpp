@@ -21,7 +21,8 @@ constexpr std::size_t huge_blocks_from_pages = 4;
 const NeighborSet SetTable::none_;
 
 SetTable::SetTable(std::size_t qubits)
-    : block_shift_(qubits >= (huge_blocks_from_pages << huge_block_shift) ? huge_block_shift
+    : qubits_(qubits),
+      block_shift_(qubits >= (huge_blocks_from_pages << huge_block_shift) ? huge_block_shift
                                                                           : small_block_shift) {
   blocks_.resize((qubits + block_sets() - 1) >> block_shift_);
 }
@@ -31,21 +32,23 @@ void SetTable::BlockRelease::operator()(NeighborSet* block) const noexcept {
   release_large(block, sets * sizeof(NeighborSet));
 }
 
-SetTable::Block SetTable::make_block() const {
-  const std::size_t sets = block_sets();
-  void* const memory = allocate_large(sets * sizeof(NeighborSet));
+SetTable::Block SetTable::make_block(std::size_t b) const {
+  const std::size_t sets = std::min(block_sets(), qubits_ - (b << block_shift_));
+  void* const block = allocate_large(sets * sizeof(NeighborSet));
   // Default construction cannot throw.
-  std::uninitialized_default_construct_n(static_cast<NeighborSet*>(memory), sets);
-  return Block(static_cast<NeighborSet*>(memory), BlockRelease{sets});
+  std::uninitialized_default_construct_n(static_cast<NeighborSet*>(block), sets);
+  return Block(static_cast<NeighborSet*>(block), BlockRelease{sets});
 }
 
 SetTable::SetTable(const SetTable& other)
-    : blocks_(other.blocks_.size()), block_shift_(other.block_shift_) {
-  const std::size_t sets = block_sets();
+    : qubits_(other.qubits_), blocks_(other.blocks_.size()), block_shift_(other.block_shift_) {
   for (std::size_t b = 0; b < blocks_.size(); ++b) {
     if (!other.blocks_[b]) continue;
-    blocks_[b] = make_block();
-    std::copy(other.blocks_[b].get(), other.blocks_[b].get() + sets, blocks_[b].get());
+    blocks_[b] = make_block(b);
+    const NeighborSet* const from = other.blocks_[b].get();
+    NeighborSet* const to = blocks_[b].get();
+    const std::size_t sets = blocks_[b].get_deleter().sets;
+    for (std::size_t i = 0; i < sets; ++i) to[i] = NeighborSet(from[i], pool_);
   }
 }
 

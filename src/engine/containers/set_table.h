@@ -3,6 +3,8 @@
 // qubits therefore costs its VOPs and a pointer per block, and its memory grows with the part of
 // the register that entanglement reaches. Blocks hold 4096 sets (64 KiB); a register of at least
 // four huge pages of sets takes blocks of one huge page each, which are filled by a single fault.
+// The last block holds only the register's remaining qubits. The short arrays of pooled sets come
+// from the table's own pool and go with it.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,7 @@
 
 #include "../base.h"
 #include "neighbor_set.h"
+#include "small_array_pool.h"
 
 namespace korvane::engine {
 
@@ -31,19 +34,23 @@ class SetTable {
   // q's set, allocating its block first when needed (std::bad_alloc when refused).
   NeighborSet& get_mutable(Qubit q) {
     Block& block = blocks_[q >> block_shift_];
-    if (!block) block = make_block();
+    if (!block) block = make_block(q >> block_shift_);
     return block.get()[q & block_mask()];
   }
+
+  // Where the sets' storage comes from, for their changes.
+  SetMemory memory() noexcept { return {qubits_, &pool_}; }
+  const SmallArrayPool& pool() const noexcept { return pool_; }
 
   // Visits every qubit that has a neighbour, with its set.
   template <class Visit>
   void for_each_nonempty(Visit&& visit) const {
-    const std::size_t sets = block_sets();
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
       if (!blocks_[b]) continue;
       const NeighborSet* const block = blocks_[b].get();
+      const std::size_t sets = blocks_[b].get_deleter().sets;
       for (std::size_t i = 0; i < sets; ++i) {
-        if (!block[i].empty()) visit(b * sets + i, block[i]);
+        if (!block[i].empty()) visit((b << block_shift_) + i, block[i]);
       }
     }
   }
@@ -57,9 +64,12 @@ class SetTable {
 
   std::size_t block_sets() const noexcept { return std::size_t{1} << block_shift_; }
   std::size_t block_mask() const noexcept { return block_sets() - 1; }
-  Block make_block() const;
+  // Block b, every set empty.
+  Block make_block(std::size_t b) const;
 
   static const NeighborSet none_;
+  std::size_t qubits_;
+  SmallArrayPool pool_;
   std::vector<Block> blocks_;
   // A block holds 2 to this power sets.
   unsigned block_shift_ = 0;

@@ -79,6 +79,8 @@ class SparseOverlay : public OverlayEntries<NeighborSet> {
   NeighborSet& mutable_set(Qubit q) {
     return copied(q, [this, q] { return base_.set(q); });
   }
+  // Copies keep their entries on the heap: the base's pool is only read.
+  SetMemory memory() const noexcept { return {size(), nullptr}; }
   void count_edges(std::ptrdiff_t /*change*/) {}
 
  private:

@@ -60,10 +60,11 @@ struct SideGroup {
 inline constexpr std::size_t row_words_per_entry = 8;
 
 // Toggles every group's entries in each member's own set, and counts the edges changed. `Sets` is
-// a sparse store (sparse_graph.h); `universe` is the register's size.
+// a sparse store (sparse_graph.h).
 template <class Sets>
-void toggle_sides(Sets& sets, std::size_t universe, std::span<const SideGroup> groups) {
-  const std::size_t words = words_for(universe);
+void toggle_sides(Sets& sets, std::span<const SideGroup> groups) {
+  const SetMemory memory = sets.memory();
+  const std::size_t words = words_for(memory.universe);
   // Room first: every member may gain all its group's entries. A set may become a bit row here.
   std::vector<bool> row_mask_needed(groups.size(), false);
   for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -71,7 +72,7 @@ void toggle_sides(Sets& sets, std::size_t universe, std::span<const SideGroup> g
     const bool row_pays = count * row_words_per_entry >= words;
     groups[g].for_each_member([&](Qubit u) {
       NeighborSet& set = sets.mutable_set(u);
-      set.reserve_more(count, universe);
+      set.reserve_more(count, memory);
       if (row_pays && set.form() == NeighborSet::Form::bit_row) row_mask_needed[g] = true;
     });
   }
@@ -103,7 +104,7 @@ void toggle_sides(Sets& sets, std::size_t universe, std::span<const SideGroup> g
           if (x != u) set.toggle_reserved(x);
         });
       }
-      set.fit_storage();
+      set.fit_storage(memory);
       degree_change += static_cast<std::ptrdiff_t>(set.size()) - before;
     });
   }

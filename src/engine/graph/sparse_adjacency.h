@@ -17,6 +17,8 @@ class SparseAdjacency {
   const NeighborSet& set(Qubit q) const { return sets_.get(q); }
   // q's set; its reference stays valid while other sets change. Throws std::bad_alloc.
   NeighborSet& mutable_set(Qubit q) { return sets_.get_mutable(q); }
+  // Where the sets' storage comes from, for their changes.
+  SetMemory memory() noexcept { return sets_.memory(); }
 
   // Visits every qubit that has a neighbour, with its set.
   template <class Visit>

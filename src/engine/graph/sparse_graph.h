@@ -19,7 +19,8 @@
 namespace korvane::engine {
 
 // Sparse adjacency as a view reads it; one that changes it also offers mutable_set(q), whose
-// references stay valid while other sets change, and count_edges(change).
+// references stay valid while other sets change, memory() for the sets' changes, and
+// count_edges(change).
 template <class Store>
 concept SetStore = requires(const Store& store, Qubit q) {
   { store.set(q) } -> std::same_as<const NeighborSet&>;
@@ -35,37 +36,46 @@ class SparseGraph : public VopAccess<Vops> {
   std::size_t degree(Qubit q) const { return sets_.set(q).size(); }
   bool has_neighbor(Qubit q) const { return !sets_.set(q).empty(); }
   bool has_neighbor_other_than(Qubit v, Qubit w) const {
-    const NeighborSet& neighbors = sets_.set(v);
-    return neighbors.size() > 1 || (neighbors.size() == 1 && !neighbors.contains(w));
+    return sets_.set(v).has_entry_other_than(w);
   }
 
-  // Looks in the smaller of the two sets.
-  bool has_edge(Qubit a, Qubit b) const {
-    const NeighborSet& set_a = sets_.set(a);
-    const NeighborSet& set_b = sets_.set(b);
-    return set_a.size() <= set_b.size() ? set_a.contains(b) : set_b.contains(a);
-  }
+  bool has_edge(Qubit a, Qubit b) const { return joined(sets_.set(a), b, sets_.set(b), a); }
 
   void toggle_edge(Qubit a, Qubit b) {
-    if (has_edge(a, b)) {
-      sets_.mutable_set(a).erase(b);
-      sets_.mutable_set(b).erase(a);
+    NeighborSet& set_a = sets_.mutable_set(a);
+    NeighborSet& set_b = sets_.mutable_set(b);
+    const SetMemory memory = sets_.memory();
+    if (joined(set_a, b, set_b, a)) {
+      set_a.erase(b, memory);
+      set_b.erase(a, memory);
       sets_.count_edges(-1);
       return;
     }
-    add_edge(a, b);
+    insert_pair(set_a, b, set_b, a, memory);
   }
 
   // Adds the edge a-b, which must be absent.
   void add_edge(Qubit a, Qubit b) {
+    insert_pair(sets_.mutable_set(a), b, sets_.mutable_set(b), a, sets_.memory());
+  }
+
+  // Adds the edge a-b unless it is there, and says whether it did: one lookup of each set.
+  bool add_edge_if_absent(Qubit a, Qubit b) {
     NeighborSet& set_a = sets_.mutable_set(a);
     NeighborSet& set_b = sets_.mutable_set(b);
-    // Room in both sets first, so a refused allocation leaves the edge wholly absent.
-    set_a.reserve_one_more(this->size());
-    set_b.reserve_one_more(this->size());
-    set_a.insert_reserved(b);
-    set_b.insert_reserved(a);
-    sets_.count_edges(1);
+    const SetMemory memory = sets_.memory();
+    if (set_a.has_room_in_object() && set_b.has_room_in_object() &&
+        memory.universe <= NeighborSet::narrow_universe) {
+      // The common case of sparse graphs, without a change of storage.
+      if (set_a.contains(b)) return false;
+      set_a.insert_into_object_room(b);
+      set_b.insert_into_object_room(a);
+      sets_.count_edges(1);
+      return true;
+    }
+    if (joined(set_a, b, set_b, a)) return false;
+    insert_pair(set_a, b, set_b, a, memory);
+    return true;
   }
 
   // `visit` must not change q's own set.
@@ -92,14 +102,15 @@ class SparseGraph : public VopAccess<Vops> {
       return;
     }
     const SideGroup group{{&neighbors}, no_qubit, {&neighbors}};
-    toggle_sides(sets_, this->size(), std::span(&group, 1));
+    toggle_sides(sets_, std::span(&group, 1));
   }
 
   void isolate(Qubit v) {
     NeighborSet& neighbors = sets_.mutable_set(v);
     const std::size_t removed = neighbors.size();
-    neighbors.for_each([&](Qubit x) { sets_.mutable_set(x).erase(v); });
-    neighbors.clear();
+    const SetMemory memory = sets_.memory();
+    neighbors.for_each([&](Qubit x) { sets_.mutable_set(x).erase(v, memory); });
+    neighbors.clear(memory);
     sets_.count_edges(-static_cast<std::ptrdiff_t>(removed));
   }
 
@@ -133,7 +144,7 @@ class SparseGraph : public VopAccess<Vops> {
         SideGroup{{&a_only}, no_qubit, {&neighbors_b}},
         SideGroup{{&b_only}, no_qubit, {&neighbors_a}},
         SideGroup{{&common}, no_qubit, {&neighbors_a, &neighbors_b}}};
-    toggle_sides(sets_, this->size(), std::span(groups));
+    toggle_sides(sets_, std::span(groups));
   }
 
   void pivot_edges(Qubit /*a*/, Qubit b, const PivotClasses& classes) {
@@ -149,7 +160,7 @@ class SparseGraph : public VopAccess<Vops> {
         SideGroup{{&classes.common}, b, {&classes.a_only, &classes.b_only}},
         SideGroup{{&classes.a_only}, no_qubit, {&classes.common, &classes.b_only}, b},
         SideGroup{{&classes.b_only}, no_qubit, {&classes.common, &classes.a_only}, b}};
-    toggle_sides(sets_, this->size(), std::span(groups));
+    toggle_sides(sets_, std::span(groups));
   }
 
   // One toggle per pair: a unit of cost is half a toggle.
@@ -159,6 +170,24 @@ class SparseGraph : public VopAccess<Vops> {
   }
 
  private:
+  // Whether a's set `set_a` holds b, looked up in whichever set is cheaper to search: one kept
+  // in its object costs four comparisons, others the smaller.
+  static bool joined(const NeighborSet& set_a, Qubit b, const NeighborSet& set_b, Qubit a) {
+    if (set_a.form() == NeighborSet::Form::in_object) return set_a.contains(b);
+    if (set_b.form() == NeighborSet::Form::in_object) return set_b.contains(a);
+    return set_a.size() <= set_b.size() ? set_a.contains(b) : set_b.contains(a);
+  }
+
+  void insert_pair(NeighborSet& set_a, Qubit b, NeighborSet& set_b, Qubit a,
+                   const SetMemory& memory) {
+    // Room in both sets first, so a refused allocation leaves the edge wholly absent.
+    set_a.reserve_one_more(memory);
+    set_b.reserve_one_more(memory);
+    set_a.insert_reserved(b);
+    set_b.insert_reserved(a);
+    sets_.count_edges(1);
+  }
+
   // Side by side pays once the change is large and its vertices are of a degree where sets are
   // bit rows (neighbor_set.h).
   static constexpr std::size_t least_pairs_side_by_side = 512;

@@ -1,6 +1,7 @@
 // The VOPs of a register: one byte per qubit, in memory for big arrays.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -20,6 +21,7 @@ class VopArray {
   std::size_t size() const noexcept { return vops_.size(); }
   Vop vop(Qubit q) const noexcept { return vops_[q]; }
   void set_vop(Qubit q, Vop vop) noexcept { vops_[q] = vop; }
+  void fill(Vop vop) noexcept { std::fill(vops_.begin(), vops_.end(), vop); }
 
  private:
   std::vector<Vop, LargeArrayAllocator<Vop>> vops_;

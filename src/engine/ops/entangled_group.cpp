@@ -30,11 +30,11 @@ class FoundSet {
     if (few_.size() >= few_limit_) {
       bits_.resize(words_for(register_size_));
       few_.for_each([this](Qubit x) { set_bit(bits_, x); });
-      few_.clear();
+      few_.clear(SetMemory{register_size_, nullptr});
       set_bit(bits_, q);
       return true;
     }
-    few_.reserve_one_more(register_size_);
+    few_.reserve_one_more(SetMemory{register_size_, nullptr});
     few_.insert_reserved(q);
     return true;
   }

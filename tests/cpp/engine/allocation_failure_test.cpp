@@ -6,6 +6,7 @@
 // nothing in read-only operations, and leaking nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/containers/memory_budget.h"
+#include "korvane/engine/io/graph_edges.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/entangled_group.h"
 #include "korvane/engine/ops/local_complement.h"
@@ -104,14 +106,23 @@ class RefusedAllocation {
 };
 
 // Registers with dense, varied graphs and VOPs, in both storages and on the tableau, so
-// reductions, toggles, growing neighbour sets and conversions all occur.
+// reductions, toggles, growing neighbour sets and conversions all occur; and sparse ones with a
+// vertex of four neighbours and none of more, the most its object holds, so that growing it needs
+// memory its copy has not taken yet.
 std::vector<Register> sample_registers() {
   constexpr Storage storages[] = {Storage::sparse, Storage::dense, Storage::tableau};
   std::vector<Register> samples;
-  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+  for (std::uint64_t seed = 1; seed <= 10; ++seed) {
     SeededSource random(seed);
-    Register reg(7, storages[seed % 3]);
-    for (int step = 0; step < 40; ++step) {
+    const bool full_objects = seed > 6;
+    Register reg(7, full_objects ? Storage::sparse : storages[seed % 3]);
+    const auto largest_degree = [&reg] {
+      std::size_t largest = 0;
+      for (Qubit q = 0; q < reg.size(); ++q) largest = std::max(largest, reg.degree(q));
+      return largest;
+    };
+    for (int step = 0; full_objects ? largest_degree() != 4 : step < 40; ++step) {
+      if (full_objects && largest_degree() > 4) reg = Register(7, Storage::sparse);
       const Qubit a = random.below(7);
       const Qubit b = (a + 1 + random.below(6)) % 7;
       apply_controlled_pauli(reg, testing::controlled_gates()[random.below(9)].gate, a, b);
@@ -319,6 +330,29 @@ TEST(AllocationFailure, SideBySideChangesAreRefusedWholly) {
       [&](const Register& reg) { EXPECT_TRUE(same_representation(reg, original)); });
   // Room in each of the 40 sets is an allocation point of its own.
   EXPECT_GT(points, 40);
+}
+
+// Edges added as data go in all together or not at all: a refusal at any point (a block of sets,
+// a pool's slab, a table) takes the ones already added out again.
+TEST(AllocationFailure, AddedEdgesGoInWhollyOrNotAtAll) {
+  Register original(10000, Storage::sparse);
+  for (Qubit u = 1; u < 30; ++u) testing::toggle_edge(original, u, u + 1);
+  std::vector<std::int64_t> rows;
+  for (std::int64_t u = 1; u <= 40; ++u) {
+    rows.insert(rows.end(), {0, u});
+    for (std::int64_t k = 0; k < 1 + u % 14; ++k) rows.insert(rows.end(), {u, 4000 + 100 * u + k});
+  }
+  const long points = exhaust_allocation_points(
+      original,
+      [&](Register& reg) {
+        add_graph_edges(reg, rows.data(), rows.size() / 2, 0, EarlierEdges::register_own);
+      },
+      [&](const Register& reg) {
+        EXPECT_EQ(reg.edge_count(), original.edge_count() + rows.size() / 2);
+        EXPECT_TRUE(reg.has_edge(40, 4000 + 100 * 40 + 12));
+      },
+      [&](const Register& reg) { EXPECT_TRUE(same_representation(reg, original)); });
+  EXPECT_GT(points, 5);
 }
 
 TEST(AllocationFailure, RefusedRegisterConstructionLeaksNothing) {

@@ -20,9 +20,9 @@ Visited nonempty(const SetTable& table) {
   return visited;
 }
 
-void add(SetTable& table, Qubit q, Qubit neighbor, std::size_t universe) {
+void add(SetTable& table, Qubit q, Qubit neighbor) {
   NeighborSet& set = table.get_mutable(q);
-  set.reserve_one_more(universe);
+  set.reserve_one_more(table.memory());
   set.insert_reserved(neighbor);
 }
 
@@ -33,17 +33,24 @@ TEST(SetTable, SetsAreEmptyUntilWrittenAndCopiesAreIndependent) {
     EXPECT_TRUE(nonempty(table).empty());
     const Qubit last = qubits - 1;
     EXPECT_TRUE(table.get(last).empty());
-    add(table, last, 0, qubits);
-    add(table, 3, 1, qubits);
-    add(table, 3, 2, qubits);
-    EXPECT_EQ(nonempty(table), (Visited{{3, 2}, {last, 1}}));  // in qubit order
+    add(table, last, 0);
+    add(table, 3, 1);
+    add(table, 3, 2);
+    // Six neighbours take an array of the table's pool.
+    for (Qubit x = 10; x < 16; ++x) add(table, 8, x);
+    EXPECT_EQ(table.get(8).form(), NeighborSet::Form::pooled);
+    EXPECT_EQ(nonempty(table), (Visited{{3, 2}, {8, 6}, {last, 1}}));  // in qubit order
     EXPECT_TRUE(table.get(4).empty());
 
     SetTable copy = table;
-    add(copy, 5, 1, qubits);
-    copy.get_mutable(3).erase(1);
-    EXPECT_EQ(nonempty(table), (Visited{{3, 2}, {last, 1}}));
-    EXPECT_EQ(nonempty(copy), (Visited{{3, 1}, {5, 1}, {last, 1}}));
+    add(copy, 5, 1);
+    copy.get_mutable(3).erase(1, copy.memory());
+    copy.get_mutable(8).erase(12, copy.memory());
+    add(copy, 8, 20);
+    EXPECT_EQ(nonempty(table), (Visited{{3, 2}, {8, 6}, {last, 1}}));
+    EXPECT_TRUE(table.get(8).contains(12));
+    EXPECT_FALSE(table.get(8).contains(20));
+    EXPECT_EQ(nonempty(copy), (Visited{{3, 1}, {5, 1}, {8, 6}, {last, 1}}));
     copy = table;
     EXPECT_EQ(nonempty(copy), nonempty(table));
   }
