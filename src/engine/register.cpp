@@ -89,8 +89,9 @@ std::variant<SparseAdjacency, DenseAdjacency> adjacency_of(const GraphForm& form
     const ConstBitRow row = all.subspan(q * form.row_words, form.row_words);
     if (!any_bit(row)) continue;
     NeighborSet& set = sets.mutable_set(q);
-    for_each_bit(row, [&set, qubits](Qubit x) {
-      set.reserve_one_more(qubits);
+    const SetMemory memory = sets.memory();
+    for_each_bit(row, [&set, &memory](Qubit x) {
+      set.reserve_one_more(memory);
       set.insert_reserved(x);
     });
   }
