@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "condition.h"
 #include "event_gaps.h"
 #include "pauli_frames.h"
 #include "program.h"
@@ -102,9 +103,30 @@ void run_on_frames(const Program& program, PauliFrames& frames, SeededGenerator&
     }
     return std::span<const FrameWord>(into);
   };
+  std::uint32_t skipped = 0;  // instructions left of the body of a condition, run as feedback
   walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t index) {
+    if (skipped != 0) {
+      --skipped;
+      return;
+    }
     const std::span<const std::uint32_t> targets = program.targets_of(instruction);
     switch (instruction.kind) {
+      case Kind::condition: {
+        // Pauli feedback on one bit: as for CX rec[-k] q, a frame whose bit differs from the
+        // reference's gains the body's Paulis.
+        const std::optional<std::uint32_t> lookback = feedback_lookback(program, index);
+        if (!lookback) refuse_on_frames(program, index);
+        skipped = program.conditions[instruction.detail].body;
+        for (std::size_t body = index + 1; body <= index + skipped; ++body) {
+          const Instruction& pauli = program.instructions[body];
+          if (vop_of(pauli.gate) == clifford::identity) continue;
+          const auto axis = static_cast<Axis>(vop_of(pauli.gate) - 1);
+          for (const std::uint32_t q : program.targets_of(pauli)) {
+            frames.multiply_where(q, axis, record.back_wide(*lookback));
+          }
+        }
+        break;
+      }
       case Kind::clifford:
         for (const std::uint32_t q : targets) frames.apply_clifford(q, vop_of(instruction.gate));
         break;

@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "../engine/register.h"
+#include "condition.h"
 #include "register_run.h"
 #include "shot_major_writer.h"
 
@@ -92,7 +93,9 @@ FrameSampler::FrameSampler(const Program& program)
     : program_(program),
       words_(frame_block_words(program)),
       frames_(program.num_qubits, words_),
-      scratch_(program, words_) {}
+      scratch_(program, words_) {
+  check_frames_can_run(program);
+}
 
 void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
                                        SeededGenerator& generator, std::uint8_t* records) {

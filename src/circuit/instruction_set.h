@@ -33,6 +33,7 @@ enum class Kind : std::uint8_t {
   detector,       // the parity of recorded bits, sampled relative to the noiseless circuit
   observable,     // recorded bits added by parity into a logical observable
   repeat,         // a block of instructions run several times
+  condition,      // the next instructions run only when recorded bits hold given values
   annotation,     // no effect: TICK, QUBIT_COORDS, SHIFT_COORDS
 };
 

@@ -22,6 +22,9 @@ inline constexpr std::uint32_t inverted_flag = 1U << 31;
 inline constexpr std::uint32_t max_qubit_index = inverted_flag - 1;
 inline constexpr std::uint32_t max_lookback = inverted_flag - 1;
 
+// A condition's entries are k of rec[-k], with inverted_flag where the bit must be 1.
+inline constexpr std::uint32_t expects_one_flag = inverted_flag;
+
 // No flip probability on a measurement.
 inline constexpr std::uint32_t no_channel = 0xFFFFFFFFU;
 
@@ -34,10 +37,21 @@ struct Instruction {
   std::uint32_t first_argument = 0;
   std::uint32_t argument_count = 0;
   // Noise: its channel; a measurement: its flip channel or no_channel; OBSERVABLE_INCLUDE: the
-  // observable; REPEAT: its entry in repeat_counts.
+  // observable; REPEAT: its entry in repeat_counts; a condition: its entry in conditions.
   std::uint32_t detail = 0;
 
   bool operator==(const Instruction&) const = default;
+};
+
+// An if() of OpenQASM: the `body` instructions after it run only when each recorded bit it names
+// holds its expected value, or, `negated`, when not all of them do. Bodies hold no measurement and
+// no REPEAT. The circuit text format has no such thing; it writes the conditions that are Pauli
+// feedback on one recorded bit as such.
+struct Condition {
+  std::uint32_t body = 0;
+  bool negated = false;
+
+  bool operator==(const Condition&) const = default;
 };
 
 struct Program {
@@ -46,6 +60,7 @@ struct Program {
   std::vector<double> arguments;  // as written: probabilities, coordinates, observable indices
   std::vector<PauliChannel> channels;
   std::vector<std::uint64_t> repeat_counts;
+  std::vector<Condition> conditions;
   // The line of the text that each instruction came from, for messages; not part of the circuit.
   std::vector<std::uint32_t> lines;
 

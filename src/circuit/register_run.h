@@ -8,6 +8,7 @@
 #include "../engine/controlled_gates.h"
 #include "../engine/measure.h"
 #include "../engine/register.h"
+#include "condition.h"
 #include "program.h"
 #include "program_walk.h"
 #include "record_window.h"
@@ -58,12 +59,25 @@ void run_on_register(const Program& program, engine::Register& reg, Source& sour
     for (const std::uint32_t k : lookbacks) total ^= record.back(k) != 0;
     return total;
   };
+  std::uint32_t skipped = 0;  // instructions left of the body of a condition that failed
   walk(program, scratch.loops, [&](const Instruction& instruction, std::size_t) {
+    if (skipped != 0) {
+      --skipped;
+      return;
+    }
     const std::span<const std::uint32_t> targets = program.targets_of(instruction);
     switch (instruction.kind) {
       case Kind::repeat:  // walk() loops over REPEAT bodies itself
       case Kind::annotation:
         break;
+      case Kind::condition: {
+        const Condition& condition = program.conditions[instruction.detail];
+        if (!condition_holds(targets, condition,
+                             [&](std::uint32_t k) { return record.back(k) != 0; })) {
+          skipped = condition.body;
+        }
+        break;
+      }
       case Kind::clifford: {
         const Vop gate = vop_of(instruction.gate);
         for (const std::uint32_t q : targets) reg.apply_clifford(q, gate);
