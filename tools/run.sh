@@ -28,6 +28,9 @@ ensure_host_tools() {
   [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
   [ -e /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
   command -v patchelf >/dev/null || missing+=(patchelf)
+  # Headless Chromium renders the SVG pictures in the tests; DejaVu is the font they name.
+  command -v chromium >/dev/null || missing+=(chromium)
+  [ -e /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || missing+=(fonts-dejavu-core)
   if [ "${#missing[@]}" -gt 0 ]; then
     log "installing host packages: ${missing[*]}"
     as_root apt-get update -qq

@@ -1,15 +1,18 @@
 #include "circuit_formats.h"
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "../circuit/qasm/reader.h"
 #include "../circuit/qasm/writer.h"
+#include "../picture/circuit_diagram.h"
 #include "circuit_object.h"
 #include "errors.h"
 #include "owned_ref.h"
+#include "text_files.h"
 
 namespace korvane::python {
 namespace {
@@ -25,19 +28,6 @@ PyObject* new_from_qasm(PyObject* type, std::string_view text) {
 
 PyObject* new_text(const std::string& text) {
   return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-}
-
-// Writes `text` to the file at `path` (str or os.PathLike); false with OSError set.
-bool write_text_file(PyObject* path, const std::string& text) {
-  const OwnedRef io(PyImport_ImportModule("io"));
-  if (!io) return false;
-  const OwnedRef file(PyObject_CallMethod(io.get(), "open", "Os", path, "w"));
-  if (!file) return false;
-  const OwnedRef content(new_text(text));
-  if (!content) return false;
-  const OwnedRef written(PyObject_CallMethod(file.get(), "write", "O", content.get()));
-  const OwnedRef closed(PyObject_CallMethod(file.get(), "close", nullptr));
-  return written && closed;
 }
 
 }  // namespace
@@ -133,12 +123,23 @@ PyObject* qasm_source(PyObject* self) noexcept {
 }
 
 PyObject* circuit_diagram(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
-  (void)self;
-  (void)args;
-  (void)kwargs;
-  (void)write_text_file;
-  PyErr_SetString(PyExc_NotImplementedError, "diagram");
-  return nullptr;
+  return guarded([&]() -> PyObject* {
+    static const char* keywords[] = {"path", nullptr};
+    PyObject* path = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|O:diagram", const_cast<char**>(keywords),
+                                     &path)) {
+      return nullptr;
+    }
+    std::string svg;
+    const circuit::Program& program = circuit_of(self).program;
+    try {
+      without_gil([&] { svg = picture::draw_circuit(program); });
+    } catch (const std::invalid_argument& too_large) {
+      PyErr_SetString(PyExc_ValueError, too_large.what());
+      return nullptr;
+    }
+    return text_or_file(path, svg);
+  });
 }
 
 }  // namespace korvane::python

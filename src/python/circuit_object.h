@@ -28,9 +28,6 @@ const circuit::Program* as_program(PyObject* object);
 PyObject* new_circuit(PyTypeObject* type, circuit::Program&& program,
                       circuit::qasm::RegisterLayout&& layout = {});
 
-// The whole file at `path` (str or os.PathLike) in `contents`; false with OSError set.
-bool read_text_file(PyObject* path, std::string& contents);
-
 // Texts longer than this are read with the GIL released.
 inline constexpr std::size_t long_text = std::size_t{1} << 16;
 

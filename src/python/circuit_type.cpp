@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -25,6 +23,7 @@
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"
+#include "text_files.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -77,30 +76,6 @@ PyObject* new_circuit(PyTypeObject* type, Program&& program,
   new (&circuit->program) Program(std::move(program));
   new (&circuit->layout) circuit::qasm::RegisterLayout(std::move(layout));
   return object;
-}
-
-bool read_text_file(PyObject* path, std::string& contents) {
-  PyObject* converted = nullptr;
-  if (PyUnicode_FSConverter(path, &converted) == 0) return false;
-  const OwnedRef path_bytes(converted);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-      std::fopen(PyBytes_AS_STRING(path_bytes.get()), "rb"), &std::fclose);
-  if (!file) {
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
-    return false;
-  }
-  std::array<char, 1 << 16> buffer{};
-  for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    contents.append(buffer.data(), got);
-    if (got == buffer.size()) continue;
-    if (std::ferror(file.get()) == 0) return true;
-    // A directory, say, opens but cannot be read: EISDIR.
-    if (errno == 0) errno = EIO;
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
-    return false;
-  }
 }
 
 namespace {

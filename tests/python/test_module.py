@@ -19,7 +19,7 @@ METHOD_ORDER = SINGLE_QUBIT + TWO_QUBIT + MEASURE + ["get_entangled_group", "pee
 # and tests/python/test_circuit*.py cover them).
 ADDED_NAMES = [
     "copy", "graph", "from_graph", "stabilizers", "peek_pauli", "measure_pauli", "reset", "swap",
-    "run", "qubit_amount",
+    "run", "draw", "qubit_amount",
 ]
 
 FIRST_DOC_LINES = {

@@ -1,0 +1,381 @@
+#include "circuit_diagram.h"
+
+#include <algorithm>
+#include <charconv>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "svg.h"
+
+namespace korvane::picture {
+namespace {
+
+using circuit::Gate;
+using circuit::Instruction;
+using circuit::Kind;
+using circuit::Program;
+
+constexpr double column_width = 58;
+constexpr double row_height = 44;
+constexpr double box_height = 28;
+constexpr double left_margin = 52;
+constexpr double top_margin = 34;  // room for REPEAT labels
+constexpr double frame_label_height = 14;
+
+// One drawn operation: an instruction on one target, pair, or (for annotations of records) none.
+struct Mark {
+  std::size_t instruction;
+  std::size_t column;
+  std::vector<std::uint32_t> qubits;  // the rows it touches, in target order
+  std::size_t first_target;           // its first target entry within the instruction
+  // Outside REPEAT: the recorded bit a measurement makes, the index of a detector; else -1.
+  std::int64_t ordinal = -1;
+  bool conditional = false;  // in the body of a condition
+};
+
+struct Frame {
+  std::size_t first_column;
+  std::size_t last_column;  // one past
+  std::size_t depth;
+  std::uint64_t count;
+};
+
+std::string number_text(double value) {
+  std::array<char, 32> buffer{};
+  const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return {buffer.data(), written.ptr};
+}
+
+// The name in a box: noise channels shortened to fit.
+std::string label_of(const Instruction& instruction) {
+  constexpr std::array<std::pair<Gate, std::string_view>, 6> short_names{{
+      {Gate::x_error, "X_ERR"},
+      {Gate::y_error, "Y_ERR"},
+      {Gate::z_error, "Z_ERR"},
+      {Gate::depolarize1, "DEP1"},
+      {Gate::depolarize2, "DEP2"},
+      {Gate::pauli_channel_1, "PAULI1"},
+  }};
+  for (const auto& [gate, name] : short_names) {
+    if (gate == instruction.gate) return std::string(name);
+  }
+  return std::string(circuit::info(instruction.gate).name);
+}
+
+// The second line of a box: the probabilities of noise and of measurement flips.
+std::string arguments_of(const Program& program, const Instruction& instruction) {
+  std::string text;
+  if (instruction.kind != Kind::pauli_noise && instruction.kind != Kind::pair_noise &&
+      instruction.kind != Kind::measure && instruction.kind != Kind::measure_reset) {
+    return text;
+  }
+  for (const double argument : program.arguments_of(instruction)) {
+    if (!text.empty()) text.push_back(',');
+    text += number_text(argument);
+  }
+  return text;
+}
+
+class Diagram {
+ public:
+  explicit Diagram(const Program& program) : program_(program), next_free_(program.num_qubits, 0) {}
+
+  std::string run() {
+    if (program_.num_qubits > most_diagram_qubits) {
+      throw std::invalid_argument("the circuit has " + std::to_string(program_.num_qubits) +
+                                  " qubits, more than a diagram shows (" +
+                                  std::to_string(most_diagram_qubits) + ")");
+    }
+    place(0, program_.instructions.size(), 0);
+    return draw();
+  }
+
+ private:
+  std::size_t layer_start() const {
+    std::size_t start = floor_;
+    for (const std::size_t column : next_free_) start = std::max(start, column);
+    return start;
+  }
+
+  void add(std::size_t index, std::vector<std::uint32_t> qubits, std::size_t first_target,
+           std::int64_t ordinal) {
+    if (marks_.size() >= most_diagram_operations) {
+      throw std::invalid_argument("the circuit has more than " +
+                                  std::to_string(most_diagram_operations) +
+                                  " operations to draw (a REPEAT block counted once)");
+    }
+    std::size_t column = floor_;
+    if (!qubits.empty()) {
+      const auto [low, high] = std::minmax_element(qubits.begin(), qubits.end());
+      for (std::uint32_t q = *low; q <= *high; ++q) column = std::max(column, next_free_[q]);
+      for (std::uint32_t q = *low; q <= *high; ++q) next_free_[q] = column + 1;
+    } else {
+      column = std::max(column, records_free_);
+      records_free_ = column + 1;
+    }
+    columns_ = std::max(columns_, column + 1);
+    marks_.push_back({index, column, std::move(qubits), first_target, ordinal, conditional_ != 0});
+  }
+
+  // Every later mark goes right of all so far.
+  void barrier() { floor_ = std::max({layer_start(), records_free_, columns_}); }
+
+  void place(std::size_t begin, std::size_t end, std::size_t depth) {
+    for (std::size_t index = begin; index < end; ++index) {
+      const Instruction& instruction = program_.instructions[index];
+      const std::span<const std::uint32_t> targets = program_.targets_of(instruction);
+      if (conditional_ != 0) --conditional_;
+      switch (instruction.kind) {
+        case Kind::repeat: {
+          barrier();
+          const std::size_t first = floor_;
+          const std::size_t body_end = index + 1 + instruction.count;
+          ++repeat_depth_;
+          place(index + 1, body_end, depth + 1);
+          --repeat_depth_;
+          barrier();
+          frames_.push_back({first, std::max(floor_, first + 1), depth,
+                             program_.repeat_counts[instruction.detail]});
+          floor_ = std::max(floor_, first + 1);
+          index = body_end - 1;
+          break;
+        }
+        case Kind::annotation:
+          if (instruction.gate == Gate::tick) {
+            barrier();
+            ticks_.push_back(floor_);
+          }
+          break;
+        case Kind::condition:
+          conditional_ = program_.conditions[instruction.detail].body + 1;
+          break;
+        case Kind::detector: {
+          const auto detector = static_cast<std::int64_t>(detectors_++);
+          add(index, {}, 0, repeat_depth_ == 0 ? detector : -1);
+          break;
+        }
+        case Kind::observable:
+          add(index, {}, 0, -1);
+          break;
+        case Kind::controlled:
+        case Kind::swap:
+        case Kind::pair_noise:
+        case Kind::feedback:
+          for (std::size_t i = 0; i < targets.size(); i += 2) {
+            if (instruction.kind == Kind::feedback) {
+              add(index, {targets[i + 1]}, i, -1);
+            } else {
+              add(index, {targets[i], targets[i + 1]}, i, -1);
+            }
+          }
+          break;
+        case Kind::measure:
+        case Kind::measure_reset:
+          for (std::size_t i = 0; i < targets.size(); ++i) {
+            const auto record = static_cast<std::int64_t>(record_++);
+            add(index, {targets[i] & ~circuit::inverted_flag}, i, repeat_depth_ == 0 ? record : -1);
+          }
+          break;
+        default:
+          for (std::size_t i = 0; i < targets.size(); ++i) add(index, {targets[i]}, i, -1);
+          break;
+      }
+    }
+  }
+
+  double x_of(std::size_t column) const {
+    return left_margin + (static_cast<double>(column) + 0.5) * column_width;
+  }
+  double y_of(std::uint32_t qubit) const {
+    return top_margin + (static_cast<double>(qubit) + 0.5) * row_height;
+  }
+  double records_y() const { return y_of(static_cast<std::uint32_t>(program_.num_qubits)); }
+
+  // The font size at which `text` fits a box.
+  static double fitting_font(std::string_view text, double largest) {
+    return std::min(largest, (column_width - 12) / (0.62 * static_cast<double>(text.size())));
+  }
+
+  // A box with `label`, and `detail` beneath it in small print when there is one.
+  static std::string box(double x, double y, const std::string& label, std::string_view fill,
+                         bool dashed, const std::string& detail = {}) {
+    const double font = fitting_font(label, 12);
+    const double width =
+        std::clamp(10.0 + 0.62 * font * static_cast<double>(std::max(label.size(), detail.size())),
+                   box_height, column_width - 6);
+    const double label_y = detail.empty() ? y + font / 3 : y - 1;
+    std::string svg = "<rect x=\"" + number(x - width / 2) + "\" y=\"" +
+                      number(y - box_height / 2) + "\" width=\"" + number(width) + "\" height=\"" +
+                      number(box_height) + "\" fill=\"" + std::string(fill) + "\" stroke=\"#222\"" +
+                      (dashed ? " stroke-dasharray=\"3 2\"" : "") + "/><text x=\"" + number(x) +
+                      "\" y=\"" + number(label_y) + "\" font-size=\"" + number(font) + "\">" +
+                      escaped(label) + "</text>";
+    if (!detail.empty()) {
+      svg += "<text x=\"" + number(x) + "\" y=\"" + number(y + 10) + "\" font-size=\"" +
+             number(fitting_font(detail, 9)) + "\">" + escaped(detail) + "</text>";
+    }
+    return svg;
+  }
+
+  static std::string dot(double x, double y) {
+    return "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"5\" fill=\"#222\"/>";
+  }
+
+  static std::string plus(double x, double y) {
+    return "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) +
+           "\" r=\"10\" fill=\"white\" stroke=\"#222\"/><path d=\"M" + number(x - 10) + " " +
+           number(y) + "h20M" + number(x) + " " + number(y - 10) + "v20\" stroke=\"#222\"/>";
+  }
+
+  static std::string cross(double x, double y) {
+    return "<path d=\"M" + number(x - 6) + " " + number(y - 6) + "l12 12M" + number(x - 6) + " " +
+           number(y + 6) + "l12 -12\" stroke=\"#222\" stroke-width=\"2\"/>";
+  }
+
+  // A control or a target of the controlled family: Z as a dot, X as a circled plus, else a box.
+  static std::string end_of(char pauli, bool control, double x, double y, bool dashed) {
+    if (pauli == 'Z') return dot(x, y);
+    if (pauli == 'X' && !control) return plus(x, y);
+    return box(x, y, std::string(1, pauli), control ? "#ffffff" : "#cfe3ff", dashed);
+  }
+
+  std::string draw_mark(const Mark& mark) const {
+    const Instruction& instruction = program_.instructions[mark.instruction];
+    const std::string name(circuit::info(instruction.gate).name);
+    const double x = x_of(mark.column);
+    std::string svg = "<g data-gate=\"" + escaped(name) + "\">";
+    if (mark.qubits.size() == 2) {
+      svg += "<line x1=\"" + number(x) + "\" y1=\"" + number(y_of(mark.qubits[0])) + "\" x2=\"" +
+             number(x) + "\" y2=\"" + number(y_of(mark.qubits[1])) + "\" stroke=\"#222\"" +
+             (instruction.kind == Kind::pair_noise ? " stroke-dasharray=\"3 2\"" : "") + "/>";
+    }
+    const double y = mark.qubits.empty() ? records_y() : y_of(mark.qubits[0]);
+    switch (instruction.kind) {
+      case Kind::controlled: {
+        // CX is ZCX: the control's basis, then the target's Pauli.
+        const char control = name.size() == 2 ? 'Z' : name[0];
+        svg += end_of(control, true, x, y, mark.conditional);
+        svg += end_of(name.back(), false, x, y_of(mark.qubits[1]), mark.conditional);
+        break;
+      }
+      case Kind::swap:
+        svg += cross(x, y) + cross(x, y_of(mark.qubits[1]));
+        break;
+      case Kind::pair_noise: {
+        const std::string detail = arguments_of(program_, instruction);
+        svg += box(x, y, label_of(instruction), "#f6c6c6", false, detail) +
+               box(x, y_of(mark.qubits[1]), label_of(instruction), "#f6c6c6", false, detail);
+        break;
+      }
+      case Kind::pauli_noise:
+        svg +=
+            box(x, y, label_of(instruction), "#f6c6c6", false, arguments_of(program_, instruction));
+        break;
+      case Kind::feedback: {
+        const std::uint32_t k = program_.targets_of(instruction)[mark.first_target];
+        svg += box(x, y, std::string(1, name.back()) + "^rec[-" + std::to_string(k) + "]",
+                   "#fff3c4", false);
+        break;
+      }
+      case Kind::measure:
+      case Kind::measure_reset: {
+        const bool inverted =
+            (program_.targets_of(instruction)[mark.first_target] & circuit::inverted_flag) != 0;
+        svg += box(x, y, (inverted ? "!" : "") + label_of(instruction), "#fff3c4", mark.conditional,
+                   arguments_of(program_, instruction));
+        if (mark.ordinal >= 0) {
+          svg += "<text x=\"" + number(x) + "\" y=\"" + number(y + box_height / 2 + 10) +
+                 "\" font-size=\"9\" fill=\"#666\">rec " + std::to_string(mark.ordinal) + "</text>";
+        }
+        break;
+      }
+      case Kind::detector:
+      case Kind::observable: {
+        const bool detector = instruction.kind == Kind::detector;
+        const std::string label =
+            detector ? (mark.ordinal < 0 ? "D" : "D" + std::to_string(mark.ordinal))
+                     : "L" + std::to_string(instruction.detail);
+        svg += box(x, y, label, detector ? "#e8e8e8" : "#d6f0cc", false);
+        break;
+      }
+      case Kind::reset:
+        svg += box(x, y, name, "#e4e4e4", mark.conditional);
+        break;
+      default:
+        svg += box(x, y, name, "#ffffff", mark.conditional);
+        break;
+    }
+    if (mark.conditional && !mark.qubits.empty()) {
+      svg += "<text x=\"" + number(x) + "\" y=\"" + number(y - box_height / 2 - 3) +
+             "\" font-size=\"9\" fill=\"#a05a00\">if</text>";
+    }
+    return svg + "</g>\n";
+  }
+
+  std::string draw() const {
+    const bool has_records = std::any_of(marks_.begin(), marks_.end(),
+                                         [](const Mark& mark) { return mark.qubits.empty(); });
+    const std::size_t rows = program_.num_qubits + (has_records ? 1 : 0);
+    const double width =
+        left_margin + static_cast<double>(std::max<std::size_t>(columns_, 1)) * column_width + 20;
+    const double height = top_margin + static_cast<double>(rows) * row_height + 10;
+    std::string svg = svg_begin(width, height,
+                                "Circuit of " + std::to_string(program_.num_qubits) + " qubits, " +
+                                    std::to_string(program_.num_measurements) + " measurements");
+    svg += "<g font-size=\"12\" text-anchor=\"middle\">\n";
+    for (std::uint32_t q = 0; q < program_.num_qubits; ++q) {
+      svg += "<line x1=\"" + number(left_margin) + "\" y1=\"" + number(y_of(q)) + "\" x2=\"" +
+             number(width - 10) + "\" y2=\"" + number(y_of(q)) + "\" stroke=\"#999\"/>";
+      svg += "<text x=\"" + number(left_margin / 2) + "\" y=\"" + number(y_of(q) + 4) + "\">q" +
+             std::to_string(q) + "</text>\n";
+    }
+    if (has_records) {
+      svg += "<line x1=\"" + number(left_margin) + "\" y1=\"" + number(records_y()) + "\" x2=\"" +
+             number(width - 10) + "\" y2=\"" + number(records_y()) +
+             "\" stroke=\"#bbb\" stroke-dasharray=\"2 3\"/><text x=\"" + number(left_margin / 2) +
+             "\" y=\"" + number(records_y() + 4) + "\" font-size=\"10\">rec</text>\n";
+    }
+    for (const std::size_t tick : ticks_) {
+      const double x = left_margin + static_cast<double>(tick) * column_width;
+      svg += "<line x1=\"" + number(x) + "\" y1=\"" + number(top_margin) + "\" x2=\"" + number(x) +
+             "\" y2=\"" + number(height - 10) + "\" stroke=\"#ddd\" stroke-dasharray=\"4 4\"/>\n";
+    }
+    for (const Frame& frame : frames_) {
+      const double inset = 3.0 * static_cast<double>(frame.depth);
+      const double x = left_margin + static_cast<double>(frame.first_column) * column_width + inset;
+      const double right =
+          left_margin + static_cast<double>(frame.last_column) * column_width - inset;
+      const double top = top_margin - frame_label_height + inset * 4;
+      svg += "<rect class=\"repeat\" x=\"" + number(x) + "\" y=\"" + number(top) + "\" width=\"" +
+             number(right - x) + "\" height=\"" + number(height - 12 - top - inset) +
+             "\" fill=\"none\" stroke=\"#3a6ea5\" stroke-dasharray=\"6 3\"/><text x=\"" +
+             number(x + 4) + "\" y=\"" + number(top + 11) +
+             "\" text-anchor=\"start\" font-size=\"11\" fill=\"#3a6ea5\">REPEAT " +
+             std::to_string(frame.count) + "</text>\n";
+    }
+    for (const Mark& mark : marks_) svg += draw_mark(mark);
+    svg += "</g>\n";
+    return svg + svg_end();
+  }
+
+  const Program& program_;
+  std::vector<std::size_t> next_free_;  // per qubit row, the first free column
+  std::size_t records_free_ = 0;
+  std::size_t floor_ = 0;  // no mark left of this column
+  std::size_t columns_ = 0;
+  std::uint64_t record_ = 0;
+  std::uint64_t detectors_ = 0;
+  std::size_t repeat_depth_ = 0;
+  std::uint32_t conditional_ = 0;  // instructions left in a condition's body, plus one
+  std::vector<Mark> marks_;
+  std::vector<Frame> frames_;
+  std::vector<std::size_t> ticks_;
+};
+
+}  // namespace
+
+std::string draw_circuit(const Program& program) { return Diagram(program).run(); }
+
+}  // namespace korvane::picture
