@@ -132,9 +132,14 @@ class Diagram {
           barrier();
           const std::size_t first = floor_;
           const std::size_t body_end = index + 1 + instruction.count;
+          const std::uint64_t records_before = record_, detectors_before = detectors_;
           ++repeat_depth_;
           place(index + 1, body_end, depth + 1);
           --repeat_depth_;
+          // The body is drawn once but runs `count` times: later bits and detectors count them all.
+          const std::uint64_t more = program_.repeat_counts[instruction.detail] - 1;
+          record_ += (record_ - records_before) * more;
+          detectors_ += (detectors_ - detectors_before) * more;
           barrier();
           frames_.push_back({first, std::max(floor_, first + 1), depth,
                              program_.repeat_counts[instruction.detail]});

@@ -224,6 +224,23 @@ std::vector<Point> packed(const DrawnGraph& graph, Place&& place) {
   return positions;
 }
 
+// The most common gap beyond 1 between the qubits of an edge, else the side of the square that
+// holds the register.
+std::uint64_t common_long_gap(const DrawnGraph& graph) {
+  std::map<std::uint64_t, std::size_t> by_gap;
+  for (const auto& [a, b] : graph.edges) {
+    const std::uint64_t qa = graph.qubits[a], qb = graph.qubits[b];
+    if (std::max(qa, qb) - std::min(qa, qb) > 1) ++by_gap[std::max(qa, qb) - std::min(qa, qb)];
+  }
+  const auto most =
+      std::max_element(by_gap.begin(), by_gap.end(),
+                       [](const auto& a, const auto& b) { return a.second < b.second; });
+  if (most != by_gap.end()) return most->first;
+  return std::max<std::uint64_t>(
+      1,
+      static_cast<std::uint64_t>(std::ceil(std::sqrt(static_cast<double>(graph.register_size)))));
+}
+
 }  // namespace
 
 std::optional<Layout> layout_named(std::string_view name) {
@@ -282,18 +299,16 @@ std::vector<Point> lay_out(const DrawnGraph& graph, Layout layout) {
     }
     return positions;
   }
-  const std::optional<LatticeShape> shape = lattice_shape(graph);
+  std::optional<LatticeShape> shape = lattice_shape(graph);
   if (layout == Layout::grid || (layout == Layout::automatic && shape)) {
+    if (!shape) shape = LatticeShape{common_long_gap(graph), 0};
     std::vector<Point> positions(n);
-    const std::uint64_t width =
-        shape ? shape->width
-              : static_cast<std::uint64_t>(std::ceil(std::sqrt(static_cast<double>(n))));
+    const std::uint64_t width = shape->width;
     for (std::size_t v = 0; v < n; ++v) {
-      // Without a lattice the vertices fill rows in order; a 3D lattice puts its layers side by
-      // side.
-      const std::uint64_t q = shape ? graph.qubits[v] : v;
-      const std::uint64_t layer = shape && shape->layer != 0 ? q / shape->layer : 0;
-      const std::uint64_t in_layer = shape && shape->layer != 0 ? q % shape->layer : q;
+      // A 3D lattice puts its layers side by side.
+      const std::uint64_t q = graph.qubits[v];
+      const std::uint64_t layer = shape->layer != 0 ? q / shape->layer : 0;
+      const std::uint64_t in_layer = shape->layer != 0 ? q % shape->layer : q;
       const double layer_offset = static_cast<double>(layer) * (static_cast<double>(width) + 1);
       positions[v] = {layer_offset + static_cast<double>(in_layer % width),
                       static_cast<double>(in_layer / width)};

@@ -24,13 +24,16 @@ enum class Layout : std::uint8_t { automatic, coordinates, grid, spring, circle 
 std::optional<Layout> layout_named(std::string_view name);
 
 struct DrawnGraph {
+  std::uint64_t register_size = 0;
   std::vector<std::uint64_t> qubits;                       // the vertices, ascending
   std::vector<std::pair<std::size_t, std::size_t>> edges;  // positions in `qubits`
   std::vector<std::optional<Point>> coordinates;           // per vertex, where known
 };
 
 // Positions of the vertices. `automatic` takes the coordinates when every vertex has them, the
-// grid when the edges are those of a lattice, else the spring layout. Throws
+// grid when the edges are those of a lattice, else the spring layout. `grid` places qubit q at
+// column q mod W, row q / W, W the lattice's width, or the most common gap between the qubits of
+// an edge beyond 1, or the square root of the register size. Throws
 // std::invalid_argument when `coordinates` is asked for and a vertex has none.
 std::vector<Point> lay_out(const DrawnGraph& graph, Layout layout);
 

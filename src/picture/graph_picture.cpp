@@ -41,7 +41,7 @@ double scale_of(const GraphPicture& picture, const std::vector<Point>& at) {
 std::string draw_graph(const GraphPicture& picture, const std::vector<Point>& positions) {
   const DrawnGraph& graph = picture.graph;
   const std::size_t n = graph.qubits.size();
-  std::string title = "Graph state of " + std::to_string(picture.register_size) +
+  std::string title = "Graph state of " + std::to_string(graph.register_size) +
                       " qubits: " + std::to_string(n) + " drawn, " +
                       std::to_string(graph.edges.size()) + " edges";
   if (n == 0) {

@@ -165,7 +165,7 @@ PyObject* draw_simulator(PyObject* self, PyObject* args, PyObject* kwargs) noexc
         PyObject* mapping = nullptr;
         if (!convert_layout(layout, mode, mapping)) return nullptr;
         picture::GraphPicture picture;
-        picture.register_size = simulator.reg.size();
+        picture.graph.register_size = simulator.reg.size();
         if (!select_vertices(simulator.reg, qubits, picture)) return nullptr;
         collect_edges_and_vops(simulator.reg, picture);
         if (!collect_coordinates(simulator, mapping, picture)) return nullptr;

@@ -1,0 +1,181 @@
+// OpenQASM: Cliffords recognised from their matrices and written back as gates, the text format's
+// circuits through OpenQASM and back with the same state, conditions, and refusals by line.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/parser.h"
+#include "korvane/circuit/qasm/clifford_synthesis.h"
+#include "korvane/circuit/qasm/reader.h"
+#include "korvane/circuit/qasm/writer.h"
+#include "korvane/circuit/sampler.h"
+#include "korvane/engine/random.h"
+#include "korvane/engine/stabilizers.h"
+
+namespace korvane::testing {
+namespace {
+
+using circuit::qasm::CliffordStep;
+using circuit::qasm::Unitary;
+
+const std::complex<double> i_unit{0, 1};
+
+Unitary single(std::complex<double> a, std::complex<double> b, std::complex<double> c,
+               std::complex<double> d) {
+  return Unitary(1, {a, b, c, d});
+}
+
+// A random Clifford on `qubits` qubits as a product of H, S and CX matrices.
+Unitary random_clifford(std::size_t qubits, std::mt19937& rng) {
+  const double r = 1 / std::sqrt(2.0);
+  const Unitary h = single(r, r, r, -r), s = single(1, 0, 0, i_unit);
+  Unitary u(qubits);
+  for (int step = 0; step < 30; ++step) {
+    const std::size_t a = rng() % qubits, b = (a + 1 + rng() % qubits) % qubits;
+    const std::array<std::size_t, 2> pair{a, b};
+    switch (rng() % (a == b ? 2 : 3)) {
+      case 0:
+        u.then(h, std::span(pair).first(1));
+        break;
+      case 1:
+        u.then(s, std::span(pair).first(1));
+        break;
+      default:
+        u.then(circuit::qasm::cx_gate(), pair);
+    }
+  }
+  return u;
+}
+
+// The product of synthesised steps, each built from the VOP's images as a matrix.
+Unitary rebuilt(const std::vector<CliffordStep>& steps, std::size_t qubits) {
+  std::vector<Unitary> vops(clifford::vop_count, Unitary(1));
+  // Every single-qubit Clifford is U(a, b, c) at multiples of pi/2: find each VOP's.
+  for (int turns = 0; turns < 64; ++turns) {
+    const double q = std::numbers::pi / 2;
+    const Unitary u = circuit::qasm::u_gate(q * (turns % 4), q * (turns / 4 % 4), q * (turns / 16));
+    vops[circuit::qasm::single_qubit_vop(*circuit::qasm::clifford_tableau(u))] = u;
+  }
+  Unitary u(qubits);
+  const Unitary swap(2, {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1});
+  for (const CliffordStep& step : steps) {
+    const std::array<std::size_t, 2> pair{step.a, step.b};
+    if (step.type == CliffordStep::Type::vop) u.then(vops[step.vop], std::span(pair).first(1));
+    if (step.type == CliffordStep::Type::cx) u.then(circuit::qasm::cx_gate(), pair);
+    if (step.type == CliffordStep::Type::swap) u.then(swap, pair);
+  }
+  return u;
+}
+
+TEST(QasmCliffords, SynthesisedStepsMultiplyBackToTheCliffordUpToPhase) {
+  std::mt19937 rng(7);
+  for (std::size_t qubits = 1; qubits <= 4; ++qubits) {
+    for (int trial = 0; trial < 20; ++trial) {
+      const Unitary u = random_clifford(qubits, rng);
+      const auto tableau = circuit::qasm::clifford_tableau(u);
+      ASSERT_TRUE(tableau.has_value());
+      const Unitary back = rebuilt(circuit::qasm::synthesize(*tableau), qubits);
+      // Equal up to phase: U^dagger V is a multiple of the identity.
+      std::complex<double> phase = 0;
+      for (std::size_t k = 0; k < u.dimension(); ++k)
+        phase += std::conj(u.at(k, 0)) * back.at(k, 0);
+      for (std::size_t r = 0; r < u.dimension(); ++r) {
+        for (std::size_t c = 0; c < u.dimension(); ++c) {
+          ASSERT_LT(std::abs(u.at(r, c) * phase - back.at(r, c)), 1e-9);
+        }
+      }
+    }
+  }
+}
+
+TEST(QasmCliffords, NonCliffordsAreRecognised) {
+  EXPECT_FALSE(circuit::qasm::clifford_tableau(single(1, 0, 0, std::polar(1.0, 0.25))));
+  Unitary controlled_s(2);
+  controlled_s.at(3, 3) = i_unit;
+  EXPECT_FALSE(circuit::qasm::clifford_tableau(controlled_s));
+  EXPECT_TRUE(circuit::qasm::clifford_tableau(circuit::qasm::u_gate(0, 0, std::numbers::pi / 2)));
+}
+
+std::vector<std::string> state_after(const circuit::Program& program) {
+  engine::Register reg(program.num_qubits);
+  std::vector<std::uint8_t> record(program.num_measurements);
+  circuit::run_once(program, reg, engine::thread_generator(), record.data());
+  return engine::canonical_stabilizers(reg);
+}
+
+TEST(Qasm, TextCircuitsGoThroughBothVersionsWithTheirState) {
+  const std::array<const char*, 25> gates{
+      "I",      "X",          "Y",    "Z",    "H",     "S",     "S_DAG", "SQRT_X", "SQRT_X_DAG",
+      "SQRT_Y", "SQRT_Y_DAG", "H_XY", "H_YZ", "C_XYZ", "C_ZYX", "CX",    "CY",     "CZ",
+      "XCX",    "XCY",        "XCZ",  "YCX",  "YCY",   "YCZ",   "SWAP"};
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::string text;
+    for (int line = 0; line < 60; ++line) {
+      const std::size_t g = rng() % gates.size();
+      const unsigned a = rng() % 5, b = (a + 1 + rng() % 4) % 5;
+      text += std::string(gates[g]) + " " + std::to_string(a) +
+              (g >= 15 ? " " + std::to_string(b) : std::string()) + "\n";
+    }
+    const circuit::Program program = circuit::parse_circuit(text + "REPEAT 2 {\n  H 4\n}\nTICK\n");
+    for (const int version : {2, 3}) {
+      const auto read =
+          circuit::qasm::read_qasm(circuit::qasm::write_qasm(program, nullptr, version));
+      ASSERT_EQ(state_after(read.program), state_after(program)) << text;
+    }
+  }
+}
+
+TEST(Qasm, ConditionsBecomeConditionInstructionsOverTheBitsTheValueRestsOn) {
+  const auto read = circuit::qasm::read_qasm(R"(OPENQASM 2.0;
+include "qelib1.inc";
+qreg q[2];
+creg c[3];
+measure q[0] -> c[0];
+measure q[1] -> c[2];
+measure q[0] -> c[0];
+if(c==5) x q[1];
+if(c==2) x q[1];
+if(c==0) z q[0];
+)");
+  const circuit::Program& program = read.program;
+  ASSERT_EQ(program.conditions.size(), 2U);  // c==2 needs c[1], never written: it never holds
+  const std::size_t first = 3;               // three measurements, then the first condition
+  ASSERT_EQ(program.instructions[first].kind, circuit::Kind::condition);
+  const auto targets = program.targets_of(program.instructions[first]);
+  // c[0] is the third recorded bit (rec[-1]), c[2] the second (rec[-2]); both must be 1.
+  EXPECT_EQ(
+      std::vector<std::uint32_t>(targets.begin(), targets.end()),
+      (std::vector<std::uint32_t>{1 | circuit::expects_one_flag, 2 | circuit::expects_one_flag}));
+  EXPECT_EQ(program.conditions[0].body, 1U);
+  EXPECT_EQ(read.layout.record_places.size(), 3U);
+}
+
+TEST(Qasm, RefusalsNameTheLine) {
+  const auto message = [](const char* text) {
+    try {
+      circuit::qasm::read_qasm(text);
+    } catch (const circuit::CircuitError& error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(message("/* two\nlines */ qreg q[1];\nU(0.1, 0, 0) q[0];"),
+            "line 3: the gate U(0.1, 0, 0) is not a Clifford gate: korvane simulates Clifford "
+            "circuits, whose angles are multiples of pi/2");
+  EXPECT_EQ(message("qreg q[1];\nqreg q[2];"), "line 2: 'q' is already declared");
+  EXPECT_EQ(message("qreg q[1];\nU(pi) q[0];"), "line 2: the gate 'U' takes 3 parameters, not 1");
+  EXPECT_EQ(message("qreg q[2];\nqreg r[1];\nCX q[2], r[0];"),
+            "line 3: index 2 is out of range for 'q' of size 2");
+  EXPECT_EQ(message("OPENQASM 4.0;"),
+            "line 1: korvane reads OpenQASM 2.0 and 3, not version '4.0'");
+}
+
+}  // namespace
+}  // namespace korvane::testing
