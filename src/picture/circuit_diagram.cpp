@@ -204,119 +204,150 @@ class Diagram {
   }
 
   // A box with `label`, and `detail` beneath it in small print when there is one.
-  static std::string box(double x, double y, const std::string& label, std::string_view fill,
-                         bool dashed, const std::string& detail = {}) {
+  static void box(std::string& svg, double x, double y, const std::string& label,
+                  std::string_view fill, bool dashed, const std::string& detail = {}) {
     const double font = fitting_font(label, 12);
     const double width =
         std::clamp(10.0 + 0.62 * font * static_cast<double>(std::max(label.size(), detail.size())),
                    box_height, column_width - 6);
-    const double label_y = detail.empty() ? y + font / 3 : y - 1;
-    std::string svg = "<rect x=\"" + number(x - width / 2) + "\" y=\"" +
-                      number(y - box_height / 2) + "\" width=\"" + number(width) + "\" height=\"" +
-                      number(box_height) + "\" fill=\"" + std::string(fill) + "\" stroke=\"#222\"" +
-                      (dashed ? " stroke-dasharray=\"3 2\"" : "") + "/><text x=\"" + number(x) +
-                      "\" y=\"" + number(label_y) + "\" font-size=\"" + number(font) + "\">" +
-                      escaped(label) + "</text>";
+    append_element(svg, "rect",
+                   {{"x", x - width / 2},
+                    {"y", y - box_height / 2},
+                    {"width", width},
+                    {"height", box_height},
+                    {"fill", fill},
+                    {"stroke", "#222"},
+                    {"stroke-dasharray", dashed ? "3 2" : ""}});
+    append_element(svg, "text",
+                   {{"x", x}, {"y", detail.empty() ? y + font / 3 : y - 1}, {"font-size", font}},
+                   label);
     if (!detail.empty()) {
-      svg += "<text x=\"" + number(x) + "\" y=\"" + number(y + 10) + "\" font-size=\"" +
-             number(fitting_font(detail, 9)) + "\">" + escaped(detail) + "</text>";
+      append_element(svg, "text", {{"x", x}, {"y", y + 10}, {"font-size", fitting_font(detail, 9)}},
+                     detail);
     }
-    return svg;
   }
 
-  static std::string dot(double x, double y) {
-    return "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"5\" fill=\"#222\"/>";
+  static void dot(std::string& svg, double x, double y) {
+    append_element(svg, "circle", {{"cx", x}, {"cy", y}, {"r", 5.0}, {"fill", "#222"}});
   }
 
-  static std::string plus(double x, double y) {
-    return "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) +
-           "\" r=\"10\" fill=\"white\" stroke=\"#222\"/><path d=\"M" + number(x - 10) + " " +
-           number(y) + "h20M" + number(x) + " " + number(y - 10) + "v20\" stroke=\"#222\"/>";
+  static void path(std::string& svg, const std::string& shape, double width) {
+    append_element(svg, "path", {{"d", shape}, {"stroke", "#222"}, {"stroke-width", width}});
   }
 
-  static std::string cross(double x, double y) {
-    return "<path d=\"M" + number(x - 6) + " " + number(y - 6) + "l12 12M" + number(x - 6) + " " +
-           number(y + 6) + "l12 -12\" stroke=\"#222\" stroke-width=\"2\"/>";
+  // A circled plus: the target of CX.
+  static void plus(std::string& svg, double x, double y) {
+    append_element(svg, "circle",
+                   {{"cx", x}, {"cy", y}, {"r", 10.0}, {"fill", "white"}, {"stroke", "#222"}});
+    path(svg,
+         joined(
+             {"M", number(x - 10), " ", number(y), "h20M", number(x), " ", number(y - 10), "v20"}),
+         1);
+  }
+
+  // The cross of SWAP.
+  static void cross(std::string& svg, double x, double y) {
+    path(svg,
+         joined({"M", number(x - 6), " ", number(y - 6), "l12 12M", number(x - 6), " ",
+                 number(y + 6), "l12 -12"}),
+         2);
+  }
+
+  static void line(std::string& svg, double x1, double y1, double x2, double y2,
+                   std::string_view stroke, std::string_view dashes = {}) {
+    append_element(svg, "line",
+                   {{"x1", x1},
+                    {"y1", y1},
+                    {"x2", x2},
+                    {"y2", y2},
+                    {"stroke", stroke},
+                    {"stroke-dasharray", dashes}});
   }
 
   // A control or a target of the controlled family: Z as a dot, X as a circled plus, else a box.
-  static std::string end_of(char pauli, bool control, double x, double y, bool dashed) {
-    if (pauli == 'Z') return dot(x, y);
-    if (pauli == 'X' && !control) return plus(x, y);
-    return box(x, y, std::string(1, pauli), control ? "#ffffff" : "#cfe3ff", dashed);
+  static void end_of(std::string& svg, char pauli, bool control, double x, double y, bool dashed) {
+    if (pauli == 'Z') {
+      dot(svg, x, y);
+    } else if (pauli == 'X' && !control) {
+      plus(svg, x, y);
+    } else {
+      box(svg, x, y, std::string(1, pauli), control ? "#ffffff" : "#cfe3ff", dashed);
+    }
   }
 
-  std::string draw_mark(const Mark& mark) const {
+  void draw_mark(std::string& svg, const Mark& mark) const {
     const Instruction& instruction = program_.instructions[mark.instruction];
     const std::string name(circuit::info(instruction.gate).name);
     const double x = x_of(mark.column);
-    std::string svg = "<g data-gate=\"" + escaped(name) + "\">";
+    append_open(svg, "g", {{"data-gate", name}});
     if (mark.qubits.size() == 2) {
-      svg += "<line x1=\"" + number(x) + "\" y1=\"" + number(y_of(mark.qubits[0])) + "\" x2=\"" +
-             number(x) + "\" y2=\"" + number(y_of(mark.qubits[1])) + "\" stroke=\"#222\"" +
-             (instruction.kind == Kind::pair_noise ? " stroke-dasharray=\"3 2\"" : "") + "/>";
+      line(svg, x, y_of(mark.qubits[0]), x, y_of(mark.qubits[1]), "#222",
+           instruction.kind == Kind::pair_noise ? "3 2" : "");
     }
     const double y = mark.qubits.empty() ? records_y() : y_of(mark.qubits[0]);
     switch (instruction.kind) {
-      case Kind::controlled: {
+      case Kind::controlled:
         // CX is ZCX: the control's basis, then the target's Pauli.
-        const char control = name.size() == 2 ? 'Z' : name[0];
-        svg += end_of(control, true, x, y, mark.conditional);
-        svg += end_of(name.back(), false, x, y_of(mark.qubits[1]), mark.conditional);
+        end_of(svg, name.size() == 2 ? 'Z' : name[0], true, x, y, mark.conditional);
+        end_of(svg, name.back(), false, x, y_of(mark.qubits[1]), mark.conditional);
         break;
-      }
       case Kind::swap:
-        svg += cross(x, y) + cross(x, y_of(mark.qubits[1]));
+        cross(svg, x, y);
+        cross(svg, x, y_of(mark.qubits[1]));
         break;
-      case Kind::pair_noise: {
-        const std::string detail = arguments_of(program_, instruction);
-        svg += box(x, y, label_of(instruction), "#f6c6c6", false, detail) +
-               box(x, y_of(mark.qubits[1]), label_of(instruction), "#f6c6c6", false, detail);
+      case Kind::pair_noise:
+        box(svg, x, y, label_of(instruction), "#f6c6c6", false,
+            arguments_of(program_, instruction));
+        box(svg, x, y_of(mark.qubits[1]), label_of(instruction), "#f6c6c6", false,
+            arguments_of(program_, instruction));
         break;
-      }
       case Kind::pauli_noise:
-        svg +=
-            box(x, y, label_of(instruction), "#f6c6c6", false, arguments_of(program_, instruction));
+        box(svg, x, y, label_of(instruction), "#f6c6c6", false,
+            arguments_of(program_, instruction));
         break;
       case Kind::feedback: {
         const std::uint32_t k = program_.targets_of(instruction)[mark.first_target];
-        svg += box(x, y, std::string(1, name.back()) + "^rec[-" + std::to_string(k) + "]",
-                   "#fff3c4", false);
+        box(svg, x, y,
+            joined(
+                {std::string_view(name).substr(name.size() - 1), "^rec[-", std::to_string(k), "]"}),
+            "#fff3c4", false);
         break;
       }
       case Kind::measure:
       case Kind::measure_reset: {
         const bool inverted =
             (program_.targets_of(instruction)[mark.first_target] & circuit::inverted_flag) != 0;
-        svg += box(x, y, (inverted ? "!" : "") + label_of(instruction), "#fff3c4", mark.conditional,
-                   arguments_of(program_, instruction));
+        box(svg, x, y, joined({inverted ? "!" : "", label_of(instruction)}), "#fff3c4",
+            mark.conditional, arguments_of(program_, instruction));
         if (mark.ordinal >= 0) {
-          svg += "<text x=\"" + number(x) + "\" y=\"" + number(y + box_height / 2 + 10) +
-                 "\" font-size=\"9\" fill=\"#666\">rec " + std::to_string(mark.ordinal) + "</text>";
+          append_element(
+              svg, "text",
+              {{"x", x}, {"y", y + box_height / 2 + 10}, {"font-size", 9.0}, {"fill", "#666"}},
+              joined({"rec ", std::to_string(mark.ordinal)}));
         }
         break;
       }
       case Kind::detector:
-      case Kind::observable: {
-        const bool detector = instruction.kind == Kind::detector;
-        const std::string label =
-            detector ? (mark.ordinal < 0 ? "D" : "D" + std::to_string(mark.ordinal))
-                     : "L" + std::to_string(instruction.detail);
-        svg += box(x, y, label, detector ? "#e8e8e8" : "#d6f0cc", false);
+        box(svg, x, y, joined({"D", mark.ordinal < 0 ? "" : std::to_string(mark.ordinal)}),
+            "#e8e8e8", false);
         break;
-      }
+      case Kind::observable:
+        box(svg, x, y, joined({"L", std::to_string(instruction.detail)}), "#d6f0cc", false);
+        break;
       case Kind::reset:
-        svg += box(x, y, name, "#e4e4e4", mark.conditional);
+        box(svg, x, y, name, "#e4e4e4", mark.conditional);
         break;
       default:
-        svg += box(x, y, name, "#ffffff", mark.conditional);
+        box(svg, x, y, name, "#ffffff", mark.conditional);
         break;
     }
     if (mark.conditional && !mark.qubits.empty()) {
-      svg += "<text x=\"" + number(x) + "\" y=\"" + number(y - box_height / 2 - 3) +
-             "\" font-size=\"9\" fill=\"#a05a00\">if</text>";
+      append_element(
+          svg, "text",
+          {{"x", x}, {"y", y - box_height / 2 - 3}, {"font-size", 9.0}, {"fill", "#a05a00"}}, "if");
     }
-    return svg + "</g>\n";
+    append_close(svg, "g");
+    svg.push_back('\n');
   }
 
   std::string draw() const {
@@ -326,26 +357,27 @@ class Diagram {
     const double width =
         left_margin + static_cast<double>(std::max<std::size_t>(columns_, 1)) * column_width + 20;
     const double height = top_margin + static_cast<double>(rows) * row_height + 10;
-    std::string svg = svg_begin(width, height,
-                                "Circuit of " + std::to_string(program_.num_qubits) + " qubits, " +
-                                    std::to_string(program_.num_measurements) + " measurements");
-    svg += "<g font-size=\"12\" text-anchor=\"middle\">\n";
+    const std::string title =
+        joined({"Circuit of ", std::to_string(program_.num_qubits), " qubits, ",
+                std::to_string(program_.num_measurements), " measurements"});
+    std::string svg = svg_begin(width, height, title);
+    append_open(svg, "g", {{"font-size", 12.0}, {"text-anchor", "middle"}});
+    svg.push_back('\n');
     for (std::uint32_t q = 0; q < program_.num_qubits; ++q) {
-      svg += "<line x1=\"" + number(left_margin) + "\" y1=\"" + number(y_of(q)) + "\" x2=\"" +
-             number(width - 10) + "\" y2=\"" + number(y_of(q)) + "\" stroke=\"#999\"/>";
-      svg += "<text x=\"" + number(left_margin / 2) + "\" y=\"" + number(y_of(q) + 4) + "\">q" +
-             std::to_string(q) + "</text>\n";
+      line(svg, left_margin, y_of(q), width - 10, y_of(q), "#999");
+      append_element(svg, "text", {{"x", left_margin / 2}, {"y", y_of(q) + 4}},
+                     joined({"q", std::to_string(q)}));
+      svg.push_back('\n');
     }
     if (has_records) {
-      svg += "<line x1=\"" + number(left_margin) + "\" y1=\"" + number(records_y()) + "\" x2=\"" +
-             number(width - 10) + "\" y2=\"" + number(records_y()) +
-             "\" stroke=\"#bbb\" stroke-dasharray=\"2 3\"/><text x=\"" + number(left_margin / 2) +
-             "\" y=\"" + number(records_y() + 4) + "\" font-size=\"10\">rec</text>\n";
+      line(svg, left_margin, records_y(), width - 10, records_y(), "#bbb", "2 3");
+      append_element(svg, "text",
+                     {{"x", left_margin / 2}, {"y", records_y() + 4}, {"font-size", 10.0}}, "rec");
+      svg.push_back('\n');
     }
     for (const std::size_t tick : ticks_) {
       const double x = left_margin + static_cast<double>(tick) * column_width;
-      svg += "<line x1=\"" + number(x) + "\" y1=\"" + number(top_margin) + "\" x2=\"" + number(x) +
-             "\" y2=\"" + number(height - 10) + "\" stroke=\"#ddd\" stroke-dasharray=\"4 4\"/>\n";
+      line(svg, x, top_margin, x, height - 10, "#ddd", "4 4");
     }
     for (const Frame& frame : frames_) {
       const double inset = 3.0 * static_cast<double>(frame.depth);
@@ -353,15 +385,27 @@ class Diagram {
       const double right =
           left_margin + static_cast<double>(frame.last_column) * column_width - inset;
       const double top = top_margin - frame_label_height + inset * 4;
-      svg += "<rect class=\"repeat\" x=\"" + number(x) + "\" y=\"" + number(top) + "\" width=\"" +
-             number(right - x) + "\" height=\"" + number(height - 12 - top - inset) +
-             "\" fill=\"none\" stroke=\"#3a6ea5\" stroke-dasharray=\"6 3\"/><text x=\"" +
-             number(x + 4) + "\" y=\"" + number(top + 11) +
-             "\" text-anchor=\"start\" font-size=\"11\" fill=\"#3a6ea5\">REPEAT " +
-             std::to_string(frame.count) + "</text>\n";
+      append_element(svg, "rect",
+                     {{"class", "repeat"},
+                      {"x", x},
+                      {"y", top},
+                      {"width", right - x},
+                      {"height", height - 12 - top - inset},
+                      {"fill", "none"},
+                      {"stroke", "#3a6ea5"},
+                      {"stroke-dasharray", "6 3"}});
+      append_element(svg, "text",
+                     {{"x", x + 4},
+                      {"y", top + 11},
+                      {"text-anchor", "start"},
+                      {"font-size", 11.0},
+                      {"fill", "#3a6ea5"}},
+                     joined({"REPEAT ", std::to_string(frame.count)}));
+      svg.push_back('\n');
     }
-    for (const Mark& mark : marks_) svg += draw_mark(mark);
-    svg += "</g>\n";
+    for (const Mark& mark : marks_) draw_mark(svg, mark);
+    append_close(svg, "g");
+    svg.push_back('\n');
     return svg + svg_end();
   }
 

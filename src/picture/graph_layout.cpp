@@ -37,6 +37,7 @@ std::vector<std::vector<std::size_t>> pieces_of(const DrawnGraph& graph) {
   std::map<std::size_t, std::vector<std::size_t>> by_root;
   for (std::size_t v = 0; v < n; ++v) by_root[root(v)].push_back(v);
   std::vector<std::vector<std::size_t>> pieces;
+  pieces.reserve(by_root.size());
   for (auto& [r, members] : by_root) pieces.push_back(std::move(members));
   std::stable_sort(pieces.begin(), pieces.end(),
                    [](const auto& a, const auto& b) { return a.size() > b.size(); });
@@ -59,6 +60,7 @@ std::map<std::pair<long, long>, std::vector<std::size_t>> cells_of(const std::ve
 void separate(std::vector<Point>& at,
               const std::vector<std::pair<std::size_t, std::size_t>>& edges) {
   std::vector<double> lengths;
+  lengths.reserve(edges.size());
   for (const auto& [a, b] : edges)
     lengths.push_back(std::hypot(at[a].x - at[b].x, at[a].y - at[b].y));
   std::nth_element(lengths.begin(),
@@ -201,14 +203,8 @@ std::vector<Point> packed(const DrawnGraph& graph, Place&& place) {
   double row_width = 0, cursor_x = 0, cursor_y = 0, row_height = 0;
   for (std::size_t p = 0; p < pieces.size(); ++p) {
     const std::vector<Point> at = place(pieces[p].size(), piece_edges[p]);
-    double min_x = at[0].x, max_x = at[0].x, min_y = at[0].y, max_y = at[0].y;
-    for (const Point& point : at) {
-      min_x = std::min(min_x, point.x);
-      max_x = std::max(max_x, point.x);
-      min_y = std::min(min_y, point.y);
-      max_y = std::max(max_y, point.y);
-    }
-    const double width = max_x - min_x, height = max_y - min_y;
+    const Bounds bounds = bounds_of(at);
+    const double width = bounds.width(), height = bounds.height();
     if (p == 0) row_width = std::max(width, std::sqrt(static_cast<double>(graph.qubits.size())));
     if (cursor_x > 0 && cursor_x + width > row_width) {
       cursor_x = 0;
@@ -216,7 +212,8 @@ std::vector<Point> packed(const DrawnGraph& graph, Place&& place) {
       row_height = 0;
     }
     for (std::size_t i = 0; i < at.size(); ++i) {
-      positions[pieces[p][i]] = {cursor_x + at[i].x - min_x, cursor_y + at[i].y - min_y};
+      positions[pieces[p][i]] = {cursor_x + at[i].x - bounds.min_x,
+                                 cursor_y + at[i].y - bounds.min_y};
     }
     cursor_x += width + piece_gap;
     row_height = std::max(row_height, height);
@@ -243,6 +240,17 @@ std::uint64_t common_long_gap(const DrawnGraph& graph) {
 
 }  // namespace
 
+Bounds bounds_of(const std::vector<Point>& points) {
+  Bounds bounds{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const Point& point : points) {
+    bounds.min_x = std::min(bounds.min_x, point.x);
+    bounds.min_y = std::min(bounds.min_y, point.y);
+    bounds.max_x = std::max(bounds.max_x, point.x);
+    bounds.max_y = std::max(bounds.max_y, point.y);
+  }
+  return bounds;
+}
+
 std::optional<Layout> layout_named(std::string_view name) {
   if (name == "auto") return Layout::automatic;
   if (name == "coords") return Layout::coordinates;
@@ -260,6 +268,7 @@ std::optional<LatticeShape> lattice_shape(const DrawnGraph& graph) {
     ++by_gap[qa > qb ? qa - qb : qb - qa];
   }
   std::vector<std::pair<std::size_t, std::uint64_t>> gaps;  // (count, gap), most common first
+  gaps.reserve(by_gap.size());
   for (const auto& [gap, count] : by_gap) gaps.emplace_back(count, gap);
   std::sort(gaps.rbegin(), gaps.rend());
   const auto share = [&](std::initializer_list<std::uint64_t> wanted) {
@@ -272,8 +281,9 @@ std::optional<LatticeShape> lattice_shape(const DrawnGraph& graph) {
     if (gap > 1 && long_gaps.size() < 2) long_gaps.push_back(gap);
   }
   std::sort(long_gaps.begin(), long_gaps.end());
+  // One edge in six or more between layers makes a 3D lattice.
   if (long_gaps.size() == 2 && long_gaps[1] % long_gaps[0] == 0 &&
-      share({1, long_gaps[0], long_gaps[1]}) && !share({1, long_gaps[0]})) {
+      share({1, long_gaps[0], long_gaps[1]}) && 6 * by_gap[long_gaps[1]] >= graph.edges.size()) {
     return LatticeShape{long_gaps[0], long_gaps[1]};
   }
   for (const std::uint64_t width : long_gaps) {
@@ -310,8 +320,8 @@ std::vector<Point> lay_out(const DrawnGraph& graph, Layout layout) {
       const std::uint64_t layer = shape->layer != 0 ? q / shape->layer : 0;
       const std::uint64_t in_layer = shape->layer != 0 ? q % shape->layer : q;
       const double layer_offset = static_cast<double>(layer) * (static_cast<double>(width) + 1);
-      positions[v] = {layer_offset + static_cast<double>(in_layer % width),
-                      static_cast<double>(in_layer / width)};
+      const std::uint64_t row = in_layer / width, column = in_layer % width;
+      positions[v] = {layer_offset + static_cast<double>(column), static_cast<double>(row)};
     }
     return positions;
   }

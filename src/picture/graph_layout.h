@@ -18,6 +18,18 @@ struct Point {
   double y = 0;
 };
 
+// The smallest rectangle around some points.
+struct Bounds {
+  double min_x = 0;
+  double min_y = 0;
+  double max_x = 0;
+  double max_y = 0;
+
+  double width() const { return max_x - min_x; }
+  double height() const { return max_y - min_y; }
+};
+Bounds bounds_of(const std::vector<Point>& points);  // at least one point
+
 enum class Layout : std::uint8_t { automatic, coordinates, grid, spring, circle };
 
 // The layout of that name ("auto", "coords", "grid", "spring", "circle"), or nothing.

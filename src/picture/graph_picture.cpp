@@ -41,52 +41,66 @@ double scale_of(const GraphPicture& picture, const std::vector<Point>& at) {
 std::string draw_graph(const GraphPicture& picture, const std::vector<Point>& positions) {
   const DrawnGraph& graph = picture.graph;
   const std::size_t n = graph.qubits.size();
-  std::string title = "Graph state of " + std::to_string(graph.register_size) +
-                      " qubits: " + std::to_string(n) + " drawn, " +
-                      std::to_string(graph.edges.size()) + " edges";
+  const std::string title = joined({"Graph state of ", std::to_string(graph.register_size),
+                                    " qubits: ", std::to_string(n), " drawn, ",
+                                    std::to_string(graph.edges.size()), " edges"});
   if (n == 0) {
-    return svg_begin(360, 60, title) +
-           "<text x=\"20\" y=\"35\" font-size=\"14\">No qubit to draw: every qubit is "
-           "isolated.</text>\n" +
-           svg_end();
+    std::string svg = svg_begin(360, 60, title);
+    append_element(svg, "text", {{"x", 20.0}, {"y", 35.0}, {"font-size", 14.0}},
+                   "No qubit to draw: every qubit is isolated.");
+    return svg + "\n" + svg_end();
   }
   const double scale = scale_of(picture, positions);
-  double min_x = positions[0].x, min_y = positions[0].y, max_x = min_x, max_y = min_y;
-  for (const Point& p : positions) {
-    min_x = std::min(min_x, p.x);
-    min_y = std::min(min_y, p.y);
-    max_x = std::max(max_x, p.x);
-    max_y = std::max(max_y, p.y);
-  }
-  const auto x_of = [&](std::size_t v) { return margin + (positions[v].x - min_x) * scale; };
-  const auto y_of = [&](std::size_t v) { return margin + (positions[v].y - min_y) * scale; };
-  std::string svg = svg_begin((max_x - min_x) * scale + 2 * margin,
-                              (max_y - min_y) * scale + 2 * margin + node_radius, title);
-  svg.append("<g stroke=\"#555\" stroke-width=\"2\">\n");
+  const Bounds bounds = bounds_of(positions);
+  const auto x_of = [&](std::size_t v) { return margin + (positions[v].x - bounds.min_x) * scale; };
+  const auto y_of = [&](std::size_t v) { return margin + (positions[v].y - bounds.min_y) * scale; };
+  std::string svg = svg_begin(bounds.width() * scale + 2 * margin,
+                              bounds.height() * scale + 2 * margin + node_radius, title);
+  append_open(svg, "g", {{"stroke", "#555"}, {"stroke-width", 2.0}});
+  svg.push_back('\n');
   for (const auto& [a, b] : graph.edges) {
-    svg.append("<line x1=\"" + number(x_of(a)) + "\" y1=\"" + number(y_of(a)) + "\" x2=\"" +
-               number(x_of(b)) + "\" y2=\"" + number(y_of(b)) + "\"/>\n");
+    append_element(svg, "line",
+                   {{"x1", x_of(a)}, {"y1", y_of(a)}, {"x2", x_of(b)}, {"y2", y_of(b)}});
+    svg.push_back('\n');
   }
-  svg.append("</g>\n<g font-size=\"12\" text-anchor=\"middle\">\n");
+  append_close(svg, "g");
+  svg.push_back('\n');
+  append_open(svg, "g", {{"font-size", 12.0}, {"text-anchor", "middle"}});
+  svg.push_back('\n');
   for (std::size_t v = 0; v < n; ++v) {
     const std::string index = std::to_string(graph.qubits[v]);
     const std::string_view vop_name = vop_names[picture.vops[v]];
-    const std::string x = number(x_of(v)), y = number(y_of(v));
-    svg.append("<g class=\"vertex\" data-qubit=\"" + index + "\" data-vop=\"" +
-               std::string(vop_name) + "\"><title>qubit " + index + ", VOP " +
-               std::to_string(picture.vops[v]) + " (" + std::string(vop_name) + ")</title>");
-    svg.append("<circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"" + number(node_radius) +
-               "\" fill=\"" + std::string(fill_of(picture.vops[v])) +
-               "\" stroke=\"#222\" stroke-width=\"1.5\"" +
-               (picture.context[v] ? " stroke-dasharray=\"4 3\"" : "") + "/>");
+    const double x = x_of(v), y = y_of(v);
+    append_open(svg, "g", {{"class", "vertex"}, {"data-qubit", index}, {"data-vop", vop_name}});
+    append_element(
+        svg, "title", {},
+        joined({"qubit ", index, ", VOP ", std::to_string(picture.vops[v]), " (", vop_name, ")"}));
+    append_element(svg, "circle",
+                   {{"cx", x},
+                    {"cy", y},
+                    {"r", node_radius},
+                    {"fill", fill_of(picture.vops[v])},
+                    {"stroke", "#222"},
+                    {"stroke-width", 1.5},
+                    {"stroke-dasharray", picture.context[v] ? "4 3" : ""}});
     // Long indices shrink to stay inside the circle.
     const double index_size = std::min(12.0, 40.0 / static_cast<double>(index.size()));
-    svg.append("<text class=\"index\" x=\"" + x + "\" y=\"" + number(y_of(v) + index_size / 3) +
-               "\" font-size=\"" + number(index_size) + "\">" + index + "</text>");
-    svg.append("<text class=\"vop\" x=\"" + x + "\" y=\"" + number(y_of(v) + node_radius + 12) +
-               "\" font-size=\"10\" fill=\"#333\">" + escaped(vop_name) + "</text></g>\n");
+    append_element(
+        svg, "text",
+        {{"class", "index"}, {"x", x}, {"y", y + index_size / 3}, {"font-size", index_size}},
+        index);
+    append_element(svg, "text",
+                   {{"class", "vop"},
+                    {"x", x},
+                    {"y", y + node_radius + 12},
+                    {"font-size", 10.0},
+                    {"fill", "#333"}},
+                   vop_name);
+    append_close(svg, "g");
+    svg.push_back('\n');
   }
-  svg.append("</g>\n");
+  append_close(svg, "g");
+  svg.push_back('\n');
   return svg + svg_end();
 }
 

@@ -5,6 +5,23 @@
 #include <cstdio>
 
 namespace korvane::picture {
+namespace {
+
+void append_tag(std::string& svg, std::string_view tag,
+                std::initializer_list<Attribute> attributes) {
+  svg.push_back('<');
+  svg.append(tag);
+  for (const Attribute& attribute : attributes) {
+    if (attribute.value.empty()) continue;
+    svg.push_back(' ');
+    svg.append(attribute.name);
+    svg.append("=\"");
+    svg.append(attribute.value);
+    svg.push_back('"');
+  }
+}
+
+}  // namespace
 
 std::string escaped(std::string_view text) {
   std::string result;
@@ -41,11 +58,50 @@ std::string number(double value) {
   return text;
 }
 
+std::string joined(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (const std::string_view part : parts) text.append(part);
+  return text;
+}
+
+void append_element(std::string& svg, std::string_view tag,
+                    std::initializer_list<Attribute> attributes, std::string_view text) {
+  append_tag(svg, tag, attributes);
+  if (text.empty()) {
+    svg.append("/>");
+    return;
+  }
+  svg.push_back('>');
+  svg.append(escaped(text));
+  append_close(svg, tag);
+}
+
+void append_open(std::string& svg, std::string_view tag,
+                 std::initializer_list<Attribute> attributes) {
+  append_tag(svg, tag, attributes);
+  svg.push_back('>');
+}
+
+void append_close(std::string& svg, std::string_view tag) {
+  svg.append("</");
+  svg.append(tag);
+  svg.push_back('>');
+}
+
 std::string svg_begin(double width, double height, std::string_view title) {
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + number(width) + "\" height=\"" +
-         number(height) + "\" viewBox=\"0 0 " + number(width) + " " + number(height) +
-         "\" font-family=\"DejaVu Sans, Verdana, sans-serif\">\n<title>" + escaped(title) +
-         "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  std::string svg;
+  append_open(svg, "svg",
+              {{"xmlns", "http://www.w3.org/2000/svg"},
+               {"width", width},
+               {"height", height},
+               {"viewBox", "0 0 " + number(width) + " " + number(height)},
+               {"font-family", "DejaVu Sans, Verdana, sans-serif"}});
+  svg.push_back('\n');
+  append_element(svg, "title", {}, title);
+  svg.push_back('\n');
+  append_element(svg, "rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "white"}});
+  svg.push_back('\n');
+  return svg;
 }
 
 std::string svg_end() { return "</svg>\n"; }

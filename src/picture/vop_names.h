@@ -35,8 +35,9 @@ inline constexpr std::array<SignedName, 9> signed_cliffords{{
 }  // namespace detail
 
 inline constexpr std::array<std::string_view, clifford::vop_count> vop_names = [] {
+  constexpr std::size_t gates = circuit::gate_count;
   std::array<std::string_view, clifford::vop_count> names{};
-  for (std::size_t g = 0; g < circuit::gate_count; ++g) {
+  for (std::size_t g = 0; g < gates; ++g) {
     const circuit::GateInfo& gate = circuit::gate_table[g];
     if (gate.kind == circuit::Kind::clifford && names[gate.operand].empty()) {
       names[gate.operand] = gate.name;

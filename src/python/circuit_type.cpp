@@ -116,7 +116,7 @@ PyObject* circuit_repr(PyObject* self) noexcept {
 }
 
 PyObject* reduce_circuit(PyObject* self, PyObject* /*unused*/) noexcept {
-  PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
+  auto* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
   if (const OwnedRef qasm{qasm_source(self)}) {
     const OwnedRef from_qasm(PyObject_GetAttrString(type, "from_qasm"));
     if (!from_qasm) return nullptr;

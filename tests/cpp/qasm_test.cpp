@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "korvane/circuit/circuit_error.h"
+#include "korvane/circuit/condition.h"
 #include "korvane/circuit/parser.h"
+#include "korvane/circuit/printer.h"
 #include "korvane/circuit/qasm/clifford_synthesis.h"
 #include "korvane/circuit/qasm/reader.h"
 #include "korvane/circuit/qasm/writer.h"
 #include "korvane/circuit/sampler.h"
+#include "korvane/circuit/seeded_generator.h"
 #include "korvane/engine/random.h"
 #include "korvane/engine/stabilizers.h"
 
@@ -120,8 +123,9 @@ TEST(Qasm, TextCircuitsGoThroughBothVersionsWithTheirState) {
     for (int line = 0; line < 60; ++line) {
       const std::size_t g = rng() % gates.size();
       const unsigned a = rng() % 5, b = (a + 1 + rng() % 4) % 5;
-      text += std::string(gates[g]) + " " + std::to_string(a) +
-              (g >= 15 ? " " + std::to_string(b) : std::string()) + "\n";
+      text.append(gates[g]).append(" ").append(std::to_string(a));
+      if (g >= 15) text.append(" ").append(std::to_string(b));  // the two-qubit gates
+      text.append("\n");
     }
     const circuit::Program program = circuit::parse_circuit(text + "REPEAT 2 {\n  H 4\n}\nTICK\n");
     for (const int version : {2, 3}) {
@@ -155,6 +159,67 @@ if(c==0) z q[0];
       (std::vector<std::uint32_t>{1 | circuit::expects_one_flag, 2 | circuit::expects_one_flag}));
   EXPECT_EQ(program.conditions[0].body, 1U);
   EXPECT_EQ(read.layout.record_places.size(), 3U);
+}
+
+TEST(Qasm, WrittenInTheSyntaxOfEachVersion) {
+  const circuit::Program program =
+      circuit::parse_circuit("H_XY 0\nXCZ 0 1\nSWAP 0 1\nMY !1\nCX rec[-1] 0\nRX 1\n");
+  EXPECT_EQ(circuit::qasm::write_qasm(program, nullptr, 2),
+            "OPENQASM 2.0;\ninclude \"qelib1.inc\";\n"
+            "gate xcz a, b { h a; cz a, b; h a; }\n"
+            "qreg q[2];\ncreg rec0[1];\n"
+            "U(pi, 0, pi/2) q[0];\nxcz q[0], q[1];\n"
+            "cx q[0], q[1];\ncx q[1], q[0];\ncx q[0], q[1];\n"
+            "sdg q[1];\nh q[1];\nx q[1];\nmeasure q[1] -> rec0[0];\nx q[1];\nh q[1];\ns q[1];\n"
+            "if(rec0==1) x q[0];\nreset q[1];\nh q[1];\n");
+  const std::string three = circuit::qasm::write_qasm(program, nullptr, 3);
+  EXPECT_NE(three.find("bit[1] rec;\n"), std::string::npos);
+  EXPECT_NE(three.find("swap q[0], q[1];\n"), std::string::npos);
+  EXPECT_NE(three.find("rec[0] = measure q[1];\n"), std::string::npos);
+  EXPECT_NE(three.find("if (rec[0] == true) x q[0];\n"), std::string::npos);
+}
+
+TEST(Qasm, ConditionsRunExactlyShotByShot) {
+  // q1 and q2 are random; q3 is flipped only when both read 1, q4 when they differ from 11.
+  const auto read = circuit::qasm::read_qasm(R"(OPENQASM 3;
+include "stdgates.inc";
+qubit[5] q;
+bit[2] c;
+bit[3] out;
+h q[1];
+h q[2];
+c[0] = measure q[1];
+c[1] = measure q[2];
+if (c == 3) { x q[3]; } else { x q[4]; }
+out[0] = measure q[3];
+out[1] = measure q[4];
+if (c != 3) x q[0];
+out[2] = measure q[0];
+)");
+  const circuit::Program& program = read.program;
+  std::vector<std::uint8_t> records(400 * program.num_measurements);
+  circuit::SeededGenerator generator(5);
+  circuit::ShotSampler(program).sample_measurements(400, generator, records.data());
+  std::array<int, 4> seen{};
+  for (std::size_t shot = 0; shot < 400; ++shot) {
+    const std::uint8_t* bits = &records[shot * 5];
+    const bool both = bits[0] != 0 && bits[1] != 0;
+    ASSERT_EQ(bits[2] != 0, both);
+    ASSERT_EQ(bits[3] != 0, !both);
+    ASSERT_EQ(bits[4] != 0, !both);
+    ++seen[bits[0] + 2 * bits[1]];
+  }
+  for (const int count : seen) EXPECT_GT(count, 50);
+  EXPECT_THROW(circuit::check_frames_can_run(program), circuit::CircuitError);
+}
+
+TEST(Qasm, FeedbackOnOneBitIsWrittenAsTheTextFormatWritesIt) {
+  const auto read = circuit::qasm::read_qasm(
+      "qreg q[2];\ncreg c[1];\nU(pi/2, 0, pi) q[0];\nmeasure q[0] -> c[0];\n"
+      "if(c==0) U(pi, 0, pi) q[1];\nif(c==1) U(0, 0, pi) q[1];\n");
+  EXPECT_NO_THROW(circuit::check_frames_can_run(read.program));
+  // Asking for a 0 applies the Pauli, then undoes it where the bit is 1.
+  EXPECT_EQ(circuit::print_circuit(read.program), "H 0\nM 0\nX 1\nCX rec[-1] 1\nCZ rec[-1] 1\n");
 }
 
 TEST(Qasm, RefusalsNameTheLine) {

@@ -1,7 +1,10 @@
 // Circuit text from anywhere: reading must either refuse it with a CircuitError or build a
 // program whose canonical text reads back to the same program and prints the same. A small
 // program is then run a few shots, shot by shot and by frames, and its detectors analysed, which
-// must never fail other than by a CircuitError (a detector that is not deterministic).
+// must never fail other than by a CircuitError (a detector that is not deterministic). The same
+// bytes are read as OpenQASM, which refuses them or builds a program that runs shot by shot, and
+// a program that OpenQASM can express is written in both versions and must read back with its
+// measurements.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +18,8 @@
 #include "korvane/circuit/frame_sampler.h"
 #include "korvane/circuit/parser.h"
 #include "korvane/circuit/printer.h"
+#include "korvane/circuit/qasm/reader.h"
+#include "korvane/circuit/qasm/writer.h"
 #include "korvane/circuit/sampler.h"
 #include "korvane/circuit/seeded_generator.h"
 
@@ -56,10 +61,48 @@ void run_a_few_shots(const circuit::Program& program) {
   }
 }
 
+bool small_enough(const circuit::Program& program) {
+  return program.num_qubits <= largest_run_qubits && program.operations <= largest_run_operations &&
+         program.num_measurements <= largest_record;
+}
+
+void read_as_qasm(const std::string& text) {
+  try {
+    const circuit::qasm::QasmCircuit read = circuit::qasm::read_qasm(text);
+    if (!small_enough(read.program)) return;
+    std::vector<std::uint8_t> records(read.program.num_measurements);
+    circuit::SeededGenerator generator(3);
+    circuit::ShotSampler(read.program).sample_measurements(1, generator, records.data());
+  } catch (const circuit::CircuitError& refusal) {
+    if (std::string_view(refusal.what()).substr(0, 5) != "line ") fail("unnamed QASM line", text);
+  }
+}
+
+void through_qasm(const circuit::Program& program, const std::string& text) {
+  if (!small_enough(program)) return;
+  for (const int version : {2, 3}) {
+    std::string written;
+    try {
+      written = circuit::qasm::write_qasm(program, nullptr, version);
+    } catch (const circuit::CircuitError&) {
+      return;  // noise or detectors: nothing OpenQASM expresses
+    }
+    try {
+      const circuit::qasm::QasmCircuit read = circuit::qasm::read_qasm(written);
+      if (read.program.num_measurements != program.num_measurements) {
+        fail("OpenQASM changed the measurements", text + "\n--- qasm ---\n" + written);
+      }
+    } catch (const circuit::CircuitError&) {
+      fail("korvane's OpenQASM is refused", text + "\n--- qasm ---\n" + written);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
+  read_as_qasm(text);
   circuit::Program program;
   try {
     program = circuit::parse_circuit(text);
@@ -76,5 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fail("the canonical text is refused", text + "\n--- canonical ---\n" + canonical);
   }
   run_a_few_shots(program);
+  through_qasm(program, text);
   return 0;
 }

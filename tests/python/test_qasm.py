@@ -106,6 +106,46 @@ class TestQiskitExports:
                                atol=0.07)
 
 
+    def test_modifiers_slices_and_aliases(self):
+        text = """OPENQASM 3.0;
+include "stdgates.inc";
+qubit[6] q;
+let evens = q[0:2:4];
+let rest = q[{1, 3}] ++ q[5];
+h evens;
+ctrl @ x q[0], q[1];
+negctrl @ z q[2], q[3];
+pow(2) @ s q[4];
+inv @ sx q[5];
+ctrl @ y evens, rest;
+pow(-1) @ inv @ cp(pi) q[1], q[5];
+"""
+        qc = qiskit.QuantumCircuit(6)
+        for q in (0, 2, 4):
+            qc.h(q)
+        qc.cx(0, 1)
+        qc.x(2), qc.cz(2, 3), qc.x(2)
+        qc.z(4)
+        qc.sxdg(5)
+        for control, target in ((0, 1), (2, 3), (4, 5)):
+            qc.cy(control, target)
+        qc.cz(1, 5)
+        assert korvane_stabilizers(Circuit.from_qasm(text)) == qiskit_stabilizers(qc)
+        physical = Circuit.from_qasm('OPENQASM 3;\ninclude "stdgates.inc";\nh $3;\ncx $3, $0;\n')
+        assert physical.num_qubits == 4 and physical.qubit_registers == {}
+
+    def test_cliffords_only_as_a_whole_and_gates_that_are_never_clifford(self):
+        text = 'OPENQASM 2.0;\ninclude "qelib1.inc";\nqreg q[2];\n' \
+               "gate twice_t a { t a; t a; }\ntwice_t q[0];\nrzz(pi/2) q[0], q[1];\n"
+        qc = qiskit.QuantumCircuit(2)
+        qc.s(0)
+        qc.rzz(np.pi / 2, 0, 1)
+        assert korvane_stabilizers(Circuit.from_qasm(text)) == qiskit_stabilizers(qc)
+        for gate in ("ccx q[0], q[1], q[2];", "rccx q[0], q[1], q[2];", "ch q[0], q[1];"):
+            with pytest.raises(ValueError, match=f"^line 4: the gate {gate[:gate.index(' ')]} is not"):
+                Circuit.from_qasm(f'OPENQASM 2.0;\ninclude "qelib1.inc";\nqreg q[3];\n{gate}')
+
+
 class TestAgainstAer:
     def test_measurement_statistics_with_conditions(self):
         aer = pytest.importorskip("qiskit_aer")

@@ -13,7 +13,7 @@ namespace korvane::circuit::qasm {
 
 struct CliffordStep {
   enum class Type : std::uint8_t { vop, cx, swap };
-  Type type;
+  Type type = Type::vop;
   clifford::Vop vop = 0;  // for Type::vop, on qubit a
   std::size_t a = 0;      // the qubit, or the control of CX
   std::size_t b = 0;      // the target of CX, or the other qubit of SWAP

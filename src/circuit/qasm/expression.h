@@ -43,7 +43,7 @@ class Expression {
     arctan,
   };
   struct Node {
-    Op op;
+    Op op = Op::number;
     double value = 0;   // a number
     std::size_t a = 0;  // operands, or the index of a parameter
     std::size_t b = 0;

@@ -163,7 +163,7 @@ class Reader {
   void expect(std::string_view symbol) {
     if (!accept(symbol)) fail("expected '" + std::string(symbol) + "', found " + shown(peek()));
   }
-  std::string name_token(const char* what) {
+  std::string read_name(const char* what) {
     const Token& token = next();
     if (token.type != Token::Type::name) {
       fail_at(token.line, "expected " + std::string(what) + ", found " + shown(token));
@@ -296,7 +296,7 @@ class Reader {
   void old_declaration(bool quantum) {
     const std::uint32_t line = next().line;
     written_as_version_2_ = true;
-    const std::string name = name_token("a register name");
+    const std::string name = read_name("a register name");
     expect("[");
     const std::uint32_t size = size_token();
     expect("]");
@@ -317,7 +317,7 @@ class Reader {
       single = false;
       expect("]");
     }
-    const std::string name = name_token("a register name");
+    const std::string name = read_name("a register name");
     if (peek().is("=")) fail("korvane does not initialise registers in their declaration");
     expect(";");
     if (quantum) {
@@ -329,7 +329,7 @@ class Reader {
 
   void alias() {
     const std::uint32_t line = next().line;
-    const std::string name = name_token("a name");
+    const std::string name = read_name("a name");
     expect("=");
     QubitOperand operand = qubit_operand();
     while (accept("++")) {
@@ -392,9 +392,10 @@ class Reader {
     const std::vector<std::uint32_t>& all = named_qubits(found->second);
     if (!accept("[")) return {all, !is_single(found->second)};
     if (is_single(found->second)) fail_at(token.line, "'" + name + "' is one qubit: no index");
-    std::vector<std::uint32_t> qubits;
     const std::vector<std::uint32_t> indices =
         index_list(static_cast<std::uint32_t>(all.size()), name);
+    std::vector<std::uint32_t> qubits;
+    qubits.reserve(indices.size());
     for (const std::uint32_t index : indices) qubits.push_back(all[index]);
     return {qubits, indices.size() != 1};
   }
@@ -448,14 +449,14 @@ class Reader {
     std::vector<std::string> names;
     if (peek().is(close)) return names;
     do {
-      names.push_back(name_token(what));
+      names.push_back(read_name(what));
     } while (accept(","));
     return names;
   }
 
   void gate_definition(bool opaque) {
     const std::uint32_t line = next().line;
-    const std::string name = name_token("a gate name");
+    const std::string name = read_name("a gate name");
     if (find_intrinsic(name, libraries_ | built_in) != nullptr || gates_.contains(name)) {
       fail_at(line, "the gate '" + name + "' is already defined");
     }
@@ -502,8 +503,8 @@ class Reader {
     if (peek().is("measure") || peek().is("reset") || peek().is("if")) {
       fail("a gate block holds only gates, not '" + std::string(peek().text) + "'");
     }
-    step.modifiers = modifiers(parameters);
-    step.name = name_token("a gate");
+    step.modifiers = read_modifiers(parameters);
+    step.name = read_name("a gate");
     if (step.name == "gphase") {
       step.global_phase = true;
       expect("(");
@@ -522,7 +523,7 @@ class Reader {
       expect(")");
     }
     do {
-      const std::string argument = name_token("a qubit argument");
+      const std::string argument = read_name("a qubit argument");
       const auto found = std::find(qubit_names.begin(), qubit_names.end(), argument);
       if (found == qubit_names.end()) {
         fail_at(step.line, "'" + argument + "' is not a qubit argument of this gate");
@@ -535,7 +536,7 @@ class Reader {
     gate.body.push_back(std::move(step));
   }
 
-  std::vector<Modifier> modifiers(std::span<const std::string_view> parameters) {
+  std::vector<Modifier> read_modifiers(std::span<const std::string_view> parameters) {
     std::vector<Modifier> result;
     for (;;) {
       const Token& word = peek();
@@ -657,10 +658,12 @@ class Reader {
         matrix->then(*step_matrix, step.qubits);
       }
     }
-    for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) {
-      const double rounded = std::round(modifier->argument);
-      const bool integral = std::abs(modifier->argument - rounded) < clifford_tolerance;
-      switch (modifier->type) {
+    // The modifier nearest the gate acts first.
+    for (std::size_t m = modifiers.size(); m-- > 0;) {
+      const EvaluatedModifier& modifier = modifiers[m];
+      const double rounded = std::round(modifier.argument);
+      const bool integral = std::abs(modifier.argument - rounded) < clifford_tolerance;
+      switch (modifier.type) {
         case Modifier::Type::inverse:
           matrix = matrix->adjoint();
           break;
@@ -676,7 +679,7 @@ class Reader {
         case Modifier::Type::control:
         case Modifier::Type::negative_control: {
           const std::vector<bool> flags(static_cast<std::size_t>(rounded),
-                                        modifier->type == Modifier::Type::negative_control);
+                                        modifier.type == Modifier::Type::negative_control);
           std::array<bool, largest_dense_gate> negated{};
           std::copy(flags.begin(), flags.end(), negated.begin());
           matrix = matrix->controlled(std::span<const bool>(negated.data(), flags.size()));
@@ -786,7 +789,7 @@ class Reader {
 
   void gate_call() {
     const std::uint32_t line = peek().line;
-    const std::vector<Modifier> written = modifiers({});
+    const std::vector<Modifier> written = read_modifiers({});
     const Token& name_token = next();
     if (name_token.type != Token::Type::name) {
       fail_at(name_token.line, "expected a statement, found " + shown(name_token));

@@ -16,13 +16,14 @@ struct VopGates {
 };
 
 inline constexpr std::array<VopGates, clifford::vop_count> vop_gates = [] {
-  std::array<VopGates, clifford::vop_count> table{};
+  constexpr std::size_t vops = clifford::vop_count;
+  std::array<VopGates, vops> table{};
   for (std::size_t g = 0; g < gate_count; ++g) {
     const auto gate = static_cast<Gate>(g);
     if (info(gate).kind != Kind::clifford || table[vop_of(gate)].count != 0) continue;
     table[vop_of(gate)] = {{gate, gate}, 1};
   }
-  for (Vop v = 0; v < clifford::vop_count; ++v) {
+  for (Vop v = 0; v < vops; ++v) {
     for (std::size_t g = 0; g < gate_count && table[v].count == 0; ++g) {
       const auto gate = static_cast<Gate>(g);
       if (info(gate).kind != Kind::clifford) continue;

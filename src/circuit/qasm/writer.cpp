@@ -268,7 +268,6 @@ class Writer {
     const Condition& condition = program_.conditions[instruction.detail];
     const WrittenCondition& written = layout_.conditions.at(instruction.detail);
     const BitRegister& reg = layout_.bit_registers[written.reg];
-    std::string text;
     if (version_ == 2) {
       if (written.not_equal) refuse(index, "an if() with != (OpenQASM 2 compares with ==)");
       if (written.bit && reg.size != 1) {
