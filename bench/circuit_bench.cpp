@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "korvane/circuit/detector_reference.h"
-#include "korvane/circuit/frame_sampler.h"
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/circuit/sampling/frame_sampler.h"
+#include "korvane/circuit/sampling/reference.h"
+#include "korvane/circuit/sampling/shot_sampler.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
+#include "korvane/engine/random/seeded_generator.h"
+#include "korvane/engine/random/thread_generator.h"
 #include "korvane/engine/register.h"
 #include "workloads.h"
 
@@ -30,14 +31,12 @@ constexpr std::size_t mix_operations = 100'000;
 constexpr std::size_t wire_qubits = 1'000'000;
 
 std::string text_of(const bench::Circuit& operations) {
-  static constexpr const char* singles[] = {"X", "Y", "Z", "H", "S", "S_DAG"};
   std::string text;
   for (const bench::Op& op : operations) {
+    text.append(op.name()).append(" ");
     if (op.kind == bench::OpKind::single) {
-      text.append(singles[static_cast<int>(op.single_gate())]).append(" ");
       text.append(std::to_string(op.qubit)).append("\n");
     } else {
-      text.append(op.two_qubit_gate() == bench::TwoQubitGate::cz ? "CZ " : "CX ");
       text.append(std::to_string(op.qubit)).append(" ");
       text.append(std::to_string(op.target)).append("\n");
     }
@@ -51,17 +50,14 @@ const bench::Circuit& mix() {
 }
 
 void BM_cz_cx_10_engine_calls(benchmark::State& state) {
-  static constexpr clifford::Vop vops[] = {clifford::pauli_x, clifford::pauli_y,
-                                           clifford::pauli_z, clifford::hadamard,
-                                           clifford::s_gate,  clifford::s_dagger};
   for (auto _ : state) {
     engine::Register reg(mix_qubits);
     for (const bench::Op& op : mix()) {
       if (op.kind == bench::OpKind::single) {
-        reg.apply_clifford(op.qubit, vops[static_cast<int>(op.single_gate())]);
+        reg.apply_clifford(op.qubit, circuit::vop_of(op.gate()));
       } else {
-        engine::apply_controlled_gate(reg, static_cast<engine::ControlledGate>(op.which), op.qubit,
-                                      op.target);
+        engine::apply_controlled_pauli(reg, circuit::gate_of(op.gate()).controlled, op.qubit,
+                                       op.target);
       }
     }
     benchmark::DoNotOptimize(reg.vop(0));
@@ -152,11 +148,13 @@ std::string repetition_text() {
 
 void BM_repetition_code_shots(benchmark::State& state) {
   const circuit::Program program = circuit::parse_circuit(repetition_text());
-  const circuit::DetectorReference reference = circuit::noiseless_reference(program);
+  circuit::check_deterministic(program);
+  const circuit::NoiselessReference reference =
+      circuit::noiseless_reference(program, circuit::ReferenceParts::parities);
   constexpr std::uint64_t shots = 1000;
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);
-  circuit::SeededGenerator generator(1);
+  engine::SeededGenerator generator(1);
   circuit::ShotSampler sampler(program);
   for (auto _ : state) {
     sampler.sample_detectors(shots, reference, generator, detectors.data(), observables.data());
@@ -174,7 +172,7 @@ void BM_repetition_code_frames(benchmark::State& state) {
   const std::uint64_t shots = 4 * sampler.block_shots();
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);
-  circuit::SeededGenerator generator(1);
+  engine::SeededGenerator generator(1);
   for (auto _ : state) {
     sampler.sample_detectors(shots, generator, detectors.data(), observables.data());
     benchmark::DoNotOptimize(detectors.data());

@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/local_complement.h"
-#include "korvane/engine/measure.h"
-#include "korvane/engine/random.h"
+#include "korvane/circuit/gates/gate_table.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/local_complement.h"
+#include "korvane/engine/ops/measure.h"
+#include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"
 #include "split_mix.h"
+#include "workloads.h"
 
 namespace {
 
@@ -27,15 +29,19 @@ namespace clifford = korvane::clifford;
 namespace engine = korvane::engine;
 using clifford::Axis;
 using clifford::Vop;
-using engine::ControlledGate;
 using engine::Qubit;
 using engine::Register;
 using korvane::bench::SplitMix;
 
+const engine::ControlledPauli cx =
+    korvane::circuit::gate_of(korvane::circuit::gate_named("CX")).controlled;
+const engine::ControlledPauli cz =
+    korvane::circuit::gate_of(korvane::circuit::gate_named("CZ")).controlled;
+
 // Adds the edge a-b unless it exists, is a loop, or would take either end past `degree`.
 void join_if_room(Register& reg, Qubit a, Qubit b, std::size_t degree) {
   if (a == b || reg.degree(a) >= degree || reg.degree(b) >= degree || reg.has_edge(a, b)) return;
-  reg.toggle_edge(a, b);
+  reg.add_edge_if_absent(a, b);
 }
 
 void randomize_vops(Register& reg, std::mt19937_64& rng) {
@@ -114,15 +120,13 @@ void run_batches(benchmark::State& state, const Register& pristine, Operation op
 
 // --- single-qubit gates: one table lookup, whatever N ---------------------------------------
 
-constexpr Vop single_qubit_gates[] = {clifford::pauli_x,  clifford::pauli_y, clifford::pauli_z,
-                                      clifford::hadamard, clifford::s_gate,  clifford::s_dagger};
-const char* const single_qubit_gate_names[] = {"x", "y", "z", "h", "s", "sdag"};
-
 void BM_single_qubit_gate(benchmark::State& state) {
   const auto gate_index = static_cast<std::size_t>(state.range(0));
   const auto qubits = static_cast<std::size_t>(state.range(1));
-  const Vop gate = single_qubit_gates[gate_index];
-  state.SetLabel(single_qubit_gate_names[gate_index]);
+  // The workloads' single-qubit gates, labelled by their Korvane methods.
+  const korvane::circuit::GateId id = korvane::bench::single_gates[gate_index];
+  const Vop gate = korvane::circuit::vop_of(id);
+  state.SetLabel(korvane::circuit::gate_of(id).method.name);
   Register reg(qubits);
   const std::vector<Qubit> targets = random_qubits(1 << 16, qubits, 1);
   std::size_t next = 0;
@@ -169,7 +173,7 @@ void BM_cx_by_degree(benchmark::State& state) {
   run_batches(
       state, pristine,
       [&](Register& reg, std::size_t k) {
-        engine::apply_controlled_gate(reg, ControlledGate::cx, pairs[2 * k], pairs[2 * k + 1]);
+        engine::apply_controlled_pauli(reg, cx, pairs[2 * k], pairs[2 * k + 1]);
       },
       [&](std::size_t k) {
         return std::array{pairs[2 * k], pairs[2 * k + 1]};
@@ -202,7 +206,7 @@ BENCHMARK(BM_measure_by_degree)
 void BM_local_complement_by_degree(benchmark::State& state) {
   const auto degree = static_cast<std::size_t>(state.range(0));
   Register reg(degree + 1);
-  for (Qubit leaf = 1; leaf <= degree; ++leaf) reg.toggle_edge(0, leaf);
+  for (Qubit leaf = 1; leaf <= degree; ++leaf) reg.add_edge_if_absent(0, leaf);
   for (auto _ : state) {
     engine::local_complement(reg, 0);
     engine::local_complement(reg, 0);
@@ -293,6 +297,10 @@ void BM_random_circuit_by_size(benchmark::State& state) {
   constexpr std::size_t steps = 1 << 16;
   const std::vector<Qubit> places = random_qubits(steps, qubits, 21);
   const std::vector<Qubit> gate_choice = random_qubits(2 * steps, 6, 22);
+  std::array<Vop, korvane::bench::single_gates.size()> single_vops{};
+  for (std::size_t i = 0; i < single_vops.size(); ++i) {
+    single_vops[i] = korvane::circuit::vop_of(korvane::bench::single_gates[i]);
+  }
   SplitMix source(23);
   std::size_t step = 0;
   std::size_t degree_sum = 0;
@@ -301,11 +309,10 @@ void BM_random_circuit_by_size(benchmark::State& state) {
     const Qubit a = places[k];
     const Qubit next = (a + 1) % qubits;
     const Qubit previous = (a + qubits - 1) % qubits;
-    reg.apply_clifford(a, single_qubit_gates[gate_choice[2 * k]]);
-    reg.apply_clifford(next, single_qubit_gates[gate_choice[2 * k + 1]]);
+    reg.apply_clifford(a, single_vops[gate_choice[2 * k]]);
+    reg.apply_clifford(next, single_vops[gate_choice[2 * k + 1]]);
     degree_sum += reg.degree(a) + reg.degree(next);
-    engine::apply_controlled_gate(reg, (k & 1) != 0 ? ControlledGate::cx : ControlledGate::cz, a,
-                                  next);
+    engine::apply_controlled_pauli(reg, (k & 1) != 0 ? cx : cz, a, next);
     benchmark::DoNotOptimize(engine::measure(reg, a, Axis::Z, source));
     reg.apply_clifford(a, clifford::hadamard);
     engine::cz(reg, previous, a);

@@ -4,7 +4,7 @@
 //
 // Usage: korvane_storage_bench --n N --ops K [--window W] [--seed S]
 //          [--storage automatic|sparse|dense] [--every E] [--stop-window-seconds T]
-//          [--breakdown] [--resparsify-every E2 | --resparsify-ratio R]
+//          [--breakdown]
 //   --window W   partners at most W places apart (default N: all pairs)
 //   --seed S     circuit seed (default N, as the all-pairs benchmark; the long local run uses 7)
 //   --every E    operations per reported window (default 5000)
@@ -13,11 +13,6 @@
 //   --tableau    run the circuit on the stabilizer tableau of the tests instead (the yardstick)
 //   --breakdown  also time every operation alone and report, per rule and operand degree, where
 //                the time went
-//   --resparsify-every E2     rewrite the graph to a sparser equivalent every E2 operations
-//   --resparsify-ratio R      ... whenever the edge count exceeds R times the edges left by the
-//                             last rewrite (and at least 2N)
-//   --repair     re-sparsify around the operands of every two-qubit gate and measurement
-//   --resparsify-at-end       rewrite once after the last operation and report what it did
 //   --dump FILE  write the final register as text (size, VOPs, one edge per line)
 // Prints one JSON object per window; with --breakdown one more per rule and degree range (from
 // 0, 1, 4, 16, ...) at the end.
@@ -37,13 +32,12 @@
 #include <string_view>
 #include <utility>
 
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/local_complement.h"
-#include "korvane/engine/measure.h"
-#include "korvane/engine/random.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/local_complement.h"
+#include "korvane/engine/ops/measure.h"
+#include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"
 #include "korvane/engine/rules/controlled_z.h"
-#include "resparsify.h"
 #include "split_mix.h"
 #include "tableau.h"
 #include "workloads.h"
@@ -60,14 +54,6 @@ using engine::Qubit;
 using engine::Register;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::array<Vop, 6> single_vops{clifford::pauli_x,  clifford::pauli_y, clifford::pauli_z,
-                                         clifford::hadamard, clifford::s_gate,  clifford::s_dagger};
-
-constexpr std::array<engine::ControlledGate, 9> controlled_gates{
-    engine::ControlledGate::cz,  engine::ControlledGate::cx,  engine::ControlledGate::cy,
-    engine::ControlledGate::xcx, engine::ControlledGate::xcy, engine::ControlledGate::xcz,
-    engine::ControlledGate::ycx, engine::ControlledGate::ycy, engine::ControlledGate::ycz};
-
 struct Options {
   std::size_t qubits = 0;
   std::size_t ops = 0;
@@ -78,11 +64,7 @@ struct Options {
   std::size_t every = 5000;
   double stop_window_seconds = 0;
   bool breakdown = false;
-  std::size_t resparsify_every = 0;
-  double resparsify_ratio = 0;
-  std::string dump;  // where to write the final graph, if anywhere
-  bool resparsify_at_end = false;
-  bool repair = false;               // re-sparsify around the operands after every operation
+  std::string dump;                  // where to write the final graph, if anywhere
   bool tableau = false;              // time the stabilizer tableau on the circuit instead
   std::size_t calibrate_degree = 0;  // time local complementation on a random graph instead
 };
@@ -119,20 +101,12 @@ Options parse(int argc, char** argv) {
       options.stop_window_seconds = std::stod(value());
     } else if (name == "--breakdown") {
       options.breakdown = true;
-    } else if (name == "--resparsify-every") {
-      options.resparsify_every = std::stoul(value());
     } else if (name == "--calibrate") {
       options.calibrate_degree = std::stoul(value());
-    } else if (name == "--repair") {
-      options.repair = true;
     } else if (name == "--tableau") {
       options.tableau = true;
-    } else if (name == "--resparsify-at-end") {
-      options.resparsify_at_end = true;
     } else if (name == "--dump") {
       options.dump = value();
-    } else if (name == "--resparsify-ratio") {
-      options.resparsify_ratio = std::stod(value());
     } else {
       throw std::invalid_argument("unknown argument " + std::string(name));
     }
@@ -180,11 +154,11 @@ Rule classify(const Register& reg, const bench::Op& op) {
     if (axis == Axis::X) return clifford::hadamard;
     return clifford::product(clifford::hadamard, clifford::s_dagger);
   };
-  const bench::TwoQubitGate gate = op.two_qubit_gate();
+  const engine::ControlledPauli gate = circuit::gate_of(op.gate()).controlled;
   const Qubit a = op.qubit;
   const Qubit b = op.target;
-  const Vop vop_a = clifford::product(to_z(bench::control_axis(gate)), reg.vop(a));
-  const Vop vop_b = clifford::product(to_z(bench::target_axis(gate)), reg.vop(b));
+  const Vop vop_a = clifford::product(to_z(gate.control), reg.vop(a));
+  const Vop vop_b = clifford::product(to_z(gate.target), reg.vop(b));
   const std::size_t degree_a = reg.degree(a);
   const std::size_t degree_b = reg.degree(b);
   const std::size_t degree = std::max(degree_a, degree_b);
@@ -210,10 +184,11 @@ Rule classify(const Register& reg, const bench::Op& op) {
 void run(const bench::Op& op, Register& reg, engine::RandomSource& source) {
   switch (op.kind) {
     case bench::OpKind::single:
-      reg.apply_clifford(op.qubit, single_vops[op.which]);
+      reg.apply_clifford(op.qubit, circuit::vop_of(op.gate()));
       break;
     case bench::OpKind::two_qubit:
-      engine::apply_controlled_gate(reg, controlled_gates[op.which], op.qubit, op.target);
+      engine::apply_controlled_pauli(reg, circuit::gate_of(op.gate()).controlled, op.qubit,
+                                     op.target);
       break;
     case bench::OpKind::measure:
       engine::measure(reg, op.qubit, op.axis(), source);
@@ -253,8 +228,10 @@ std::size_t degree_bucket(std::size_t degree) {
 // The stabilizer tableau of the tests on the same circuit, window by window: the yardstick.
 void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
   using korvane::testing::Tableau;
-  constexpr std::array<void (Tableau::*)(std::size_t), 6> tableau_singles{
-      &Tableau::x, &Tableau::y, &Tableau::z, &Tableau::h, &Tableau::s, &Tableau::sdag};
+  std::array<Tableau::Gate, bench::single_gate_names.size()> tableau_singles{};
+  for (std::size_t i = 0; i < tableau_singles.size(); ++i) {
+    tableau_singles[i] = Tableau::single_qubit_gate(bench::single_gate_names[i]);
+  }
   Tableau tableau(options.qubits);
   SplitMix source(options.seed * 7919 + 1);
   double total_seconds = 0;
@@ -266,10 +243,10 @@ void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
       if (op.kind == bench::OpKind::single) {
         (tableau.*tableau_singles[op.which])(op.qubit);
       } else if (op.kind == bench::OpKind::two_qubit) {
-        tableau.controlled(bench::control_axis(op.two_qubit_gate()),
-                           bench::target_axis(op.two_qubit_gate()), op.qubit, op.target);
+        const engine::ControlledPauli gate = circuit::gate_of(op.gate()).controlled;
+        tableau.controlled(gate.control, gate.target, op.qubit, op.target);
       } else {
-        tableau.measure(op.qubit, op.axis(), (source.next_word() >> 31) != 0);
+        tableau.measure(op.qubit, op.axis(), (source.next_u32() >> 31) != 0);
       }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
@@ -295,7 +272,7 @@ void calibrate(const Options& options) {
   while (reg.edge_count() < edges) {
     const Qubit a = any(dice);
     const Qubit b = any(dice);
-    if (a != b && !reg.has_edge(a, b)) reg.toggle_edge(a, b);
+    if (a != b) reg.add_edge_if_absent(a, b);
   }
   double best = 1e300;
   std::size_t pairs = 0;
@@ -351,14 +328,9 @@ int main(int argc, char** argv) {
   };
   std::map<std::pair<std::string, std::size_t>, Cost> costs;
   double total_seconds = 0;
-  double resparsify_seconds = 0;
-  std::size_t resparsifications = 0;
-  std::size_t complementations = 0;
-  std::size_t edges_after_resparsify = 2 * options.qubits;
 
   for (std::size_t start = 0; start < circuit.size(); start += options.every) {
     const std::size_t end = std::min(circuit.size(), start + options.every);
-    double window_resparsify = 0;
     const auto window_start = Clock::now();
     for (std::size_t i = start; i < end; ++i) {
       const bench::Op& op = circuit[i];
@@ -372,42 +344,16 @@ int main(int argc, char** argv) {
       } else {
         run(op, reg, source);
       }
-      if (options.repair && op.kind != bench::OpKind::single) {
-        const auto resparsify_start = Clock::now();
-        const std::array<Qubit, 2> operands{op.qubit, op.target};
-        const bench::ResparsifyFigures done = bench::resparsify_around(
-            reg,
-            std::span<const Qubit>(operands.data(), op.kind == bench::OpKind::measure ? 1 : 2));
-        complementations += done.complementations + 3 * done.pivots;
-        resparsifications += done.complementations + done.pivots > 0 ? 1 : 0;
-        window_resparsify += std::chrono::duration<double>(Clock::now() - resparsify_start).count();
-      }
-      const bool due_by_count =
-          options.resparsify_every != 0 && (i + 1) % options.resparsify_every == 0;
-      const bool due_by_growth =
-          options.resparsify_ratio != 0 && (i + 1) % 64 == 0 &&
-          static_cast<double>(reg.edge_count()) >
-              options.resparsify_ratio * static_cast<double>(edges_after_resparsify);
-      if (due_by_count || due_by_growth) {
-        const auto resparsify_start = Clock::now();
-        const bench::ResparsifyFigures done = bench::resparsify(reg);
-        complementations += done.complementations + 3 * done.pivots;
-        edges_after_resparsify = std::max(2 * options.qubits, reg.edge_count());
-        window_resparsify += std::chrono::duration<double>(Clock::now() - resparsify_start).count();
-        ++resparsifications;
-      }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
     total_seconds += seconds;
-    resparsify_seconds += window_resparsify;
     const GraphFigures figures = graph_figures(reg);
     const auto [resident, peak] = resident_memory();
     std::printf(
         "{\"n\": %zu, \"window\": %zu, \"storage\": \"%s\", \"done\": %zu, \"us_per_op\": %.3f, "
         "\"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, \"mean_degree\": %.1f, "
         "\"max_degree\": %zu, \"bandwidth\": %zu, \"dense\": %s, \"rss_mib\": %.0f, "
-        "\"peak_rss_mib\": %.0f, \"resparsify_seconds\": %.3f, \"resparsifications\": %zu, "
-        "\"complementations\": %zu}\n",
+        "\"peak_rss_mib\": %.0f}\n",
         options.qubits, options.window,
         options.storage == engine::Storage::sparse  ? "sparse"
         : options.storage == engine::Storage::dense ? "dense"
@@ -415,22 +361,9 @@ int main(int argc, char** argv) {
         end, 1e6 * seconds / static_cast<double>(end - start), seconds, total_seconds,
         figures.edges, 2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
         figures.max_degree, figures.bandwidth, reg.is_dense() ? "true" : "false",
-        static_cast<double>(resident) / (1 << 20), static_cast<double>(peak) / (1 << 20),
-        resparsify_seconds, resparsifications, complementations);
+        static_cast<double>(resident) / (1 << 20), static_cast<double>(peak) / (1 << 20));
     std::fflush(stdout);
     if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
-  }
-  if (options.resparsify_at_end) {
-    const auto resparsify_start = Clock::now();
-    const bench::ResparsifyFigures done = bench::resparsify(reg);
-    std::printf(
-        "{\"resparsified\": true, \"edges_before\": %zu, \"edges_after\": %zu, "
-        "\"complementations\": %zu, \"pivots\": %zu, \"examined\": %zu, \"seconds\": %.3f, "
-        "\"max_degree\": %zu, "
-        "\"bandwidth\": %zu}\n",
-        done.edges_before, done.edges_after, done.complementations, done.pivots, done.examined,
-        std::chrono::duration<double>(Clock::now() - resparsify_start).count(),
-        graph_figures(reg).max_degree, graph_figures(reg).bandwidth);
   }
   if (!options.dump.empty()) {
     // The register as plain text: the size, every VOP, then one edge "a b" (a < b) per line.

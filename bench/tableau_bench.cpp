@@ -34,9 +34,14 @@ using korvane::bench::Op;
 using korvane::bench::OpKind;
 using korvane::testing::Tableau;
 
-// By bench::SingleGate: x, y, z, h, s, sdag.
-constexpr std::array<void (Tableau::*)(std::size_t), 6> single_gates{
-    &Tableau::x, &Tableau::y, &Tableau::z, &Tableau::h, &Tableau::s, &Tableau::sdag};
+// The tableau's gate for each of the workloads' single-qubit gates, by their place.
+const std::array<Tableau::Gate, korvane::bench::single_gate_names.size()> single_gates = [] {
+  std::array<Tableau::Gate, korvane::bench::single_gate_names.size()> gates{};
+  for (std::size_t i = 0; i < gates.size(); ++i) {
+    gates[i] = Tableau::single_qubit_gate(korvane::bench::single_gate_names[i]);
+  }
+  return gates;
+}();
 
 struct Workload {
   const char* name;
@@ -94,8 +99,9 @@ double time_on_tableau(const Workload& workload, std::size_t& random_outcomes) {
         (tableau.*single_gates[op.which])(op.qubit);
         break;
       case OpKind::two_qubit:
-        tableau.controlled(korvane::bench::control_axis(op.two_qubit_gate()),
-                           korvane::bench::target_axis(op.two_qubit_gate()), op.qubit, op.target);
+        tableau.controlled(korvane::circuit::gate_of(op.gate()).controlled.control,
+                           korvane::circuit::gate_of(op.gate()).controlled.target, op.qubit,
+                           op.target);
         break;
       case OpKind::measure:
         random_outcomes += tableau.measure(op.qubit, op.axis(), (outcomes() & 1) != 0).random;

@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <numeric>
 #include <random>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "korvane/circuit/gates/gate_table.h"
 #include "korvane/clifford/local_clifford.h"
 
 namespace korvane::bench {
@@ -21,44 +23,55 @@ using clifford::Axis;
 
 enum class OpKind : std::uint8_t { single, two_qubit, measure };
 
-enum class SingleGate : std::uint8_t { x, y, z, h, s, sdag };
+// The gates the workloads draw from, by their names in the gate table and in the order a workload
+// numbers them: an operation's `which`, as the operation records that tableau_bench writes for
+// the Python benchmarks hold it. Everything else about a gate comes from its record.
+inline constexpr std::array<std::string_view, 6> single_gate_names{"X", "Y", "Z",
+                                                                   "H", "S", "S_DAG"};
+inline constexpr std::array<std::string_view, 9> two_qubit_gate_names{
+    "CZ", "CX", "CY", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ"};
 
-// The controlled-Pauli gates P_A^+ (x) I + P_A^- (x) B, in the engine's ControlledGate order: A
-// on the control is the first letter (Z when there is none), B on the target the last.
-enum class TwoQubitGate : std::uint8_t { cz, cx, cy, xcx, xcy, xcz, ycx, ycy, ycz };
-
-constexpr Axis control_axis(TwoQubitGate gate) {
-  constexpr std::array<Axis, 9> axes{Axis::Z, Axis::Z, Axis::Z, Axis::X, Axis::X,
-                                     Axis::X, Axis::Y, Axis::Y, Axis::Y};
-  return axes[static_cast<std::size_t>(gate)];
+template <std::size_t count>
+constexpr std::array<circuit::GateId, count> gates_named(
+    const std::array<std::string_view, count>& names) {
+  std::array<circuit::GateId, count> ids{};
+  for (std::size_t i = 0; i < count; ++i) ids[i] = *circuit::find_gate(names[i]);
+  return ids;
 }
 
-constexpr Axis target_axis(TwoQubitGate gate) {
-  constexpr std::array<Axis, 9> axes{Axis::Z, Axis::X, Axis::Y, Axis::X, Axis::Y,
-                                     Axis::Z, Axis::X, Axis::Y, Axis::Z};
-  return axes[static_cast<std::size_t>(gate)];
-}
+inline constexpr auto single_gates = gates_named(single_gate_names);
+inline constexpr auto two_qubit_gates = gates_named(two_qubit_gate_names);
 
 struct Op {
   OpKind kind;
-  std::uint8_t which;  // a SingleGate, a TwoQubitGate or an Axis, as `kind` says
+  std::uint8_t which;  // a place in single_gate_names or two_qubit_gate_names, or an Axis
   std::size_t qubit;   // the qubit, or the control of a two-qubit gate
   std::size_t target;  // the target of a two-qubit gate
 
-  static constexpr Op single(SingleGate gate, std::size_t q) {
-    return {OpKind::single, static_cast<std::uint8_t>(gate), q, 0};
+  static constexpr Op single(std::size_t which, std::size_t q) {
+    return {OpKind::single, static_cast<std::uint8_t>(which), q, 0};
   }
-  static constexpr Op two_qubit(TwoQubitGate gate, std::size_t control, std::size_t target) {
-    return {OpKind::two_qubit, static_cast<std::uint8_t>(gate), control, target};
+  static constexpr Op two_qubit(std::size_t which, std::size_t control, std::size_t target) {
+    return {OpKind::two_qubit, static_cast<std::uint8_t>(which), control, target};
   }
   static constexpr Op measure(Axis axis, std::size_t q) {
     return {OpKind::measure, static_cast<std::uint8_t>(axis), q, 0};
   }
 
-  constexpr SingleGate single_gate() const { return static_cast<SingleGate>(which); }
-  constexpr TwoQubitGate two_qubit_gate() const { return static_cast<TwoQubitGate>(which); }
+  // The gate of a single or two-qubit operation.
+  constexpr circuit::GateId gate() const {
+    return kind == OpKind::single ? single_gates[which] : two_qubit_gates[which];
+  }
+  constexpr std::string_view name() const { return circuit::gate_of(gate()).name; }
   constexpr Axis axis() const { return static_cast<Axis>(which); }
 };
+
+// The place of a gate in a workload's list, by name.
+template <std::size_t count>
+constexpr std::size_t place_of(const std::array<std::string_view, count>& names,
+                               std::string_view name) {
+  return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+}
 
 using Circuit = std::vector<Op>;
 
@@ -97,9 +110,9 @@ inline void append_measure_all(Circuit& circuit, std::size_t qubits, Readout rea
 inline Circuit ghz_chain(std::size_t qubits, std::uint64_t seed,
                          Readout readout = Readout::random_axes) {
   Dice dice(seed);
-  Circuit circuit{Op::single(SingleGate::h, 0)};
+  Circuit circuit{Op::single(place_of(single_gate_names, "H"), 0)};
   for (std::size_t q = 0; q + 1 < qubits; ++q)
-    circuit.push_back(Op::two_qubit(TwoQubitGate::cx, q, q + 1));
+    circuit.push_back(Op::two_qubit(place_of(two_qubit_gate_names, "CX"), q, q + 1));
   append_measure_all(circuit, qubits, readout, dice);
   return circuit;
 }
@@ -108,8 +121,9 @@ inline Circuit ghz_chain(std::size_t qubits, std::uint64_t seed,
 inline Circuit ghz_star(std::size_t qubits, std::uint64_t seed,
                         Readout readout = Readout::random_axes) {
   Dice dice(seed);
-  Circuit circuit{Op::single(SingleGate::h, 0)};
-  for (std::size_t q = 1; q < qubits; ++q) circuit.push_back(Op::two_qubit(TwoQubitGate::cx, 0, q));
+  Circuit circuit{Op::single(place_of(single_gate_names, "H"), 0)};
+  for (std::size_t q = 1; q < qubits; ++q)
+    circuit.push_back(Op::two_qubit(place_of(two_qubit_gate_names, "CX"), 0, q));
   append_measure_all(circuit, qubits, readout, dice);
   return circuit;
 }
@@ -135,10 +149,10 @@ inline Circuit random_circuit(std::size_t qubits, std::size_t ops, std::size_t w
   for (std::size_t i = 0; i < ops; ++i) {
     const std::size_t percent = dice.below(100);
     if (percent < 40) {
-      circuit.push_back(Op::single(static_cast<SingleGate>(dice.below(6)), dice.below(qubits)));
+      circuit.push_back(Op::single(dice.below(single_gates.size()), dice.below(qubits)));
     } else if (percent < 85) {
       const auto [a, b] = nearby_pair(qubits, window, dice);
-      circuit.push_back(Op::two_qubit(static_cast<TwoQubitGate>(dice.below(9)), a, b));
+      circuit.push_back(Op::two_qubit(dice.below(two_qubit_gates.size()), a, b));
     } else {
       circuit.push_back(Op::measure(dice.axis(), dice.below(qubits)));
     }
@@ -148,16 +162,18 @@ inline Circuit random_circuit(std::size_t qubits, std::size_t ops, std::size_t w
 
 // `ops` gates: half cz or cx on random pairs, half h, s, x or z. Needs two qubits.
 inline Circuit cz_cx_circuit(std::size_t qubits, std::size_t ops, std::uint64_t seed) {
-  constexpr std::array<SingleGate, 4> singles{SingleGate::h, SingleGate::s, SingleGate::x,
-                                              SingleGate::z};
+  constexpr std::array<std::size_t, 4> singles{
+      place_of(single_gate_names, "H"), place_of(single_gate_names, "S"),
+      place_of(single_gate_names, "X"), place_of(single_gate_names, "Z")};
+  constexpr std::size_t cz = place_of(two_qubit_gate_names, "CZ");
+  constexpr std::size_t cx = place_of(two_qubit_gate_names, "CX");
   Dice dice(seed);
   Circuit circuit;
   circuit.reserve(ops);
   for (std::size_t i = 0; i < ops; ++i) {
     if (dice.below(2) == 0) {
       const auto [a, b] = nearby_pair(qubits, qubits, dice);
-      circuit.push_back(
-          Op::two_qubit(dice.below(2) == 0 ? TwoQubitGate::cz : TwoQubitGate::cx, a, b));
+      circuit.push_back(Op::two_qubit(dice.below(2) == 0 ? cz : cx, a, b));
     } else {
       circuit.push_back(Op::single(singles[dice.below(4)], dice.below(qubits)));
     }

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <korvane/circuit/gates/gate_table.h>
 #include <korvane/engine/base.h>
-#include <korvane/engine/controlled_gates.h>
-#include <korvane/engine/entangled_group.h>
-#include <korvane/engine/measure.h>
-#include <korvane/engine/random.h>
+#include <korvane/engine/ops/controlled_gates.h>
+#include <korvane/engine/ops/entangled_group.h>
+#include <korvane/engine/ops/measure.h>
+#include <korvane/engine/random/thread_generator.h>
 #include <korvane/engine/register.h>
 
 namespace {
@@ -16,11 +17,15 @@ namespace {
 using korvane::clifford::Axis;
 namespace engine = korvane::engine;
 namespace clifford = korvane::clifford;
+namespace circuit = korvane::circuit;
+
+// CNOT as the gate table defines it: a controlled Pauli, X on the target.
+const engine::ControlledPauli cnot = circuit::gate_of(circuit::gate_named("CX")).controlled;
 
 // (|00> + |11>)/sqrt(2) on qubits a and b of `reg`, which start in |0>.
 void make_bell_pair(engine::Register& reg, engine::Qubit a, engine::Qubit b) {
   reg.apply_clifford(a, clifford::hadamard);
-  engine::apply_controlled_gate(reg, engine::ControlledGate::cx, a, b);
+  engine::apply_controlled_pauli(reg, cnot, a, b);
 }
 
 }  // namespace
@@ -49,7 +54,7 @@ int main(int argc, char** argv) {
   engine::Register ghz(ghz_size);
   ghz.apply_clifford(0, clifford::hadamard);
   for (engine::Qubit q = 1; q < ghz_size; ++q) {
-    engine::apply_controlled_gate(ghz, engine::ControlledGate::cx, q - 1, q);
+    engine::apply_controlled_pauli(ghz, cnot, q - 1, q);
   }
   const std::size_t group_size = engine::entangled_group(ghz, 0).size();
   const bool ghz_first = engine::measure(ghz, ghz_size - 1, Axis::Z, random);

@@ -1,6 +1,6 @@
 #include "condition.h"
 
-#include "circuit_error.h"
+#include "../engine/base.h"
 
 namespace korvane::circuit {
 namespace {
@@ -30,7 +30,7 @@ std::optional<std::string> frames_refusal(const Program& program, std::size_t in
   const Condition& condition = program.conditions[instruction.detail];
   for (std::size_t body = index + 1; body <= index + condition.body; ++body) {
     if (!is_pauli_instruction(program.instructions[body])) {
-      return "the condition governs " + std::string(info(program.instructions[body].gate).name) +
+      return "the condition governs " + std::string(gate_of(program.instructions[body].gate).name) +
              ", which is not a Pauli";
     }
   }
@@ -38,7 +38,7 @@ std::optional<std::string> frames_refusal(const Program& program, std::size_t in
 }
 
 void refuse_on_frames(const Program& program, std::size_t index) {
-  throw CircuitError(
+  throw engine::InvalidInput(
       "line " + std::to_string(program.lines[index]) +
       ": method='frames' cannot run this if(): " + frames_refusal(program, index).value_or("") +
       "; frames take only Pauli gates conditioned on one recorded bit, and "

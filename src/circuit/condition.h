@@ -30,7 +30,8 @@ std::optional<std::uint32_t> feedback_lookback(const Program& program, std::size
 // Why Pauli frames cannot run the condition at `index`, or nothing when they can.
 std::optional<std::string> frames_refusal(const Program& program, std::size_t index);
 
-// Throws CircuitError, naming its line, for the condition at `index`, which frames cannot run.
+// Throws engine::InvalidInput, naming its line, for the condition at `index`, which frames cannot
+// run.
 [[noreturn]] void refuse_on_frames(const Program& program, std::size_t index);
 
 // Throws as refuse_on_frames for the first condition that frames cannot run.

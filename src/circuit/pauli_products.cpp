@@ -10,7 +10,9 @@ using clifford::Axis;
 
 // (x, z) bits of an axis, and back.
 unsigned bits_of(Axis axis) { return axis == Axis::X ? 1U : (axis == Axis::Z ? 2U : 3U); }
-Axis axis_of(unsigned bits) { return bits == 1U ? Axis::X : (bits == 2U ? Axis::Z : Axis::Y); }
+Axis axis_from_bits(unsigned bits) {
+  return bits == 1U ? Axis::X : (bits == 2U ? Axis::Z : Axis::Y);
+}
 
 // The power of i in sigma_a * sigma_b = i^power sigma_(a xor b), for single-qubit Paulis given
 // by (x, z) bits: +1 for XY, YZ, ZX; -1 (power 3) for the reverse; 0 when they commute.
@@ -37,7 +39,7 @@ std::optional<HermitianProduct> multiply_factors(std::span<const PauliFactor> fa
   HermitianProduct product;
   product.negative = phase % 4 == 2;
   for (const auto& [qubit, bits] : on_qubit) {
-    if (bits != 0) product.factors.push_back({qubit, axis_of(bits)});
+    if (bits != 0) product.factors.push_back({qubit, axis_from_bits(bits)});
   }
   return product;
 }

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "instruction_set.h"
+#include "gates/gate_table.h"
 #include "pauli_channel.h"
 
 namespace korvane::circuit {
@@ -29,8 +29,8 @@ inline constexpr std::uint32_t expects_one_flag = inverted_flag;
 inline constexpr std::uint32_t no_channel = 0xFFFFFFFFU;
 
 struct Instruction {
-  Gate gate = Gate::tick;
-  // The gate's kind, except Kind::feedback for CX, CY and CZ controlled by a recorded bit.
+  GateId gate = gate_named("TICK");
+  // The gate's kind, except Kind::feedback for a controlled gate with recorded bits.
   Kind kind = Kind::annotation;
   std::uint32_t first = 0;  // first target entry
   std::uint32_t count = 0;  // target entries; for a REPEAT, the instructions of its body

@@ -4,23 +4,24 @@
 #include <limits>
 #include <vector>
 
-#include "circuit_error.h"
+#include "../engine/base.h"
 
 namespace korvane::circuit {
 
 std::uint32_t ProgramBuilder::lookback(std::uint64_t record_index) {
   const std::uint64_t k = program_.num_measurements - record_index;
   if (record_index >= program_.num_measurements || k > max_lookback) {
-    throw CircuitError("a condition reads a recorded bit out of reach");
+    throw engine::InvalidInput("a condition reads a recorded bit out of reach");
   }
   program_.deepest_lookback = std::max(program_.deepest_lookback, static_cast<std::uint32_t>(k));
   return static_cast<std::uint32_t>(k);
 }
 
-void ProgramBuilder::push(Gate gate, Kind kind, std::span<const std::uint32_t> entries,
+void ProgramBuilder::push(GateId gate, Kind kind, std::span<const std::uint32_t> entries,
                           std::uint32_t detail, std::uint32_t line) {
   if (program_.targets.size() + entries.size() > std::numeric_limits<std::uint32_t>::max()) {
-    throw CircuitError("line " + std::to_string(line) + ": the circuit has more than 2^32 targets");
+    throw engine::InvalidInput("line " + std::to_string(line) +
+                               ": the circuit has more than 2^32 targets");
   }
   Instruction instruction{gate, kind};
   instruction.first = static_cast<std::uint32_t>(program_.targets.size());
@@ -33,8 +34,8 @@ void ProgramBuilder::push(Gate gate, Kind kind, std::span<const std::uint32_t> e
   program_.operations += std::max<std::size_t>(entries.size(), 1);
 }
 
-void ProgramBuilder::add(Gate gate, std::span<const std::uint32_t> targets, std::uint32_t line) {
-  const Kind kind = info(gate).kind;
+void ProgramBuilder::add(GateId gate, std::span<const std::uint32_t> targets, std::uint32_t line) {
+  const Kind kind = gate_of(gate).kind;
   for (const std::uint32_t entry : targets) {
     program_.num_qubits =
         std::max<std::size_t>(program_.num_qubits, std::size_t{entry & ~inverted_flag} + 1);
@@ -54,7 +55,7 @@ void ProgramBuilder::begin_condition(std::span<const ExpectedBit> bits, bool neg
   program_.conditions.push_back({0, negated});
   open_condition_ = program_.instructions.size();
   condition_open_ = true;
-  push(Gate::tick, Kind::condition, entries,
+  push(gate_named("TICK"), Kind::condition, entries,
        static_cast<std::uint32_t>(program_.conditions.size() - 1), line);
 }
 

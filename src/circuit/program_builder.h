@@ -21,7 +21,7 @@ struct ExpectedBit {
 class ProgramBuilder {
  public:
   // `gate` on `targets`: qubits (pairs for two-qubit gates), or measured qubits.
-  void add(Gate gate, std::span<const std::uint32_t> targets, std::uint32_t line);
+  void add(GateId gate, std::span<const std::uint32_t> targets, std::uint32_t line);
   // A condition on `bits`, which governs the instructions added until end_condition().
   void begin_condition(std::span<const ExpectedBit> bits, bool negated, std::uint32_t line);
   void end_condition();
@@ -33,7 +33,7 @@ class ProgramBuilder {
   Program finish(std::size_t qubits);
 
  private:
-  void push(Gate gate, Kind kind, std::span<const std::uint32_t> entries, std::uint32_t detail,
+  void push(GateId gate, Kind kind, std::span<const std::uint32_t> entries, std::uint32_t detail,
             std::uint32_t line);
   std::uint32_t lookback(std::uint64_t record_index);
 

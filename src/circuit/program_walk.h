@@ -1,9 +1,12 @@
 // Runs through a program's instructions in the order a run executes them, looping over REPEAT
-// bodies. Shared by every runner, so that they agree on the order.
+// bodies, and hands each to the runner's step for its kind. Shared by every runner, so that they
+// agree on the order and on which step an instruction takes.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "program.h"
@@ -50,6 +53,92 @@ void walk(const Program& program, std::vector<OpenLoop>& loops, Visit&& visit) {
     visit(instruction, index);
     ++index;
   }
+}
+
+// Whether a run applies the circuit's noise (and its measurements' flips), or leaves it out as
+// the noiseless reference runs do.
+enum class Noise : std::uint8_t { applied, skipped };
+
+// The channel of a noise instruction, or a measurement's flip, where a run draws for it: null
+// without noise, for no_channel, and for a channel that never acts.
+template <Noise noise>
+const PauliChannel* channel_drawn(const Program& program, std::uint32_t channel) {
+  if constexpr (noise == Noise::skipped) {
+    return nullptr;
+  } else {
+    if (channel == no_channel || program.channels[channel].is_silent()) return nullptr;
+    return &program.channels[channel];
+  }
+}
+
+// One instruction as a run meets it.
+struct Step {
+  const Instruction& instruction;
+  std::span<const std::uint32_t> targets;
+  std::size_t index;  // its place in program.instructions, for messages
+};
+
+// A runner takes one step per kind of instruction (Kind, gates/gate.h); REPEAT and the annotations
+// take none.
+template <class Runner>
+concept InstructionRunner = requires(Runner& runner, const Step& step) {
+  runner.clifford(step);
+  runner.controlled(step);
+  runner.feedback(step);
+  runner.swap(step);
+  runner.measure(step);
+  runner.reset(step);
+  runner.measure_reset(step);
+  runner.pauli_noise(step);
+  runner.pair_noise(step);
+  runner.detector(step);
+  runner.observable(step);
+  { runner.condition(step) } -> std::convertible_to<bool>;
+};
+
+// Runs `program` once through `runner`, in the order of walk().
+// A condition's step says whether its body runs; a body never holds a REPEAT, so skipping its
+// instructions as walk() hands them over skips the body.
+template <InstructionRunner Runner>
+void run_program(const Program& program, std::vector<OpenLoop>& loops, Runner& runner) {
+  std::uint32_t skipped = 0;
+  walk(program, loops, [&](const Instruction& instruction, std::size_t index) {
+    if (skipped != 0) {
+      --skipped;
+      return;
+    }
+    const Step step{instruction, program.targets_of(instruction), index};
+    switch (instruction.kind) {
+      case Kind::condition:
+        if (!runner.condition(step)) skipped = program.conditions[instruction.detail].body;
+        return;
+      case Kind::clifford:
+        return runner.clifford(step);
+      case Kind::controlled:
+        return runner.controlled(step);
+      case Kind::feedback:
+        return runner.feedback(step);
+      case Kind::swap:
+        return runner.swap(step);
+      case Kind::measure:
+        return runner.measure(step);
+      case Kind::reset:
+        return runner.reset(step);
+      case Kind::measure_reset:
+        return runner.measure_reset(step);
+      case Kind::pauli_noise:
+        return runner.pauli_noise(step);
+      case Kind::pair_noise:
+        return runner.pair_noise(step);
+      case Kind::detector:
+        return runner.detector(step);
+      case Kind::observable:
+        return runner.observable(step);
+      case Kind::repeat:  // walk() loops over REPEAT bodies itself
+      case Kind::annotation:
+        return;
+    }
+  });
 }
 
 }  // namespace korvane::circuit

@@ -15,7 +15,7 @@ void add_shifts(const Program& program, std::size_t begin, std::size_t end,
       add_shifts(program, index + 1, index + 1 + instruction.count, offsets,
                  times * static_cast<double>(program.repeat_counts[instruction.detail]));
       index += instruction.count;
-    } else if (instruction.gate == Gate::shift_coords) {
+    } else if (instruction.gate == gate_named("SHIFT_COORDS")) {
       const std::span<const double> shift = program.arguments_of(instruction);
       if (offsets.size() < shift.size()) offsets.resize(shift.size(), 0.0);
       for (std::size_t i = 0; i < shift.size(); ++i) offsets[i] += shift[i] * times;
@@ -30,14 +30,14 @@ std::vector<QubitCoordinate> qubit_coordinates(const Program& program) {
   std::vector<double> offsets;
   for (std::size_t index = 0; index < program.instructions.size(); ++index) {
     const Instruction& instruction = program.instructions[index];
-    if (instruction.kind == Kind::repeat || instruction.gate == Gate::shift_coords) {
+    if (instruction.kind == Kind::repeat || instruction.gate == gate_named("SHIFT_COORDS")) {
       add_shifts(program, index,
                  index + 1 + (instruction.kind == Kind::repeat ? instruction.count : 0), offsets,
                  1.0);
       if (instruction.kind == Kind::repeat) index += instruction.count;
       continue;
     }
-    if (instruction.gate != Gate::qubit_coords) continue;
+    if (instruction.gate != gate_named("QUBIT_COORDS")) continue;
     const std::span<const double> given = program.arguments_of(instruction);
     const auto coordinate = [&](std::size_t i) {
       return i < given.size() ? given[i] + (i < offsets.size() ? offsets[i] : 0.0) : 0.0;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "containers/bit_row.h"
+#include "bits/bit_row.h"
 #include "containers/memory_budget.h"
 #include "containers/neighbor_set.h"
 
@@ -88,13 +88,6 @@ void Register::set_vop(Qubit q, Vop vop) {
   check_index(q);
   if (vop >= clifford::vop_count) throw Fault("a VOP index is below 24");
   vops_.set_vop(q, vop);
-}
-
-void Register::toggle_edge(Qubit a, Qubit b) {
-  check_index(a);
-  check_index(b);
-  if (a == b) throw Fault("an edge joins two different qubits");
-  visit([a, b](auto& graph) { graph.toggle_edge(a, b); });
 }
 
 bool Register::add_edge_if_absent(Qubit a, Qubit b) {

@@ -12,11 +12,14 @@
 //    vertex, where complementing a neighbourhood becomes a handful of word-wide XORs per row.
 // Sparse storage keeps the neighbours of a vertex of high degree as a bit row too, so a graph that
 // fills in where no matrix fits still changes a word at a time.
-// Operations reach the graph through visit(), which hands them a view (graph_view.h) of
-// whichever storage the register holds.
+// Operations (ops/) change the register through change(), which checks their qubits, hands them
+// a view (graph_view.h) of whichever storage the register holds, and then lets the storage follow
+// the graph's new density; reading operations go through inspect(), the same without a change.
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -69,13 +72,37 @@ class Register {
   std::size_t edge_count() const noexcept;
   bool is_dense() const noexcept { return std::holds_alternative<DenseAdjacency>(adjacency_); }
 
-  // Building a register directly: both check their indices (and a != b) before any change.
-  // These change the represented state; they are for tests and for preparing known graph states.
+  // The one way operations change the register: checks each of `operands` in turn (the index
+  // fault names the first out of range, before anything changes), runs operation(graph) on the
+  // graph in its current storage, settles the storage, and returns what the operation returns.
+  // An operation that throws leaves the storage unsettled.
+  template <class Operation>
+  decltype(auto) change(std::initializer_list<Qubit> operands, Operation&& operation) {
+    for (const Qubit q : operands) check_index(q);
+    if constexpr (std::is_void_v<decltype(visit(operation))>) {
+      visit(operation);
+      settle_storage();
+    } else {
+      decltype(auto) result = visit(operation);
+      settle_storage();
+      return result;
+    }
+  }
+
+  // The same for an operation that only reads: checks `operands`, then returns operation(graph)
+  // on a view that only reads.
+  template <class Operation>
+  decltype(auto) inspect(std::initializer_list<Qubit> operands, Operation&& operation) const {
+    for (const Qubit q : operands) check_index(q);
+    return visit(operation);
+  }
+
+  // Building a register from a known graph state (io/): set_vop checks q and the VOP before any
+  // change; add_edge_if_absent takes indices already checked (a != b, both below size), adds the
+  // edge a-b unless it is there and says whether it did (a refused allocation throws
+  // std::bad_alloc with the edge absent). Neither settles the storage: the builder calls
+  // settle_storage() once the graph is complete.
   void set_vop(Qubit q, Vop vop);
-  void toggle_edge(Qubit a, Qubit b);
-  // Adds the edge a-b unless it is there, and says whether it did. For building a register from
-  // data whose indices were checked (a != b, both below size): it skips toggle_edge's checks and
-  // second lookup. A refused allocation throws std::bad_alloc with the edge absent.
   bool add_edge_if_absent(Qubit a, Qubit b);
 
   // Moves the graph to the storage that suits its density, when the storage is automatic and a
@@ -86,7 +113,8 @@ class Register {
 
   // Runs operation(graph) on a view of the register's graph in its current storage, a
   // SparseGraph or a DenseGraph, and returns what it returns. Through a const register the view
-  // only reads. Indices reaching the view are not checked.
+  // only reads. Indices reaching the view are not checked and the storage is not settled:
+  // change() and inspect() add both for operations.
   template <class Operation>
   decltype(auto) visit(Operation&& operation) {
     if (auto* const dense = std::get_if<DenseAdjacency>(&adjacency_)) {

@@ -12,7 +12,8 @@
 namespace korvane::picture {
 namespace {
 
-using circuit::Gate;
+using circuit::gate_named;
+using circuit::GateId;
 using circuit::Instruction;
 using circuit::Kind;
 using circuit::Program;
@@ -50,18 +51,18 @@ std::string number_text(double value) {
 
 // The name in a box: noise channels shortened to fit.
 std::string label_of(const Instruction& instruction) {
-  constexpr std::array<std::pair<Gate, std::string_view>, 6> short_names{{
-      {Gate::x_error, "X_ERR"},
-      {Gate::y_error, "Y_ERR"},
-      {Gate::z_error, "Z_ERR"},
-      {Gate::depolarize1, "DEP1"},
-      {Gate::depolarize2, "DEP2"},
-      {Gate::pauli_channel_1, "PAULI1"},
+  constexpr std::array<std::pair<GateId, std::string_view>, 6> short_names{{
+      {gate_named("X_ERROR"), "X_ERR"},
+      {gate_named("Y_ERROR"), "Y_ERR"},
+      {gate_named("Z_ERROR"), "Z_ERR"},
+      {gate_named("DEPOLARIZE1"), "DEP1"},
+      {gate_named("DEPOLARIZE2"), "DEP2"},
+      {gate_named("PAULI_CHANNEL_1"), "PAULI1"},
   }};
   for (const auto& [gate, name] : short_names) {
     if (gate == instruction.gate) return std::string(name);
   }
-  return std::string(circuit::info(instruction.gate).name);
+  return std::string(circuit::gate_of(instruction.gate).name);
 }
 
 // The second line of a box: the probabilities of noise and of measurement flips.
@@ -148,7 +149,7 @@ class Diagram {
           break;
         }
         case Kind::annotation:
-          if (instruction.gate == Gate::tick) {
+          if (instruction.gate == gate_named("TICK")) {
             barrier();
             ticks_.push_back(floor_);
           }
@@ -277,7 +278,7 @@ class Diagram {
 
   void draw_mark(std::string& svg, const Mark& mark) const {
     const Instruction& instruction = program_.instructions[mark.instruction];
-    const std::string name(circuit::info(instruction.gate).name);
+    const std::string name(circuit::gate_of(instruction.gate).name);
     const double x = x_of(mark.column);
     append_open(svg, "g", {{"data-gate", name}});
     if (mark.qubits.size() == 2) {

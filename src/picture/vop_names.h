@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-#include "../circuit/instruction_set.h"
+#include "../circuit/gates/gate_table.h"
 
 namespace korvane::picture {
 
@@ -15,21 +15,20 @@ namespace detail {
 
 struct SignedName {
   std::string_view name;
-  circuit::SignedAxis x_image;
-  circuit::SignedAxis z_image;
+  std::string_view x_image;
+  std::string_view z_image;
 };
 
-using namespace circuit::images;
 inline constexpr std::array<SignedName, 9> signed_cliffords{{
-    {"C_NXYZ", minus_y, minus_x},
-    {"C_NZYX", minus_z, minus_y},
-    {"C_XNYZ", minus_y, plus_x},
-    {"C_XYNZ", plus_y, minus_x},
-    {"C_ZNYX", plus_z, minus_y},
-    {"C_ZYNX", minus_z, plus_y},
-    {"H_NXY", minus_y, minus_z},
-    {"H_NXZ", minus_z, minus_x},
-    {"H_NYZ", minus_x, minus_y},
+    {"C_NXYZ", "-Y", "-X"},
+    {"C_NZYX", "-Z", "-Y"},
+    {"C_XNYZ", "-Y", "+X"},
+    {"C_XYNZ", "+Y", "-X"},
+    {"C_ZNYX", "+Z", "-Y"},
+    {"C_ZYNX", "-Z", "+Y"},
+    {"H_NXY", "-Y", "-Z"},
+    {"H_NXZ", "-Z", "-X"},
+    {"H_NYZ", "-X", "-Y"},
 }};
 
 }  // namespace detail
@@ -38,13 +37,14 @@ inline constexpr std::array<std::string_view, clifford::vop_count> vop_names = [
   constexpr std::size_t gates = circuit::gate_count;
   std::array<std::string_view, clifford::vop_count> names{};
   for (std::size_t g = 0; g < gates; ++g) {
-    const circuit::GateInfo& gate = circuit::gate_table[g];
-    if (gate.kind == circuit::Kind::clifford && names[gate.operand].empty()) {
-      names[gate.operand] = gate.name;
+    const circuit::Gate& gate = circuit::gate_table[g];
+    if (gate.kind == circuit::Kind::clifford && names[circuit::gate_vops[g]].empty()) {
+      names[circuit::gate_vops[g]] = gate.name;
     }
   }
   for (const detail::SignedName& entry : detail::signed_cliffords) {
-    names[circuit::vop_with_images(entry.x_image, entry.z_image)] = entry.name;
+    names[circuit::vop_with_images(circuit::image(entry.x_image), circuit::image(entry.z_image))] =
+        entry.name;
   }
   return names;
 }();

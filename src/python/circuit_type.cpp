@@ -9,13 +9,11 @@
 #include <string_view>
 #include <utility>
 
-#include "../circuit/detector_reference.h"
-#include "../circuit/frame_sampler.h"
-#include "../circuit/parser.h"
-#include "../circuit/printer.h"
-#include "../circuit/sampler.h"
-#include "../circuit/seeded_generator.h"
-#include "../engine/random.h"
+#include "../circuit/run/register_run.h"
+#include "../circuit/sampling/sampler.h"
+#include "../circuit/text/parser.h"
+#include "../circuit/text/printer.h"
+#include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "circuit_formats.h"
 #include "circuit_object.h"
@@ -32,11 +30,6 @@ namespace {
 using circuit::Program;
 
 PyTypeObject* circuit_class = nullptr;
-
-// Sampling goes back to the interpreter between chunks of about this many target operations (shot
-// by shot) or operations on a frame word (frames), to let Ctrl-C stop a long call.
-constexpr std::uint64_t operations_per_chunk = std::uint64_t{1} << 24;
-constexpr std::uint64_t frame_word_operations_per_chunk = std::uint64_t{1} << 26;
 
 Program parse(std::string_view text) {
   return read_released(text, [](std::string_view all) { return circuit::parse_circuit(all); });
@@ -137,38 +130,12 @@ PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
 }
 
-// Shots per chunk, shot by shot.
-std::uint64_t shot_chunk(const Program& program) {
-  return std::max<std::uint64_t>(
-      1, operations_per_chunk / std::max<std::uint64_t>(program.operations, 1));
-}
-
-// Shots per chunk by frames: whole blocks, so that a sample split into chunks draws as one.
-std::uint64_t frame_chunk(const Program& program, const circuit::FrameSampler& sampler) {
-  // Each target operation of a block costs block_words() word operations.
-  const std::uint64_t operations = frame_word_operations_per_chunk / sampler.block_words();
-  return sampler.block_shots() *
-         std::max<std::uint64_t>(1, operations / std::max<std::uint64_t>(program.operations, 1));
-}
-
-// Calls run(first_shot, shot_count) chunk by chunk with the GIL released, checking for signals in
-// between; false with the signal's exception set when one stops the work.
-template <class Run>
-bool run_in_chunks(std::uint64_t shots, std::uint64_t chunk, Run&& run) {
-  for (std::uint64_t first = 0; first < shots; first += chunk) {
-    const std::uint64_t count = std::min(chunk, shots - first);
-    without_gil([&] { run(first, count); });
-    if (first + count < shots && PyErr_CheckSignals() < 0) return false;
-  }
-  return true;
-}
-
 constexpr const char* sample_keywords[] = {"shots", "seed", "method", nullptr};
 
 struct SampleArguments {
   std::uint64_t shots = 0;
   std::uint64_t seed = 0;
-  SamplingMethod method = SamplingMethod::frames;
+  circuit::SamplingMethod method = circuit::SamplingMethod::frames;
 };
 
 bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format,
@@ -184,29 +151,12 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
          convert_method(method_object, parsed.method);
 }
 
-// Fills `rows` (shots x num_measurements bytes) with sampled records.
-bool sample_records(const Program& program, const SampleArguments& arguments, std::uint8_t* rows) {
-  const std::uint64_t width = program.num_measurements;
-  circuit::SeededGenerator generator(arguments.seed);
-  if (arguments.method == SamplingMethod::shots) {
-    std::unique_ptr<circuit::ShotSampler> sampler;
-    without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
-    return run_in_chunks(arguments.shots, shot_chunk(program),
-                         [&](std::uint64_t first, std::uint64_t count) {
-                           sampler->sample_measurements(count, generator, rows + first * width);
-                         });
-  }
-  std::vector<std::uint8_t> reference;
-  std::unique_ptr<circuit::FrameSampler> sampler;
-  without_gil([&] {
-    reference = circuit::reference_record(program);
-    sampler = std::make_unique<circuit::FrameSampler>(program);
-  });
-  return run_in_chunks(arguments.shots, frame_chunk(program, *sampler),
-                       [&](std::uint64_t first, std::uint64_t count) {
-                         sampler->sample_measurements(count, reference, generator,
-                                                      rows + first * width);
-                       });
+// Runs the sampler's work without the GIL, letting Ctrl-C stop it between chunks; false with the
+// signal's exception set when it did.
+template <class Sample>
+bool sample_without_gil(Sample&& sample) {
+  return without_gil_checking_signals(
+      [&](const auto& check_signals) { return sample(circuit::BetweenChunks(check_signals)); });
 }
 
 PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
@@ -220,42 +170,12 @@ PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     OwnedRef records = new_array(
         {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
     if (!records) return nullptr;
-    if (width == 0 || arguments.shots == 0) return records.release();
-    return sample_records(program, arguments, static_cast<std::uint8_t*>(data)) ? records.release()
-                                                                                : nullptr;
-  });
-}
-
-// Fills the detector and observable rows with sampled values; the circuit's parities are known
-// to be deterministic.
-bool sample_parities(const Program& program, const SampleArguments& arguments,
-                     const circuit::DetectorReference& reference, std::uint8_t* detector_rows,
-                     std::uint8_t* observable_rows) {
-  const std::uint64_t detector_count = program.num_detectors;
-  const std::uint64_t observable_count = program.num_observables;
-  circuit::SeededGenerator generator(arguments.seed);
-  const auto run = [&](auto& sampler, std::uint64_t chunk, auto&& sample_chunk) {
-    return run_in_chunks(arguments.shots, chunk, [&](std::uint64_t first, std::uint64_t count) {
-      sample_chunk(*sampler, count, detector_rows + first * detector_count,
-                   observable_rows + first * observable_count);
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
+    const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
+      return sampler.sample_measurements(static_cast<std::uint8_t*>(data), between_chunks);
     });
-  };
-  if (arguments.method == SamplingMethod::shots) {
-    std::unique_ptr<circuit::ShotSampler> sampler;
-    without_gil([&] { sampler = std::make_unique<circuit::ShotSampler>(program); });
-    return run(sampler, shot_chunk(program),
-               [&](circuit::ShotSampler& shots, std::uint64_t count, std::uint8_t* detectors,
-                   std::uint8_t* observables) {
-                 shots.sample_detectors(count, reference, generator, detectors, observables);
-               });
-  }
-  std::unique_ptr<circuit::FrameSampler> sampler;
-  without_gil([&] { sampler = std::make_unique<circuit::FrameSampler>(program); });
-  return run(sampler, frame_chunk(program, *sampler),
-             [&](circuit::FrameSampler& frames, std::uint64_t count, std::uint8_t* detectors,
-                 std::uint8_t* observables) {
-               frames.sample_detectors(count, generator, detectors, observables);
-             });
+    return finished ? records.release() : nullptr;
+  });
 }
 
 PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
@@ -271,15 +191,8 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
         !check_array_size(arguments.shots, observable_count)) {
       return nullptr;
     }
-    // Frames need only the verdict; shot by shot compares with the noiseless values.
-    circuit::DetectorReference reference;
-    without_gil([&] {
-      if (arguments.method == SamplingMethod::frames) {
-        circuit::check_deterministic(program);
-      } else {
-        reference = circuit::noiseless_reference(program);
-      }
-    });
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
+    without_gil([&] { sampler.check_detectors(); });
     void* detector_data = nullptr;
     void* observable_data = nullptr;
     const auto rows = static_cast<Py_ssize_t>(arguments.shots);
@@ -289,11 +202,11 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
     OwnedRef observables =
         new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
     if (!observables) return nullptr;
-    if (arguments.shots != 0 && (detector_count != 0 || observable_count != 0) &&
-        !sample_parities(program, arguments, reference, static_cast<std::uint8_t*>(detector_data),
-                         static_cast<std::uint8_t*>(observable_data))) {
-      return nullptr;
-    }
+    const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
+      return sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
+                                      static_cast<std::uint8_t*>(observable_data), between_chunks);
+    });
+    if (!finished) return nullptr;
     return PyTuple_Pack(2, detectors.get(), observables.get());
   });
 }

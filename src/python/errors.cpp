@@ -3,9 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "../circuit/circuit_error.h"
 #include "../engine/base.h"
-#include "../engine/invalid_input.h"
 #include "panic.h"
 
 namespace korvane::python {
@@ -13,12 +11,10 @@ namespace korvane::python {
 void raise_current_exception() noexcept {
   try {
     throw;
-  } catch (const circuit::CircuitError& refusal) {
+  } catch (const engine::InvalidInput& refusal) {
     PyErr_SetString(PyExc_ValueError, refusal.what());
   } catch (const engine::Fault& fault) {
     raise_panic(fault.what());
-  } catch (const engine::InvalidInput& refusal) {
-    PyErr_SetString(PyExc_ValueError, refusal.what());
   } catch (const std::bad_alloc&) {
     PyErr_NoMemory();
   } catch (const std::exception& failure) {

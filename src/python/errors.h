@@ -7,7 +7,7 @@
 namespace korvane::python {
 
 // Inside a catch block: sets the Python exception for the exception being handled.
-// circuit::CircuitError and engine::InvalidInput become ValueError; engine::Fault and any other
+// engine::InvalidInput becomes ValueError; engine::Fault and any other
 // std::exception PanicException with its message; std::bad_alloc becomes MemoryError.
 void raise_current_exception() noexcept;
 

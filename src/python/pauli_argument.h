@@ -4,7 +4,7 @@
 
 #include <Python.h>
 
-#include "../engine/pauli_product.h"
+#include "../engine/ops/pauli_product.h"
 
 namespace korvane::python {
 

@@ -2,8 +2,7 @@
 
 #include <limits>
 
-#include "../circuit/seeded_generator.h"
-#include "../engine/random.h"
+#include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "owned_ref.h"
 
@@ -40,7 +39,7 @@ bool convert_shots(PyObject* object, std::uint64_t& shots) {
 
 bool convert_seed(PyObject* object, std::uint64_t& seed) {
   if (object == nullptr || object == Py_None) {
-    seed = circuit::draw_u64(engine::thread_generator());
+    seed = engine::draw_u64(engine::thread_generator());
     return true;
   }
   const OwnedRef number(as_integer(object, "seed"));
@@ -56,9 +55,9 @@ bool convert_seed(PyObject* object, std::uint64_t& seed) {
   return true;
 }
 
-bool convert_method(PyObject* object, SamplingMethod& method) {
+bool convert_method(PyObject* object, circuit::SamplingMethod& method) {
   if (object == nullptr) {
-    method = SamplingMethod::frames;
+    method = circuit::SamplingMethod::frames;
     return true;
   }
   if (!PyUnicode_Check(object)) {
@@ -67,11 +66,11 @@ bool convert_method(PyObject* object, SamplingMethod& method) {
     return false;
   }
   if (PyUnicode_CompareWithASCIIString(object, "frames") == 0) {
-    method = SamplingMethod::frames;
+    method = circuit::SamplingMethod::frames;
     return true;
   }
   if (PyUnicode_CompareWithASCIIString(object, "shots") == 0) {
-    method = SamplingMethod::shots;
+    method = circuit::SamplingMethod::shots;
     return true;
   }
   PyErr_Format(PyExc_ValueError, "method must be 'frames' or 'shots', not %R", object);

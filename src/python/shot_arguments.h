@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "../circuit/sampling/sampler.h"
+
 namespace korvane::python {
 
 // `shots`: an int (or an object with __index__) of at least 0. TypeError "argument 'shots': ..."
@@ -16,12 +18,9 @@ bool convert_shots(PyObject* object, std::uint64_t& shots);
 // "argument 'seed': ..." for a non-integer).
 bool convert_seed(PyObject* object, std::uint64_t& seed);
 
-// How a sampling call runs its shots: by Pauli frames over one reference run, or one by one.
-enum class SamplingMethod : unsigned char { frames, shots };
-
 // `method`: absent for frames, or the str "frames" or "shots" (ValueError for another str,
 // TypeError "argument 'method': ..." for a non-str).
-bool convert_method(PyObject* object, SamplingMethod& method);
+bool convert_method(PyObject* object, circuit::SamplingMethod& method);
 
 // Checks that a bool array of shots rows of `width` entries can be addressed, leaving MemoryError
 // set when it cannot.

@@ -5,14 +5,14 @@
 #include <utility>
 #include <vector>
 
-#include "../engine/graph_builder.h"
-#include "../engine/pauli_product.h"
-#include "../engine/random.h"
-#include "../engine/reset.h"
-#include "../engine/sorted_edges.h"
-#include "../engine/stabilizers.h"
-#include "../engine/state_codec.h"
-#include "../engine/swap.h"
+#include "../engine/io/graph_builder.h"
+#include "../engine/io/sorted_edges.h"
+#include "../engine/io/stabilizers.h"
+#include "../engine/io/state_codec.h"
+#include "../engine/ops/pauli_product.h"
+#include "../engine/ops/reset.h"
+#include "../engine/ops/swap.h"
+#include "../engine/random/thread_generator.h"
 #include "arguments.h"
 #include "borrow.h"
 #include "errors.h"
@@ -261,7 +261,7 @@ PyObject* reset_qubit(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         Qubit qubit = 0;
         if (!convert_qubit_argument("qubit", values[0], qubit)) return nullptr;
         engine::RandomSource& source = engine::thread_generator();
-        borrow.run_change([&] { engine::reset(simulator.reg, qubit, source); });
+        borrow.run_change([&] { engine::reset(simulator.reg, qubit, clifford::Axis::Z, source); });
         Py_RETURN_NONE;
       });
 }

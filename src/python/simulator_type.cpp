@@ -1,21 +1,22 @@
 #include "simulator_type.h"
 
+#include <algorithm>
+#include <array>
+#include <iterator>
 #include <new>
 #include <utility>
 #include <vector>
 
-#include "../clifford/local_clifford.h"
-#include "../engine/controlled_gates.h"
-#include "../engine/entangled_group.h"
-#include "../engine/measure.h"
-#include "../engine/peek.h"
-#include "../engine/random.h"
+#include "../engine/ops/entangled_group.h"
+#include "../engine/ops/peek.h"
+#include "../engine/random/thread_generator.h"
 #include "../engine/register.h"
 #include "arguments.h"
 #include "borrow.h"
 #include "circuit_object.h"
 #include "circuit_type.h"
 #include "errors.h"
+#include "gate_methods.h"
 #include "owned_ref.h"
 #include "simulator_object.h"
 #include "simulator_picture.h"
@@ -25,90 +26,14 @@
 namespace korvane::python {
 namespace {
 
-using engine::ControlledGate;
 using engine::Qubit;
-
-constexpr ArgumentDescriptor qubit_arguments(const char* function_name) {
-  return {"Korvane", function_name, {"qubit", nullptr}, 1};
-}
-
-constexpr ArgumentDescriptor pair_arguments(const char* function_name) {
-  return {"Korvane", function_name, {"control", "target"}, 2};
-}
 
 constexpr ArgumentDescriptor constructor_arguments{
     "Korvane", "__new__", {"qubit_amount", nullptr}, 1};
-constexpr ArgumentDescriptor x_arguments = qubit_arguments("x");
-constexpr ArgumentDescriptor y_arguments = qubit_arguments("y");
-constexpr ArgumentDescriptor z_arguments = qubit_arguments("z");
-constexpr ArgumentDescriptor h_arguments = qubit_arguments("h");
-constexpr ArgumentDescriptor s_arguments = qubit_arguments("s");
-constexpr ArgumentDescriptor sdag_arguments = qubit_arguments("sdag");
-constexpr ArgumentDescriptor cz_arguments = pair_arguments("cz");
-constexpr ArgumentDescriptor cx_arguments = pair_arguments("cx");
-constexpr ArgumentDescriptor xcx_arguments = pair_arguments("xcx");
-constexpr ArgumentDescriptor ycx_arguments = pair_arguments("ycx");
-constexpr ArgumentDescriptor xcz_arguments = pair_arguments("xcz");
-constexpr ArgumentDescriptor ycz_arguments = pair_arguments("ycz");
-constexpr ArgumentDescriptor cy_arguments = pair_arguments("cy");
-constexpr ArgumentDescriptor xcy_arguments = pair_arguments("xcy");
-constexpr ArgumentDescriptor ycy_arguments = pair_arguments("ycy");
-constexpr ArgumentDescriptor measure_x_arguments = qubit_arguments("measure_x");
-constexpr ArgumentDescriptor measure_y_arguments = qubit_arguments("measure_y");
-constexpr ArgumentDescriptor measure_z_arguments = qubit_arguments("measure_z");
-constexpr ArgumentDescriptor entangled_group_arguments = qubit_arguments("get_entangled_group");
+constexpr ArgumentDescriptor entangled_group_arguments{
+    "Korvane", "get_entangled_group", {"qubit", nullptr}, 1};
 constexpr ArgumentDescriptor peek_arguments{"Korvane", "peek_measure_set", {"qubits", nullptr}, 1};
 constexpr ArgumentDescriptor run_arguments{"Korvane", "run", {"circuit", nullptr}, 1};
-
-template <const ArgumentDescriptor& arguments, clifford::Vop gate>
-PyObject* single_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) noexcept {
-  return call_with_borrow<ExclusiveBorrow>(
-      arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, PyObject* const* values, ExclusiveBorrow&) -> PyObject* {
-        Qubit qubit = 0;
-        if (!convert_qubit_argument(arguments.parameter_names[0], values[0], qubit)) return nullptr;
-        simulator.reg.apply_clifford(qubit, gate);
-        Py_RETURN_NONE;
-      });
-}
-
-template <const ArgumentDescriptor& arguments, ControlledGate gate>
-PyObject* two_qubit_gate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                         PyObject* kwnames) noexcept {
-  return call_with_borrow<ExclusiveBorrow>(
-      arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, PyObject* const* values,
-         ExclusiveBorrow& borrow) -> PyObject* {
-        Qubit control = 0;
-        Qubit target = 0;
-        if (!convert_qubit_argument(arguments.parameter_names[0], values[0], control)) {
-          return nullptr;
-        }
-        if (!convert_qubit_argument(arguments.parameter_names[1], values[1], target)) {
-          return nullptr;
-        }
-        borrow.run_change(
-            [&] { engine::apply_controlled_gate(simulator.reg, gate, control, target); });
-        Py_RETURN_NONE;
-      });
-}
-
-template <const ArgumentDescriptor& arguments, clifford::Axis axis>
-PyObject* measurement(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                      PyObject* kwnames) noexcept {
-  return call_with_borrow<ExclusiveBorrow>(
-      arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, PyObject* const* values,
-         ExclusiveBorrow& borrow) -> PyObject* {
-        Qubit qubit = 0;
-        if (!convert_qubit_argument(arguments.parameter_names[0], values[0], qubit)) return nullptr;
-        engine::RandomSource& source = engine::thread_generator();
-        const bool result =
-            borrow.run_change([&] { return engine::measure(simulator.reg, qubit, axis, source); });
-        return new_measurement_result(result);
-      });
-}
 
 // A new Python set of the given qubit indices.
 PyObject* new_qubit_set(const Qubit* begin, const Qubit* end) {
@@ -196,66 +121,9 @@ PyMethodDef method(const char* name, FastMethod function, const char* doc) {
           METH_FASTCALL | METH_KEYWORDS, doc};
 }
 
-using clifford::Axis;
-
-PyMethodDef methods[] = {
-    method("x", single_qubit_gate<x_arguments, clifford::pauli_x>,
-           "x($self, qubit)\n--\n\nApply an X (Pauli-X) gate to the given qubit.\n\n"
-           "`node` is the index of the qubit."),
-    method("y", single_qubit_gate<y_arguments, clifford::pauli_y>,
-           "y($self, qubit)\n--\n\nApply a Y (Pauli-Y) gate to the given qubit.\n\n"
-           "`node` is the index of the qubit."),
-    method("z", single_qubit_gate<z_arguments, clifford::pauli_z>,
-           "z($self, qubit)\n--\n\nApply a Z (Pauli-Z) gate to the given qubit.\n\n"
-           "`node` is the index of the qubit."),
-    method("h", single_qubit_gate<h_arguments, clifford::hadamard>,
-           "h($self, qubit)\n--\n\nApply an H (Hadamard) gate to the given qubit.\n\n"
-           "`node` is the index of the qubit."),
-    method("s", single_qubit_gate<s_arguments, clifford::s_gate>,
-           "s($self, qubit)\n--\n\nApply an S (phase) gate to the given qubit.\n\n"
-           "`node` is the index of the qubit."),
-    method("sdag", single_qubit_gate<sdag_arguments, clifford::s_dagger>,
-           "sdag($self, qubit)\n--\n\nApply an S\u2020 (inverse phase) gate to the given qubit.\n\n"
-           "`node` is the index of the qubit."),
-    method("cz", two_qubit_gate<cz_arguments, ControlledGate::cz>,
-           "cz($self, control, target)\n--\n\n"
-           "Apply a controlled-Z (CZ) gate with `control` and `target` qubits."),
-    method("cx", two_qubit_gate<cx_arguments, ControlledGate::cx>,
-           "cx($self, control, target)\n--\n\n"
-           "Apply a controlled-X (CX) / CNOT gate with `control` and `target`."),
-    method("xcx", two_qubit_gate<xcx_arguments, ControlledGate::xcx>,
-           "xcx($self, control, target)\n--\n\n"
-           "Apply an X-controlled X gate (CX in the X basis)."),
-    method("ycx", two_qubit_gate<ycx_arguments, ControlledGate::ycx>,
-           "ycx($self, control, target)\n--\n\n"
-           "Apply a Y-controlled X gate (control qubit in the Y basis)."),
-    method("xcz", two_qubit_gate<xcz_arguments, ControlledGate::xcz>,
-           "xcz($self, control, target)\n--\n\n"
-           "Apply an X-controlled Z gate (target in X basis)."),
-    method("ycz", two_qubit_gate<ycz_arguments, ControlledGate::ycz>,
-           "ycz($self, control, target)\n--\n\n"
-           "Apply a Y-controlled Z gate (target in Y basis)."),
-    method("cy", two_qubit_gate<cy_arguments, ControlledGate::cy>,
-           "cy($self, control, target)\n--\n\n"
-           "Apply a controlled-Y (CY) gate with `control` and `target`."),
-    method("xcy", two_qubit_gate<xcy_arguments, ControlledGate::xcy>,
-           "xcy($self, control, target)\n--\n\n"
-           "Apply an X-controlled Y gate (control in X basis)."),
-    method("ycy", two_qubit_gate<ycy_arguments, ControlledGate::ycy>,
-           "ycy($self, control, target)\n--\n\n"
-           "Apply a Y-controlled Y gate (both in Y basis)."),
-    method("measure_x", measurement<measure_x_arguments, Axis::X>,
-           "measure_x($self, qubit)\n--\n\n"
-           "Perform a projective measurement of `qubit` in the X basis.\n\n"
-           "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
-    method("measure_y", measurement<measure_y_arguments, Axis::Y>,
-           "measure_y($self, qubit)\n--\n\n"
-           "Perform a projective measurement of `qubit` in the Y basis.\n\n"
-           "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
-    method("measure_z", measurement<measure_z_arguments, Axis::Z>,
-           "measure_z($self, qubit)\n--\n\n"
-           "Perform a projective measurement of `qubit` in the Z basis.\n\n"
-           "Returns `MeasurementResult.PlusOne` or `MeasurementResult.MinusOne`."),
+// After the gate methods: the entangled group and the trial measurement, then whole states in and
+// out, Pauli products, reset and swap, and circuits.
+const PyMethodDef other_methods[] = {
     method("get_entangled_group", get_entangled_group,
            "get_entangled_group($self, qubit)\n--\n\n"
            "Return the set of qubits that are entangled with `qubit`.\n\n"
@@ -264,7 +132,7 @@ PyMethodDef methods[] = {
            "peek_measure_set($self, qubits)\n--\n\n"
            "Simulate measurements on a set of `qubits` without modifying the real state.\n\n"
            "Returns a map from qubit index to `Outcome` (result and axis used)."),
-    // Beside the twenty above: whole states in and out, Pauli products, reset and swap.
+    // Beside the twenty methods: whole states in and out, Pauli products, reset and swap.
     {"copy", copy_simulator, METH_NOARGS,
      "copy($self, /)\n--\n\nReturn an independent copy of the register.\n\n"
      "A change to either never shows in the other. copy.copy and copy.deepcopy do the same."},
@@ -329,8 +197,18 @@ PyMethodDef methods[] = {
      "place every drawn qubit, a grid when the edges are those of a lattice, else 'spring'), "
      "'coords', 'grid', 'spring', 'circle', or a dict {qubit: (x, y)}. Returns the SVG text, or "
      "writes it to `path` (a str or os.PathLike) and returns None."},
-    {nullptr, nullptr, 0, nullptr},
 };
+
+// The class's method table: the gate methods, the others, and the closing null entry.
+constexpr std::size_t method_count = gate_method_count + std::size(other_methods);
+std::array<PyMethodDef, method_count + 1> methods = [] {
+  std::array<PyMethodDef, method_count + 1> all{};
+  const std::array<PyMethodDef, gate_method_count> gates = gate_methods();
+  const auto after_gates = std::copy(gates.begin(), gates.end(), all.begin());
+  std::copy(std::begin(other_methods), std::end(other_methods), after_gates);
+  all.back() = {nullptr, nullptr, 0, nullptr};
+  return all;
+}();
 
 PyGetSetDef simulator_attributes[] = {
     {"qubit_amount", get_qubit_amount, nullptr, "The number of qubits of the register.", nullptr},
@@ -344,7 +222,7 @@ PyType_Slot simulator_slots[] = {
      const_cast<char*>("Korvane(qubit_amount)\n--\n\n"
                        "Simulator for graph states over a fixed number of qubits.\n\n"
                        "Use this class from Python to apply gates and perform measurements.")},
-    {Py_tp_methods, methods},
+    {Py_tp_methods, methods.data()},
     {Py_tp_getset, simulator_attributes},
     {Py_tp_repr, reinterpret_cast<void*>(simulator_repr)},
     {Py_sq_length, reinterpret_cast<void*>(simulator_length)},

@@ -15,13 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "edge_toggles.h"
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/containers/memory_budget.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/entangled_group.h"
-#include "korvane/engine/local_complement.h"
-#include "korvane/engine/measure.h"
-#include "korvane/engine/peek.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/entangled_group.h"
+#include "korvane/engine/ops/local_complement.h"
+#include "korvane/engine/ops/measure.h"
+#include "korvane/engine/ops/peek.h"
 #include "korvane/engine/register.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
@@ -101,11 +103,6 @@ class RefusedAllocation {
   static bool pending() { return allocations_before_failure.load() >= 0; }
 };
 
-constexpr ControlledGate all_gates[] = {
-    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
-    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
-    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
-
 // Registers with dense, varied graphs and VOPs, in both storages, so reductions, toggles and
 // growing neighbour sets all occur.
 std::vector<Register> sample_registers() {
@@ -116,7 +113,7 @@ std::vector<Register> sample_registers() {
     for (int step = 0; step < 40; ++step) {
       const Qubit a = random.below(7);
       const Qubit b = (a + 1 + random.below(6)) % 7;
-      apply_controlled_gate(reg, all_gates[random.below(9)], a, b);
+      apply_controlled_pauli(reg, testing::controlled_gates()[random.below(9)].gate, a, b);
       reg.apply_clifford(random.below(7), static_cast<clifford::Vop>(random.below(24)));
     }
     samples.push_back(std::move(reg));
@@ -161,13 +158,13 @@ long exhaust_allocation_points(const Register& original,
 TEST(AllocationFailure, ControlledGatesCompleteOrThrowLeavingValidRegisters) {
   long points = 0;
   for (const Register& original : sample_registers()) {
-    for (const ControlledGate gate : all_gates) {
+    for (const auto& [name, gate] : testing::controlled_gates()) {
       for (Qubit control = 0; control < original.size(); control += 3) {
         const Qubit target = (control + 2) % original.size();
         StateVector expected = StateVector::from_register(original);
         expected.controlled(gate, control, target);
         points += exhaust_allocation_points(
-            original, [&](Register& reg) { apply_controlled_gate(reg, gate, control, target); },
+            original, [&](Register& reg) { apply_controlled_pauli(reg, gate, control, target); },
             [&](const Register& reg) {
               EXPECT_TRUE(StateVector::from_register(reg).equal_up_to_phase(expected));
             },
@@ -275,7 +272,7 @@ TEST(AllocationFailure, RefusedSwitchToDenseKeepsTheSparseGraph) {
   SeededSource random(5);
   while (original.edge_count() < 150) {
     const Qubit a = random.below(200);
-    original.toggle_edge(a, (a + 1 + random.below(199)) % 200);
+    testing::toggle_edge(original, a, (a + 1 + random.below(199)) % 200);
   }
   ASSERT_FALSE(original.is_dense());
   const std::size_t charged = dense_memory_charged();
@@ -304,10 +301,10 @@ TEST(AllocationFailure, SideBySideChangesAreRefusedWholly) {
   Register original(3000, Storage::sparse);
   SeededSource random(9);
   for (Qubit u = 1; u <= 40; ++u) {
-    original.toggle_edge(0, u);
-    original.toggle_edge(u, 100 + random.below(2900));
+    testing::toggle_edge(original, 0, u);
+    testing::toggle_edge(original, u, 100 + random.below(2900));
     for (Qubit w = u + 1; w <= 40; ++w)
-      if (random.below(4) == 0) original.toggle_edge(u, w);
+      if (random.below(4) == 0) testing::toggle_edge(original, u, w);
   }
   Register expected = original;
   local_complement(expected, 0);

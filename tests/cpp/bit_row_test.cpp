@@ -1,6 +1,6 @@
 // Rows of bits against std::vector<bool>, on rows short enough for the inline loops and long
 // enough for the kernels chosen at load time.
-#include "korvane/engine/containers/bit_row.h"
+#include "korvane/engine/bits/bit_row.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ Bits bits_of(ConstBitRow row) {
 std::vector<Word> random_row(testing::SeededSource& random, std::size_t words) {
   std::vector<Word> row(words);
   // Sparse, dense and empty words alike.
-  for (Word& w : row) w = random.below(3) == 0 ? 0 : Word{random.next_word()} << random.below(33);
+  for (Word& w : row) w = random.below(3) == 0 ? 0 : Word{random.next_u32()} << random.below(33);
   return row;
 }
 
@@ -43,17 +43,17 @@ TEST(BitRow, AgreesWithAVectorOfBools) {
       for (const bool bit : expected) count += bit ? 1 : 0;
       EXPECT_EQ(count_row(row), count);
       EXPECT_EQ(any_bit(row), count != 0);
-      const Qubit q = random.below(words * word_bits);
+      const std::size_t q = random.below(words * word_bits);
       EXPECT_EQ(has_bit_other_than(row, q), count > (expected[q] ? 1U : 0U));
 
-      std::vector<Qubit> visited;
-      for_each_bit(row, [&visited](Qubit x) { visited.push_back(x); });
-      std::vector<Qubit> set_bits;
+      std::vector<std::size_t> visited;
+      for_each_bit(row, [&visited](std::size_t x) { visited.push_back(x); });
+      std::vector<std::size_t> set_bits;
       for (std::size_t x = 0; x < expected.size(); ++x)
         if (expected[x]) set_bits.push_back(x);
       EXPECT_EQ(visited, set_bits);  // in increasing order
       std::size_t seen = 0;
-      for_each_bit_while(row, [&seen](Qubit) { return ++seen < 3; });
+      for_each_bit_while(row, [&seen](std::size_t) { return ++seen < 3; });
       EXPECT_EQ(seen, std::min<std::size_t>(3, set_bits.size()));
 
       xor_row(row, first);

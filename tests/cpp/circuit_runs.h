@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/sampler.h"
-#include "korvane/engine/random.h"
+#include "korvane/circuit/run/register_run.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/engine/random/random_source.h"
 #include "korvane/engine/register.h"
 
 namespace korvane::testing {

@@ -4,30 +4,32 @@
 // deterministic against noiseless shots.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "korvane/circuit/circuit_error.h"
-#include "korvane/circuit/detector_reference.h"
-#include "korvane/circuit/event_gaps.h"
-#include "korvane/circuit/frame_sampler.h"
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
+#include "korvane/circuit/run/event_gaps.h"
+#include "korvane/circuit/sampling/frame_sampler.h"
+#include "korvane/circuit/sampling/reference.h"
+#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/sampling/shot_sampler.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/random/seeded_generator.h"
 #include "scripted_source.h"
 
 namespace korvane::testing {
 namespace {
 
 using circuit::Program;
-using circuit::SeededGenerator;
+using engine::SeededGenerator;
 
 TEST(SeededGenerator, SplitmixAndXoshiroGiveTheirPublishedOutputs) {
   std::uint64_t counter = 0;
-  EXPECT_EQ(circuit::splitmix64(counter), 0xE220A8397B1DCDAFULL);
+  EXPECT_EQ(engine::splitmix64(counter), 0xE220A8397B1DCDAFULL);
   // xoshiro256** from the state {1, 2, 3, 4}, worked out by hand from its definition.
   SeededGenerator generator = SeededGenerator::from_state({1, 2, 3, 4});
   EXPECT_EQ(generator.next_u64(), 11520U);
@@ -36,17 +38,20 @@ TEST(SeededGenerator, SplitmixAndXoshiroGiveTheirPublishedOutputs) {
   // A seed fills the state with splitmix64's outputs from the seed onwards.
   std::uint64_t seed = 42;
   std::array<std::uint64_t, 4> state{};
-  for (std::uint64_t& word : state) word = circuit::splitmix64(seed);
+  for (std::uint64_t& word : state) word = engine::splitmix64(seed);
   SeededGenerator seeded(42);
   SeededGenerator started = SeededGenerator::from_state(state);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(seeded.next_u64(), started.next_u64());
-  EXPECT_EQ(SeededGenerator(7).next_word(), SeededGenerator(7).next_u64() >> 32);
+  EXPECT_EQ(SeededGenerator(7).next_u32(), SeededGenerator(7).next_u64() >> 32);
 }
 
-enum class Method { shots, frames };
+using Method = circuit::SamplingMethod;
 constexpr std::array<Method, 2> methods{Method::shots, Method::frames};
 
 std::string name_of(Method method) { return method == Method::shots ? "shots" : "frames"; }
+
+// Never stops a sample.
+bool go_on() { return true; }
 
 TEST(EventGaps, PortableLogAgreesWithTheLibrarysLogarithm) {
   // From the smallest uniform draw to 1, and the 1 - p of tiny and large p.
@@ -62,30 +67,43 @@ TEST(EventGaps, PortableLogAgreesWithTheLibrarysLogarithm) {
 }
 
 std::vector<std::uint8_t> sample_records(const Program& program, std::uint64_t shots,
-                                         SeededGenerator& generator,
-                                         Method method = Method::shots) {
+                                         std::uint64_t seed, Method method = Method::shots) {
   std::vector<std::uint8_t> records(shots * program.num_measurements);
-  if (method == Method::shots) {
-    circuit::ShotSampler(program).sample_measurements(shots, generator, records.data());
-  } else {
-    circuit::FrameSampler(program).sample_measurements(shots, circuit::reference_record(program),
-                                                       generator, records.data());
-  }
+  circuit::Sampler(program, method, seed, shots).sample_measurements(records.data(), go_on);
   return records;
 }
 
-TEST(CircuitSampling, ShotsContinueTheStreamWhereverCallsSplitThem) {
+TEST(CircuitSampling, FewerShotsAreTheFirstOfMoreWithTheSameSeed) {
   const Program program =
       circuit::parse_circuit("H 0\nCX 0 1\nDEPOLARIZE1(0.2) 0 1\nM 0\nMX 1\nCX rec[-1] 2\nM 2");
-  SeededGenerator whole(99);
-  const std::vector<std::uint8_t> together = sample_records(program, 300, whole);
-  SeededGenerator parts(99);
-  std::vector<std::uint8_t> split = sample_records(program, 120, parts);
-  const std::vector<std::uint8_t> rest = sample_records(program, 180, parts);
-  split.insert(split.end(), rest.begin(), rest.end());
+  for (const Method method : methods) {
+    SCOPED_TRACE(name_of(method));
+    const std::vector<std::uint8_t> many = sample_records(program, 300, 99, method);
+    const std::vector<std::uint8_t> few = sample_records(program, 120, 99, method);
+    EXPECT_TRUE(std::equal(few.begin(), few.end(), many.begin()));
+    EXPECT_NE(sample_records(program, 300, 100, method), many);
+  }
+  // The shots of one sample continue one stream, however its chunks split it.
+  engine::SeededGenerator whole(99);
+  engine::SeededGenerator parts(99);
+  std::vector<std::uint8_t> together(300 * program.num_measurements);
+  std::vector<std::uint8_t> split(together.size());
+  circuit::ShotSampler(program).sample_measurements(300, whole, together.data());
+  circuit::ShotSampler sampler(program);
+  sampler.sample_measurements(120, parts, split.data());
+  sampler.sample_measurements(180, parts, split.data() + 120 * program.num_measurements);
   EXPECT_EQ(split, together);
-  SeededGenerator other(100);
-  EXPECT_NE(sample_records(program, 300, other), together);
+}
+
+TEST(CircuitSampling, StopsBetweenChunksWhenAsked) {
+  // Work for three chunks of one block of frames each; the second call between them stops it.
+  const Program program = circuit::parse_circuit("REPEAT 100000 {\nH 0\nCX 0 1\n}\nM 0 1");
+  const std::uint64_t shots = 3 * circuit::FrameSampler(program).block_shots();
+  std::vector<std::uint8_t> records(shots * program.num_measurements);
+  int calls = 0;
+  circuit::Sampler sampler(program, Method::frames, 1, shots);
+  EXPECT_FALSE(sampler.sample_measurements(records.data(), [&calls] { return ++calls < 2; }));
+  EXPECT_EQ(calls, 2);
 }
 
 // The fraction of shots in which each detector, then each observable, reads 1.
@@ -94,15 +112,9 @@ std::vector<double> detection_rates(const std::string& text, std::uint64_t shots
   const Program program = circuit::parse_circuit(text);
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);
-  SeededGenerator generator(seed);
-  if (method == Method::shots) {
-    circuit::ShotSampler(program).sample_detectors(shots, circuit::noiseless_reference(program),
-                                                   generator, detectors.data(), observables.data());
-  } else {
-    circuit::check_deterministic(program);
-    circuit::FrameSampler(program).sample_detectors(shots, generator, detectors.data(),
-                                                    observables.data());
-  }
+  circuit::Sampler sampler(program, method, seed, shots);
+  sampler.check_detectors();
+  sampler.sample_detectors(detectors.data(), observables.data(), go_on);
   std::vector<double> rates(program.num_detectors + program.num_observables);
   for (std::uint64_t shot = 0; shot < shots; ++shot) {
     for (std::size_t d = 0; d < program.num_detectors; ++d) {
@@ -180,9 +192,9 @@ TEST(CircuitSampling, TeleportationWithFeedback) {
     expect_rate(rates[1], 0.2, shots, "teleported Y as an observable");
   }
   // Without the corrections the result is a coin, which a detector cannot be relative to.
-  EXPECT_THROW(circuit::noiseless_reference(
+  EXPECT_THROW(circuit::check_deterministic(
                    circuit::parse_circuit(std::string(teleportation) + "MY 2\nDETECTOR rec[-1]")),
-               circuit::CircuitError);
+               engine::InvalidInput);
 }
 
 TEST(CircuitSampling, MeasurementFlipsAndPauliChannels) {
@@ -205,8 +217,7 @@ TEST(CircuitSampling, MeasurementFlipsAndPauliChannels) {
     expect_rate(rates[6], 0.5, shots, "X or Z flips Y");
     // An inverted target records the complement; a random outcome is a fair coin.
     const Program program = circuit::parse_circuit("RX 0\nMX !0\nH 1\nM 1");
-    SeededGenerator generator(5);
-    const std::vector<std::uint8_t> records = sample_records(program, shots, generator, method);
+    const std::vector<std::uint8_t> records = sample_records(program, shots, 5, method);
     double ones = 0;
     for (std::uint64_t shot = 0; shot < shots; ++shot) {
       EXPECT_EQ(records[2 * shot], 1);
@@ -242,8 +253,7 @@ TEST(CircuitSampling, FramesRecordEveryShotInItsRowAndColumn) {
     expected.push_back(flipped != inverted ? 1 : 0);
   }
   const Program program = circuit::parse_circuit(text + "H 150\nM 150\n");
-  SeededGenerator generator(8);
-  const std::vector<std::uint8_t> records = sample_records(program, 100, generator, Method::frames);
+  const std::vector<std::uint8_t> records = sample_records(program, 100, 8, Method::frames);
   double ones = 0;
   for (std::size_t shot = 0; shot < 100; ++shot) {
     const auto row = records.begin() + static_cast<std::ptrdiff_t>(shot * 151);
@@ -324,8 +334,8 @@ TEST(CircuitSampling, FramesAndShotsAgreeOnRandomNoisyCircuits) {
     int measurements = 0;
     const std::string text = random_circuit(random, measurements, circuit_number % 4 != 0);
     const Program program = circuit::parse_circuit(text);
-    SeededGenerator by_shots(random.below(1U << 30));
-    SeededGenerator by_frames(random.below(1U << 30));
+    const std::uint64_t by_shots = random.below(1U << 30);
+    const std::uint64_t by_frames = random.below(1U << 30);
     const std::size_t width = program.num_measurements;
     const std::vector<double> shot_rates =
         bit_and_pair_rates(sample_records(program, trials, by_shots, Method::shots), width);
@@ -360,9 +370,8 @@ TEST(CircuitSampling, DeterministicDetectorsAreExactlyThoseThatNoiselessShotsNev
       const Program program = circuit::parse_circuit(text);
       // 64 noiseless shots: a parity that is not constant shows both values but with
       // probability 2^-63.
-      std::vector<std::uint8_t> records(64 * program.num_measurements);
-      SeededGenerator generator(random.below(1U << 30));
-      circuit::ShotSampler(program).sample_measurements(64, generator, records.data());
+      const std::vector<std::uint8_t> records =
+          sample_records(program, 64, random.below(1U << 30), Method::shots);
       std::array<int, 2> seen{};
       for (std::size_t shot = 0; shot < 64; ++shot) {
         const std::uint8_t* row = &records[shot * program.num_measurements];
@@ -370,13 +379,15 @@ TEST(CircuitSampling, DeterministicDetectorsAreExactlyThoseThatNoiselessShotsNev
       }
       const bool constant = seen[0] == 0 || seen[1] == 0;
       try {
-        const circuit::DetectorReference reference = circuit::noiseless_reference(program);
+        circuit::check_deterministic(program);
+        const circuit::NoiselessReference reference =
+            circuit::noiseless_reference(program, circuit::ReferenceParts::parities);
         EXPECT_TRUE(constant) << "called deterministic but varies:\n" << text;
         const std::uint8_t value =
             as_observable ? reference.observables.at(0) : reference.detectors.at(0);
         EXPECT_EQ(value, seen[1] != 0 ? 1 : 0) << text;
         ++deterministic;
-      } catch (const circuit::CircuitError&) {
+      } catch (const engine::InvalidInput&) {
         EXPECT_FALSE(constant) << "called random but constant:\n" << text;
         ++random_ones;
       }

@@ -9,15 +9,16 @@
 #include <random>
 #include <string>
 
+#include "edge_toggles.h"
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/register.h"
 #include "state_vector.h"
 
 namespace korvane::testing {
 namespace {
 
-using engine::ControlledGate;
 using engine::Qubit;
 using engine::Register;
 
@@ -40,11 +41,6 @@ const std::array<SingleGate, 6> single_gates{{
     {"h", clifford::hadamard, {inv_sqrt2, inv_sqrt2, inv_sqrt2, -inv_sqrt2}},
 }};
 
-constexpr std::array<ControlledGate, 9> two_qubit_gates{
-    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
-    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
-    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
-
 const std::array<const char*, 9> two_qubit_names{"cz",  "cx",  "cy",  "xcx", "xcy",
                                                  "xcz", "ycx", "ycy", "ycz"};
 
@@ -59,7 +55,7 @@ TEST(StateVectorReference, GraphFormulaOfOneEdge) {
   Register reg(2);
   reg.set_vop(0, clifford::identity);
   reg.set_vop(1, clifford::identity);
-  reg.toggle_edge(0, 1);
+  testing::toggle_edge(reg, 0, 1);
   const StateVector state = StateVector::from_register(reg);
   const Amplitudes& amplitudes = state.amplitudes();
   const std::array<double, 4> expected{0.5, 0.5, 0.5, -0.5};
@@ -69,15 +65,15 @@ TEST(StateVectorReference, GraphFormulaOfOneEdge) {
 TEST(StateVectorReference, ControlledGatesOnBasisAndEigenstates) {
   // cx: |c=1, t=0> (index 1) goes to |1, 1> (index 3).
   StateVector state = basis_state(2, 1);
-  state.controlled(ControlledGate::cx, 0, 1);
+  state.controlled(testing::controlled_gate("CX"), 0, 1);
   EXPECT_TRUE(state.equal_up_to_phase(basis_state(2, 3)));
-  state.controlled(ControlledGate::cx, 1, 0);
+  state.controlled(testing::controlled_gate("CX"), 1, 0);
   EXPECT_TRUE(state.equal_up_to_phase(basis_state(2, 2)));
 
   // cy applies Y = i X Z: phases i and -i relative to the untouched branch.
   StateVector superposed(2);
   superposed.apply(0, single_gates[5].matrix);  // (|00> + |10>)/sqrt2 with bit 0 the control
-  superposed.controlled(ControlledGate::cy, 0, 1);
+  superposed.controlled(testing::controlled_gate("CY"), 0, 1);
   EXPECT_NEAR(std::abs(superposed.amplitudes()[0] - inv_sqrt2), 0, 1e-12);
   EXPECT_NEAR(std::abs(superposed.amplitudes()[3] - i_unit * inv_sqrt2), 0, 1e-12);
 
@@ -90,7 +86,7 @@ TEST(StateVectorReference, ControlledGatesOnBasisAndEigenstates) {
     x_control.apply(0, h);
     StateVector expected = x_control;
     if (minus) expected.apply(1, pauli_x_matrix);
-    x_control.controlled(ControlledGate::xcx, 0, 1);
+    x_control.controlled(testing::controlled_gate("XCX"), 0, 1);
     EXPECT_TRUE(x_control.equal_up_to_phase(expected));
 
     StateVector y_control(2);
@@ -99,7 +95,7 @@ TEST(StateVectorReference, ControlledGatesOnBasisAndEigenstates) {
     y_control.apply(0, sdag);  // S^dag H |0> = |-i>, S^dag H |1> = |+i>
     expected = y_control;
     if (!minus) expected.apply(1, pauli_x_matrix);
-    y_control.controlled(ControlledGate::ycx, 0, 1);
+    y_control.controlled(testing::controlled_gate("YCX"), 0, 1);
     EXPECT_TRUE(y_control.equal_up_to_phase(expected));
   }
 }
@@ -107,7 +103,7 @@ TEST(StateVectorReference, ControlledGatesOnBasisAndEigenstates) {
 TEST(StateVectorReference, ProbabilitiesAndProjection) {
   StateVector state(2);
   state.apply(0, single_gates[5].matrix);
-  state.controlled(ControlledGate::cx, 0, 1);  // Bell pair
+  state.controlled(testing::controlled_gate("CX"), 0, 1);  // Bell pair
   EXPECT_NEAR(state.probability(0, clifford::Axis::Z, false), 0.5, 1e-12);
   EXPECT_NEAR(state.probability(1, clifford::Axis::X, true), 0.5, 1e-12);
   state.project(0, clifford::Axis::Z, true);
@@ -143,8 +139,8 @@ void run_random_circuits(std::uint32_t seed, int circuits, int length, std::size
         const Qubit c = pick_qubit(rng);
         Qubit t = std::uniform_int_distribution<Qubit>(0, n - 2)(rng);
         if (t >= c) ++t;
-        const ControlledGate gate = two_qubit_gates[kind - 6];
-        engine::apply_controlled_gate(reg, gate, c, t);
+        const engine::ControlledPauli gate = testing::controlled_gates()[kind - 6].gate;
+        engine::apply_controlled_pauli(reg, gate, c, t);
         reference.controlled(gate, c, t);
         history += std::string(two_qubit_names[kind - 6]) + "(" + std::to_string(c) + "," +
                    std::to_string(t) + ") ";

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "korvane/circuit/circuit_error.h"
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/printer.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/circuit/text/printer.h"
+#include "korvane/engine/base.h"
 
 namespace korvane::testing {
 namespace {
@@ -199,7 +199,7 @@ TEST(CircuitText, EveryRefusalIsAnErrorNamingItsLine) {
     try {
       parse_circuit(refusal.text);
       ADD_FAILURE() << "accepted: " << refusal.text;
-    } catch (const circuit::CircuitError& error) {
+    } catch (const engine::InvalidInput& error) {
       const std::string message = error.what();
       EXPECT_EQ(message.rfind("line " + std::to_string(refusal.line) + ": ", 0), 0U)
           << refusal.text << " -> " << message;

@@ -1,5 +1,5 @@
 // The entangled group of a qubit, compared with connected components found by union-find.
-#include "korvane/engine/entangled_group.h"
+#include "korvane/engine/ops/entangled_group.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include "fault_message.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"

@@ -10,9 +10,9 @@
 namespace korvane::testing {
 namespace {
 
-using circuit::FrameWord;
 using circuit::PauliFactor;
 using clifford::Axis;
+using engine::Word;
 
 TEST(PauliProducts, FactorsMultiplyInOrderAndAntiHermitianOnesAreFound) {
   const auto product = [](std::vector<PauliFactor> factors) {
@@ -51,17 +51,17 @@ TEST(FrameProducts, FlipsWhereAnOddNumberOfFactorsAnticommute) {
   std::mt19937_64 rng(3);
   const circuit::PauliFrames frames = random_frames(3, rng);
   const circuit::HermitianProduct product{{{0, Axis::X}, {1, Axis::Y}, {2, Axis::Z}}, false};
-  std::vector<FrameWord> flips(1);
+  std::vector<Word> flips(1);
   circuit::product_flips(frames, product, flips);
   for (unsigned frame = 0; frame < 64; ++frame) {
-    const auto bit = [&](std::span<const FrameWord> row) { return (row[0] >> frame) & 1U; };
+    const auto bit = [&](std::span<const Word> row) { return (row[0] >> frame) & 1U; };
     const unsigned odd = bit(frames.z_bits(0)) ^ (bit(frames.x_bits(1)) ^ bit(frames.z_bits(1))) ^
                          bit(frames.x_bits(2));
     EXPECT_EQ((flips[0] >> frame) & 1U, odd);
   }
   // After SPP the product's flips are unchanged: it commutes with itself.
   circuit::PauliFrames after = frames;
-  std::vector<FrameWord> scratch(1), again(1);
+  std::vector<Word> scratch(1), again(1);
   circuit::apply_product_phase(after, product, scratch);
   circuit::product_flips(after, product, again);
   EXPECT_EQ(again, flips);
@@ -73,7 +73,7 @@ TEST(FrameProducts, PairCliffordsFromImagesMatchTheFramesOwnKernels) {
   circuit::PauliFrames by_kernel = by_images;
   // CX: X_a -> X_a X_b, Z_a -> Z_a, X_b -> X_b, Z_b -> Z_a Z_b; then SWAP.
   circuit::apply_pair_clifford(by_images, 0, 1, {1 | 4, 2, 4, 2 | 8});
-  by_kernel.apply_controlled(engine::ControlledGate::cx, 0, 1);
+  by_kernel.apply_controlled({Axis::Z, Axis::X}, 0, 1);
   circuit::apply_pair_clifford(by_images, 0, 1, {4, 8, 1, 2});
   by_kernel.swap(0, 1);
   for (engine::Qubit q = 0; q < 2; ++q) {

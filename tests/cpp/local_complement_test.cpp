@@ -1,4 +1,4 @@
-#include "korvane/engine/local_complement.h"
+#include "korvane/engine/ops/local_complement.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "edge_toggles.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
 #include "random_graphs.h"
@@ -24,7 +25,7 @@ using testing::StateVector;
 TEST(LocalComplement, StarBecomesCompleteAndVopsAreRightFactors) {
   for (const engine::Storage storage : testing::both_storages) {
     Register reg(4, storage);
-    for (Qubit leaf = 1; leaf < 4; ++leaf) reg.toggle_edge(0, leaf);
+    for (Qubit leaf = 1; leaf < 4; ++leaf) testing::toggle_edge(reg, 0, leaf);
     const Vop vops[4] = {7, 12, 3, 19};
     for (Qubit q = 0; q < 4; ++q) reg.set_vop(q, vops[q]);
 
@@ -46,7 +47,7 @@ TEST(LocalComplement, StarBecomesCompleteAndVopsAreRightFactors) {
 
 TEST(LocalComplement, BadIndexChangesNothing) {
   Register reg(2);
-  reg.toggle_edge(0, 1);
+  testing::toggle_edge(reg, 0, 1);
   const Register before = reg;
   EXPECT_THROW(
       {

@@ -1,7 +1,7 @@
 // Single-qubit measurement, checked against the exact state-vector reference: outcomes must be
 // possible, certain outcomes drawn without randomness, and the register must afterwards stand
 // for the normalised projection of the state before.
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/measure.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "edge_toggles.h"
 #include "fault_message.h"
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
@@ -110,11 +112,6 @@ TEST(Measure, IndexFaultsLeaveTheRegisterUnchanged) {
             "index out of bounds: the len is 0 but the index is 0");
 }
 
-constexpr std::array<ControlledGate, 9> all_controlled_gates{
-    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
-    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
-    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
-
 // A random single- or two-qubit gate on both the register and the reference.
 void random_gate(SeededSource& dice, Register& reg, StateVector& reference) {
   const std::size_t n = reg.size();
@@ -127,8 +124,9 @@ void random_gate(SeededSource& dice, Register& reg, StateVector& reference) {
   }
   const Qubit control = dice.below(n);
   const Qubit target = (control + 1 + dice.below(n - 1)) % n;
-  const ControlledGate gate = all_controlled_gates[dice.below(all_controlled_gates.size())];
-  apply_controlled_gate(reg, gate, control, target);
+  const engine::ControlledPauli gate =
+      testing::controlled_gates()[dice.below(testing::controlled_gates().size())].gate;
+  apply_controlled_pauli(reg, gate, control, target);
   reference.controlled(gate, control, target);
 }
 
@@ -231,7 +229,7 @@ TEST(Measure, StarHubUnderEveryAxisAndVop) {
   for (const Storage storage : testing::both_storages) {
     Register star(12, storage);
     for (Qubit leaf = 1; leaf < 12; ++leaf) {
-      star.toggle_edge(0, leaf);
+      testing::toggle_edge(star, 0, leaf);
       star.set_vop(leaf, static_cast<Vop>(dice.below(clifford::vop_count)));
     }
     for (Vop vop = 0; vop < clifford::vop_count; ++vop) {

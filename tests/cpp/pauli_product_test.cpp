@@ -8,10 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "gate_lists.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/pauli_product.h"
-#include "korvane/engine/reset.h"
-#include "korvane/engine/swap.h"
+#include "korvane/engine/ops/pauli_product.h"
+#include "korvane/engine/ops/reset.h"
+#include "korvane/engine/ops/swap.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
@@ -99,9 +100,9 @@ TEST(ResetAndSwap, AgreeWithTheStateVector) {
     const std::size_t b = random.below(n);
     engine::swap(reg, a, b);
     if (a != b) {
-      state.controlled(engine::ControlledGate::cx, a, b);
-      state.controlled(engine::ControlledGate::cx, b, a);
-      state.controlled(engine::ControlledGate::cx, a, b);
+      state.controlled(testing::controlled_gate("CX"), a, b);
+      state.controlled(testing::controlled_gate("CX"), b, a);
+      state.controlled(testing::controlled_gate("CX"), a, b);
     }
     ASSERT_EQ(invariant_violation(reg), "");
     ASSERT_TRUE(StateVector::from_register(reg).equal_up_to_phase(state))
@@ -109,7 +110,7 @@ TEST(ResetAndSwap, AgreeWithTheStateVector) {
 
     ScriptedSource source({random.below(2) == 1 ? word_with_top_bit_set : word_with_top_bit_clear});
     const double one_probability = state.probability(a, Axis::Z, true);
-    engine::reset(reg, a, source);
+    engine::reset(reg, a, clifford::Axis::Z, source);
     ASSERT_EQ(source.draws(), one_probability > 1e-9 && one_probability < 1 - 1e-9 ? 1U : 0U);
     // |0> on a, the others as a Z outcome that was possible leaves them.
     const StateVector after = StateVector::from_register(reg);
@@ -132,7 +133,7 @@ TEST(ResetAndSwap, BadIndicesAreRefusedBeforeAnyChange) {
   ScriptedSource source({word_with_top_bit_set});
   EXPECT_THROW(engine::swap(reg, 1, 4), engine::Fault);
   EXPECT_THROW(engine::swap(reg, 4, 1), engine::Fault);
-  EXPECT_THROW(engine::reset(reg, 4, source), engine::Fault);
+  EXPECT_THROW(engine::reset(reg, 4, clifford::Axis::Z, source), engine::Fault);
   EXPECT_TRUE(same_representation(reg, before));
   EXPECT_EQ(source.draws(), 0U);
 }

@@ -12,15 +12,14 @@
 #include <vector>
 
 #include "korvane/clifford/local_clifford.h"
+#include "korvane/engine/bits/word.h"
 
 namespace korvane::testing {
 
-using Word = std::uint64_t;
-inline constexpr std::size_t word_bits = 64;
-
-constexpr std::size_t words_for(std::size_t qubits) { return (qubits + word_bits - 1) / word_bits; }
-
-constexpr Word bit_of(std::size_t q) { return Word{1} << (q % word_bits); }
+using engine::bit_of;
+using engine::Word;
+using engine::word_bits;
+using engine::words_for;
 
 // The x and z bits of a single-qubit factor along `axis`.
 struct PauliBits {

@@ -1,6 +1,6 @@
 // Trial measurement of a set of qubits: the register stays untouched, lone qubits are read on
 // their certain axis, and the outcomes form one possible sequence of real measurements.
-#include "korvane/engine/peek.h"
+#include "korvane/engine/ops/peek.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "fault_message.h"
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
@@ -132,8 +133,8 @@ Register random_circuit_register(SeededSource& dice, std::size_t n, Storage stor
   for (int step = 0; step < 3 * static_cast<int>(n); ++step) {
     const Qubit a = dice.below(n);
     if (n > 1 && dice.below(2) == 0) {
-      const auto gate = static_cast<ControlledGate>(dice.below(9));
-      apply_controlled_gate(reg, gate, a, (a + 1 + dice.below(n - 1)) % n);
+      const engine::ControlledPauli gate = testing::controlled_gates()[dice.below(9)].gate;
+      apply_controlled_pauli(reg, gate, a, (a + 1 + dice.below(n - 1)) % n);
     } else {
       reg.apply_clifford(a, static_cast<Vop>(dice.below(clifford::vop_count)));
     }
@@ -156,7 +157,7 @@ TEST(PeekMeasureSet, MatchesASequenceOfRealMeasurements) {
     for (std::size_t i = qubits.size(); i > 1; --i)
       std::swap(qubits[i - 1], qubits[circuits.below(i)]);
 
-    const std::uint64_t seed = circuits.next_word();
+    const std::uint64_t seed = circuits.next_u32();
     SeededSource peek_source(seed);
     const std::vector<TrialOutcome> outcomes = peek_measure_set(reg, qubits, peek_source);
     ASSERT_TRUE(same_representation(reg, before)) << describe(reg);

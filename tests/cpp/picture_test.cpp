@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "korvane/circuit/parser.h"
+#include "korvane/circuit/text/parser.h"
 #include "korvane/picture/circuit_diagram.h"
 #include "korvane/picture/graph_layout.h"
 #include "korvane/picture/svg.h"

@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "korvane/circuit/circuit_error.h"
 #include "korvane/circuit/condition.h"
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/printer.h"
 #include "korvane/circuit/qasm/clifford_synthesis.h"
 #include "korvane/circuit/qasm/reader.h"
 #include "korvane/circuit/qasm/writer.h"
-#include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
-#include "korvane/engine/random.h"
-#include "korvane/engine/stabilizers.h"
+#include "korvane/circuit/run/register_run.h"
+#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/circuit/text/printer.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/io/stabilizers.h"
+#include "korvane/engine/random/thread_generator.h"
 
 namespace korvane::testing {
 namespace {
@@ -198,8 +198,8 @@ out[2] = measure q[0];
 )");
   const circuit::Program& program = read.program;
   std::vector<std::uint8_t> records(400 * program.num_measurements);
-  circuit::SeededGenerator generator(5);
-  circuit::ShotSampler(program).sample_measurements(400, generator, records.data());
+  circuit::Sampler(program, circuit::SamplingMethod::shots, 5, 400)
+      .sample_measurements(records.data(), [] { return true; });
   std::array<int, 4> seen{};
   for (std::size_t shot = 0; shot < 400; ++shot) {
     const std::uint8_t* bits = &records[shot * 5];
@@ -210,7 +210,7 @@ out[2] = measure q[0];
     ++seen[bits[0] + 2 * bits[1]];
   }
   for (const int count : seen) EXPECT_GT(count, 50);
-  EXPECT_THROW(circuit::check_frames_can_run(program), circuit::CircuitError);
+  EXPECT_THROW(circuit::check_frames_can_run(program), engine::InvalidInput);
 }
 
 TEST(Qasm, FeedbackOnOneBitIsWrittenAsTheTextFormatWritesIt) {
@@ -226,7 +226,7 @@ TEST(Qasm, RefusalsNameTheLine) {
   const auto message = [](const char* text) {
     try {
       circuit::qasm::read_qasm(text);
-    } catch (const circuit::CircuitError& error) {
+    } catch (const engine::InvalidInput& error) {
       return std::string(error.what());
     }
     return std::string("accepted");

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "edge_toggles.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/register.h"
 #include "scripted_source.h"
@@ -16,7 +17,7 @@ inline engine::Register random_register(SeededSource& random, std::size_t n,
   engine::Register reg(n, storage);
   for (std::size_t a = 0; a < n; ++a)
     for (std::size_t b = a + 1; b < n; ++b)
-      if (random.below(100) < edge_percent) reg.toggle_edge(a, b);
+      if (random.below(100) < edge_percent) toggle_edge(reg, a, b);
   for (std::size_t q = 0; q < n; ++q)
     reg.set_vop(q, static_cast<clifford::Vop>(random.below(clifford::vop_count)));
   return reg;

@@ -1,5 +1,5 @@
 // The per-thread generator and the uniform choice among three axes.
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/thread_generator.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ TEST(UniformAxis, EqualsTheIntegerPartOfThreeTimesTheFraction) {
     for (const std::uint32_t w2 : seconds) expect_matches_exact_fraction(w, w2);
 
   SeededSource dice(5);
-  for (int i = 0; i < 20000; ++i) expect_matches_exact_fraction(dice.next_word(), dice.next_word());
+  for (int i = 0; i < 20000; ++i) expect_matches_exact_fraction(dice.next_u32(), dice.next_u32());
 }
 
 TEST(UniformAxis, SecondWordBreaksTiesAtTheThirds) {
@@ -92,7 +92,7 @@ TEST(ThreadGenerator, WordsAreUniform) {
   std::vector<std::size_t> top_nibbles(16);
   std::vector<std::size_t> low_bytes(256);
   for (std::size_t i = 0; i < draws; ++i) {
-    const std::uint32_t word = generator.next_word();
+    const std::uint32_t word = generator.next_u32();
     ++top_nibbles[word >> 28];
     ++low_bytes[word & 0xFFU];
   }
@@ -107,7 +107,7 @@ TEST(ThreadGenerator, EachThreadHasItsOwnStream) {
   std::array<const RandomSource*, 2> generators{};
   auto draw = [&](std::size_t which) {
     generators[which] = &thread_generator();
-    for (auto& word : streams[which]) word = thread_generator().next_word();
+    for (auto& word : streams[which]) word = thread_generator().next_u32();
   };
   std::thread first(draw, 0);
   std::thread second(draw, 1);
@@ -124,7 +124,7 @@ std::array<std::uint32_t, 8> stream_of_forked_child() {
   if (pipe(pipe_ends.data()) != 0) ADD_FAILURE() << "pipe failed";
   const pid_t child = fork();
   if (child == 0) {
-    for (auto& word : stream) word = thread_generator().next_word();
+    for (auto& word : stream) word = thread_generator().next_u32();
     const auto written = write(pipe_ends[1], stream.data(), sizeof(stream));
     _exit(written == static_cast<ssize_t>(sizeof(stream)) ? 0 : 1);
   }
@@ -139,11 +139,11 @@ std::array<std::uint32_t, 8> stream_of_forked_child() {
 }
 
 TEST(ThreadGenerator, ForkedChildrenDrawTheirOwnStreams) {
-  thread_generator().next_word();  // the parent's generator exists before the forks
+  thread_generator().next_u32();  // the parent's generator exists before the forks
   const auto first_child = stream_of_forked_child();
   const auto second_child = stream_of_forked_child();
   std::array<std::uint32_t, 8> parent{};
-  for (auto& word : parent) word = thread_generator().next_word();
+  for (auto& word : parent) word = thread_generator().next_u32();
   EXPECT_NE(first_child, second_child);
   EXPECT_NE(first_child, parent);
   EXPECT_NE(second_child, parent);

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "korvane/engine/random.h"
+#include "korvane/engine/random/random_source.h"
+#include "korvane/engine/random/seeded_generator.h"
 
 namespace korvane::testing {
 
@@ -19,7 +20,7 @@ class ScriptedSource final : public engine::RandomSource {
     if (words_.empty()) throw std::invalid_argument("ScriptedSource needs at least one word");
   }
 
-  std::uint32_t next_word() override { return words_[draws_++ % words_.size()]; }
+  std::uint32_t next_u32() override { return words_[draws_++ % words_.size()]; }
 
   std::size_t draws() const { return draws_; }
 
@@ -37,7 +38,7 @@ class SeededSource final : public engine::RandomSource {
  public:
   explicit SeededSource(std::uint64_t seed) : state_(seed) {}
 
-  std::uint32_t next_word() override {
+  std::uint32_t next_u32() override {
     ++draws_;
     return static_cast<std::uint32_t>(next64() >> 32);
   }
@@ -48,12 +49,7 @@ class SeededSource final : public engine::RandomSource {
   std::size_t draws() const { return draws_; }
 
  private:
-  std::uint64_t next64() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
+  std::uint64_t next64() { return engine::splitmix64(state_); }
 
   std::uint64_t state_;
   std::size_t draws_ = 0;

@@ -16,12 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/entangled_group.h"
-#include "korvane/engine/measure.h"
-#include "korvane/engine/peek.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/entangled_group.h"
+#include "korvane/engine/ops/measure.h"
+#include "korvane/engine/ops/peek.h"
 #include "korvane/engine/register.h"
 #include "scripted_source.h"
 #include "state_vector.h"
@@ -72,10 +73,6 @@ std::vector<Qubit> touched(const Register& reg, std::initializer_list<Qubit> ope
   return qubits;
 }
 
-constexpr ControlledGate all_gates[] = {
-    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
-    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
-    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
 constexpr clifford::Vop single_gates[] = {clifford::pauli_x, clifford::pauli_y,
                                           clifford::pauli_z, clifford::hadamard,
                                           clifford::s_gate,  clifford::s_dagger};
@@ -100,7 +97,7 @@ TEST(Soak, RandomOperationsOnALargeRegisterKeepTheInvariants) {
       reg.apply_clifford(a, single_gates[random.below(6)]);
       check = {a};
     } else if (kind < 55) {
-      apply_controlled_gate(reg, all_gates[random.below(9)], a, b);
+      apply_controlled_pauli(reg, testing::controlled_gates()[random.below(9)].gate, a, b);
       check = touched(reg, {a, b});
     } else if (kind < 97) {
       const auto axis = static_cast<Axis>(random.below(3));
@@ -135,7 +132,9 @@ TEST(Soak, RandomOperationsOnALargeRegisterKeepTheInvariants) {
       // Control == target and out-of-range indices are refused without a change.
       const std::vector<Qubit> list_a = reg.neighbors(a);
       const clifford::Vop vop_a = reg.vop(a);
-      EXPECT_THROW(apply_controlled_gate(reg, all_gates[random.below(9)], a, a), Fault);
+      EXPECT_THROW(
+          apply_controlled_pauli(reg, testing::controlled_gates()[random.below(9)].gate, a, a),
+          Fault);
       EXPECT_THROW(measure(reg, soak_qubits + a, Axis::Z, random), Fault);
       faults += 2;
       ASSERT_EQ(reg.neighbors(a), list_a);

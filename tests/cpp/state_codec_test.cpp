@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "edge_toggles.h"
 #include "graph_description.h"
-#include "korvane/engine/crc32.h"
-#include "korvane/engine/graph_builder.h"
-#include "korvane/engine/invalid_input.h"
-#include "korvane/engine/state_codec.h"
+#include "korvane/engine/base.h"
+#include "korvane/engine/io/crc32.h"
+#include "korvane/engine/io/graph_builder.h"
+#include "korvane/engine/io/state_codec.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
@@ -65,8 +66,8 @@ TEST(StateCodec, RoundTripIsExactInEveryStorage) {
 TEST(StateCodec, KnownLayoutOfASmallRegister) {
   // Qubits 0-1 and 0-2 joined, VOPs 10, 0, 23: counts 2 (steps 1, 1), 0, 0.
   engine::Register reg(3, engine::Storage::sparse);
-  reg.toggle_edge(2, 0);
-  reg.toggle_edge(0, 1);
+  testing::toggle_edge(reg, 2, 0);
+  testing::toggle_edge(reg, 0, 1);
   reg.set_vop(1, 0);
   reg.set_vop(2, 23);
   EXPECT_EQ(engine::save_state(reg), sealed({3, 2, 10, 0, 23, 2, 1, 1, 0, 0}));

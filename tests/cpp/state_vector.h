@@ -12,7 +12,7 @@
 
 #include "clifford_matrices.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/register.h"
 
 namespace korvane::testing {
@@ -66,15 +66,8 @@ class StateVector {
 
   // P+ (x) I + P- (x) U, with P+- the projectors on the +-1 eigenspaces of the control's Pauli
   // (Z for cz/cx/cy, X for xc*, Y for yc*) and U the target's Pauli.
-  void controlled(engine::ControlledGate gate, std::size_t control, std::size_t target) {
-    using clifford::Axis;
-    // Indexed by the ControlledGate order cz, cx, cy, xcx, xcy, xcz, ycx, ycy, ycz.
-    static constexpr Axis control_axes[9] = {Axis::Z, Axis::Z, Axis::Z, Axis::X, Axis::X,
-                                             Axis::X, Axis::Y, Axis::Y, Axis::Y};
-    static constexpr Axis target_axes[9] = {Axis::Z, Axis::X, Axis::Y, Axis::X, Axis::Y,
-                                            Axis::Z, Axis::X, Axis::Y, Axis::Z};
-    controlled_by_axes(control_axes[static_cast<std::size_t>(gate)],
-                       target_axes[static_cast<std::size_t>(gate)], control, target);
+  void controlled(engine::ControlledPauli gate, std::size_t control, std::size_t target) {
+    controlled_by_axes(gate.control, gate.target, control, target);
   }
 
   // The same for any Paulis of control and target.

@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -73,6 +74,18 @@ class Tableau {
   void x(std::size_t q) { negate_anticommuting(q, clifford::Axis::X); }
   void y(std::size_t q) { negate_anticommuting(q, clifford::Axis::Y); }
   void z(std::size_t q) { negate_anticommuting(q, clifford::Axis::Z); }
+
+  // The single-qubit gate above of a circuit-format name ("X", "S_DAG", ...).
+  using Gate = void (Tableau::*)(std::size_t);
+  static Gate single_qubit_gate(std::string_view name) {
+    if (name == "X") return &Tableau::x;
+    if (name == "Y") return &Tableau::y;
+    if (name == "Z") return &Tableau::z;
+    if (name == "H") return &Tableau::h;
+    if (name == "S") return &Tableau::s;
+    if (name == "S_DAG") return &Tableau::sdag;
+    throw std::invalid_argument("the tableau has no gate " + std::string(name));
+  }
 
   // P+ (x) I + P- (x) B, with P+- the projectors on the +-1 eigenspaces of Pauli A on the
   // control and B a Pauli on the target. Writing G for the gate, G P G equals P when P commutes

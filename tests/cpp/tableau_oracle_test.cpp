@@ -10,16 +10,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../../bench/workloads.h"
 #include "graph_description.h"
 #include "graph_state_generators.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/measure.h"
+#include "korvane/engine/io/stabilizers.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/measure.h"
 #include "korvane/engine/register.h"
-#include "korvane/engine/stabilizers.h"
 #include "scripted_source.h"
 #include "tableau.h"
 
@@ -33,36 +34,12 @@ using bench::OpKind;
 constexpr std::size_t ghz_qubits = 1000;
 constexpr std::size_t all_pairs_qubits = 600;
 
-struct SingleGateSides {
-  clifford::Vop engine_row;
-  void (Tableau::*tableau_gate)(std::size_t);
-};
-
-// By bench::SingleGate: x, y, z, h, s, sdag.
-const std::array<SingleGateSides, 6> single_gate_sides{{
-    {clifford::pauli_x, &Tableau::x},
-    {clifford::pauli_y, &Tableau::y},
-    {clifford::pauli_z, &Tableau::z},
-    {clifford::hadamard, &Tableau::h},
-    {clifford::s_gate, &Tableau::s},
-    {clifford::s_dagger, &Tableau::sdag},
-}};
-
-// By bench::TwoQubitGate.
-constexpr std::array<engine::ControlledGate, 9> engine_gates{
-    engine::ControlledGate::cz,  engine::ControlledGate::cx,  engine::ControlledGate::cy,
-    engine::ControlledGate::xcx, engine::ControlledGate::xcy, engine::ControlledGate::xcz,
-    engine::ControlledGate::ycx, engine::ControlledGate::ycy, engine::ControlledGate::ycz};
-
 std::string describe(const Op& op) {
-  static constexpr std::array<const char*, 6> single_names{"x", "y", "z", "h", "s", "sdag"};
-  static constexpr std::array<const char*, 9> two_qubit_names{"cz",  "cx",  "cy",  "xcx", "xcy",
-                                                              "xcz", "ycx", "ycy", "ycz"};
   switch (op.kind) {
     case OpKind::single:
-      return std::string(single_names[op.which]) + "(" + std::to_string(op.qubit) + ")";
+      return std::string(op.name()) + "(" + std::to_string(op.qubit) + ")";
     case OpKind::two_qubit:
-      return std::string(two_qubit_names[op.which]) + "(" + std::to_string(op.qubit) + "," +
+      return std::string(op.name()) + "(" + std::to_string(op.qubit) + "," +
              std::to_string(op.target) + ")";
     case OpKind::measure:
       return std::string("m") + "XYZ"[op.which] + "(" + std::to_string(op.qubit) + ")";
@@ -84,17 +61,14 @@ void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t 
     const Op& op = circuit[i];
     const std::string where = "op " + std::to_string(i) + " " + describe(op);
     switch (op.kind) {
-      case OpKind::single: {
-        const SingleGateSides& gate = single_gate_sides[op.which];
-        reg.apply_clifford(op.qubit, gate.engine_row);
-        (tableau.*gate.tableau_gate)(op.qubit);
+      case OpKind::single:
+        reg.apply_clifford(op.qubit, circuit::vop_of(op.gate()));
+        (tableau.*Tableau::single_qubit_gate(op.name()))(op.qubit);
         break;
-      }
       case OpKind::two_qubit: {
-        const bench::TwoQubitGate gate = op.two_qubit_gate();
-        engine::apply_controlled_gate(reg, engine_gates[op.which], op.qubit, op.target);
-        tableau.controlled(bench::control_axis(gate), bench::target_axis(gate), op.qubit,
-                           op.target);
+        const engine::ControlledPauli gate = circuit::gate_of(op.gate()).controlled;
+        engine::apply_controlled_pauli(reg, gate, op.qubit, op.target);
+        tableau.controlled(gate.control, gate.target, op.qubit, op.target);
         break;
       }
       case OpKind::measure: {

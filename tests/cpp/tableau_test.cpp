@@ -15,7 +15,7 @@
 #include "clifford_matrices.h"
 #include "graph_state_generators.h"
 #include "korvane/clifford/local_clifford.h"
-#include "korvane/engine/controlled_gates.h"
+#include "korvane/engine/ops/controlled_gates.h"
 #include "pauli_string.h"
 #include "state_vector.h"
 #include "tableau.h"
@@ -24,7 +24,6 @@ namespace korvane::testing {
 namespace {
 
 using clifford::Axis;
-using engine::ControlledGate;
 
 const double inv_sqrt2 = 1.0 / std::sqrt(2.0);
 const Complex i_unit{0.0, 1.0};
@@ -45,24 +44,23 @@ const std::array<SingleGate, 6> single_gates{{
     {"z", pauli_z_matrix, &Tableau::z},
 }};
 
-// The state vector defines each gate by its ControlledGate; the axes are the tableau's reading.
+// Each controlled Pauli by its axes, which the state vector and the tableau read each their way.
 struct TwoQubitGate {
   const char* name;
-  ControlledGate gate;
   Axis control;
   Axis target;
 };
 
 const std::array<TwoQubitGate, 9> two_qubit_gates{{
-    {"cz", ControlledGate::cz, Axis::Z, Axis::Z},
-    {"cx", ControlledGate::cx, Axis::Z, Axis::X},
-    {"cy", ControlledGate::cy, Axis::Z, Axis::Y},
-    {"xcx", ControlledGate::xcx, Axis::X, Axis::X},
-    {"xcy", ControlledGate::xcy, Axis::X, Axis::Y},
-    {"xcz", ControlledGate::xcz, Axis::X, Axis::Z},
-    {"ycx", ControlledGate::ycx, Axis::Y, Axis::X},
-    {"ycy", ControlledGate::ycy, Axis::Y, Axis::Y},
-    {"ycz", ControlledGate::ycz, Axis::Y, Axis::Z},
+    {"cz", Axis::Z, Axis::Z},
+    {"cx", Axis::Z, Axis::X},
+    {"cy", Axis::Z, Axis::Y},
+    {"xcx", Axis::X, Axis::X},
+    {"xcy", Axis::X, Axis::Y},
+    {"xcz", Axis::X, Axis::Z},
+    {"ycx", Axis::Y, Axis::X},
+    {"ycy", Axis::Y, Axis::Y},
+    {"ycz", Axis::Y, Axis::Z},
 }};
 
 constexpr std::array<Axis, 3> axes{Axis::X, Axis::Y, Axis::Z};
@@ -157,7 +155,7 @@ void run_random_circuits(std::uint32_t seed, int circuits, int length, std::size
       } else {
         const TwoQubitGate& gate = two_qubit_gates[kind - 9];
         tableau.controlled(gate.control, gate.target, positions[a], positions[b]);
-        state.controlled(gate.gate, a, b);
+        state.controlled_by_axes(gate.control, gate.target, a, b);
         history +=
             std::string(gate.name) + "(" + std::to_string(a) + "," + std::to_string(b) + ") ";
       }

@@ -1,9 +1,9 @@
-// Circuit text from anywhere: reading must either refuse it with a CircuitError or build a
+// Circuit text from anywhere: reading must either refuse it with engine::InvalidInput or build a
 // program whose canonical text reads back to the same program and prints the same. A small
 // program is then run a few shots, shot by shot and by frames, and its detectors analysed, which
-// must never fail other than by a CircuitError (a detector that is not deterministic). The same
-// bytes are read as OpenQASM, which refuses them or builds a program that runs shot by shot, and
-// a program that OpenQASM can express is written in both versions and must read back with its
+// must never fail other than by engine::InvalidInput (a detector that is not deterministic). The
+// same bytes are read as OpenQASM, which refuses them or builds a program that runs shot by shot,
+// and a program that OpenQASM can express is written in both versions and must read back with its
 // measurements.
 #include <cstddef>
 #include <cstdint>
@@ -13,19 +13,17 @@
 #include <string_view>
 #include <vector>
 
-#include "korvane/circuit/circuit_error.h"
-#include "korvane/circuit/detector_reference.h"
-#include "korvane/circuit/frame_sampler.h"
-#include "korvane/circuit/parser.h"
-#include "korvane/circuit/printer.h"
 #include "korvane/circuit/qasm/reader.h"
 #include "korvane/circuit/qasm/writer.h"
-#include "korvane/circuit/sampler.h"
-#include "korvane/circuit/seeded_generator.h"
+#include "korvane/circuit/sampling/sampler.h"
+#include "korvane/circuit/text/parser.h"
+#include "korvane/circuit/text/printer.h"
+#include "korvane/engine/base.h"
 
 namespace {
 
 namespace circuit = korvane::circuit;
+namespace engine = korvane::engine;
 
 // Large enough for every instruction, small enough that a run stays fast.
 constexpr std::size_t largest_run_qubits = 16;
@@ -45,19 +43,19 @@ void run_a_few_shots(const circuit::Program& program) {
   }
   constexpr std::uint64_t shots = 3;
   std::vector<std::uint8_t> records(shots * program.num_measurements);
-  circuit::SeededGenerator generator(7);
-  circuit::ShotSampler sampler(program);
-  sampler.sample_measurements(shots, generator, records.data());
-  circuit::FrameSampler frames(program);
-  frames.sample_measurements(shots, circuit::reference_record(program), generator, records.data());
-  try {
-    const circuit::DetectorReference reference = circuit::noiseless_reference(program);
-    std::vector<std::uint8_t> detectors(shots * program.num_detectors);
-    std::vector<std::uint8_t> observables(shots * program.num_observables);
-    sampler.sample_detectors(shots, reference, generator, detectors.data(), observables.data());
-    frames.sample_detectors(shots, generator, detectors.data(), observables.data());
-  } catch (const circuit::CircuitError&) {
-    // A detector or observable that is random without noise: a refusal, as it should be.
+  std::vector<std::uint8_t> detectors(shots * program.num_detectors);
+  std::vector<std::uint8_t> observables(shots * program.num_observables);
+  const auto go_on = [] { return true; };
+  for (const circuit::SamplingMethod method :
+       {circuit::SamplingMethod::shots, circuit::SamplingMethod::frames}) {
+    circuit::Sampler sampler(program, method, 7, shots);
+    sampler.sample_measurements(records.data(), go_on);
+    try {
+      sampler.check_detectors();
+      sampler.sample_detectors(detectors.data(), observables.data(), go_on);
+    } catch (const engine::InvalidInput&) {
+      // A detector or observable that is random without noise: a refusal, as it should be.
+    }
   }
 }
 
@@ -71,9 +69,9 @@ void read_as_qasm(const std::string& text) {
     const circuit::qasm::QasmCircuit read = circuit::qasm::read_qasm(text);
     if (!small_enough(read.program)) return;
     std::vector<std::uint8_t> records(read.program.num_measurements);
-    circuit::SeededGenerator generator(3);
-    circuit::ShotSampler(read.program).sample_measurements(1, generator, records.data());
-  } catch (const circuit::CircuitError& refusal) {
+    circuit::Sampler(read.program, circuit::SamplingMethod::shots, 3, 1)
+        .sample_measurements(records.data(), [] { return true; });
+  } catch (const engine::InvalidInput& refusal) {
     if (std::string_view(refusal.what()).substr(0, 5) != "line ") fail("unnamed QASM line", text);
   }
 }
@@ -84,7 +82,7 @@ void through_qasm(const circuit::Program& program, const std::string& text) {
     std::string written;
     try {
       written = circuit::qasm::write_qasm(program, nullptr, version);
-    } catch (const circuit::CircuitError&) {
+    } catch (const engine::InvalidInput&) {
       return;  // noise or detectors: nothing OpenQASM expresses
     }
     try {
@@ -92,7 +90,7 @@ void through_qasm(const circuit::Program& program, const std::string& text) {
       if (read.program.num_measurements != program.num_measurements) {
         fail("OpenQASM changed the measurements", text + "\n--- qasm ---\n" + written);
       }
-    } catch (const circuit::CircuitError&) {
+    } catch (const engine::InvalidInput&) {
       fail("korvane's OpenQASM is refused", text + "\n--- qasm ---\n" + written);
     }
   }
@@ -106,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   circuit::Program program;
   try {
     program = circuit::parse_circuit(text);
-  } catch (const circuit::CircuitError& refusal) {
+  } catch (const engine::InvalidInput& refusal) {
     if (std::string_view(refusal.what()).substr(0, 5) != "line ") fail("unnamed line", text);
     return 0;
   }
@@ -115,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const circuit::Program again = circuit::parse_circuit(canonical);
     if (!circuit::same_circuit(program, again)) fail("the canonical text reads differently", text);
     if (circuit::print_circuit(again) != canonical) fail("the canonical text changed", text);
-  } catch (const circuit::CircuitError&) {
+  } catch (const engine::InvalidInput&) {
     fail("the canonical text is refused", text + "\n--- canonical ---\n" + canonical);
   }
   run_a_few_shots(program);

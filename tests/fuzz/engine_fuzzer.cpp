@@ -23,25 +23,24 @@
 #include <utility>
 #include <vector>
 
+#include "gate_lists.h"
 #include "korvane/clifford/local_clifford.h"
 #include "korvane/engine/base.h"
-#include "korvane/engine/controlled_gates.h"
-#include "korvane/engine/crc32.h"
-#include "korvane/engine/entangled_group.h"
-#include "korvane/engine/invalid_input.h"
-#include "korvane/engine/measure.h"
-#include "korvane/engine/pauli_product.h"
-#include "korvane/engine/peek.h"
+#include "korvane/engine/io/crc32.h"
+#include "korvane/engine/io/state_codec.h"
+#include "korvane/engine/ops/controlled_gates.h"
+#include "korvane/engine/ops/entangled_group.h"
+#include "korvane/engine/ops/measure.h"
+#include "korvane/engine/ops/pauli_product.h"
+#include "korvane/engine/ops/peek.h"
+#include "korvane/engine/ops/reset.h"
+#include "korvane/engine/ops/swap.h"
 #include "korvane/engine/register.h"
-#include "korvane/engine/reset.h"
-#include "korvane/engine/state_codec.h"
-#include "korvane/engine/swap.h"
 #include "state_vector.h"
 
 namespace {
 
 using korvane::clifford::Axis;
-using korvane::engine::ControlledGate;
 using korvane::engine::Fault;
 using korvane::engine::Qubit;
 using korvane::engine::RandomSource;
@@ -67,7 +66,7 @@ class ByteReader {
 class InputSource final : public RandomSource {
  public:
   explicit InputSource(ByteReader& reader) : reader_(reader) {}
-  std::uint32_t next_word() override {
+  std::uint32_t next_u32() override {
     const std::uint8_t byte = reader_.next();
     return (std::uint32_t{byte} << 24) | (std::uint32_t{byte} * 0x010101U);
   }
@@ -102,11 +101,6 @@ const korvane::testing::Matrix2 single_gate_matrices[] = {
     {1.0, 0.0, 0.0, korvane::testing::Complex{0.0, 1.0}},
     {1.0, 0.0, 0.0, korvane::testing::Complex{0.0, -1.0}},
 };
-
-constexpr ControlledGate controlled_gates[] = {
-    ControlledGate::cz,  ControlledGate::cx,  ControlledGate::cy,
-    ControlledGate::xcx, ControlledGate::xcy, ControlledGate::xcz,
-    ControlledGate::ycx, ControlledGate::ycy, ControlledGate::ycz};
 
 constexpr std::size_t single_gate_count = 6;
 constexpr std::size_t controlled_gate_count = 9;
@@ -211,11 +205,12 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       state.apply(q, single_gate_matrices[opcode]);
     } else if (opcode < single_gate_count + controlled_gate_count) {
       name = "controlled gate";
-      const ControlledGate gate = controlled_gates[opcode - single_gate_count];
+      const korvane::engine::ControlledPauli gate =
+          korvane::testing::controlled_gates()[opcode - single_gate_count].gate;
       const Qubit control = read_qubit(reader, n);
       const Qubit target = read_qubit(reader, n);
       refused_rightly = control >= n || target >= n || control == target;
-      korvane::engine::apply_controlled_gate(reg, gate, control, target);
+      korvane::engine::apply_controlled_pauli(reg, gate, control, target);
       state.controlled(gate, control, target);
     } else if (opcode < single_gate_count + controlled_gate_count + measurement_count) {
       name = "measurement";
@@ -245,7 +240,7 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       name = "reset";
       const Qubit q = read_qubit(reader, n);
       refused_rightly = q >= n;
-      korvane::engine::reset(reg, q, source);
+      korvane::engine::reset(reg, q, korvane::clifford::Axis::Z, source);
       // The outcome is read off the result: q is |0>, the others as that Z outcome leaves them.
       bool matched = false;
       const StateVector after = StateVector::from_register(reg);
@@ -267,9 +262,9 @@ const char* run_operation(ByteReader& reader, Register& reg, StateVector& state,
       refused_rightly = a >= n || b >= n;
       korvane::engine::swap(reg, a, b);
       if (a != b) {
-        state.controlled(ControlledGate::cx, a, b);
-        state.controlled(ControlledGate::cx, b, a);
-        state.controlled(ControlledGate::cx, a, b);
+        state.controlled(korvane::testing::controlled_gate("CX"), a, b);
+        state.controlled(korvane::testing::controlled_gate("CX"), b, a);
+        state.controlled(korvane::testing::controlled_gate("CX"), a, b);
       }
     } else if (opcode == reload_opcode) {
       name = "reload";

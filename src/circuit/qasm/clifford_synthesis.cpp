@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "../instruction_set.h"
+#include "../gates/gate_table.h"
 
 namespace korvane::circuit::qasm {
 namespace {
@@ -11,10 +11,10 @@ namespace {
 using clifford::Axis;
 using clifford::Vop;
 
-constexpr Vop vop_h = vop_with_images(images::plus_z, images::plus_x);
-constexpr Vop vop_h_xy = vop_with_images(images::plus_y, images::minus_z);
-constexpr Vop vop_h_yz = vop_with_images(images::minus_x, images::plus_y);
-constexpr Vop vop_sqrt_x = vop_with_images(images::plus_x, images::minus_y);
+constexpr Vop vop_h = vop_with_images(image("+Z"), image("+X"));
+constexpr Vop vop_h_xy = vop_with_images(image("+Y"), image("-Z"));
+constexpr Vop vop_h_yz = vop_with_images(image("-X"), image("+Y"));
+constexpr Vop vop_sqrt_x = vop_with_images(image("+X"), image("-Y"));
 
 // The tableau being reduced to the identity, with the steps that reduce it.
 class Reduction {
@@ -113,15 +113,15 @@ class Reduction {
   std::vector<CliffordStep> steps_;
 };
 
-SignedAxis signed_axis(const SignedPauli& pauli) {
+PauliImage single_image(const SignedPauli& pauli) {
   const Axis axis = pauli.x == 0 ? Axis::Z : (pauli.z == 0 ? Axis::X : Axis::Y);
-  return {axis, pauli.negative};
+  return {pauli.negative, {pauli_of(axis), Pauli::I}};
 }
 
 }  // namespace
 
 clifford::Vop single_qubit_vop(const Tableau& tableau) {
-  return vop_with_images(signed_axis(tableau.x_images[0]), signed_axis(tableau.z_images[0]));
+  return vop_with_images(single_image(tableau.x_images[0]), single_image(tableau.z_images[0]));
 }
 
 std::vector<CliffordStep> synthesize(const Tableau& tableau) { return Reduction(tableau).run(); }

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "../circuit_error.h"
+#include "../../engine/base.h"
 
 namespace korvane::circuit::qasm {
 
@@ -32,7 +32,7 @@ class Expression::Parser {
   const Token& next() { return tokens_[position_ < tokens_.size() - 1 ? position_++ : position_]; }
 
   [[noreturn]] void fail(const std::string& message) const {
-    throw CircuitError("line " + std::to_string(peek().line) + ": " + message);
+    throw engine::InvalidInput("line " + std::to_string(peek().line) + ": " + message);
   }
 
   std::size_t add(Node node) {

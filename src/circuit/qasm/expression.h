@@ -15,7 +15,7 @@ namespace korvane::circuit::qasm {
 class Expression {
  public:
   // Reads an expression starting at tokens[position], advancing `position` past it. `parameters`
-  // are the names it may use. Throws CircuitError naming the line for anything else.
+  // are the names it may use. Throws engine::InvalidInput naming the line for anything else.
   static Expression parse(std::span<const Token> tokens, std::size_t& position,
                           std::span<const std::string_view> parameters);
 

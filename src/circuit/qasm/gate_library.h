@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "../instruction_set.h"
+#include "../gates/gate_table.h"
 #include "small_unitary.h"
 
 namespace korvane::circuit::qasm {
@@ -24,7 +24,7 @@ struct IntrinsicGate {
   std::uint8_t qubits;
   std::uint8_t parameters;
   std::uint8_t libraries;  // Library bits
-  std::optional<Gate> native;
+  std::optional<GateId> native;
   // The matrix for the given parameters; null for the few gates korvane refuses without one.
   Unitary (*matrix)(std::span<const double> parameters);
 };

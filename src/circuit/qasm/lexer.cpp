@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "../circuit_error.h"
+#include "../../engine/base.h"
 
 namespace korvane::circuit::qasm {
 namespace {
@@ -25,7 +25,7 @@ constexpr std::array<std::string_view, 26> symbols{
 constexpr std::array<std::string_view, 6> single_symbols{":", "!", "<", ">", "%", "~"};
 
 [[noreturn]] void fail(std::uint32_t line, const std::string& message) {
-  throw CircuitError("line " + std::to_string(line) + ": " + message);
+  throw engine::InvalidInput("line " + std::to_string(line) + ": " + message);
 }
 
 }  // namespace

@@ -20,8 +20,8 @@ struct Token {
   }
 };
 
-// Splits `text` into tokens, ending with one Token::Type::end. Throws CircuitError, naming the
-// line, for a character that starts no token or a comment or string that is never closed.
+// Splits `text` into tokens, ending with one Token::Type::end. Throws engine::InvalidInput, naming
+// the line, for a character that starts no token or a comment or string that is never closed.
 std::vector<Token> tokenize(std::string_view text);
 
 }  // namespace korvane::circuit::qasm

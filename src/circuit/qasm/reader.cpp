@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "../circuit_error.h"
+#include "../../engine/base.h"
 #include "../program_builder.h"
 #include "clifford_synthesis.h"
 #include "expression.h"
@@ -56,7 +56,7 @@ struct UserGate {
 
 // A circuit gate, or a single-qubit Clifford still to be combined with its neighbours.
 struct Op {
-  Gate gate = Gate::i;
+  GateId gate = gate_named("I");
   std::array<std::uint32_t, 2> qubits{};
   std::size_t qubit_count = 1;
 };
@@ -118,7 +118,8 @@ void append_steps(std::span<const CliffordStep> steps, std::span<const std::uint
     const std::uint32_t b = qubits[step.b];
     flush(a);
     flush(b);
-    out.push_back({step.type == CliffordStep::Type::cx ? Gate::cx : Gate::swap, {a, b}, 2});
+    out.push_back(
+        {step.type == CliffordStep::Type::cx ? gate_named("CX") : gate_named("SWAP"), {a, b}, 2});
   }
   while (!pending.empty()) flush(pending.front().first);
 }
@@ -153,7 +154,7 @@ class Reader {
     return true;
   }
   [[noreturn]] void fail_at(std::uint32_t line, const std::string& message) const {
-    throw CircuitError("line " + std::to_string(line) + ": " + message);
+    throw engine::InvalidInput("line " + std::to_string(line) + ": " + message);
   }
   [[noreturn]] void fail(const std::string& message) const { fail_at(peek().line, message); }
   static std::string shown(const Token& token) {
@@ -844,7 +845,7 @@ class Reader {
     if (suppressed_) return;
     for (std::size_t i = 0; i < qubits.qubits.size(); ++i) {
       const std::uint64_t record = builder_.recorded() + pending_measurements();
-      emit(Gate::m, std::span<const std::uint32_t>(&qubits.qubits[i], 1), line);
+      emit(gate_named("M"), std::span<const std::uint32_t>(&qubits.qubits[i], 1), line);
       if (bits) {
         bit_values_[bits->reg][bits->bits[i]] = record;
         layout_.record_places.push_back({bits->reg, bits->bits[i]});
@@ -855,7 +856,7 @@ class Reader {
   }
 
   std::uint64_t pending_measurements() const {
-    return pending_.gate == Gate::m ? pending_.targets.size() : 0;
+    return pending_.gate == gate_named("M") ? pending_.targets.size() : 0;
   }
 
   void measure_statement() {
@@ -883,7 +884,7 @@ class Reader {
     expect(";");
     if (suppressed_) return;
     for (const std::uint32_t q : qubits.qubits) {
-      emit(Gate::r, std::span<const std::uint32_t>(&q, 1), line);
+      emit(gate_named("R"), std::span<const std::uint32_t>(&q, 1), line);
     }
   }
 
@@ -894,7 +895,7 @@ class Reader {
       if (!accept(",")) break;
     }
     expect(";");
-    if (!suppressed_ && !in_condition_) emit(Gate::tick, {}, line);
+    if (!suppressed_ && !in_condition_) emit(gate_named("TICK"), {}, line);
   }
 
   // Conditions.
@@ -994,7 +995,7 @@ class Reader {
   }
 
   // Output, with consecutive instructions of one gate from one line gathered into one.
-  void emit(Gate gate, std::span<const std::uint32_t> targets, std::uint32_t line) {
+  void emit(GateId gate, std::span<const std::uint32_t> targets, std::uint32_t line) {
     if (suppressed_) return;
     if (pending_.gate != gate || pending_.line != line || !pending_.open) flush();
     pending_.open = true;
@@ -1012,7 +1013,7 @@ class Reader {
 
   struct Pending {
     bool open = false;
-    Gate gate = Gate::i;
+    GateId gate = gate_named("I");
     std::uint32_t line = 0;
     std::vector<std::uint32_t> targets;
   };

@@ -19,8 +19,8 @@ struct QasmCircuit {
 // declared and made. A barrier becomes a TICK. An if() on recorded bits becomes a condition over
 // the bits that the register's value rests on at that point.
 //
-// Throws CircuitError, with a message beginning "line N: ", for text it cannot read, for a gate
-// that is not a Clifford (naming it), and for what korvane does not run: a measurement under
+// Throws engine::InvalidInput, with a message beginning "line N: ", for text it cannot read, for a
+// gate that is not a Clifford (naming it), and for what korvane does not run: a measurement under
 // if(), loops, subroutines, classical variables.
 QasmCircuit read_qasm(std::string_view text);
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "../circuit_error.h"
+#include "../../engine/base.h"
 #include "../program_walk.h"
 #include "clifford_synthesis.h"
 #include "small_unitary.h"
@@ -41,40 +41,40 @@ std::string quarter_turns(int turns) {
 }
 
 struct NamedGate {
-  Gate gate;
+  GateId gate;
   std::string_view name;
 };
 
 // The circuit gates that both standard libraries name (qelib1.inc as first published, which
 // readers hold to, lacks sx, sxdg and swap).
 constexpr std::array<NamedGate, 10> standard_names{{
-    {Gate::i, "id"},
-    {Gate::x, "x"},
-    {Gate::y, "y"},
-    {Gate::z, "z"},
-    {Gate::h, "h"},
-    {Gate::s, "s"},
-    {Gate::s_dag, "sdg"},
-    {Gate::cx, "cx"},
-    {Gate::cy, "cy"},
-    {Gate::cz, "cz"},
+    {gate_named("I"), "id"},
+    {gate_named("X"), "x"},
+    {gate_named("Y"), "y"},
+    {gate_named("Z"), "z"},
+    {gate_named("H"), "h"},
+    {gate_named("S"), "s"},
+    {gate_named("S_DAG"), "sdg"},
+    {gate_named("CX"), "cx"},
+    {gate_named("CY"), "cy"},
+    {gate_named("CZ"), "cz"},
 }};
 
-// Gate blocks for the circuit gates that no standard library has, in the order they are defined.
+// GateId blocks for the circuit gates that no standard library has, in the order they are defined.
 struct Definition {
-  Gate gate;
+  GateId gate;
   std::string_view name;
   std::string_view text;
 };
 
 constexpr std::array<Definition, 7> definitions{{
-    {Gate::sqrt_x_dag, "sxdg", "gate sxdg a { s a; h a; s a; }"},
-    {Gate::xcx, "xcx", "gate xcx a, b { h a; cx a, b; h a; }"},
-    {Gate::xcy, "xcy", "gate xcy a, b { h a; cy a, b; h a; }"},
-    {Gate::xcz, "xcz", "gate xcz a, b { h a; cz a, b; h a; }"},
-    {Gate::ycx, "ycx", "gate ycx a, b { sdg a; h a; cx a, b; h a; s a; }"},
-    {Gate::ycy, "ycy", "gate ycy a, b { sdg a; h a; cy a, b; h a; s a; }"},
-    {Gate::ycz, "ycz", "gate ycz a, b { sdg a; h a; cz a, b; h a; s a; }"},
+    {gate_named("SQRT_X_DAG"), "sxdg", "gate sxdg a { s a; h a; s a; }"},
+    {gate_named("XCX"), "xcx", "gate xcx a, b { h a; cx a, b; h a; }"},
+    {gate_named("XCY"), "xcy", "gate xcy a, b { h a; cy a, b; h a; }"},
+    {gate_named("XCZ"), "xcz", "gate xcz a, b { h a; cz a, b; h a; }"},
+    {gate_named("YCX"), "ycx", "gate ycx a, b { sdg a; h a; cx a, b; h a; s a; }"},
+    {gate_named("YCY"), "ycy", "gate ycy a, b { sdg a; h a; cy a, b; h a; s a; }"},
+    {gate_named("YCZ"), "ycz", "gate ycz a, b { sdg a; h a; cz a, b; h a; s a; }"},
 }};
 
 class Writer {
@@ -82,8 +82,8 @@ class Writer {
   Writer(const Program& program, const RegisterLayout* layout, int version)
       : program_(program), version_(version) {
     if (version != 2 && version != 3) {
-      throw CircuitError("OpenQASM version " + std::to_string(version) +
-                         ": korvane writes 2 and 3");
+      throw engine::InvalidInput("OpenQASM version " + std::to_string(version) +
+                                 ": korvane writes 2 and 3");
     }
     if (layout != nullptr && layout->version != 0) {
       layout_ = *layout;
@@ -107,8 +107,8 @@ class Writer {
 
  private:
   [[noreturn]] void refuse(std::size_t index, const std::string& what) const {
-    throw CircuitError("line " + std::to_string(program_.lines[index]) + ": " + what +
-                       ", which OpenQASM cannot express");
+    throw engine::InvalidInput("line " + std::to_string(program_.lines[index]) + ": " + what +
+                               ", which OpenQASM cannot express");
   }
 
   bool has_feedback() const {
@@ -160,12 +160,13 @@ class Writer {
 
   void check_expressible() const {
     if (program_.operations > most_written_operations) {
-      throw CircuitError("the circuit runs more than " + std::to_string(most_written_operations) +
-                         " operations, too many to write out (OpenQASM has no REPEAT)");
+      throw engine::InvalidInput("the circuit runs more than " +
+                                 std::to_string(most_written_operations) +
+                                 " operations, too many to write out (OpenQASM has no REPEAT)");
     }
     for (std::size_t index = 0; index < program_.instructions.size(); ++index) {
       const Instruction& instruction = program_.instructions[index];
-      const std::string name(info(instruction.gate).name);
+      const std::string name(gate_of(instruction.gate).name);
       switch (instruction.kind) {
         case Kind::pauli_noise:
         case Kind::pair_noise:
@@ -200,11 +201,11 @@ class Writer {
     body_.append(";\n");
   }
 
-  std::string gate_name(Gate gate) {
-    if (version_ == 3 && gate == Gate::sqrt_x) return "sx";
-    if (version_ == 3 && gate == Gate::swap) return "swap";
+  std::string gate_name(GateId gate) {
+    if (version_ == 3 && gate == gate_named("SQRT_X")) return "sx";
+    if (version_ == 3 && gate == gate_named("SWAP")) return "swap";
     for (const Definition& definition : definitions) {
-      if (definition.gate == gate && (gate != Gate::sqrt_x_dag || version_ == 3)) {
+      if (definition.gate == gate && (gate != gate_named("SQRT_X_DAG") || version_ == 3)) {
         used_definitions_[static_cast<std::size_t>(&definition - definitions.data())] = true;
         return std::string(definition.name);
       }
@@ -218,16 +219,16 @@ class Writer {
            quarter_turns(turns[2]) + ")";
   }
 
-  void gate_line(Gate gate, std::uint32_t q) { line(gate_name(gate) + " " + qubit(q)); }
+  void gate_line(GateId gate, std::uint32_t q) { line(gate_name(gate) + " " + qubit(q)); }
 
   // Rotates `axis` onto Z (before a Z measurement or after a reset, reversed).
   void to_z(Axis axis, std::uint32_t q) {
-    if (axis == Axis::Y) gate_line(Gate::s_dag, q);
-    if (axis != Axis::Z) gate_line(Gate::h, q);
+    if (axis == Axis::Y) gate_line(gate_named("S_DAG"), q);
+    if (axis != Axis::Z) gate_line(gate_named("H"), q);
   }
   void from_z(Axis axis, std::uint32_t q) {
-    if (axis != Axis::Z) gate_line(Gate::h, q);
-    if (axis == Axis::Y) gate_line(Gate::s, q);
+    if (axis != Axis::Z) gate_line(gate_named("H"), q);
+    if (axis == Axis::Y) gate_line(gate_named("S"), q);
   }
 
   void measurement(std::uint32_t entry, Axis axis, bool resets) {
@@ -235,7 +236,7 @@ class Writer {
     const bool inverted = (entry & inverted_flag) != 0;
     const std::uint64_t record = record_++;
     to_z(axis, q);
-    if (inverted) gate_line(Gate::x, q);
+    if (inverted) gate_line(gate_named("X"), q);
     const BitPlace place = layout_.record_places[record];
     if (place.reg == no_register) {
       line("measure " + qubit(q));
@@ -247,7 +248,7 @@ class Writer {
     if (resets) {
       line("reset " + qubit(q));
     } else if (inverted) {
-      gate_line(Gate::x, q);
+      gate_line(gate_named("X"), q);
     }
     from_z(axis, q);
   }
@@ -322,10 +323,10 @@ class Writer {
         }
         break;
       case Kind::feedback: {
-        const Gate pauli =
-            target_pauli_of(instruction.gate) == clifford::pauli_x
-                ? Gate::x
-                : (target_pauli_of(instruction.gate) == clifford::pauli_y ? Gate::y : Gate::z);
+        const Pauli feedback = feedback_pauli_of(instruction.gate);
+        const GateId pauli = feedback == Pauli::X
+                                 ? gate_named("X")
+                                 : (feedback == Pauli::Y ? gate_named("Y") : gate_named("Z"));
         for (std::size_t i = 0; i < targets.size(); i += 2) {
           const std::string condition = bit_condition(record_ - targets[i], true, index);
           body_.append(indent_, ' ');
@@ -336,20 +337,21 @@ class Writer {
       case Kind::measure:
       case Kind::measure_reset:
         for (const std::uint32_t entry : targets) {
-          measurement(entry, axis_of(instruction.gate), instruction.kind == Kind::measure_reset);
+          measurement(entry, gate_of(instruction.gate).axis,
+                      instruction.kind == Kind::measure_reset);
         }
         break;
       case Kind::reset:
         for (const std::uint32_t q : targets) {
           line("reset " + qubit(q));
-          from_z(axis_of(instruction.gate), q);
+          from_z(gate_of(instruction.gate).axis, q);
         }
         break;
       case Kind::condition:
         open_condition(instruction, index);
         break;
       case Kind::annotation:
-        if (instruction.gate == Gate::tick) line("barrier " + all_registers());
+        if (instruction.gate == gate_named("TICK")) line("barrier " + all_registers());
         break;
       default:
         break;  // refused by check_expressible

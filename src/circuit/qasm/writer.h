@@ -15,7 +15,7 @@ inline constexpr std::uint64_t most_written_operations = 10'000'000;
 
 // The text of `program` in OpenQASM `version` (2 or 3), with the registers of `layout` when the
 // program was read from OpenQASM (else a register q of every qubit, and rec of every recorded
-// bit). Throws CircuitError, naming the line and the instruction, for what OpenQASM cannot
+// bit). Throws engine::InvalidInput, naming the line and the instruction, for what OpenQASM cannot
 // express: noise, measurement flips, detectors, observables, and a condition or feedback that
 // OpenQASM 2 cannot write on its registers.
 std::string write_qasm(const Program& program, const RegisterLayout* layout, int version);

@@ -19,9 +19,6 @@ constexpr std::size_t table_slots_per_entry = 2;
 // A table shrinks, to a quarter of its slots, once it is less than an eighth full.
 constexpr std::size_t table_shrink_below = 8;
 constexpr std::size_t table_shrink_factor = 4;
-// A set becomes a bit row once it holds one qubit in this many of the register: there a row XOR
-// of N / 64 words beats toggling its entries one by one in a table.
-constexpr std::size_t row_bits_per_entry_to_grow = 256;
 // A bit row shrinks once fewer than one bit in this many is set, into a table a quarter full.
 constexpr std::size_t row_bits_per_entry_to_shrink = 1024;
 constexpr std::size_t slots_per_entry_after_row = 4;
@@ -41,7 +38,7 @@ bool table_outgrows_row(std::size_t capacity, std::size_t universe) {
 
 // Whether `entries` entries among `universe` qubits are kept as a bit row.
 bool row_is_due(std::size_t entries, std::size_t universe) {
-  return entries * row_bits_per_entry_to_grow >= universe;
+  return entries * NeighborSet::row_bits_per_entry_to_grow >= universe;
 }
 
 // A bit row over `universe` qubits has at least one word.

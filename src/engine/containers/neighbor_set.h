@@ -21,7 +21,7 @@
 #include <type_traits>
 
 #include "../base.h"
-#include "bit_row.h"
+#include "../bits/bit_row.h"
 #include "open_addressing.h"
 
 namespace korvane::engine {
@@ -32,6 +32,9 @@ class NeighborSet {
 
   static constexpr std::size_t in_object_capacity = 2;
   static constexpr std::size_t packed_capacity = 16;
+  // A set becomes a bit row once it holds one qubit in this many of the register: there a row
+  // XOR of N / 64 words beats toggling its entries one by one in a table.
+  static constexpr std::size_t row_bits_per_entry_to_grow = 256;
 
   NeighborSet() noexcept = default;
   NeighborSet(const NeighborSet& other);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../base.h"
-#include "../containers/bit_row.h"
+#include "../bits/bit_row.h"
 #include "../containers/large_array.h"
 #include "../containers/memory_budget.h"
 

@@ -13,7 +13,7 @@
 #include <cstddef>
 
 #include "../base.h"
-#include "../containers/bit_row.h"
+#include "../bits/bit_row.h"
 #include "../containers/qubit_buffer.h"
 #include "graph_view.h"
 #include "pair_toggles.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../base.h"
-#include "../containers/bit_row.h"
+#include "../bits/bit_row.h"
 #include "../containers/neighbor_set.h"
 #include "../containers/qubit_map.h"
 #include "dense_adjacency.h"

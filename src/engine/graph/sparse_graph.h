@@ -160,11 +160,11 @@ class SparseGraph : public VopAccess<Vops> {
 
  private:
   // Side by side pays once the change is large and its vertices are of a degree where sets are
-  // bit rows (one qubit in 256 of the register, neighbor_set.h).
+  // bit rows (neighbor_set.h).
   static constexpr std::size_t least_pairs_side_by_side = 512;
-  static constexpr std::size_t row_bits_per_vertex = 256;
   bool goes_side_by_side(std::size_t vertices, std::size_t pairs) const {
-    return pairs >= least_pairs_side_by_side && vertices * row_bits_per_vertex >= this->size();
+    return pairs >= least_pairs_side_by_side &&
+           vertices * NeighborSet::row_bits_per_entry_to_grow >= this->size();
   }
 
   Sets& sets_;

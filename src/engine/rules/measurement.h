@@ -17,7 +17,7 @@
 #include "../base.h"
 #include "../graph/graph_view.h"
 #include "../graph/pair_toggles.h"
-#include "../random.h"
+#include "../random/random_source.h"
 #include "lightest_neighbor.h"
 #include "local_complementation.h"
 

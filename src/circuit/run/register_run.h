@@ -1,0 +1,184 @@
+// Running a program on a graph-state register: each instruction becomes the engine's operations,
+// with REPEAT bodies looped over and recorded bits kept as far back as the program looks.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "../../engine/ops/controlled_gates.h"
+#include "../../engine/ops/measure.h"
+#include "../../engine/ops/reset.h"
+#include "../../engine/ops/swap.h"
+#include "../../engine/random/seeded_generator.h"
+#include "../../engine/register.h"
+#include "../condition.h"
+#include "../program.h"
+#include "../program_walk.h"
+#include "record_window.h"
+
+namespace korvane::circuit {
+
+// What a run on the register reports: each recorded bit, measurement(bit); and, when
+// Output::wants_parities, each detector's parity, detector(parity), and each observable term,
+// observable(index, parity).
+template <class Output>
+concept RecordOutput = requires(Output& output, bool bit, std::uint32_t index) {
+  { Output::wants_parities } -> std::convertible_to<bool>;
+  output.measurement(bit);
+  output.detector(bit);
+  output.observable(index, bit);
+};
+
+// Writes each recorded bit as a byte, 0 or 1, from `next` on.
+struct RecordBytes {
+  static constexpr bool wants_parities = false;
+
+  void measurement(bool bit) { *next++ = bit ? 1 : 0; }
+  void detector(bool /*parity*/) {}
+  void observable(std::uint32_t /*index*/, bool /*parity*/) {}
+
+  std::uint8_t* next;
+};
+
+// Working space for runs of one program, reused from run to run.
+struct RunScratch {
+  explicit RunScratch(const Program& program) : record(program.deepest_lookback) {
+    loops.reserve(program.deepest_nesting);
+  }
+
+  RecordWindow<std::uint8_t> record;
+  std::vector<OpenLoop> loops;
+};
+
+// The steps of a run on the register (program_walk.h), one per kind of instruction.
+template <Noise noise, class Source, RecordOutput Output>
+class RegisterRun {
+ public:
+  RegisterRun(const Program& program, engine::Register& reg, Source& source,
+              RecordWindow<std::uint8_t>& record, Output& output)
+      : program_(program), reg_(reg), source_(source), record_(record), output_(output) {}
+
+  void clifford(const Step& step) {
+    const Vop gate = vop_of(step.instruction.gate);
+    for (const std::uint32_t q : step.targets) reg_.apply_clifford(q, gate);
+  }
+
+  void controlled(const Step& step) {
+    const engine::ControlledPauli gate = gate_of(step.instruction.gate).controlled;
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      engine::apply_controlled_pauli(reg_, gate, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void feedback(const Step& step) {
+    const auto pauli = static_cast<Vop>(feedback_pauli_of(step.instruction.gate));
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      if (record_.back(step.targets[i]) != 0) reg_.apply_clifford(step.targets[i + 1], pauli);
+    }
+  }
+
+  void swap(const Step& step) {
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      engine::swap(reg_, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void measure(const Step& step) { record_measurements(step, false); }
+  void measure_reset(const Step& step) { record_measurements(step, true); }
+
+  void reset(const Step& step) {
+    const Axis axis = gate_of(step.instruction.gate).axis;
+    for (const std::uint32_t q : step.targets) engine::reset(reg_, q, axis, source_);
+  }
+
+  void pauli_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    if (channel == nullptr) return;
+    for (const std::uint32_t q : step.targets) {
+      const unsigned pauli = channel->pick(draw_u64(source_));
+      if (pauli != 0) reg_.apply_clifford(q, static_cast<Vop>(pauli));
+    }
+  }
+
+  void pair_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    if (channel == nullptr) return;
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      const unsigned pair = channel->pick(draw_u64(source_));
+      if (pair == 0) continue;
+      reg_.apply_clifford(step.targets[i], static_cast<Vop>(first_pauli_of_pair(pair)));
+      reg_.apply_clifford(step.targets[i + 1], static_cast<Vop>(second_pauli_of_pair(pair)));
+    }
+  }
+
+  void detector(const Step& step) {
+    if constexpr (Output::wants_parities) output_.detector(parity(step.targets));
+  }
+
+  // Whether the condition holds on this run's record: its body runs only then.
+  bool condition(const Step& step) const {
+    return condition_holds(step.targets, program_.conditions[step.instruction.detail],
+                           [this](std::uint32_t k) { return record_.back(k) != 0; });
+  }
+
+  void observable(const Step& step) {
+    if constexpr (Output::wants_parities) {
+      output_.observable(step.instruction.detail, parity(step.targets));
+    }
+  }
+
+ private:
+  // The parity of the recorded bits rec[-k].
+  bool parity(std::span<const std::uint32_t> lookbacks) const {
+    bool total = false;
+    for (const std::uint32_t k : lookbacks) total ^= record_.back(k) != 0;
+    return total;
+  }
+
+  // Measures each target, records its bit (inverted for !q, flipped by the measurement's noise)
+  // and, for MR, returns the qubit to the +1 eigenstate the outcome left behind.
+  void record_measurements(const Step& step, bool resets) {
+    const Axis axis = gate_of(step.instruction.gate).axis;
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for (const std::uint32_t entry : step.targets) {
+      const std::uint32_t q = entry & ~inverted_flag;
+      const bool outcome = engine::measure(reg_, q, axis, source_);
+      bool bit = outcome != ((entry & inverted_flag) != 0);
+      if (flip != nullptr && flip->pick(draw_u64(source_)) != 0) bit = !bit;
+      record_.push(bit ? 1 : 0);
+      output_.measurement(bit);
+      if (resets && outcome) reg_.apply_clifford(q, engine::reset_flip(axis));
+    }
+  }
+
+  const Program& program_;
+  engine::Register& reg_;
+  Source& source_;
+  RecordWindow<std::uint8_t>& record_;
+  Output& output_;
+};
+
+// Runs `program` once on `reg`, whose size the caller has checked against program.num_qubits.
+// Randomness is drawn from `source` in the order the run needs it: a 32-bit number for each
+// random measurement outcome (resets included), then, with noise applied, one 64-bit draw for
+// each target of a measurement with a flip probability, of a single-qubit channel, and for each
+// pair of DEPOLARIZE2, except where the probability is 0.
+template <Noise noise, class Source, RecordOutput Output>
+void run_on_register(const Program& program, engine::Register& reg, Source& source,
+                     RunScratch& scratch, Output& output) {
+  scratch.record.restart();
+  RegisterRun<noise, Source, Output> run(program, reg, source, scratch.record, output);
+  run_program(program, scratch.loops, run);
+}
+
+// Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`.
+void check_fits(const Program& program, const engine::Register& reg);
+
+// Applies `program` to `reg` in place, noise included, drawing from `source`; writes the
+// measurement record, one byte (0 or 1) per recorded bit, to `record`. Call check_fits first.
+void run_once(const Program& program, engine::Register& reg, engine::RandomSource& source,
+              std::uint8_t* record);
+
+}  // namespace korvane::circuit

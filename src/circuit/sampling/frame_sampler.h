@@ -1,0 +1,52 @@
+// Sampling by Pauli frames: one noiseless reference run on the graph engine, then a frame per shot
+// pushed through the circuit, 64 shots a word, in blocks of shots whose frames fit in a few
+// megabytes, each block's results written out as it finishes. A shot's recorded bit is the
+// reference's XOR its frame's flip; a detector's or observable's value relative to the noiseless
+// circuit is its frames' parity alone.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "../../engine/random/seeded_generator.h"
+#include "../program.h"
+#include "../run/frame_run.h"
+#include "../run/pauli_frames.h"
+
+namespace korvane::circuit {
+
+// Shots in blocks of block_shots(), a multiple of 64 fixed by the circuit. Every block is run
+// whole, drawing from the generator where the previous block stopped, and the shots beyond the
+// ones asked for are dropped: n shots are the first n of any longer sample with the same seed, as
+// long as calls ask for whole blocks but the last.
+class FrameSampler {
+ public:
+  explicit FrameSampler(const Program& program);
+
+  std::uint64_t block_shots() const noexcept { return engine::word_bits * words_; }
+  std::size_t block_words() const noexcept { return words_; }
+
+  // Row s of `records` (num_measurements bytes) receives shot s's measurement record; `reference`
+  // is the record of a noiseless run (reference.h).
+  void sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
+                           engine::SeededGenerator& generator, std::uint8_t* records);
+
+  // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
+  // receive shot s's detector and observable values relative to the noiseless circuit. Call
+  // check_deterministic(program) first: the values of other parities mean nothing.
+  void sample_detectors(std::uint64_t shots, engine::SeededGenerator& generator,
+                        std::uint8_t* detectors, std::uint8_t* observables);
+
+ private:
+  const Program& program_;
+  std::size_t words_;
+  PauliFrames frames_;
+  FrameScratch scratch_;
+};
+
+// Frame words per block for `program`: as many as keep a block's frames, record window and
+// output tiles within a few megabytes, from 1 to 256; at least 4 while they fit in 256 MB.
+std::size_t frame_block_words(const Program& program);
+
+}  // namespace korvane::circuit

@@ -1,0 +1,56 @@
+// Sampling a circuit: the one place that decides, for a method, a seed and a shot count, which
+// reference run to make, which kernel runs the shots (Pauli frames beside the reference, or the
+// graph engine shot by shot), in blocks of what size, and in chunks of what size between which
+// the caller may stop the work. Callers (the Python binding) only convert arguments and arrays.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "../program.h"
+
+namespace korvane::circuit {
+
+// How shots are drawn: by Pauli frames over one reference run (64 shots a word), or one by one
+// on the graph engine. Both are exact; they draw differently, so one seed gives different
+// (equally distributed) samples.
+enum class SamplingMethod : std::uint8_t { frames, shots };
+
+// Called between chunks of a sample's work; false stops the sample there.
+using BetweenChunks = std::function<bool()>;
+
+class Sampler {
+ public:
+  // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`; n shots are the
+  // first n of any longer sample with the same seed and method. Does no work yet.
+  Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots);
+  ~Sampler();
+  Sampler(const Sampler&) = delete;
+  Sampler& operator=(const Sampler&) = delete;
+
+  // Checks that every detector and observable is deterministic without noise, as
+  // sample_detectors needs, and takes their noiseless values where the method needs them. Throws
+  // InvalidInput naming the first that is not. sample_detectors calls it when nobody has.
+  void check_detectors();
+
+  // Row s of `records` (num_measurements bytes) receives shot s's measurement record. Returns
+  // false when `between_chunks` stopped it.
+  bool sample_measurements(std::uint8_t* records, const BetweenChunks& between_chunks);
+
+  // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
+  // receive shot s's detector and observable values relative to the noiseless circuit. Returns
+  // false when `between_chunks` stopped it.
+  bool sample_detectors(std::uint8_t* detectors, std::uint8_t* observables,
+                        const BetweenChunks& between_chunks);
+
+ private:
+  struct Work;
+
+  const Program& program_;
+  SamplingMethod method_;
+  std::uint64_t shots_;
+  std::unique_ptr<Work> work_;
+};
+
+}  // namespace korvane::circuit

@@ -1,0 +1,48 @@
+// Frames yield one row of bits per measurement (or detector), bit s for shot s; sampling returns
+// one row of bytes per shot. This writer gathers rows 64 at a time and turns each 64 x 64 tile of
+// bits around at once, so that every shot's bytes are written in runs of 64.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "../../engine/bits/bit_tile.h"
+#include "../run/pauli_frames.h"
+
+namespace korvane::circuit {
+
+class ShotMajorWriter {
+ public:
+  // Rows of `words` words; each shot's bytes are `columns` wide. Byte c of every shot is its bit
+  // XOR reference[c] (no XOR when `reference` is empty).
+  ShotMajorWriter(std::size_t words, std::uint64_t columns,
+                  std::span<const std::uint8_t> reference);
+
+  // The block's shots go to the first `shots` byte rows at `rows` (row s at rows + s * columns);
+  // the block's later frames are dropped.
+  void start_block(std::uint8_t* rows, std::uint64_t shots) noexcept;
+  // The next column's row of bits, for the caller to fill whole.
+  std::span<Word> next_row() noexcept {
+    if (rows_in_band_ == engine::word_bits) flush();
+    return {&band_[rows_in_band_++ * words_], words_};
+  }
+  // Writes what is left of the block.
+  void finish_block() noexcept { flush(); }
+
+ private:
+  void flush() noexcept;
+
+  std::size_t words_;
+  std::uint64_t columns_;
+  std::span<const std::uint8_t> reference_;
+  std::vector<Word> band_;  // a row for each bit of a word
+  std::size_t rows_in_band_ = 0;
+  std::uint64_t first_column_ = 0;
+  std::uint8_t* rows_ = nullptr;
+  std::uint64_t shots_ = 0;
+};
+
+}  // namespace korvane::circuit

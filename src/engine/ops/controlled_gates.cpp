@@ -1,0 +1,61 @@
+#include "controlled_gates.h"
+
+#include "../rules/controlled_z.h"
+
+namespace korvane::engine {
+namespace {
+
+using clifford::Axis;
+using clifford::hadamard;
+using clifford::identity;
+
+// One qubit as both operands would become its own neighbour (a self-loop).
+void check_distinct(Qubit control, Qubit target) {
+  if (control == target) throw Fault("control and target must be different qubits");
+}
+
+// The Clifford that takes an operand's axis to Z: none for Z, H for X, S-dagger then H for Y.
+constexpr Vop to_z(Axis axis) {
+  switch (axis) {
+    case Axis::X:
+      return hadamard;
+    case Axis::Y:
+      return clifford::product(hadamard, clifford::s_dagger);
+    case Axis::Z:
+      return identity;
+  }
+  return identity;
+}
+
+// Applies the gate `change` to q, unless it is the identity.
+template <GraphView Graph>
+void change_basis(Graph& graph, Qubit q, Vop change) {
+  if (change != identity) graph.set_vop(q, clifford::product(change, graph.vop(q)));
+}
+
+}  // namespace
+
+void cz(Register& reg, Qubit a, Qubit b) {
+  reg.change({a, b}, [a, b](auto& graph) {
+    check_distinct(a, b);
+    apply_cz(graph, a, b);
+  });
+}
+
+// CZ is symmetric, so its operands go in one order for every gate: the control first.
+void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
+  const Vop control_to_z = to_z(gate.control);
+  const Vop target_to_z = to_z(gate.target);
+  const Qubit first_checked = gate.checks_target_first ? target : control;
+  const Qubit second_checked = gate.checks_target_first ? control : target;
+  reg.change({first_checked, second_checked}, [&](auto& graph) {
+    check_distinct(control, target);
+    change_basis(graph, control, control_to_z);
+    change_basis(graph, target, target_to_z);
+    apply_cz(graph, control, target);
+    change_basis(graph, target, clifford::adjoint(target_to_z));
+    change_basis(graph, control, clifford::adjoint(control_to_z));
+  });
+}
+
+}  // namespace korvane::engine
