@@ -47,6 +47,7 @@ enum class Arguments : std::uint8_t {
   probabilities,         // the channel's probabilities (Channel::argument_count), summing to <= 1
   coordinates,           // any numbers, without effect
   observable_index,      // exactly one non-negative integer
+  any_probabilities,     // any number of probabilities (none too), summing to <= 1, without effect
 };
 
 // What the targets must be.

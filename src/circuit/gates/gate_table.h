@@ -61,6 +61,16 @@ inline constexpr auto gate_table = [] {
       single_qubit_clifford("H_YZ", "-X", "+Y"),
       single_qubit_clifford("C_XYZ", "+Y", "+X"),
       single_qubit_clifford("C_ZYX", "+Z", "+Y"),
+      // The signed ones, which complete the 24.
+      single_qubit_clifford("C_NXYZ", "-Y", "-X"),
+      single_qubit_clifford("C_NZYX", "-Z", "-Y"),
+      single_qubit_clifford("C_XNYZ", "-Y", "+X"),
+      single_qubit_clifford("C_XYNZ", "+Y", "-X"),
+      single_qubit_clifford("C_ZNYX", "+Z", "-Y"),
+      single_qubit_clifford("C_ZYNX", "-Z", "+Y"),
+      single_qubit_clifford("H_NXY", "-Y", "-Z"),
+      single_qubit_clifford("H_NXZ", "-Z", "-X"),
+      single_qubit_clifford("H_NYZ", "-X", "-Y"),
       // Controlled Paulis, by the axes of control and target. A recorded bit may control CX, CY
       // and CZ, and stand on either side of the symmetric CZ.
       controlled_pauli("CX", Axis::Z, Axis::X)
@@ -120,6 +130,11 @@ inline constexpr auto gate_table = [] {
       noise("DEPOLARIZE1", {Spread::even, 3}),
       noise("DEPOLARIZE2", {Spread::even, 15}),
       noise("PAULI_CHANNEL_1", {Spread::given, 3}),
+      noise("PAULI_CHANNEL_2", {Spread::given, 15}),
+      // Hooks for tags and parameters, without effect in simulation and in error analysis.
+      annotation("I_ERROR", Kind::annotation, Targets::qubits, Arguments::any_probabilities),
+      annotation("II_ERROR", Kind::annotation, Targets::qubit_pairs, Arguments::any_probabilities),
+      annotation("II", Kind::annotation, Targets::qubit_pairs, Arguments::none),
       // Annotations and the record's parities.
       annotation("DETECTOR", Kind::detector, Targets::records, Arguments::coordinates),
       annotation("OBSERVABLE_INCLUDE", Kind::observable, Targets::records,

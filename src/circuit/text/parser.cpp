@@ -211,8 +211,11 @@ class Parser {
         if (numbers_.size() > 1) expect_argument_count(1);
         for (const double p : numbers_) check_probability(p);
         return;
-      case Arguments::probabilities: {
-        expect_argument_count(gate.channel.argument_count());
+      case Arguments::probabilities:
+      case Arguments::any_probabilities: {
+        if (gate.arguments == Arguments::probabilities) {
+          expect_argument_count(gate.channel.argument_count());
+        }
         double sum = 0.0;
         for (const double p : numbers_) {
           check_probability(p);
