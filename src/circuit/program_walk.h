@@ -86,6 +86,7 @@ concept InstructionRunner = requires(Runner& runner, const Step& step) {
   runner.controlled(step);
   runner.feedback(step);
   runner.swap(step);
+  runner.pair_clifford(step);
   runner.measure(step);
   runner.reset(step);
   runner.measure_reset(step);
@@ -120,6 +121,8 @@ void run_program(const Program& program, std::vector<OpenLoop>& loops, Runner& r
         return runner.feedback(step);
       case Kind::swap:
         return runner.swap(step);
+      case Kind::pair_clifford:
+        return runner.pair_clifford(step);
       case Kind::measure:
         return runner.measure(step);
       case Kind::reset:

@@ -167,6 +167,7 @@ class Diagram {
           break;
         case Kind::controlled:
         case Kind::swap:
+        case Kind::pair_clifford:
         case Kind::pair_noise:
         case Kind::feedback:
           for (std::size_t i = 0; i < targets.size(); i += 2) {
@@ -301,6 +302,10 @@ class Diagram {
             arguments_of(program_, instruction));
         box(svg, x, y_of(mark.qubits[1]), label_of(instruction), "#f6c6c6", false,
             arguments_of(program_, instruction));
+        break;
+      case Kind::pair_clifford:
+        box(svg, x, y, name, "#ffffff", mark.conditional);
+        box(svg, x, y_of(mark.qubits[1]), name, "#ffffff", mark.conditional);
         break;
       case Kind::pauli_noise:
         box(svg, x, y, label_of(instruction), "#f6c6c6", false,

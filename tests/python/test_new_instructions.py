@@ -1,5 +1,6 @@
 """Instructions of the format beyond the first subset, against the stim package on the same text:
-the signed single-qubit Cliffords (the same stabilizers after each, in canonical form),
+the signed single-qubit Cliffords and the two-qubit Cliffords given by their images (the same
+stabilizers after each, in canonical form, and the same samples by frames with noise around them),
 PAULI_CHANNEL_2 (the same outcome frequencies, by frames and shot by shot), and the instructions
 without effect (I_ERROR, II_ERROR, II)."""
 
@@ -37,6 +38,42 @@ def test_signed_cliffords_act_as_in_stim():
         sim = Korvane(3)
         sim.run(Circuit(text))
         assert sim.stabilizers() == stim_stabilizers(text, 3), text
+
+
+PAIRS = ["CXSWAP", "SWAPCX", "CZSWAP", "SWAPCZ", "ISWAP", "ISWAP_DAG", "SQRT_XX", "SQRT_XX_DAG",
+         "SQRT_YY", "SQRT_YY_DAG", "SQRT_ZZ", "SQRT_ZZ_DAG", "CX", "CZ", "SWAP"]
+
+
+def random_pair_circuit(rng, qubits=4, length=30):
+    lines = []
+    for _ in range(length):
+        if rng.random() < 0.5:
+            lines.append(f"{rng.choice(PAIRS)} {' '.join(map(str, rng.sample(range(qubits), 2)))}")
+        else:
+            lines.append(f"{rng.choice(ALL_SINGLE)} {rng.randrange(qubits)}")
+    return "\n".join(lines) + "\n"
+
+
+def test_two_qubit_cliffords_act_as_in_stim():
+    rng = random.Random(8)
+    for _ in range(30):
+        text = random_pair_circuit(rng)
+        sim = Korvane(4)
+        sim.run(Circuit(text))
+        assert sim.stabilizers() == stim_stabilizers(text, 4), text
+        for version in (2, 3):
+            back = Korvane(4)
+            back.run(Circuit.from_qasm(Circuit(text).to_qasm(version=version)))
+            assert back.stabilizers() == sim.stabilizers()
+
+
+def test_two_qubit_cliffords_carry_noise_on_frames_as_in_stim():
+    rng = random.Random(9)
+    text = "H 0 2\nX_ERROR(0.2) 0 1\nZ_ERROR(0.3) 2 3\n" + random_pair_circuit(rng) + "M 0 1 2 3\n"
+    expected = stim.Circuit(text).compile_sampler(seed=1).sample(20_000).mean(axis=0)
+    for method in ("frames", "shots"):
+        found = Circuit(text).sample(20_000, seed=3, method=method).mean(axis=0)
+        assert np.allclose(found, expected, atol=0.015), (method, found, expected)
 
 
 def test_every_single_qubit_clifford_is_a_gate_and_prints_by_its_name():

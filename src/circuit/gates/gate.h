@@ -27,6 +27,7 @@ enum class Kind : std::uint8_t {
   feedback,       // a Pauli on a qubit when a recorded bit is 1: pairs (rec, qubit); never a gate's
                   // own kind, only that of a controlled gate's instruction with records
   swap,           // SWAP on each pair
+  pair_clifford,  // a two-qubit Clifford on each pair, given by its images
   measure,        // a measurement of each target, recorded
   reset,          // a reset of each target
   measure_reset,  // a measurement, recorded, then a reset in the same basis
@@ -182,6 +183,15 @@ constexpr Gate single_qubit_clifford(std::string_view name, std::string_view x_i
                                      std::string_view z_image) {
   Gate gate{.name = name, .kind = Kind::clifford, .targets = Targets::qubits};
   gate.images = {image(x_image), image(z_image)};
+  return gate;
+}
+
+// A two-qubit Clifford by the images of X and Z on its first target, then on its second.
+constexpr Gate two_qubit_clifford(std::string_view name, std::string_view x_first,
+                                  std::string_view z_first, std::string_view x_second,
+                                  std::string_view z_second) {
+  Gate gate{.name = name, .kind = Kind::pair_clifford, .targets = Targets::qubit_pairs};
+  gate.images = {image(x_first), image(z_first), image(x_second), image(z_second)};
   return gate;
 }
 

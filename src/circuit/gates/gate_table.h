@@ -103,6 +103,18 @@ inline constexpr auto gate_table = [] {
       controlled_pauli("YCZ", Axis::Y, Axis::Z)
           .as_method(12, "ycz", "Apply a Y-controlled Z gate (target in Y basis)."),
       Gate{.name = "SWAP", .kind = Kind::swap, .targets = Targets::qubit_pairs},
+      // Two-qubit Cliffords, by the images of X_, Z_, _X and _Z.
+      two_qubit_clifford("CXSWAP", "+XX", "+_Z", "+X_", "+ZZ"),
+      two_qubit_clifford("SWAPCX", "+_X", "+ZZ", "+XX", "+Z_"),
+      two_qubit_clifford("CZSWAP", "+ZX", "+_Z", "+XZ", "+Z_").also("SWAPCZ"),
+      two_qubit_clifford("ISWAP", "+ZY", "+_Z", "+YZ", "+Z_"),
+      two_qubit_clifford("ISWAP_DAG", "-ZY", "+_Z", "-YZ", "+Z_"),
+      two_qubit_clifford("SQRT_XX", "+X_", "-YX", "+_X", "-XY"),
+      two_qubit_clifford("SQRT_XX_DAG", "+X_", "+YX", "+_X", "+XY"),
+      two_qubit_clifford("SQRT_YY", "-ZY", "+XY", "-YZ", "+YX"),
+      two_qubit_clifford("SQRT_YY_DAG", "+ZY", "-XY", "+YZ", "-YX"),
+      two_qubit_clifford("SQRT_ZZ", "+YZ", "+Z_", "+ZY", "+_Z"),
+      two_qubit_clifford("SQRT_ZZ_DAG", "-YZ", "+Z_", "-ZY", "+_Z"),
       // Measurements and resets, by their axis.
       measurement("M", Kind::measure, Axis::Z)
           .also("MZ")
@@ -191,6 +203,7 @@ constexpr Conjugation conjugation_of(GateId id) {
   const Gate& gate = gate_of(id);
   switch (gate.kind) {
     case Kind::clifford:
+    case Kind::pair_clifford:
       return gate.images;
     case Kind::controlled: {
       const Pauli control = pauli_of(gate.controlled.control);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../../engine/base.h"
+#include "../pair_cliffords.h"
 #include "../program_walk.h"
 #include "clifford_synthesis.h"
 #include "small_unitary.h"
@@ -203,7 +204,6 @@ class Writer {
 
   std::string gate_name(GateId gate) {
     if (version_ == 3 && gate == gate_named("SQRT_X")) return "sx";
-    if (version_ == 3 && gate == gate_named("SWAP")) return "swap";
     for (const Definition& definition : definitions) {
       if (definition.gate == gate && (gate != gate_named("SQRT_X_DAG") || version_ == 3)) {
         used_definitions_[static_cast<std::size_t>(&definition - definitions.data())] = true;
@@ -305,17 +305,8 @@ class Writer {
         for (const std::uint32_t q : targets) gate_line(instruction.gate, q);
         break;
       case Kind::swap:
-        if (version_ == 2) {
-          for (std::size_t i = 0; i < targets.size(); i += 2) {
-            for (const auto& [a, b] :
-                 {std::pair{targets[i], targets[i + 1]}, std::pair{targets[i + 1], targets[i]},
-                  std::pair{targets[i], targets[i + 1]}}) {
-              line("cx " + qubit(a) + ", " + qubit(b));
-            }
-          }
-          break;
-        }
-        [[fallthrough]];
+        for (std::size_t i = 0; i < targets.size(); i += 2) swap_lines(targets[i], targets[i + 1]);
+        break;
       case Kind::controlled:
         for (std::size_t i = 0; i < targets.size(); i += 2) {
           line(gate_name(instruction.gate) + " " + qubit(targets[i]) + ", " +
@@ -347,6 +338,12 @@ class Writer {
           from_z(gate_of(instruction.gate).axis, q);
         }
         break;
+      case Kind::pair_clifford:
+        // As the single-qubit Cliffords, CX and SWAP that apply it.
+        for (std::size_t i = 0; i < targets.size(); i += 2) {
+          write_steps(pair_clifford_steps(instruction.gate), targets[i], targets[i + 1]);
+        }
+        break;
       case Kind::condition:
         open_condition(instruction, index);
         break;
@@ -355,6 +352,36 @@ class Writer {
         break;
       default:
         break;  // refused by check_expressible
+    }
+  }
+
+  // SWAP: its name in OpenQASM 3; three CX in OpenQASM 2, whose qelib1.inc lacks it.
+  void swap_lines(std::uint32_t a, std::uint32_t b) {
+    if (version_ == 3) {
+      line("swap " + qubit(a) + ", " + qubit(b));
+      return;
+    }
+    for (const auto& [c, t] : {std::pair{a, b}, std::pair{b, a}, std::pair{a, b}}) {
+      line("cx " + qubit(c) + ", " + qubit(t));
+    }
+  }
+
+  void write_steps(std::span<const CliffordStep> steps, std::uint32_t a, std::uint32_t b) {
+    const std::array<std::uint32_t, 2> operands{a, b};
+    for (const CliffordStep& step : steps) {
+      const std::uint32_t first = operands[step.a], second = operands[step.b];
+      if (step.type == CliffordStep::Type::vop) {
+        for (std::size_t g = 0; g < gate_count; ++g) {
+          if (gate_table[g].kind == Kind::clifford && gate_vops[g] == step.vop) {
+            gate_line(static_cast<GateId>(g), first);
+            break;
+          }
+        }
+      } else if (step.type == CliffordStep::Type::cx) {
+        line(gate_name(gate_named("CX")) + " " + qubit(first) + ", " + qubit(second));
+      } else {
+        swap_lines(first, second);
+      }
     }
   }
 

@@ -13,6 +13,7 @@
 
 #include "../../engine/random/seeded_generator.h"
 #include "../condition.h"
+#include "../pair_cliffords.h"
 #include "../program.h"
 #include "../program_walk.h"
 #include "event_gaps.h"
@@ -120,6 +121,13 @@ class FrameRun {
   void swap(const Step& step) {
     for (std::size_t i = 0; i < step.targets.size(); i += 2) {
       frames_.swap(step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void pair_clifford(const Step& step) {
+    const PairImages images = pair_images(step.instruction.gate);
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      apply_pair_clifford(frames_, step.targets[i], step.targets[i + 1], images);
     }
   }
 

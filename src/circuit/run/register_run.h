@@ -14,6 +14,7 @@
 #include "../../engine/random/seeded_generator.h"
 #include "../../engine/register.h"
 #include "../condition.h"
+#include "../pair_cliffords.h"
 #include "../program.h"
 #include "../program_walk.h"
 #include "record_window.h"
@@ -82,6 +83,12 @@ class RegisterRun {
   void swap(const Step& step) {
     for (std::size_t i = 0; i < step.targets.size(); i += 2) {
       engine::swap(reg_, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
+  void pair_clifford(const Step& step) {
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      apply_pair_clifford(reg_, step.instruction.gate, step.targets[i], step.targets[i + 1]);
     }
   }
 
