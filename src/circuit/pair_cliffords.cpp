@@ -51,8 +51,8 @@ void apply_pair_clifford(engine::Register& reg, GateId id, engine::Qubit a, engi
         reg.apply_clifford(operands[step.a], step.vop);
         break;
       case qasm::CliffordStep::Type::cx:
-        engine::apply_controlled_pauli(reg, {clifford::Axis::Z, clifford::Axis::X},
-                                       operands[step.a], operands[step.b]);
+        engine::apply_controlled_pauli(reg, gate_of(gate_named("CX")).controlled, operands[step.a],
+                                       operands[step.b]);
         break;
       case qasm::CliffordStep::Type::swap:
         engine::swap(reg, operands[step.a], operands[step.b]);

@@ -13,8 +13,8 @@
 namespace korvane::circuit {
 
 struct PauliFactor {
-  std::uint32_t qubit;
-  clifford::Axis axis;
+  std::uint32_t qubit = 0;
+  clifford::Axis axis = clifford::Axis::Z;
   bool inverted = false;  // written !X3: the product is negated
 };
 

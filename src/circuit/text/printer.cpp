@@ -98,7 +98,7 @@ std::size_t append_condition(std::string& text, const Program& program, std::siz
   const Condition& condition = program.conditions[instruction.detail];
   const bool on_one =
       ((program.targets_of(instruction)[0] & expects_one_flag) != 0) != condition.negated;
-  constexpr std::array<std::string_view, 3> controlled_pauli{"CX", "CY", "CZ"};
+  constexpr std::array<std::string_view, 3> feedback_gates{"CX", "CY", "CZ"};
   for (std::size_t body = index + 1; body <= index + condition.body; ++body) {
     const Instruction& pauli = program.instructions[body];
     const Vop vop = vop_of(pauli.gate);
@@ -112,7 +112,7 @@ std::size_t append_condition(std::string& text, const Program& program, std::siz
       }
       text.push_back('\n');
     }
-    text.append(controlled_pauli[vop - 1]);
+    text.append(feedback_gates[vop - 1]);
     for (const std::uint32_t q : qubits) {
       text.push_back(' ');
       append_record(text, *lookback);
