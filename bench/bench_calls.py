@@ -3,7 +3,8 @@
 Run with both extension modules importable, for example:
     PYTHONPATH=<build dir>:<build dir>/bench python3.14 bench/bench_calls.py --json calls.json
 Prints nanoseconds per call (best of several repeats, interleaved) and the ratio to the no-op,
-for registers of 10, 10^4 and 10^6 qubits.
+for registers of 10, 10^4 and 10^6 qubits, and beside them the same calls on stim's
+TableauSimulator wherever it has them and can hold the register (bench/peer.py).
 """
 
 import argparse
@@ -12,6 +13,7 @@ import timeit
 
 import korvane
 import korvane_call_floor
+import peer
 
 SINGLE_QUBIT = ["x", "y", "z", "h", "s", "sdag"]
 TWO_QUBIT = ["cz", "cx", "cy", "xcx", "xcy", "xcz", "ycx", "ycy", "ycz"]
@@ -48,6 +50,46 @@ def cases():
     return rows
 
 
+# The same calls on stim's TableauSimulator, prepared as prepared_register prepares korvane's.
+# It has no X or Y measurement method: those go through do() with an instruction made beforehand.
+STIM_SETUP = """
+import timeit
+sim = stim.TableauSimulator()
+sim.set_num_qubits({size})
+sim.h(*range(2, 10))
+sim.cz(4, 5, 5, 6, 6, 7, 7, 8)
+sim.h(0)
+sim.s(0)
+mx1, mx9, my0 = (stim.CircuitInstruction(name, [q])
+                 for name, q in (("MX", 1), ("MX", 9), ("MY", 0)))
+statements = {statements!r}
+"""
+STIM_STATEMENT = """
+best = {{}}
+for label, (statement, per_statement) in statements.items():
+    timer = timeit.Timer(statement, globals=globals())
+    number = max(1, int(timer.autorange()[0] * {seconds} / 0.2))
+    seconds = min(timer.timeit(number=number) for _ in range({repeats}))
+    best[label] = seconds / (number * per_statement) * 1e9
+return best
+"""
+STIM_CALLS = {f"{name}(q)": (f"sim.{'s_dag' if name == 'sdag' else name}(5)", 1)
+              for name in SINGLE_QUBIT}
+STIM_CALLS.update({f"{name}(a, b)": (f"sim.{name}(2, 3)", 1) for name in TWO_QUBIT})
+STIM_CALLS.update({"measure_z(q) certain": ("sim.measure(1)", 1),
+                   "measure_x(q) certain": ("sim.do(mx9)", 1),
+                   "measure_y(q) certain": ("sim.do(my0)", 1),
+                   "measure_x/measure_z random": ("sim.do(mx1); sim.measure(1)", 2)})
+
+
+def stim_calls(size, repeats, target_seconds):
+    """ns per call of STIM_CALLS on a tableau of `size` qubits, or why there are none."""
+    timed = peer.seconds(STIM_SETUP.format(size=size, statements=STIM_CALLS),
+                         STIM_STATEMENT.format(seconds=target_seconds, repeats=repeats),
+                         repeats=1, qubits=size)
+    return timed.get("result") or timed
+
+
 def measure_calls(size, repeats, target_seconds):
     sim = prepared_register(size)
     namespace = {"sim": sim, "floor": korvane_call_floor.CallFloor(), "one": {5}}
@@ -65,9 +107,12 @@ def measure_calls(size, repeats, target_seconds):
             ns = timer.timeit(number=number) / (number * per_statement) * 1e9
             best[label] = min(best[label], ns)
     floor = best["noop (floor)"]
+    theirs = stim_calls(size, repeats, target_seconds)
     return [
         {"size": size, "call": label, "kind": timers[label][3], "ns": best[label],
-         "ratio": best[label] / floor}
+         "ratio": best[label] / floor,
+         peer.PEER: ({"seconds": theirs[label] / 1e9} if label in theirs else
+                     {"skipped": theirs["skipped"]} if "skipped" in theirs else None)}
         for label in timers
     ]
 
@@ -85,9 +130,11 @@ def main():
         rows = measure_calls(size, options.repeats, options.seconds)
         results += rows
         print(f"N = {size}")
-        print(f"  {'call':<30}{'ns/call':>10}{'/ noop':>9}")
+        print(f"  {'call':<30}{'ns/call':>10}{'/ noop':>9}  {peer.PEER} ns/call")
         for row in rows:
-            print(f"  {row['call']:<30}{row['ns']:>10.1f}{row['ratio']:>9.2f}")
+            theirs = peer.seconds_of(row[peer.PEER])
+            print(f"  {row['call']:<30}{row['ns']:>10.1f}{row['ratio']:>9.2f}  "
+                  f"{'' if theirs is None else f'{theirs * 1e9:.1f}'}")
     if options.json:
         with open(options.json, "w") as out:
             json.dump(results, out, indent=1)

@@ -11,7 +11,8 @@ TABLEAU_JSONL is the output of `korvane_tableau_bench --circuits DIR`, whose cz_
 (the same operations that bench_entangled.py replays call by call) is run here as one circuit.
 Every figure is the best of a few repeats, as wall time and as the CPU time of the calling thread
 (the machine is shared: the CPU time is the steadier of the two), and every run checks what its
-result must satisfy; nothing checks a time.
+result must satisfy; nothing checks a time. stim does the same work beside (bench/peer.py):
+TableauSimulator.do_circuit on the same text for the runs, its compiled samplers for the shots.
 """
 
 import argparse
@@ -21,12 +22,14 @@ import random
 import struct
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
 import numpy as np
 
 import korvane
+import peer
 
 DISTANCE, ROUNDS, ERROR_RATE = 5, 5, 0.05
 SINGLE_NAMES = ("X", "Y", "Z", "H", "S", "S_DAG")
@@ -50,6 +53,34 @@ def best_seconds(run, repeats, before=lambda: None):
         cpus.append(time.thread_time() - cpu)
         walls.append(time.perf_counter() - wall)
     return min(walls), min(cpus)
+
+
+def on_stim(text, statement, qubits, repeats, check="result"):
+    """peer.seconds of `statement` with the text read as `circuit` beforehand."""
+    with tempfile.NamedTemporaryFile("w", suffix=".stim") as source:
+        source.write(text)
+        source.flush()
+        return peer.seconds(f"circuit = stim.Circuit(open({source.name!r}).read())", statement,
+                            repeats=repeats, qubits=qubits, check=check)
+
+
+def run_on_stim(text, qubits, repeats, check):
+    """The circuit run once on a fresh TableauSimulator, as Korvane.run on a fresh register; the
+    check sees the simulator as `result`."""
+    return on_stim(text, f"""
+        sim = stim.TableauSimulator()
+        sim.set_num_qubits({qubits})
+        sim.do_circuit(circuit)
+        return sim
+    """, qubits, repeats, check)
+
+
+def sample_on_stim(text, qubits, shots, repeats, detectors=False):
+    """stim's compiled sampler (of records, or of detectors) made and sampled, as one korvane
+    sample call; the result is the mean of the sampled bits."""
+    sampler = "compile_detector_sampler" if detectors else "compile_sampler"
+    return on_stim(text, f"return circuit.{sampler}(seed=1).sample({shots}).mean()", qubits,
+                   repeats, check="float(result)")
 
 
 def mix_circuit(path):
@@ -85,10 +116,36 @@ def cz_cx_10(path, repeats):
         raise AssertionError("cz_cx_10: the circuit and the calls left different graphs")
     if by_circuit.measure_z(3) != by_circuit.measure_z(3):
         raise AssertionError("cz_cx_10: a repeated Z measurement changed its result")
+    theirs = run_on_stim(text, 10, repeats, check="result.measure(3) == result.measure(3)")
     record("cz_cx_10 circuit", ops=operations, seconds=round(seconds, 4),
            cpu_seconds=round(cpu, 4), ns_per_op=round(cpu / operations * 1e9, 2),
            wall_ns_per_op=round(seconds / operations * 1e9, 2),
-           parse_ns_per_line=round(parse / operations * 1e9, 1))
+           parse_ns_per_line=round(parse / operations * 1e9, 1), **{peer.PEER: theirs})
+
+
+def dense_circuits(path, size, repeats):
+    """The tableau bench's random circuit on all pairs of `size` qubits as one circuit, with its
+    measurements (dense with measurements) and without (dense unitary). Check: a repeated Z
+    measurement gives the same result."""
+    text = mix_circuit(path)
+    for label, lines in (("dense circuit", text), ("dense unitary circuit", "\n".join(
+            line for line in text.splitlines() if not line.startswith("M")))):
+        circuit = korvane.Circuit(lines)
+        kept = {}
+
+        def run():
+            kept["sim"] = korvane.Korvane(size)
+            kept["sim"].run(circuit)
+
+        seconds, cpu = best_seconds(run, repeats, before=kept.clear)
+        if kept["sim"].measure_z(0) != kept["sim"].measure_z(0):
+            raise AssertionError(f"{label}: a repeated Z measurement changed its result")
+        theirs = run_on_stim(lines, size, max(1, repeats // 3),
+                             check="result.measure(0) == result.measure(0)")
+        operations = lines.count("\n") + 1
+        record(label, N=size, ops=operations, seconds=round(seconds, 4),
+               cpu_seconds=round(cpu, 4), ns_per_op=round(cpu / operations * 1e9, 2),
+               **{peer.PEER: theirs})
 
 
 def cluster_wire(size, repeats):
@@ -110,8 +167,12 @@ def cluster_wire(size, repeats):
     ones = kept["outcomes"].mean()
     if abs(ones - 0.5) > 5 * 0.5 / math.sqrt(size - 1):
         raise AssertionError(f"cluster wire: X results are not fair coins ({ones})")
+    theirs = run_on_stim(text, size, repeats, check=(
+        f"abs(sum(result.current_measurement_record()) / {size - 1} - 0.5) <= "
+        f"{5 * 0.5 / math.sqrt(size - 1)}"))
     record("cluster_wire circuit", N=size, ops=3 * size - 2, seconds=round(seconds, 4),
-           cpu_seconds=round(cpu, 4), ns_per_op=round(cpu / (3 * size - 2) * 1e9, 2))
+           cpu_seconds=round(cpu, 4), ns_per_op=round(cpu / (3 * size - 2) * 1e9, 2),
+           **{peer.PEER: theirs})
 
 
 def repetition_text(distance, rounds, error_rate):
@@ -182,8 +243,11 @@ def repetition_shots(shots, repeats):
     frame_shots = 10 * shots
     seconds, cpu = best_seconds(
         lambda: checked(circuit.sample_detectors(frame_shots, seed=1)[0]), repeats)
+    text = repetition_text(DISTANCE, ROUNDS, ERROR_RATE)
+    qubits = 2 * DISTANCE - 1
     record("repetition sample_detectors", threads=1, shots=frame_shots, seconds=round(seconds, 3),
-           cpu_seconds=round(cpu, 3), shots_per_second=round(frame_shots / cpu), method="frames")
+           cpu_seconds=round(cpu, 3), shots_per_second=round(frame_shots / cpu), method="frames",
+           **{peer.PEER: sample_on_stim(text, qubits, frame_shots, repeats, detectors=True)})
     seconds, cpu = best_seconds(
         lambda: checked(circuit.sample_detectors(shots, seed=1, method="shots")[0]), repeats)
     record("repetition sample_detectors by shots", threads=1, shots=shots,
@@ -220,7 +284,8 @@ def repetition_shots(shots, repeats):
            process_cpu_seconds=round(min(process_cpu), 3), method="frames")
     seconds, cpu = best_seconds(lambda: circuit.sample(frame_shots, seed=1), repeats)
     record("repetition sample", threads=1, shots=frame_shots, seconds=round(seconds, 3),
-           cpu_seconds=round(cpu, 3), shots_per_second=round(frame_shots / cpu), method="frames")
+           cpu_seconds=round(cpu, 3), shots_per_second=round(frame_shots / cpu), method="frames",
+           **{peer.PEER: sample_on_stim(text, qubits, frame_shots, repeats)})
 
 
 def cluster_2d_text(side, seed):
@@ -257,9 +322,12 @@ def cluster_2d(side, shots, repeats):
     seconds, cpu = best_seconds(run, repeats, before=kept.clear)
     check_cluster(kept["records"], bases, side)
     _, one_shot = best_seconds(lambda: circuit.sample(1, seed=1), repeats)
+    theirs = sample_on_stim(text, side * side, shots, 1)
+    if "result" in theirs and abs(theirs["result"] - 0.5) > 0.05:
+        raise AssertionError(f"cluster on stim: results far from fair coins ({theirs['result']})")
     record(f"cluster {side}x{side} sample", threads=1, shots=shots, seconds=round(seconds, 3),
            cpu_seconds=round(cpu, 3), shots_per_second=round(shots / cpu),
-           one_shot_cpu_seconds=round(one_shot, 3), method="frames")
+           one_shot_cpu_seconds=round(one_shot, 3), method="frames", **{peer.PEER: theirs})
 
 
 def cluster_2d_in_process(side, shots):
@@ -286,7 +354,9 @@ print(json.dumps({{"wall": wall, "cpu": cpu, "peak": peak}}))
     record(f"cluster {side}x{side} sample", threads=1, shots=shots,
            seconds=round(figures["wall"], 2), cpu_seconds=round(figures["cpu"], 2),
            shots_per_second=round(shots / figures["cpu"]),
-           peak_gb=round(figures["peak"] / 2**30, 2), method="frames")
+           peak_gb=round(figures["peak"] / 2**30, 2), method="frames",
+           **{peer.PEER: peer.unfit(side * side) or
+              sample_on_stim(cluster_2d_text(side, 1)[0], side * side, shots, 1)})
 
 
 def main():
@@ -302,11 +372,17 @@ def main():
     mix = next(row for row in rows if row["workload"] == "cz_cx_10")
     print("10-qubit cz/cx mix as one circuit")
     cz_cx_10(mix["circuit"], repeats)
-    print("Cluster wire as one circuit")
-    cluster_wire(10**5 if args.quick else 10**6, repeats)
+    print("Random circuits on all pairs as one circuit, with and without measurements")
+    dense = max((row for row in rows if row["workload"] == "random_all_pairs"),
+                key=lambda row: row["n"])
+    dense_circuits(dense["circuit"], dense["n"], repeats)
+    print("Cluster wires as one circuit")
+    for size in (10**4, 10**5 if args.quick else 10**6):
+        cluster_wire(size, repeats)
     print("Repetition-code shots")
     repetition_shots(20_000 if args.quick else 200_000, 2 if args.quick else 3)
     print("2D clusters in random bases, by frames")
+    cluster_2d(30, 10_000 if args.quick else 100_000, 2 if args.quick else 3)
     cluster_2d(100, 10_000 if args.quick else 100_000, 2 if args.quick else 3)
     cluster_2d_in_process(300 if args.quick else 1000, 1000)
     if args.json:

@@ -1,6 +1,7 @@
 """Entangled workloads from Python beside the stabilizer tableau: GHZ by a cx chain and by a cx
 star (then Z on every qubit), random circuits on all pairs, the long local run, and 10-qubit
-circuits of cz/cx and h/s/x/z.
+circuits of cz/cx and h/s/x/z; each also replayed call by call on stim's TableauSimulator
+(bench/peer.py).
 
 Usage: PYTHONPATH=<build dir> python3.14 bench/bench_entangled.py TABLEAU_JSONL --json FILE
 TABLEAU_JSONL is the output of `korvane_tableau_bench --circuits DIR`: one line per workload with
@@ -13,6 +14,8 @@ import argparse
 import json
 import subprocess
 import sys
+
+import peer
 
 REPLAY = r"""
 import json, struct, sys, time
@@ -53,6 +56,40 @@ print(json.dumps({"seconds": seconds, "check": check, "peak_rss": resident("VmHW
 """
 
 
+# The same calls on stim's TableauSimulator; X and Y measurements (which it has no method for)
+# through do() with instructions made beforehand.
+STIM_SETUP = """
+import struct
+with open({path!r}, "rb") as source:
+    records = list(struct.iter_unpack("<BBII", source.read()))
+sim = stim.TableauSimulator()
+sim.set_num_qubits({size})
+singles = (sim.x, sim.y, sim.z, sim.h, sim.s, sim.s_dag)
+pairs = (sim.cz, sim.cx, sim.cy, sim.xcx, sim.xcy, sim.xcz, sim.ycx, sim.ycy, sim.ycz)
+calls = [(singles[which], (q,)) if kind == 0 else (pairs[which], (q, t)) if kind == 1 else
+         (sim.measure, (q,)) if which == 2 else
+         (sim.do, (stim.CircuitInstruction("MX" if which == 0 else "MY", [q]),))
+         for kind, which, q, t in records]
+del records
+"""
+STIM_STATEMENT = """
+outcomes = [r for r in (call(*arguments) for call, arguments in calls) if r is not None]
+if {ghz}:
+    return len(set(outcomes)) == 1
+q = calls[-1][1][0]
+return sim.measure(q) == sim.measure(q)
+"""
+
+
+def replay_on_stim(row):
+    timed = peer.seconds(STIM_SETUP.format(path=row["circuit"], size=row["n"]),
+                         STIM_STATEMENT.format(ghz=row["workload"].startswith("ghz")),
+                         repeats=1, qubits=row["n"])
+    if timed.get("result") is False:
+        raise AssertionError(f"{row['workload']} on {row['n']} qubits: stim's state check failed")
+    return timed
+
+
 def replay(row):
     out = subprocess.run([sys.executable, "-c", REPLAY, row["circuit"], row["workload"],
                           str(row["n"])], check=True, capture_output=True, text=True).stdout
@@ -76,13 +113,14 @@ def main():
                    "seconds": figures["seconds"], "seconds_per_op": figures["seconds"] / tableau["ops"],
                    "peak_rss": figures["peak_rss"], "rss_before_run": figures["rss_before_run"],
                    "tableau_seconds": tableau.get("seconds"),
-                   "tableau_seconds_per_op": tableau.get("seconds_per_op")}
+                   "tableau_seconds_per_op": tableau.get("seconds_per_op"),
+                   peer.PEER: replay_on_stim(tableau)}
             rows.append(row)
             yardstick = (f"tableau {row['tableau_seconds']:9.4f} s" if row["tableau_seconds"] is not None
                          else "tableau: register too large")
             print(f"  {row['workload']:<17} n={row['n']:>8} ops={row['ops']:>8}  "
                   f"{row['seconds']:9.4f} s  {row['seconds_per_op'] * 1e6:8.3f} us/op  {yardstick}  "
-                  f"peak {row['peak_rss'] / 2**20:.0f} MiB")
+                  f"peak {row['peak_rss'] / 2**20:.0f} MiB  {peer.PEER} {row[peer.PEER]}")
     if args.json:
         with open(args.json, "w") as out:
             json.dump(rows, out, indent=1)

@@ -5,7 +5,10 @@ get_entangled_group beside a no-op call, and the memory of a large register.
 Usage: PYTHONPATH=<build dir>:<build dir>/bench python3.14 bench/bench_workloads.py [--quick]
        [--json FILE]
 Every workload checks a physical property of its result (outcome correlations), so a fast but
-wrong engine does not pass unnoticed; nothing checks a time.
+wrong engine does not pass unnoticed; nothing checks a time. The cluster wires, 2D clusters,
+random circuits and GHZ states are also timed call by call on stim's TableauSimulator where it
+can hold them (bench/peer.py), with the same checks; its X measurement (which it has no method
+for) is h then measure, which leaves the measured qubit, never used again, in another basis.
 """
 
 import argparse
@@ -18,8 +21,99 @@ import time
 
 import korvane
 import korvane_call_floor
+import peer
 
 results = []
+
+# Each workload below as the same calls on stim's TableauSimulator: setup (untimed) and the timed
+# statement, which leaves what the check needs; the check's value must be True.
+STIM_WORKLOADS = {
+    "cluster_wire": ("", """
+        sim = stim.TableauSimulator()
+        sim.set_num_qubits({size})
+        for q in range({size}):
+            sim.h(q)
+        for q in range({size} - 1):
+            sim.cz(q, q + 1)
+        flip_x, flip_z = 0, 0
+        for q in range({size} - 1):
+            sim.h(q)
+            outcome = int(sim.measure(q))
+            flip_x, flip_z = flip_z ^ outcome, flip_x
+        return sim, flip_x, flip_z
+    """, """(result[0].measure({size} - 1) == result[1]) if ({size} - 1) % 2 else
+            (result[0].h({size} - 1) or result[0].measure({size} - 1) == result[2])"""),
+    "cluster_2d": ("import math\nside = math.isqrt({size})\nqubits = side * side", """
+        sim = stim.TableauSimulator()
+        sim.set_num_qubits(qubits)
+        for q in range(qubits):
+            sim.h(q)
+        for row in range(side):
+            for col in range(side):
+                q = row * side + col
+                if col + 1 < side:
+                    sim.cz(q, q + 1)
+                if row + 1 < side:
+                    sim.cz(q, q + side)
+        for q in range(qubits):
+            sim.measure(q)
+        return sim
+    """, "result.peek_z(qubits // 2) != 0"),
+    "random_circuit": ("""
+        import random
+        rng = random.Random(5)
+        sim = stim.TableauSimulator()
+        sim.set_num_qubits({size})
+        sim.h(*range({size}))
+        for q in range({size}):
+            sim.cz(q, (q + 1) % {size})
+        singles = [sim.x, sim.y, sim.z, sim.h, sim.s, sim.s_dag]
+        plan = []
+        for _ in range({steps}):
+            a = rng.randrange({size})
+            plan.append((a, (a + 1) % {size}, (a - 1) % {size}, rng.choice(singles),
+                         rng.choice(singles), rng.choice((sim.cz, sim.cx))))
+        measure, h, cz = sim.measure, sim.h, sim.cz
+    """, """
+        for a, b, p, g1, g2, gate in plan:
+            g1(a)
+            g2(b)
+            gate(a, b)
+            measure(a)
+            h(a)
+            cz(p, a)
+            cz(a, b)
+        return plan[-1][1]
+    """, "sim.measure(result) == sim.measure(result)"),
+    "ghz": ("length = 2 * {size} - 1", """
+        sim = stim.TableauSimulator()
+        sim.set_num_qubits(length)
+        for q in range(length):
+            sim.h(q)
+        for q in range(length - 1):
+            sim.cz(q, q + 1)
+        outcomes = {{}}
+        for q in range(length - 2, 0, -2):
+            sim.h(q)
+            outcomes[q] = int(sim.measure(q))
+        parity = 0
+        for q in range(2, length, 2):
+            parity ^= outcomes[q - 1]
+            if parity:
+                sim.x(q)
+        return [sim.measure(q) for q in range(0, length, 2)]
+    """, "len(set(result)) == 1"),
+}
+
+
+def on_stim(workload, size, qubits, **parameters):
+    """The workload timed on stim (peer.seconds), its check enforced."""
+    setup, statement, check = (part.format(size=size, **parameters)
+                               for part in STIM_WORKLOADS[workload])
+    timed = peer.seconds(setup, statement, repeats=1, qubits=qubits, check=check)
+    if timed.get("result") is False:
+        raise AssertionError(f"{workload} of {size} on stim: the check failed")
+    return timed
 
 
 def record(workload, size, seconds, operations, **extra):
@@ -58,7 +152,8 @@ def cluster_wire(size):
     operations = 3 * size - 2
     record("cluster_wire", size, done - start, operations,
            build_s=round(built - start, 3), measure_s=round(done - built, 3),
-           no_op_loops_s=round(no_op_loops(size), 4))
+           no_op_loops_s=round(no_op_loops(size), 4),
+           **{peer.PEER: on_stim("cluster_wire", size, size)})
 
 
 def no_op_loops(size):
@@ -102,7 +197,8 @@ def cluster_2d(size):
         raise AssertionError("2D cluster: a Z-measured qubit keeps neighbours")
     operations = qubits + 2 * side * (side - 1) + qubits
     record("cluster_2d", qubits, done - start, operations,
-           build_s=round(built - start, 3), measure_s=round(done - built, 3))
+           build_s=round(built - start, 3), measure_s=round(done - built, 3),
+           **{peer.PEER: on_stim("cluster_2d", size, qubits)})
 
 
 def random_circuit(size, steps, seed=5):
@@ -136,7 +232,8 @@ def random_circuit(size, steps, seed=5):
     if sim.measure_z(q) != sim.measure_z(q):
         raise AssertionError("random circuit: a repeated Z measurement changed its result")
     group = len(sim.get_entangled_group(plan[-1][0]))
-    record("random_circuit", size, seconds, 7 * steps, last_group_size=group)
+    record("random_circuit", size, seconds, 7 * steps, last_group_size=group,
+           **{peer.PEER: on_stim("random_circuit", size, size, steps=steps)})
 
 
 def ghz(size):
@@ -163,7 +260,8 @@ def ghz(size):
     done = time.perf_counter()
     operations = 2 * length - 1 + (length - 1) // 2 + size
     record("ghz", size, done - start, operations,
-           build_s=round(built - start, 3), measure_s=round(done - built, 3))
+           build_s=round(built - start, 3), measure_s=round(done - built, 3),
+           **{peer.PEER: on_stim("ghz", size, length)})
 
 
 def wire_register(size):

@@ -14,6 +14,9 @@ import subprocess
 import sys
 from pathlib import Path
 
+import peer
+from peer import PEER
+
 
 def command_output(*command):
     try:
@@ -68,26 +71,41 @@ def calls_table(calls):
     sizes = sorted({row["size"] for row in calls})
     labels = list(dict.fromkeys(row["call"] for row in calls))
     by_key = {(row["size"], row["call"]): row for row in calls}
-    header = "| call | " + " | ".join(f"N={size} ns | ratio" for size in sizes) + " |"
-    lines = [header, "|---|" + "---:|---:|" * len(sizes)]
+    # stim's columns for the sizes where it ran; the others are named below the table.
+    timed = [size for size in sizes
+             if any(peer.seconds_of(row.get(PEER)) for row in calls if row["size"] == size)]
+    header = "| call | " + " | ".join(
+        f"N={size} ns | ratio" + (f" | {PEER} ns | {PEER} / korvane" if size in timed else "")
+        for size in sizes) + " |"
+    columns = sum(4 if size in timed else 2 for size in sizes)
+    lines = [header, "|---|" + "---:|" * columns]
     for label in labels:
         cells = []
         for size in sizes:
             row = by_key[(size, label)]
             cells.append(f"{row['ns']:.1f} | {row['ratio']:.2f}")
+            if size in timed:
+                cells.append(peer.cells(row["ns"] / 1e9, row.get(PEER), scale=1e9, digits=1))
         lines.append(f"| {label} | " + " | ".join(cells) + " |")
+    for size in sizes:
+        skipped = {row[PEER]["skipped"] for row in calls
+                   if row["size"] == size and row.get(PEER) and "skipped" in row[PEER]}
+        if size not in timed and skipped:
+            lines += ["", f"{PEER} at N={size}: not run ({', '.join(sorted(skipped))})."]
     return lines
 
 
 def workload_table(workloads):
-    lines = ["| workload | N | seconds | ns/op | details |", "|---|---:|---:|---:|---|"]
-    skip = {"workload", "N", "seconds", "operations", "ns_per_op"}
+    lines = [f"| workload | N | seconds | ns/op | {PEER} s | {PEER} / korvane | details |",
+             "|---|---:|---:|---:|---:|---:|---|"]
+    skip = {"workload", "N", "seconds", "operations", "ns_per_op", PEER}
     for row in workloads:
         if row["workload"] in ("peek_measure_set", "get_entangled_group"):
             continue
         details = ", ".join(f"{key}={value}" for key, value in row.items() if key not in skip)
         lines.append(f"| {row['workload']} | {row['N']} | {row['seconds']:.4f} | "
-                     f"{row['ns_per_op']:.1f} | {details} |")
+                     f"{row['ns_per_op']:.1f} | {peer.cells(row['seconds'], row.get(PEER))} | "
+                     f"{details} |")
     return lines
 
 
@@ -111,7 +129,8 @@ def slope(points):
 
 def entangled_table(entangled):
     lines = ["| workload | n | ops | korvane s | korvane us/op | tableau s | tableau us/op | "
-             "tableau / korvane | peak RSS MiB |", "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+             f"tableau / korvane | {PEER} s | {PEER} / korvane | peak RSS MiB |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for row in entangled:
         tableau = row["tableau_seconds"]
         tableau_cells = (f"{tableau:.4f} | {row['tableau_seconds_per_op'] * 1e6:.3f} | "
@@ -119,18 +138,21 @@ def entangled_table(entangled):
                          else "too large | | ")
         lines.append(f"| {row['workload']} | {row['n']} | {row['ops']} | {row['seconds']:.4f} | "
                      f"{row['seconds_per_op'] * 1e6:.3f} | {tableau_cells} | "
+                     f"{peer.cells(row['seconds'], row.get(PEER))} | "
                      f"{row['peak_rss'] / 2**20:.0f} |")
     lines += ["", "Exponent b of time against n (time ~ n^b; total time for GHZ, time per "
               "operation for random circuits):", "",
-              "| family | korvane | tableau |", "|---|---:|---:|"]
+              f"| family | korvane | tableau | {PEER} |", "|---|---:|---:|---:|"]
     for family, per_op in (("ghz_chain", False), ("ghz_star", False), ("random_all_pairs", True)):
         rows = [row for row in entangled if row["workload"] == family]
         key, tableau_key = ("seconds_per_op", "tableau_seconds_per_op") if per_op else \
             ("seconds", "tableau_seconds")
         ours = slope([(row["n"], row[key]) for row in rows])
         theirs = slope([(row["n"], row[tableau_key]) for row in rows])
-        cells = [f"{value:.2f}" if value is not None else "" for value in (ours, theirs)]
-        lines.append(f"| {family} | {cells[0]} | {cells[1]} |")
+        peers = slope([(row["n"], peer.seconds_of(row.get(PEER)) / (row["ops"] if per_op else 1))
+                       for row in rows if peer.seconds_of(row.get(PEER))])
+        cells = [f"{value:.2f}" if value is not None else "" for value in (ours, theirs, peers)]
+        lines.append(f"| {family} | {cells[0]} | {cells[1]} | {cells[2]} |")
     return lines
 
 
@@ -182,11 +204,17 @@ def state_io_section(rows):
     lines = ["Best of repeats; the load average is the machine's at the time (2 cores, shared). The "
              "wire is h on every qubit and cz along it; the dense state is h on every qubit, then "
              "10 N random cz, cx, h and s on 1000 qubits.", "",
-             "| state | operation | ms | detail | load |", "|---|---|---:|---|---:|"]
+             f"{PEER} does the same work where it has it: `copy()`; its canonical stabilizers "
+             "(equal to korvane's, checked); its whole state out and in as its own "
+             "representation, `current_inverse_tableau()` and `set_inverse_tableau()`, in the "
+             "rows of `graph` and `from_graph`.", "",
+             f"| state | operation | ms | {PEER} ms | {PEER} / korvane | detail | load |",
+             "|---|---|---:|---:|---:|---|---:|"]
     for row in rows:
         detail = ", ".join(f"{key} {value}" for key, value in row.items()
-                           if key not in ("state", "operation", "seconds", "load_average"))
+                           if key not in ("state", "operation", "seconds", "load_average", PEER))
         lines.append(f"| {row['state']} | {row['operation']} | {row['seconds'] * 1e3:.3f} | "
+                     f"{peer.cells(row['seconds'], row.get(PEER), scale=1e3, digits=3)} | "
                      f"{detail} | {row['load_average']:.1f} |")
     return lines
 
@@ -252,10 +280,13 @@ def circuit_targets(circuits, engine, entangled, workloads):
         yardstick = (f"; shot by shot {by_shots['shots_per_second']:,}" if by_shots else "")
         if loop:
             yardstick += f"; the Python loop {loop['shots_per_second']:,}"
+        theirs = peer.seconds_of(one.get(PEER), "cpu_seconds")
+        if theirs:
+            yardstick += f"; {PEER}'s compiled detector sampler in this run {one['shots'] / theirs:,.0f}"
         line = (f"- Repetition-code shots (distance 5, 5 rounds, with noise and detectors) by "
                 f"sample_detectors with Pauli frames at least 7,000,000 shots/s (the tableau "
                 f"simulator's compiled sampler on this machine, measured once when the target was "
-                f"set; not run here): {one['shots_per_second']:,} shots/s on one thread "
+                f"set): {one['shots_per_second']:,} shots/s on one thread "
                 f"({one['shots'] / one['seconds']:,.0f} by wall time{yardstick})")
         if two:
             line += (f"; two threads together {two['shots_per_second']:,} shots/s by wall time "
@@ -269,8 +300,8 @@ def circuit_targets(circuits, engine, entangled, workloads):
                      f"{cluster['shots_per_second']:,} shots/s CPU "
                      f"({cluster['shots'] / cluster['seconds']:,.0f} by wall time; one shot "
                      f"{cluster['one_shot_cpu_seconds']} s; before: about 125 shots/s as Python "
-                     f"calls, and the tableau simulator's compiled sampler did not start within "
-                     f"300 s): **{verdict(cluster['shots_per_second'] >= 10_000)}**")
+                     f"calls; {PEER}'s compiled sampler in this run: "
+                     f"{peer_shots(cluster)}): **{verdict(cluster['shots_per_second'] >= 10_000)}**")
     large = by_name.get("cluster 1000x1000 sample")
     if large:
         met = large["seconds"] < 60 and large["peak_gb"] < 4
@@ -281,14 +312,28 @@ def circuit_targets(circuits, engine, entangled, workloads):
     return lines
 
 
+def peer_shots(row):
+    """stim's shots per second for a sampling row, or what stopped it."""
+    theirs = row.get(PEER) or {}
+    if "stopped_after" in theirs:
+        return f"stopped at {theirs['stopped_after']:.0f} s"
+    if "skipped" in theirs:
+        return f"not run ({theirs['skipped']})"
+    return f"{row['shots'] / theirs['cpu_seconds']:,.0f} shots/s" if theirs else "not run"
+
+
 def circuits_section(circuits, engine):
     lines = ["Run from Python as one `korvane.Circuit` each (`bench/bench_circuits.py`), best of "
              "repeats; ns/op and one thread's shots/s from the calling thread's CPU time, two "
              "threads' from wall time. The engine rows run the same work in C++ "
              "(`bench/circuit_bench.cpp`, CPU time), by direct engine calls and by the compiled "
-             "circuit.", "",
-             "| workload | threads | shots or ops | seconds | figure | details |",
-             "|---|---:|---:|---:|---:|---|"]
+             f"circuit. {PEER} does the same work in a process of its own, also in CPU time: "
+             "`TableauSimulator.do_circuit` on the same text for one run, its compiled sampler "
+             "(made and sampled, as one korvane call makes its reference and samples) for shots; "
+             f"the ratio is {PEER}'s time over korvane's, and a run stopped after "
+             f"{peer.LIMIT:.0f} s gives that time.", "",
+             f"| workload | threads | shots or ops | seconds | figure | {PEER} CPU s | "
+             f"{PEER} / korvane | details |", "|---|---:|---:|---:|---:|---:|---:|---|"]
     for row in circuits:
         if "ns_per_op" in row:
             figure = f"{row['ns_per_op']:.1f} ns/op"
@@ -296,10 +341,13 @@ def circuits_section(circuits, engine):
         else:
             figure = f"{row['shots_per_second']:,} shots/s"
             count = row["shots"]
-        skip = {"workload", "threads", "shots", "ops", "seconds", "ns_per_op", "shots_per_second"}
+        skip = {"workload", "threads", "shots", "ops", "seconds", "ns_per_op", "shots_per_second",
+                PEER}
         details = ", ".join(f"{key}={value}" for key, value in row.items() if key not in skip)
+        theirs = peer.cells(row.get("cpu_seconds", row["seconds"]), row.get(PEER),
+                            key="cpu_seconds")
         lines.append(f"| {row['workload']} | {row.get('threads', 1)} | {count} | "
-                     f"{row['seconds']:.4f} | {figure} | {details} |")
+                     f"{row['seconds']:.4f} | {figure} | {theirs} | {details} |")
     lines += ["", "| engine benchmark (C++) | ns per item |", "|---|---:|"]
     for name in ("BM_cz_cx_10_engine_calls", "BM_cz_cx_10_circuit", "BM_cz_cx_10_parse",
                  "BM_cluster_wire_engine_calls", "BM_cluster_wire_circuit",
@@ -314,6 +362,14 @@ def verdict(met):
     return "met" if met else "MISSED"
 
 
+def peer_in_this_run(row, scale, unit):
+    """"; stim in this run: ..." for a target's row, empty when stim did not time it."""
+    theirs = peer.seconds_of(row.get(PEER))
+    if theirs is None:
+        return ""
+    return f"; {PEER} in this run {theirs * scale:.3f} {unit}, {theirs / row['seconds']:.1f}x korvane's"
+
+
 def entangled_targets(entangled, calls, workloads):
     lines = []
     by_key = {(row["workload"], row["n"]): row for row in entangled}
@@ -322,7 +378,8 @@ def entangled_targets(entangled, calls, workloads):
         if small:
             lines.append(f"- {family} of 10^4 qubits built and measured within the tableau "
                          f"method's {STIM_GHZ_10K_SECONDS * 1e3:.0f} ms: {small['seconds'] * 1e3:.1f} "
-                         f"ms: **{verdict(small['seconds'] <= STIM_GHZ_10K_SECONDS)}**")
+                         f"ms{peer_in_this_run(small, 1e3, 'ms')}: "
+                         f"**{verdict(small['seconds'] <= STIM_GHZ_10K_SECONDS)}**")
         if large:
             lines.append(f"- {family} of 10^6 qubits under 1 s: {large['seconds']:.3f} s: "
                          f"**{verdict(large['seconds'] < 1.0)}**")
@@ -332,7 +389,8 @@ def entangled_targets(entangled, calls, workloads):
             per_op = row["seconds_per_op"] * 1e6
             lines.append(f"- Random circuits on all pairs, n={n}, at least 3x faster per op than "
                          f"the tableau method's {stim} us: {per_op:.3f} us/op "
-                         f"({stim / per_op:.0f}x): **{verdict(per_op * 3 <= stim)}**")
+                         f"({stim / per_op:.0f}x{peer_in_this_run(row, 1e6 / row['ops'], 'us')}): "
+                         f"**{verdict(per_op * 3 <= stim)}**")
     for row in entangled:
         if row["workload"] == "long_local_run" and row["n"] == 20000:
             peak = row["peak_rss"] / 2**20
@@ -417,8 +475,12 @@ def plot(engine, workloads, entangled, out_png):
         timed = [r for r in rows if r["tableau_seconds"] is not None]
         against_tableau.plot([r["n"] for r in timed], [r["tableau_seconds_per_op"] * 1e9 for r in timed],
                              "s--", color=line.get_color(), label=f"tableau {family}")
+        theirs = [r for r in rows if peer.seconds_of(r.get(PEER))]
+        against_tableau.plot([r["n"] for r in theirs],
+                             [peer.seconds_of(r[PEER]) / r["ops"] * 1e9 for r in theirs],
+                             "^:", color=line.get_color(), label=f"{PEER} {family}")
     against_tableau.set(xscale="log", yscale="log", xlabel="qubits n", ylabel="ns per operation",
-                        title="Entangled workloads: korvane (Python) and the tableau (C++)")
+                        title=f"Entangled workloads: korvane and {PEER} (Python), the tableau (C++)")
     against_tableau.legend(fontsize=7)
     for name in ("cluster_wire", "random_circuit", "cluster_2d", "ghz"):
         rows = [row for row in workloads if row["workload"] == name]

@@ -3,22 +3,19 @@
 # engine (Google Benchmark), Python call costs, Python workloads and memory, the entangled
 # workloads from Python beside the stabilizer tableau on the same circuits, whole states in and
 # out (copy, pickle, graph, from_graph, stabilizers), whole circuits and their shots, and shots on
-# Dask.
+# Dask; stim (the `bench` extra) does the same work beside korvane wherever it can (peer.py).
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
 build_dir=$1
 python=$2
 quick=${3:-}
 bench_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-figures=$(mktemp -d)
-trap 'rm -rf "$figures"' EXIT
+# The run's figures stay beside the build, so that the report can be written again from them:
+# python bench/make_report.py BUILD_DIR/bench-figures bench
+figures="$build_dir/bench-figures"
+rm -rf "$figures"
+mkdir -p "$figures"
 
-# Debian's matplotlib reads its settings from <root>/etc/matplotlibrc; a private interpreter
-# keeps that file beside its own tree.
-prefix=$("$python" -c 'import sys; print(sys.base_prefix)')
-if [ -z "${MATPLOTLIBRC:-}" ] && [ -f "$prefix/../etc/matplotlibrc" ]; then
-  export MATPLOTLIBRC="$prefix/../etc/matplotlibrc"
-fi
 export MPLBACKEND=Agg
 
 min_time=0.2

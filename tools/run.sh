@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # One entry point for a fresh machine and for daily work:
-#   tools/run.sh setup   provision CPython >= 3.14, build the engine, its tests and the module
+#   tools/run.sh setup   install what the build needs, provision CPython >= 3.14 and the venv with
+#                        every extra's packages, build the engine, its tests and the module
 #   tools/run.sh demo    provision CPython >= 3.14, install the module, then run examples/demo.py
 #   tools/run.sh test    setup, then run every test: C++ (ctest) and Python (pytest)
-#   tools/run.sh check   setup, then the slower checks CI adds: static analysis, sanitizer builds,
-#                        fuzzing, type stubs (each a script under tools/ci/)
+#   tools/run.sh check   setup, then the slower checks CI adds: static analysis, the free-threaded
+#                        compile, sanitizer builds, fuzzing, type stubs (each a script in tools/ci/)
 #   tools/run.sh bench   setup, then run the benchmarks
-# Everything it installs lives in a cache outside the clone or in git-ignored folders (.venv, build).
+#   tools/run.sh lock    pin the newest versions of every Python package in
+#                        tools/python-constraints.txt
+# C++ tools come from Debian (tools/debian-packages.sh), Python packages from the package index at
+# the versions tools/python-constraints.txt pins. Everything else it installs lives in a cache
+# outside the clone or in git-ignored folders (.venv, build).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,35 +22,33 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 log() { echo "== $*" >&2; }
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+# What the module's build needs from Debian, and what the engine's tests and benchmarks add;
+# tools/ci/ adds what each check needs.
+module_packages=(g++ cmake ninja-build patchelf)
+engine_packages=(libgtest-dev libbenchmark-dev)
+# Headless Chromium renders the SVG pictures in the tests; DejaVu is the font they name.
+picture_packages=(chromium fonts-dejavu-core)
+constraints="$repo/tools/python-constraints.txt"
 
-# The host tools the build needs; a machine of this kind has them, a bare Debian 12 gets them.
 ensure_host_tools() {
-  local missing=()
-  command -v g++ >/dev/null || missing+=(g++)
-  command -v cmake >/dev/null || missing+=(cmake)
-  command -v ninja >/dev/null || missing+=(ninja-build)
-  [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
-  [ -e /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
-  command -v patchelf >/dev/null || missing+=(patchelf)
-  # Headless Chromium renders the SVG pictures in the tests; DejaVu is the font they name.
-  command -v chromium >/dev/null || missing+=(chromium)
-  [ -e /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || missing+=(fonts-dejavu-core)
-  if [ "${#missing[@]}" -gt 0 ]; then
-    log "installing host packages: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-  fi
+  "$repo/tools/debian-packages.sh" "${module_packages[@]}" "$@"
 }
 
 ensure_venv() {
-  local python
-  python=$("$repo/tools/provision-python.sh" "$@")
-  if [ ! -x "$venv/bin/python" ] || [ "$(readlink -f "$venv/bin/python")" != "$(readlink -f "$python")" ]; then
-    log "creating the virtual environment with $python"
-    rm -rf "$venv"
-    "$python" -m venv --without-pip --system-site-packages "$venv"
-  fi
+  "$repo/tools/provision-python.sh" "$venv" >/dev/null
+}
+
+# The build backend, numpy and the packages of the extras named ("all": every extra), at the
+# versions the constraints pin; skipped while the venv has what these files asked for last time.
+install_packages() {
+  local stamp="$venv/.korvane-requirements" wanted
+  wanted=$({ cat "$repo/pyproject.toml" "$constraints"; echo "$*"; } | sha256sum)
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then return; fi
+  log "installing Python packages from the package index into $venv (extras: ${*:-none})"
+  "$venv/bin/python" "$repo/tools/requirements.py" "$@" >"$venv/requirements.txt"
+  "$venv/bin/python" -m pip install --quiet --disable-pip-version-check -c "$constraints" \
+    -r "$venv/requirements.txt"
+  echo "$wanted" >"$stamp"
 }
 
 build_engine() {
@@ -58,15 +61,25 @@ build_engine() {
   cmake --build "$build_dir" -j "$jobs"
 }
 
+# pip install . with the build's progress shown (its whole output kept in build/pip-install.log).
 install_module() {
-  log "installing the korvane module into $venv (pip install .)"
-  "$venv/bin/python" -m pip install --quiet --no-build-isolation --no-deps --no-index \
-    --disable-pip-version-check "$repo"
+  log "pip install . into $venv: building the C++ extension (about a minute when its sources" \
+    "changed, seconds otherwise)"
+  local output="$repo/build/pip-install.log"
+  mkdir -p "$repo/build"
+  if ! "$venv/bin/python" -m pip install -v --no-build-isolation --no-deps \
+    --disable-pip-version-check "$repo" 2>&1 | tee "$output" |
+    { grep --line-buffered -E '^ *\*\*\* |^ *\[[0-9]+/[0-9]+\] ' || true; } >&2; then
+    tail -n 80 "$output" >&2
+    log "pip install . failed; its whole output is in $output"
+    exit 1
+  fi
 }
 
 setup() {
-  ensure_host_tools
-  ensure_venv "$@"
+  ensure_host_tools "${engine_packages[@]}" "${picture_packages[@]}"
+  ensure_venv
+  install_packages all
   build_engine
   install_module
 }
@@ -77,9 +90,10 @@ case "$command" in
     setup
     ;;
   demo)
-    # The demo needs the module alone, which pip install builds.
+    # The demo needs the module and numpy alone.
     ensure_host_tools
     ensure_venv
+    install_packages
     install_module
     log "running examples/demo.py"
     "$venv/bin/python" "$repo/examples/demo.py"
@@ -93,7 +107,7 @@ case "$command" in
     ;;
   check)
     setup
-    for stage in static-analysis sanitize fuzz typing; do
+    for stage in static-analysis free-threaded sanitize fuzz typing; do
       script="$repo/tools/ci/$stage.sh"
       if [ -f "$script" ]; then
         log "check: $stage"
@@ -102,11 +116,15 @@ case "$command" in
     done
     ;;
   bench)
-    KORVANE_BUILD_BENCH=ON setup python3-matplotlib
+    KORVANE_BUILD_BENCH=ON setup
     "$repo/bench/run.sh" "$build_dir" "$venv/bin/python"
     ;;
+  lock)
+    ensure_venv
+    "$venv/bin/python" "$repo/tools/requirements.py" --lock "$constraints"
+    ;;
   *)
-    echo "usage: tools/run.sh setup|demo|test|check|bench" >&2
+    echo "usage: tools/run.sh setup|demo|test|check|bench|lock" >&2
     exit 2
     ;;
 esac

@@ -279,3 +279,68 @@ def find_measurement_order(state: StateVector, outcomes: dict[int, tuple[int, in
         return None
 
     return extend(state.copy(), sorted(outcomes), [])
+
+
+# The circuit format's instructions that korvane and other stabilizer tools read alike, by kind.
+CIRCUIT_CLIFFORDS = ("I", "X", "Y", "Z", "H", "S", "S_DAG", "SQRT_X", "SQRT_X_DAG", "SQRT_Y",
+                     "SQRT_Y_DAG", "H_XY", "H_YZ", "C_XYZ", "C_ZYX")
+CIRCUIT_PAIRS = ("CX", "CY", "CZ", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ", "SWAP")
+CIRCUIT_MEASUREMENTS = ("M", "MX", "MY", "MR", "MRX", "MRY")
+CIRCUIT_RESETS = ("R", "RX", "RY")
+CIRCUIT_NOISE = ("X_ERROR", "Y_ERROR", "Z_ERROR", "DEPOLARIZE1", "DEPOLARIZE2", "PAULI_CHANNEL_1")
+
+
+def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False,
+                        resets: bool = True) -> str:
+    """A circuit of about `length` random lines in the text format, drawn with `rng`: Cliffords,
+    controlled gates and SWAP, measurements (some targets inverted) and measurements with a reset,
+    Paulis fed back from the record, some lines in REPEAT blocks; with `resets`, resets (whose
+    collapse nothing records); with `noise`, Pauli channels and measurement flips. Qubit indices
+    lie below `qubit_amount` (at least 2)."""
+    lines: list[str] = []
+    recorded = 0  # measurements before this point on a first pass
+
+    def qubits(most: int) -> str:
+        chosen = rng.sample(range(qubit_amount), rng.randint(1, min(most, qubit_amount)))
+        return " ".join(map(str, chosen))
+
+    def probability() -> str:
+        return f"{rng.choice((0.02, 0.05, 0.1, 0.25))}"
+
+    def instruction() -> str:
+        nonlocal recorded
+        roll = rng.random()
+        if roll < 0.35:
+            return f"{rng.choice(CIRCUIT_CLIFFORDS)} {qubits(3)}"
+        if roll < 0.6:
+            pairs = [rng.sample(range(qubit_amount), 2) for _ in range(rng.randint(1, 2))]
+            return f"{rng.choice(CIRCUIT_PAIRS)} " + " ".join(f"{a} {b}" for a, b in pairs)
+        if roll < 0.75:
+            targets = [("!" if rng.random() < 0.2 else "") + q for q in qubits(3).split()]
+            recorded += len(targets)
+            flip = f"({probability()})" if noise and rng.random() < 0.3 else ""
+            return f"{rng.choice(CIRCUIT_MEASUREMENTS)}{flip} {' '.join(targets)}"
+        if roll < 0.82 and resets:
+            return f"{rng.choice(CIRCUIT_RESETS)} {qubits(2)}"
+        if roll < 0.9 and recorded:
+            record, qubit = f"rec[-{rng.randint(1, min(recorded, 4))}]", rng.randrange(qubit_amount)
+            if rng.random() < 0.2:
+                return f"CZ {qubit} {record}"
+            return f"{rng.choice(('CX', 'CY', 'CZ'))} {record} {qubit}"
+        if noise:
+            name = rng.choice(CIRCUIT_NOISE)
+            if name == "DEPOLARIZE2":
+                a, b = rng.sample(range(qubit_amount), 2)
+                return f"DEPOLARIZE2({probability()}) {a} {b}"
+            if name == "PAULI_CHANNEL_1":
+                return f"PAULI_CHANNEL_1({probability()}, 0, {probability()}) {qubits(2)}"
+            return f"{name}({probability()}) {qubits(2)}"
+        return "TICK"
+
+    while len(lines) < length:
+        if rng.random() < 0.05:
+            body = [instruction() for _ in range(rng.randint(1, 4))]
+            lines += [f"REPEAT {rng.randint(2, 3)} {{", *("    " + line for line in body), "}"]
+        else:
+            lines.append(instruction())
+    return "\n".join(lines) + "\n"

@@ -14,11 +14,9 @@ seconds=${KORVANE_FUZZ_SECONDS:-60}
 jobs=$(nproc 2>/dev/null || echo 2)
 log() { echo "== fuzz: $*" >&2; }
 
-if ! command -v clang++ >/dev/null || ! compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
-  log "installing clang and libFuzzer"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang libclang-rt-14-dev
-fi
+"$repo/tools/debian-packages.sh" clang
+# libFuzzer and the sanitizer runtimes of that clang (libclang-rt-14-dev on Debian 12).
+"$repo/tools/debian-packages.sh" "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
 
 log "building the fuzzer in $build_dir"
 CXX=clang++ cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -10,6 +10,7 @@
 set -euo pipefail
 
 python=${1:?usage: tools/ci/sanitize.sh PYTHON}
+case $python in /*) ;; */*) python="$PWD/$python" ;; esac
 repo=$(pwd)
 build_dir=${KORVANE_SANITIZE_BUILD_DIR:-$repo/build/sanitize}
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -64,9 +65,7 @@ if loaded=$(env LD_PRELOAD="$preload" PYTHONPATH="$build_dir" "$python" -c "$smo
 fi
 
 log "the sanitizer runtime does not load into $python; falling back to valgrind memcheck"
-command -v valgrind >/dev/null || {
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq valgrind
-}
+"$repo/tools/debian-packages.sh" valgrind
 plain_dir="$build_dir-plain"
 cmake -S "$repo" -B "$plain_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKORVANE_BUILD_TESTS=OFF -DKORVANE_INSTALL_ENGINE=OFF -DPython_EXECUTABLE="$python" >/dev/null

@@ -5,18 +5,13 @@
 set -euo pipefail
 
 python=${1:?usage: tools/ci/static-analysis.sh PYTHON}
+case $python in /*) ;; */*) python="$PWD/$python" ;; esac
 repo=$(pwd)
 build_dir=${KORVANE_ANALYSIS_BUILD_DIR:-$repo/build/analysis}
 jobs=$(nproc 2>/dev/null || echo 2)
 log() { echo "== static analysis: $*" >&2; }
 
-missing=()
-command -v clang-tidy >/dev/null || missing+=(clang-tidy)
-command -v cppcheck >/dev/null || missing+=(cppcheck)
-if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+"$repo/tools/debian-packages.sh" clang-tidy cppcheck
 
 # Configuring is enough: it writes compile_commands.json with the module's include paths.
 cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_TESTS=OFF \

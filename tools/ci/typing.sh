@@ -4,27 +4,19 @@
 #   - the module's attributes: exactly those that initialisation adds;
 #   - mypy's stubtest, comparing korvane.pyi with the module as it is at run time;
 #   - mypy on the examples.
-# Usage (from the repo root): tools/ci/typing.sh <python of the venv that has korvane installed>
+# Usage (from the repo root): tools/ci/typing.sh <python of a venv with korvane and its test extra>
 set -euo pipefail
 
 python=${1:?usage: tools/ci/typing.sh <venv python>}
+# A path relative to where the script was started from still names it after the cd below.
+case $python in /*) ;; */*) python="$PWD/$python" ;; esac
 repo=$(pwd)
 log() { echo "typing: $*" >&2; }
 
-# mypy comes from Debian testing like the other Python packages; provisioning with an extra
-# package rebuilds the private interpreter in place, which the venv keeps using.
-typing_python=$("$repo/tools/provision-python.sh" python3-mypy)
-if ! "$python" -c 'import mypy' 2>/dev/null; then
-  # The venv stands on an interpreter without mypy (a system CPython 3.14): check a copy of the
-  # module installed into a venv on the provisioned interpreter instead.
-  typing_venv="$repo/build/typing-venv"
-  log "the venv has no mypy; installing korvane into $typing_venv"
-  rm -rf "$typing_venv"
-  "$typing_python" -m venv --without-pip --system-site-packages "$typing_venv"
-  python="$typing_venv/bin/python"
-  "$python" -m pip install --quiet --no-build-isolation --no-deps --no-index \
-    --disable-pip-version-check --config-settings=build-dir="$repo/build/typing-wheel" "$repo"
-fi
+"$python" -c 'import mypy, korvane' 2>/dev/null || {
+  log "$python needs korvane and mypy: pip install '.[test]' into its environment"
+  exit 1
+}
 
 # Run away from the source tree, so that only the installed module and stubs are seen.
 scratch=$(mktemp -d)
@@ -59,6 +51,8 @@ expect("requires-python", metadata["Requires-Python"], ">=3.14")
 expect("license", metadata["License-Expression"], "MIT")
 expect("classifiers", metadata.get_all("Classifier"), project["classifiers"])
 expect("description type", metadata["Description-Content-Type"], "text/markdown")
+expect("extras", sorted(metadata.get_all("Provides-Extra") or []),
+       sorted(project["optional-dependencies"]))
 expect("description", metadata.get_payload().strip(), (repo / "README.md").read_text().strip())
 
 files = {str(path): path for path in distribution.files or []}
