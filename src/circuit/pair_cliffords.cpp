@@ -3,15 +3,12 @@
 #include <array>
 #include <vector>
 
-#include "../engine/ops/controlled_gates.h"
-#include "../engine/ops/swap.h"
-
 namespace korvane::circuit {
 namespace {
 
 // The image as x and z bits over the two operands.
-qasm::SignedPauli signed_pauli(const PauliImage& image) {
-  qasm::SignedPauli pauli{0, 0, image.negative};
+SignedPauli signed_pauli(const PauliImage& image) {
+  SignedPauli pauli{0, 0, image.negative};
   for (std::uint32_t operand = 0; operand < 2; ++operand) {
     const Pauli factor = image.factors[operand];
     if (factor == Pauli::X || factor == Pauli::Y) pauli.x |= 1U << operand;
@@ -20,21 +17,21 @@ qasm::SignedPauli signed_pauli(const PauliImage& image) {
   return pauli;
 }
 
-std::vector<qasm::CliffordStep> steps_of(GateId id) {
+std::vector<CliffordStep> steps_of(GateId id) {
   const Conjugation images = gate_of(id).images;
-  qasm::Tableau tableau;
+  Tableau tableau;
   for (std::size_t operand = 0; operand < 2; ++operand) {
     tableau.x_images.push_back(signed_pauli(images[2 * operand]));
     tableau.z_images.push_back(signed_pauli(images[2 * operand + 1]));
   }
-  return qasm::synthesize(tableau);
+  return synthesize(tableau);
 }
 
 }  // namespace
 
-std::span<const qasm::CliffordStep> pair_clifford_steps(GateId id) {
-  static const std::array<std::vector<qasm::CliffordStep>, gate_count> all = [] {
-    std::array<std::vector<qasm::CliffordStep>, gate_count> steps;
+std::span<const CliffordStep> pair_clifford_steps(GateId id) {
+  static const std::array<std::vector<CliffordStep>, gate_count> all = [] {
+    std::array<std::vector<CliffordStep>, gate_count> steps;
     for (std::size_t g = 0; g < gate_count; ++g) {
       if (gate_table[g].kind == Kind::pair_clifford) steps[g] = steps_of(static_cast<GateId>(g));
     }
@@ -45,27 +42,14 @@ std::span<const qasm::CliffordStep> pair_clifford_steps(GateId id) {
 
 void apply_pair_clifford(engine::Register& reg, GateId id, engine::Qubit a, engine::Qubit b) {
   const std::array<engine::Qubit, 2> operands{a, b};
-  for (const qasm::CliffordStep& step : pair_clifford_steps(id)) {
-    switch (step.type) {
-      case qasm::CliffordStep::Type::vop:
-        reg.apply_clifford(operands[step.a], step.vop);
-        break;
-      case qasm::CliffordStep::Type::cx:
-        engine::apply_controlled_pauli(reg, gate_of(gate_named("CX")).controlled, operands[step.a],
-                                       operands[step.b]);
-        break;
-      case qasm::CliffordStep::Type::swap:
-        engine::swap(reg, operands[step.a], operands[step.b]);
-        break;
-    }
-  }
+  apply_steps(reg, pair_clifford_steps(id), operands);
 }
 
 PairImages pair_images(GateId id) {
   PairImages bits{};
   const Conjugation images = gate_of(id).images;
   for (std::size_t k = 0; k < 4; ++k) {
-    const qasm::SignedPauli pauli = signed_pauli(images[k]);
+    const SignedPauli pauli = signed_pauli(images[k]);
     bits[k] = static_cast<std::uint8_t>((pauli.x & 1U) | ((pauli.z & 1U) << 1U) |
                                         ((pauli.x & 2U) << 1U) | ((pauli.z & 2U) << 2U));
   }

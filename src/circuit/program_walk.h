@@ -90,8 +90,12 @@ concept InstructionRunner = requires(Runner& runner, const Step& step) {
   runner.measure(step);
   runner.reset(step);
   runner.measure_reset(step);
+  runner.measure_product(step);
+  runner.product_phase(step);
+  runner.pad(step);
   runner.pauli_noise(step);
   runner.pair_noise(step);
+  runner.heralded_noise(step);
   runner.detector(step);
   runner.observable(step);
   { runner.condition(step) } -> std::convertible_to<bool>;
@@ -129,10 +133,18 @@ void run_program(const Program& program, std::vector<OpenLoop>& loops, Runner& r
         return runner.reset(step);
       case Kind::measure_reset:
         return runner.measure_reset(step);
+      case Kind::measure_product:
+        return runner.measure_product(step);
+      case Kind::product_phase:
+        return runner.product_phase(step);
+      case Kind::pad:
+        return runner.pad(step);
       case Kind::pauli_noise:
         return runner.pauli_noise(step);
       case Kind::pair_noise:
         return runner.pair_noise(step);
+      case Kind::heralded_noise:
+        return runner.heralded_noise(step);
       case Kind::detector:
         return runner.detector(step);
       case Kind::observable:

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "../circuit/pauli_products.h"
 #include "svg.h"
 
 namespace korvane::picture {
@@ -51,7 +52,9 @@ std::string number_text(double value) {
 
 // The name in a box: noise channels shortened to fit.
 std::string label_of(const Instruction& instruction) {
-  constexpr std::array<std::pair<GateId, std::string_view>, 6> short_names{{
+  constexpr std::array<std::pair<GateId, std::string_view>, 8> short_names{{
+      {gate_named("HERALDED_ERASE"), "H_ERASE"},
+      {gate_named("HERALDED_PAULI_CHANNEL_1"), "H_PAULI1"},
       {gate_named("X_ERROR"), "X_ERR"},
       {gate_named("Y_ERROR"), "Y_ERR"},
       {gate_named("Z_ERROR"), "Z_ERR"},
@@ -68,8 +71,12 @@ std::string label_of(const Instruction& instruction) {
 // The second line of a box: the probabilities of noise and of measurement flips.
 std::string arguments_of(const Program& program, const Instruction& instruction) {
   std::string text;
-  if (instruction.kind != Kind::pauli_noise && instruction.kind != Kind::pair_noise &&
-      instruction.kind != Kind::measure && instruction.kind != Kind::measure_reset) {
+  constexpr std::array<Kind, 7> with_probabilities{
+      Kind::pauli_noise, Kind::pair_noise,    Kind::heralded_noise,
+      Kind::measure,     Kind::measure_reset, Kind::measure_product,
+      Kind::pad};
+  if (std::find(with_probabilities.begin(), with_probabilities.end(), instruction.kind) ==
+      with_probabilities.end()) {
     return text;
   }
   for (const double argument : program.arguments_of(instruction)) {
@@ -180,16 +187,39 @@ class Diagram {
           break;
         case Kind::measure:
         case Kind::measure_reset:
+        case Kind::heralded_noise:
           for (std::size_t i = 0; i < targets.size(); ++i) {
-            const auto record = static_cast<std::int64_t>(record_++);
-            add(index, {targets[i] & ~circuit::inverted_flag}, i, repeat_depth_ == 0 ? record : -1);
+            add(index, {targets[i] & ~circuit::inverted_flag}, i, next_record());
           }
+          break;
+        case Kind::pad:
+          for (std::size_t i = 0; i < targets.size(); ++i) add(index, {}, i, next_record());
+          break;
+        case Kind::measure_product:
+        case Kind::product_phase:
+          // One mark per product, across the rows of its factors.
+          circuit::for_each_product(targets, [&](std::span<const std::uint32_t> factors) {
+            std::vector<std::uint32_t> qubits;
+            for (const std::uint32_t entry : factors)
+              qubits.push_back(circuit::factor_qubit(entry));
+            std::sort(qubits.begin(), qubits.end());
+            qubits.erase(std::unique(qubits.begin(), qubits.end()), qubits.end());
+            const auto first = static_cast<std::size_t>(factors.data() - targets.data());
+            add(index, std::move(qubits), first,
+                instruction.kind == Kind::measure_product ? next_record() : -1);
+          });
           break;
         default:
           for (std::size_t i = 0; i < targets.size(); ++i) add(index, {targets[i]}, i, -1);
           break;
       }
     }
+  }
+
+  // The ordinal of the next recorded bit, shown only outside REPEAT.
+  std::int64_t next_record() {
+    const auto record = static_cast<std::int64_t>(record_++);
+    return repeat_depth_ == 0 ? record : -1;
   }
 
   double x_of(std::size_t column) const {
@@ -282,8 +312,8 @@ class Diagram {
     const std::string name(circuit::gate_of(instruction.gate).name);
     const double x = x_of(mark.column);
     append_open(svg, "g", {{"data-gate", name}});
-    if (mark.qubits.size() == 2) {
-      line(svg, x, y_of(mark.qubits[0]), x, y_of(mark.qubits[1]), "#222",
+    if (mark.qubits.size() >= 2) {
+      line(svg, x, y_of(mark.qubits.front()), x, y_of(mark.qubits.back()), "#222",
            instruction.kind == Kind::pair_noise ? "3 2" : "");
     }
     const double y = mark.qubits.empty() ? records_y() : y_of(mark.qubits[0]);
@@ -325,14 +355,26 @@ class Diagram {
             (program_.targets_of(instruction)[mark.first_target] & circuit::inverted_flag) != 0;
         box(svg, x, y, joined({inverted ? "!" : "", label_of(instruction)}), "#fff3c4",
             mark.conditional, arguments_of(program_, instruction));
-        if (mark.ordinal >= 0) {
-          append_element(
-              svg, "text",
-              {{"x", x}, {"y", y + box_height / 2 + 10}, {"font-size", 9.0}, {"fill", "#666"}},
-              joined({"rec ", std::to_string(mark.ordinal)}));
-        }
+        record_label(svg, mark, x, y);
         break;
       }
+      case Kind::measure_product:
+      case Kind::product_phase:
+        draw_factors(svg, mark, x);
+        record_label(svg, mark, x, y_of(mark.qubits.back()));
+        break;
+      case Kind::heralded_noise:
+        box(svg, x, y, label_of(instruction), "#f6c6c6", false,
+            arguments_of(program_, instruction));
+        record_label(svg, mark, x, y);
+        break;
+      case Kind::pad:
+        box(svg, x, y,
+            joined(
+                {name, " ", std::to_string(program_.targets_of(instruction)[mark.first_target])}),
+            "#fff3c4", mark.conditional, arguments_of(program_, instruction));
+        record_label(svg, mark, x, y);
+        break;
       case Kind::detector:
         box(svg, x, y, joined({"D", mark.ordinal < 0 ? "" : std::to_string(mark.ordinal)}),
             "#e8e8e8", false);
@@ -354,6 +396,33 @@ class Diagram {
     }
     append_close(svg, "g");
     svg.push_back('\n');
+  }
+
+  // Under a box, the recorded bit it makes.
+  static void record_label(std::string& svg, const Mark& mark, double x, double y) {
+    if (mark.ordinal < 0) return;
+    append_element(svg, "text",
+                   {{"x", x}, {"y", y + box_height / 2 + 10}, {"font-size", 9.0}, {"fill", "#666"}},
+                   joined({"rec ", std::to_string(mark.ordinal)}));
+  }
+
+  // A box per factor of the mark's product, named by the gate and the factor's Pauli (!: negated).
+  void draw_factors(std::string& svg, const Mark& mark, double x) const {
+    const Instruction& instruction = program_.instructions[mark.instruction];
+    const std::string name(circuit::gate_of(instruction.gate).name);
+    const bool measures = instruction.kind == Kind::measure_product;
+    const std::span<const std::uint32_t> targets =
+        program_.targets_of(instruction).subspan(mark.first_target);
+    for (const std::uint32_t entry : targets) {
+      const circuit::Axis axis = circuit::factor_axis(entry);
+      const char pauli = axis == circuit::Axis::X ? 'X' : (axis == circuit::Axis::Y ? 'Y' : 'Z');
+      const bool inverted = (entry & circuit::inverted_flag) != 0;
+      box(svg, x, y_of(circuit::factor_qubit(entry)),
+          joined({inverted ? "!" : "", name, ":", std::string_view(&pauli, 1)}),
+          measures ? "#fff3c4" : "#ffffff", mark.conditional,
+          measures ? arguments_of(program_, instruction) : std::string());
+      if ((entry & circuit::joined_flag) == 0) break;
+    }
   }
 
   std::string draw() const {

@@ -2,22 +2,37 @@
 // kernels and a direct count of anticommuting factors.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <vector>
 
-#include "korvane/circuit/frame_products.h"
+#include "korvane/circuit/pauli_products.h"
+#include "korvane/circuit/run/frame_products.h"
 
 namespace korvane::testing {
 namespace {
 
-using circuit::PauliFactor;
 using clifford::Axis;
 using engine::Word;
 
+struct Written {
+  std::uint32_t qubit;
+  Axis axis;
+  bool inverted = false;
+};
+
+// The product of the factors as written, or nothing when it is anti-Hermitian.
+std::optional<engine::PauliProduct> product(std::vector<Written> factors) {
+  std::vector<std::uint32_t> entries;
+  for (const Written& factor : factors) {
+    entries.push_back(circuit::factor_entry(factor.qubit, factor.axis, factor.inverted, true));
+  }
+  circuit::ProductScratch scratch;
+  if (!circuit::multiply_factors(entries, scratch)) return std::nullopt;
+  return scratch.product;
+}
+
 TEST(PauliProducts, FactorsMultiplyInOrderAndAntiHermitianOnesAreFound) {
-  const auto product = [](std::vector<PauliFactor> factors) {
-    return circuit::multiply_factors(factors);
-  };
   EXPECT_FALSE(product({{0, Axis::X}, {0, Axis::Z}}));  // -iY
   const auto identity = product({{0, Axis::X, true}, {0, Axis::X}});
   ASSERT_TRUE(identity);
@@ -27,14 +42,20 @@ TEST(PauliProducts, FactorsMultiplyInOrderAndAntiHermitianOnesAreFound) {
   EXPECT_FALSE(zz->negative);
   ASSERT_EQ(zz->factors.size(), 2U);
   EXPECT_EQ(zz->factors[0].qubit, 0U);
-  // X Y Z on one qubit: XY = iZ, then iZ Z = i: anti-Hermitian; Z Y X = -i... likewise.
+  // X Y Z on one qubit: XY = iZ, then iZ Z = i: anti-Hermitian; Z X Y = iY Y = i likewise.
   EXPECT_FALSE(product({{1, Axis::X}, {1, Axis::Y}, {1, Axis::Z}}));
-  // Z X = iY, times Y is i: anti-Hermitian; Z X Y Z = i Z Z... = i: also.
   EXPECT_FALSE(product({{1, Axis::Z}, {1, Axis::X}, {1, Axis::Y}}));
-  // X Z X Z = (XZ)(XZ) = (-iY)(-iY) = -1.
+  // X Z X Z = (XZ)(XZ) = (-iY)(-iY) = -1; Z X Z = -X, between factors on other qubits.
   const auto minus = product({{4, Axis::X}, {4, Axis::Z}, {4, Axis::X}, {4, Axis::Z}});
   ASSERT_TRUE(minus);
   EXPECT_TRUE(minus->factors.empty() && minus->negative);
+  const auto minus_x =
+      product({{3, Axis::Z}, {1, Axis::Y}, {3, Axis::X}, {0, Axis::X}, {3, Axis::Z}});
+  ASSERT_TRUE(minus_x);
+  EXPECT_TRUE(minus_x->negative);
+  ASSERT_EQ(minus_x->factors.size(), 3U);
+  EXPECT_EQ(minus_x->factors[2].qubit, 3U);
+  EXPECT_EQ(minus_x->factors[2].axis, Axis::X);
 }
 
 // Random frames on `qubits` qubits, one word each.
@@ -50,7 +71,7 @@ circuit::PauliFrames random_frames(std::size_t qubits, std::mt19937_64& rng) {
 TEST(FrameProducts, FlipsWhereAnOddNumberOfFactorsAnticommute) {
   std::mt19937_64 rng(3);
   const circuit::PauliFrames frames = random_frames(3, rng);
-  const circuit::HermitianProduct product{{{0, Axis::X}, {1, Axis::Y}, {2, Axis::Z}}, false};
+  const engine::PauliProduct product{{{0, Axis::X}, {1, Axis::Y}, {2, Axis::Z}}, false};
   std::vector<Word> flips(1);
   circuit::product_flips(frames, product, flips);
   for (unsigned frame = 0; frame < 64; ++frame) {

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "korvane/circuit/condition.h"
-#include "korvane/circuit/qasm/clifford_synthesis.h"
+#include "korvane/circuit/gates/clifford_synthesis.h"
 #include "korvane/circuit/qasm/reader.h"
+#include "korvane/circuit/qasm/small_unitary.h"
 #include "korvane/circuit/qasm/writer.h"
 #include "korvane/circuit/run/register_run.h"
 #include "korvane/circuit/sampling/sampler.h"
@@ -24,7 +25,7 @@
 namespace korvane::testing {
 namespace {
 
-using circuit::qasm::CliffordStep;
+using circuit::CliffordStep;
 using circuit::qasm::Unitary;
 
 const std::complex<double> i_unit{0, 1};
@@ -63,7 +64,7 @@ Unitary rebuilt(const std::vector<CliffordStep>& steps, std::size_t qubits) {
   for (int turns = 0; turns < 64; ++turns) {
     const double q = std::numbers::pi / 2;
     const Unitary u = circuit::qasm::u_gate(q * (turns % 4), q * (turns / 4 % 4), q * (turns / 16));
-    vops[circuit::qasm::single_qubit_vop(*circuit::qasm::clifford_tableau(u))] = u;
+    vops[circuit::single_qubit_vop(*circuit::qasm::clifford_tableau(u))] = u;
   }
   Unitary u(qubits);
   const Unitary swap(2, {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1});
@@ -83,7 +84,7 @@ TEST(QasmCliffords, SynthesisedStepsMultiplyBackToTheCliffordUpToPhase) {
       const Unitary u = random_clifford(qubits, rng);
       const auto tableau = circuit::qasm::clifford_tableau(u);
       ASSERT_TRUE(tableau.has_value());
-      const Unitary back = rebuilt(circuit::qasm::synthesize(*tableau), qubits);
+      const Unitary back = rebuilt(circuit::synthesize(*tableau), qubits);
       // Equal up to phase: U^dagger V is a multiple of the identity.
       std::complex<double> phase = 0;
       for (std::size_t k = 0; k < u.dimension(); ++k)

@@ -24,6 +24,30 @@ from reference import random_circuit_text
 BASES = {"M": "z", "MR": "z", "MX": "x", "MRX": "x", "MY": "y", "MRY": "y"}
 
 
+def measured_products(instruction, qubit_amount):
+    """The Pauli products an MPP, MXX, MYY or MZZ measures, signed by their inverted targets."""
+    pairs = instruction.name != "MPP"
+    groups, joined = [], False
+    for target in instruction.targets_copy():
+        if target.is_combiner:
+            joined = True
+            continue
+        if not joined and (not pairs or not groups or len(groups[-1]) == 2):
+            groups.append([])
+        letter = instruction.name[1] if pairs else target.pauli_type
+        groups[-1].append((target.value, letter, target.is_inverted_result_target))
+        joined = False
+    products = []
+    for group in groups:
+        product = stim.PauliString(qubit_amount)
+        for qubit, letter, negated in group:
+            factor = stim.PauliString(qubit_amount)
+            factor[qubit] = letter
+            product *= -factor if negated else factor
+        products.append(product)
+    return products
+
+
 def replayed(text, record, qubit_amount):
     """stim's simulator after the circuit, each random outcome forced to korvane's bit, and the
     number of certain outcomes checked on the way."""
@@ -32,6 +56,24 @@ def replayed(text, record, qubit_amount):
     bits = iter(record)
     certain = 0
     for instruction in stim.Circuit(text).flattened():
+        if instruction.name == "MPAD":
+            for target in instruction.targets_copy():
+                assert bool(next(bits)) == bool(target.value), text
+                certain += 1
+            sim.do(instruction)
+            continue
+        if instruction.name in ("MPP", "MXX", "MYY", "MZZ"):
+            for product in measured_products(instruction, qubit_amount):
+                bit = bool(next(bits))
+                expectation = sim.peek_observable_expectation(product)
+                if expectation:
+                    assert bit == (expectation == -1), f"{instruction} gave {bit}\n{text}"
+                    certain += 1
+                else:
+                    sim.postselect_observable(product, desired_value=bit)
+                # Now certain: measured again into stim's record, for feedback to read.
+                sim.do(stim.CircuitInstruction("MPP", stim.target_combined_paulis(product)))
+            continue
         if instruction.name not in BASES:
             sim.do(instruction)
             continue

@@ -112,6 +112,11 @@ REPEAT 3 {
 }
 MX 0 1 2
 OBSERVABLE_INCLUDE(0) rec[-3]
+MPP X0*!Z2 Y1
+SPP Y0*Y3
+MZZ 1 2
+MPAD 1
+HERALDED_ERASE(0.1) 3
 """
 
 
@@ -122,6 +127,8 @@ class TestDiagram:
         assert gates.count("CX") == 8 + 1 and gates.count("MR") == 4 and gates.count("MX") == 3
         assert svg.count('class="repeat"') == 1 and "REPEAT 3" in svg
         assert "rec 1" in svg and ">!MR<" in svg and "X^rec[-1]" in svg
+        assert ">MPP:X<" in svg and ">!MPP:Z<" in svg and ">SPP:Y<" in svg and ">MZZ:Z<" in svg
+        assert ">MPAD 1<" in svg and ">H_ERASE<" in svg and "rec 15" in svg
         assert Circuit(REPETITION).diagram(tmp_path / "c.svg") is None
         assert (tmp_path / "c.svg").read_text() == svg
 

@@ -83,11 +83,17 @@ class TestQiskitExports:
         rng = random.Random(version)
         single = ["H", "S", "S_DAG", "SQRT_X", "SQRT_X_DAG", "SQRT_Y", "SQRT_Y_DAG", "H_XY",
                   "H_YZ", "C_XYZ", "C_ZYX", "X", "Y", "Z", "I"]
-        pairs = ["CX", "CY", "CZ", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ", "SWAP"]
+        pairs = ["CX", "CY", "CZ", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ", "SWAP", "ISWAP",
+                 "CXSWAP", "SQRT_YY_DAG"]
         for _ in range(10):
             lines = []
             for _ in range(40):
-                gate = rng.choice(single + pairs)
+                gate = rng.choice(single + pairs + ["SPP", "SPP_DAG"])
+                if gate.startswith("SPP"):
+                    lines.append(gate + " " + "*".join(
+                        rng.choice(("", "!")) + rng.choice("XYZ") + str(q)
+                        for q in rng.sample(range(4), rng.randint(1, 4))))
+                    continue
                 qubits = rng.sample(range(4), 2 if gate in pairs else 1)
                 lines.append(f"{gate} {' '.join(map(str, qubits))}")
             circuit = Circuit("\n".join(lines) + "\nTICK\nREPEAT 2 {\n    H 3\n}\n")
@@ -95,7 +101,8 @@ class TestQiskitExports:
             assert qiskit_stabilizers(qc) == korvane_stabilizers(circuit)
 
     def test_round_trip_keeps_measurements_resets_and_feedback(self):
-        text = "H 0\nMX 0\nMY !1\nMR 0\nRX 2\nRY 1\nCX rec[-1] 2\nCZ 3 rec[-2]\nM 0 1 2 3\n"
+        text = ("H 0\nMX 0\nMY !1\nMR 0\nRX 2\nRY 1\nCX rec[-1] 2\nCZ 3 rec[-2]\nM 0 1 2 3\n"
+                "H 1\nCX 1 2\nMPP !X1*X2 Y1*Y2 Z0*!Y3\nMZZ 1 !2\n")
         circuit = Circuit(text)
         for version in (2, 3):
             back = Circuit.from_qasm(circuit.to_qasm(version=version))
@@ -255,6 +262,10 @@ def test_refusals_name_the_line(text, message):
     ("H 0\nDEPOLARIZE1(0.1) 0", "line 2: DEPOLARIZE1 is noise, which OpenQASM cannot express"),
     ("M(0.1) 0", r"line 1: M\(p\) flips its results at random"),
     ("M 0\nDETECTOR rec[-1]", "line 2: DETECTOR is an annotation of error correction"),
+    ("HERALDED_ERASE(0.1) 0", "line 1: HERALDED_ERASE is noise"),
+    ("MPAD 1", "line 1: MPAD records bits without measuring"),
+    ("H 0\nMPP X0*Z0", "line 2: the anti-Hermitian product X0\\*Z0"),
+    ("MPP X0*X0", "line 1: a measurement of the identity product"),
 ])
 def test_to_qasm_refuses_what_it_cannot_express(text, message):
     with pytest.raises(ValueError, match="^" + message):

@@ -135,6 +135,20 @@ inline constexpr auto gate_table = [] {
       measurement("MR", Kind::measure_reset, Axis::Z).also("MRZ"),
       measurement("MRX", Kind::measure_reset, Axis::X),
       measurement("MRY", Kind::measure_reset, Axis::Y),
+      // Pauli products: measured, by their factors or on both qubits of each pair, and square
+      // roots of them.
+      product_measurement("MPP", Targets::pauli_products, Axis::Z),
+      product_measurement("MXX", Targets::measured_pairs, Axis::X),
+      product_measurement("MYY", Targets::measured_pairs, Axis::Y),
+      product_measurement("MZZ", Targets::measured_pairs, Axis::Z),
+      product_phase("SPP", false),
+      product_phase("SPP_DAG", true),
+      // Bits recorded as they are written, each flipped with the probability given.
+      Gate{.name = "MPAD",
+           .kind = Kind::pad,
+           .targets = Targets::bits,
+           .arguments = Arguments::optional_probability,
+           .channel = {Spread::given, 1}},
       // Noise, by the channel its probabilities stand for.
       noise("X_ERROR", {Spread::one_pauli, 3, Pauli::X}),
       noise("Y_ERROR", {Spread::one_pauli, 3, Pauli::Y}),
@@ -143,6 +157,8 @@ inline constexpr auto gate_table = [] {
       noise("DEPOLARIZE2", {Spread::even, 15}),
       noise("PAULI_CHANNEL_1", {Spread::given, 3}),
       noise("PAULI_CHANNEL_2", {Spread::given, 15}),
+      heralded_noise("HERALDED_ERASE", Spread::even),
+      heralded_noise("HERALDED_PAULI_CHANNEL_1", Spread::given),
       // Hooks for tags and parameters, without effect in simulation and in error analysis.
       annotation("I_ERROR", Kind::annotation, Targets::qubits, Arguments::any_probabilities),
       annotation("II_ERROR", Kind::annotation, Targets::qubit_pairs, Arguments::any_probabilities),

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../../engine/base.h"
+#include "../gates/clifford_synthesis.h"
 #include "../program_builder.h"
-#include "clifford_synthesis.h"
 #include "expression.h"
 #include "gate_library.h"
 #include "lexer.h"

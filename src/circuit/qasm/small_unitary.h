@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "../gates/clifford_synthesis.h"
+
 namespace korvane::circuit::qasm {
 
 using Amplitude = std::complex<double>;
@@ -55,22 +57,6 @@ class Unitary {
 Unitary u_gate(double theta, double phi, double lambda);
 // CX, control first.
 Unitary cx_gate();
-
-// A Pauli string with a sign: the product of the Hermitian Paulis given by x and z bits per qubit
-// (X = x, Z = z, Y = both), negated when `negative`.
-struct SignedPauli {
-  std::uint32_t x = 0;
-  std::uint32_t z = 0;
-  bool negative = false;
-
-  bool operator==(const SignedPauli&) const = default;
-};
-
-// A Clifford as its action by conjugation: images of X_j and Z_j for every qubit j.
-struct Tableau {
-  std::vector<SignedPauli> x_images;
-  std::vector<SignedPauli> z_images;
-};
 
 // The unitary's Clifford tableau, or nothing when it is not a Clifford (within
 // clifford_tolerance).

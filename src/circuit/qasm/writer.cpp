@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "../../engine/base.h"
+#include "../gates/clifford_synthesis.h"
 #include "../pair_cliffords.h"
+#include "../pauli_products.h"
 #include "../program_walk.h"
-#include "clifford_synthesis.h"
 #include "small_unitary.h"
 
 namespace korvane::circuit::qasm {
@@ -159,7 +160,7 @@ class Writer {
     }
   }
 
-  void check_expressible() const {
+  void check_expressible() {
     if (program_.operations > most_written_operations) {
       throw engine::InvalidInput("the circuit runs more than " +
                                  std::to_string(most_written_operations) +
@@ -171,20 +172,42 @@ class Writer {
       switch (instruction.kind) {
         case Kind::pauli_noise:
         case Kind::pair_noise:
+        case Kind::heralded_noise:
           refuse(index, name + " is noise");
+        case Kind::pad:
+          refuse(index, "MPAD records bits without measuring");
         case Kind::detector:
           refuse(index, "DETECTOR is an annotation of error correction");
         case Kind::observable:
           refuse(index, "OBSERVABLE_INCLUDE is an annotation of error correction");
         case Kind::measure:
         case Kind::measure_reset:
+        case Kind::measure_product:
           if (instruction.detail != no_channel)
             refuse(index, name + "(p) flips its results at random");
+          check_products(index, instruction);
+          break;
+        case Kind::product_phase:
+          check_products(index, instruction);
           break;
         default:
           break;
       }
     }
+  }
+
+  // Products must be Hermitian, and a measured one more than a sign: its bit would be fixed.
+  void check_products(std::size_t index, const Instruction& instruction) {
+    if (instruction.kind != Kind::measure_product && instruction.kind != Kind::product_phase)
+      return;
+    for_each_product(program_.targets_of(instruction), [&](std::span<const std::uint32_t> factors) {
+      if (!multiply_factors(factors, products_)) {
+        refuse(index, "the anti-Hermitian product " + factors_text(factors));
+      }
+      if (instruction.kind == Kind::measure_product && products_.product.factors.empty()) {
+        refuse(index, "a measurement of the identity product " + factors_text(factors));
+      }
+    });
   }
 
   const std::string& qubit(std::uint32_t q) const { return qubit_names_[q]; }
@@ -341,8 +364,29 @@ class Writer {
       case Kind::pair_clifford:
         // As the single-qubit Cliffords, CX and SWAP that apply it.
         for (std::size_t i = 0; i < targets.size(); i += 2) {
-          write_steps(pair_clifford_steps(instruction.gate), targets[i], targets[i + 1]);
+          const std::array<engine::Qubit, 2> operands{targets[i], targets[i + 1]};
+          write_steps(pair_clifford_steps(instruction.gate), operands);
         }
+        break;
+      case Kind::measure_product:
+        // Carried onto its first qubit's Z, measured there, and carried back.
+        for_each_product(targets, [&](std::span<const std::uint32_t> factors) {
+          multiply_factors(factors, products_);
+          const bool negative = steps_to_z(products_);
+          write_steps(products_.steps, products_.operands);
+          const auto first = static_cast<std::uint32_t>(products_.operands[0]);
+          measurement(negative ? first | inverted_flag : first, Axis::Z, false);
+          std::vector<CliffordStep> back;
+          append_inverse(products_.steps, back);
+          write_steps(back, products_.operands);
+        });
+        break;
+      case Kind::product_phase:
+        for_each_product(targets, [&](std::span<const std::uint32_t> factors) {
+          multiply_factors(factors, products_);
+          product_phase_steps(gate_of(instruction.gate).adjoint, products_);
+          write_steps(products_.steps, products_.operands);
+        });
         break;
       case Kind::condition:
         open_condition(instruction, index);
@@ -366,10 +410,10 @@ class Writer {
     }
   }
 
-  void write_steps(std::span<const CliffordStep> steps, std::uint32_t a, std::uint32_t b) {
-    const std::array<std::uint32_t, 2> operands{a, b};
+  void write_steps(std::span<const CliffordStep> steps, std::span<const engine::Qubit> operands) {
     for (const CliffordStep& step : steps) {
-      const std::uint32_t first = operands[step.a], second = operands[step.b];
+      const auto first = static_cast<std::uint32_t>(operands[step.a]);
+      const auto second = static_cast<std::uint32_t>(operands[step.b]);
       if (step.type == CliffordStep::Type::vop) {
         for (std::size_t g = 0; g < gate_count; ++g) {
           if (gate_table[g].kind == Kind::clifford && gate_vops[g] == step.vop) {
@@ -431,6 +475,7 @@ class Writer {
   std::size_t indent_ = 0;
   std::uint32_t remaining_body_ = 0;
   std::uint64_t record_ = 0;
+  ProductScratch products_;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "../../engine/random/seeded_generator.h"
+#include "../pauli_products.h"
 #include "frame_sampler.h"
 #include "reference.h"
 #include "shot_sampler.h"
@@ -60,7 +61,9 @@ struct Sampler::Work {
 
 Sampler::Sampler(const Program& program, SamplingMethod method, std::uint64_t seed,
                  std::uint64_t shots)
-    : program_(program), method_(method), shots_(shots), work_(std::make_unique<Work>(seed)) {}
+    : program_(program), method_(method), shots_(shots), work_(std::make_unique<Work>(seed)) {
+  check_products(program);
+}
 
 Sampler::~Sampler() = default;
 

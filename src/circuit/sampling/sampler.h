@@ -23,7 +23,8 @@ using BetweenChunks = std::function<bool()>;
 class Sampler {
  public:
   // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`; n shots are the
-  // first n of any longer sample with the same seed and method. Does no work yet.
+  // first n of any longer sample with the same seed and method. Does no work yet, but throws
+  // InvalidInput, naming the line, for a Pauli product that cannot be measured or applied.
   Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots);
   ~Sampler();
   Sampler(const Sampler&) = delete;

@@ -10,6 +10,7 @@
 
 #include "../../engine/base.h"
 #include "../condition.h"
+#include "../pauli_products.h"
 
 namespace korvane::circuit {
 namespace {
@@ -54,6 +55,11 @@ void append_instruction(std::string& text, const Program& program, const Instruc
     text.push_back(')');
   }
   const std::span<const std::uint32_t> targets = program.targets_of(instruction);
+  if (gate_of(instruction.gate).targets == Targets::pauli_products) {
+    text.push_back(' ');
+    text.append(factors_text(targets));
+    return;
+  }
   for (std::size_t i = 0; i < targets.size(); ++i) {
     text.push_back(' ');
     const std::uint32_t entry = targets[i];
@@ -73,6 +79,10 @@ void append_instruction(std::string& text, const Program& program, const Instruc
       case Kind::measure_reset:
         if ((entry & inverted_flag) != 0) text.push_back('!');
         append_unsigned(text, entry & ~inverted_flag);
+        break;
+      case Kind::measure_product:  // MXX, MYY, MZZ: pairs of factors of the gate's axis
+        if ((entry & inverted_flag) != 0) text.push_back('!');
+        append_unsigned(text, factor_qubit(entry));
         break;
       default:
         append_unsigned(text, entry);

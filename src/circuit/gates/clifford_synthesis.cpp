@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "../gates/gate_table.h"
+#include "../../engine/ops/controlled_gates.h"
+#include "../../engine/ops/swap.h"
+#include "gate_table.h"
 
-namespace korvane::circuit::qasm {
+namespace korvane::circuit {
 namespace {
 
 using clifford::Axis;
@@ -23,12 +25,10 @@ class Reduction {
 
   std::vector<CliffordStep> run() {
     for (std::size_t i = 0; i < x_.size(); ++i) reduce(i);
-    // The steps take the Clifford to the identity; their inverse, in reverse, is the Clifford.
-    std::reverse(steps_.begin(), steps_.end());
-    for (CliffordStep& step : steps_) {
-      if (step.type == CliffordStep::Type::vop) step.vop = clifford::adjoint(step.vop);
-    }
-    return std::move(steps_);
+    // The steps take the Clifford to the identity; their inverse is the Clifford.
+    std::vector<CliffordStep> clifford;
+    append_inverse(steps_, clifford);
+    return clifford;
   }
 
  private:
@@ -126,4 +126,29 @@ clifford::Vop single_qubit_vop(const Tableau& tableau) {
 
 std::vector<CliffordStep> synthesize(const Tableau& tableau) { return Reduction(tableau).run(); }
 
-}  // namespace korvane::circuit::qasm
+void append_inverse(std::span<const CliffordStep> forward, std::vector<CliffordStep>& steps) {
+  for (auto step = forward.rbegin(); step != forward.rend(); ++step) {
+    steps.push_back(*step);
+    if (step->type == CliffordStep::Type::vop) steps.back().vop = clifford::adjoint(step->vop);
+  }
+}
+
+void apply_steps(engine::Register& reg, std::span<const CliffordStep> steps,
+                 std::span<const engine::Qubit> operands) {
+  for (const CliffordStep& step : steps) {
+    switch (step.type) {
+      case CliffordStep::Type::vop:
+        reg.apply_clifford(operands[step.a], step.vop);
+        break;
+      case CliffordStep::Type::cx:
+        engine::apply_controlled_pauli(reg, gate_of(gate_named("CX")).controlled, operands[step.a],
+                                       operands[step.b]);
+        break;
+      case CliffordStep::Type::swap:
+        engine::swap(reg, operands[step.a], operands[step.b]);
+        break;
+    }
+  }
+}
+
+}  // namespace korvane::circuit
