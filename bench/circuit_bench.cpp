@@ -1,9 +1,11 @@
 // Whole circuits without Python: the 10-qubit cz/cx mix and the 10^6-qubit cluster wire run as one
 // compiled circuit, each beside the same operations made by direct engine calls (the floor that
 // the circuit layer adds its dispatch to); reading such a circuit; and shots of the
-// repetition-code memory experiment, shot by shot and by Pauli frames.
+// repetition-code memory experiment, shot by shot and by Pauli frames. The two circuits also run
+// with a stop check installed, as every call from Python does (for Ctrl-C), to show its cost.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "korvane/engine/random/seeded_generator.h"
 #include "korvane/engine/random/thread_generator.h"
 #include "korvane/engine/register.h"
+#include "korvane/engine/stop_check.h"
 #include "workloads.h"
 
 namespace {
@@ -29,6 +32,17 @@ namespace engine = korvane::engine;
 constexpr std::size_t mix_qubits = 10;
 constexpr std::size_t mix_operations = 100'000;
 constexpr std::size_t wire_qubits = 1'000'000;
+
+// A stop check that never stops, asked as Python's is: at most every 20 ms of work.
+class NeverStop final : public engine::StopCheck {
+ public:
+  bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<bool> stop_{false};
+};
+
+NeverStop never_stop;
 
 std::string text_of(const bench::Circuit& operations) {
   std::string text;
@@ -66,16 +80,21 @@ void BM_cz_cx_10_engine_calls(benchmark::State& state) {
 }
 BENCHMARK(BM_cz_cx_10_engine_calls);
 
-void BM_cz_cx_10_circuit(benchmark::State& state) {
+void run_mix(benchmark::State& state, engine::StopCheck* stop) {
   const circuit::Program program = circuit::parse_circuit(text_of(mix()));
   for (auto _ : state) {
     engine::Register reg(mix_qubits);
-    circuit::run_once(program, reg, engine::thread_generator(), nullptr);
+    circuit::run_once(program, reg, engine::thread_generator(), nullptr, stop);
     benchmark::DoNotOptimize(reg.vop(0));
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * mix_operations));
 }
+
+void BM_cz_cx_10_circuit(benchmark::State& state) { run_mix(state, nullptr); }
 BENCHMARK(BM_cz_cx_10_circuit);
+
+void BM_cz_cx_10_circuit_stop_checked(benchmark::State& state) { run_mix(state, &never_stop); }
+BENCHMARK(BM_cz_cx_10_circuit_stop_checked);
 
 void BM_cz_cx_10_parse(benchmark::State& state) {
   const std::string text = text_of(mix());
@@ -116,17 +135,22 @@ void BM_cluster_wire_engine_calls(benchmark::State& state) {
 }
 BENCHMARK(BM_cluster_wire_engine_calls)->Unit(benchmark::kMillisecond);
 
-void BM_cluster_wire_circuit(benchmark::State& state) {
+void run_wire(benchmark::State& state, engine::StopCheck* stop) {
   const circuit::Program program = circuit::parse_circuit(wire_text());
   std::vector<std::uint8_t> record(program.num_measurements);
   for (auto _ : state) {
     engine::Register reg(wire_qubits);
-    circuit::run_once(program, reg, engine::thread_generator(), record.data());
+    circuit::run_once(program, reg, engine::thread_generator(), record.data(), stop);
     benchmark::DoNotOptimize(record.data());
   }
   state.SetItemsProcessed(state.iterations() * wire_operations);
 }
+
+void BM_cluster_wire_circuit(benchmark::State& state) { run_wire(state, nullptr); }
 BENCHMARK(BM_cluster_wire_circuit)->Unit(benchmark::kMillisecond);
+
+void BM_cluster_wire_circuit_stop_checked(benchmark::State& state) { run_wire(state, &never_stop); }
+BENCHMARK(BM_cluster_wire_circuit_stop_checked)->Unit(benchmark::kMillisecond);
 
 // Distance 5, 5 rounds, DEPOLARIZE1(0.05) on the data each round, as in the examples.
 std::string repetition_text() {

@@ -349,8 +349,10 @@ def circuits_section(circuits, engine):
         lines.append(f"| {row['workload']} | {row.get('threads', 1)} | {count} | "
                      f"{row['seconds']:.4f} | {figure} | {theirs} | {details} |")
     lines += ["", "| engine benchmark (C++) | ns per item |", "|---|---:|"]
-    for name in ("BM_cz_cx_10_engine_calls", "BM_cz_cx_10_circuit", "BM_cz_cx_10_parse",
+    for name in ("BM_cz_cx_10_engine_calls", "BM_cz_cx_10_circuit",
+                 "BM_cz_cx_10_circuit_stop_checked", "BM_cz_cx_10_parse",
                  "BM_cluster_wire_engine_calls", "BM_cluster_wire_circuit",
+                 "BM_cluster_wire_circuit_stop_checked",
                  "BM_repetition_code_shots", "BM_repetition_code_frames"):
         value = engine_ns_per_op(engine, name)
         if value is not None:

@@ -1,6 +1,7 @@
 """korvane at scale: teleportation along a long cluster wire, and GHZ correlations.
 
-Run with the built module on the path:  PYTHONPATH=<build dir> python3 examples/demo.py
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/demo.py        (or: bash tools/run.sh demo)
 
 1. A qubit is prepared in a Pauli eigenstate and teleported along a one-dimensional cluster
    state by measuring every qubit but the last in the X basis. Each measurement moves the state

@@ -1,8 +1,8 @@
 """Many shots of one circuit on a Dask cluster: a noisy repetition-code memory or GHZ parities.
 
-Run with korvane and dask.distributed importable:
-    python3 examples/distributed_shots.py repetition [--shots K] [--workers W] [--seed S]
-    python3 examples/distributed_shots.py ghz --scheduler tcp://HOST:8786
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/distributed_shots.py repetition [--shots K] [--workers W] [--seed S]
+    .venv/bin/python examples/distributed_shots.py ghz --scheduler tcp://HOST:8786
 
 Without --scheduler a LocalCluster of W worker processes starts on this machine; with it, the
 client joins a running scheduler whose workers can import korvane (README.md, "Many shots", says

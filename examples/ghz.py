@@ -1,6 +1,7 @@
 """GHZ correlations: outcomes that are random one by one but fixed together.
 
-Run with korvane importable:  python3 examples/ghz.py [--size N] [--shots K]
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/ghz.py [--size N] [--shots K]
 
 The state (|0...0> + |1...1>)/sqrt(2) is made by an H and a chain of CNOTs. Then, shot by shot:
 - every Z outcome is the same, and that common value is a fair coin;

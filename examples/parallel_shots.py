@@ -1,6 +1,7 @@
 """Many independent shots of one circuit, spread over processes with concurrent.futures.
 
-Run with korvane importable:  python3 examples/parallel_shots.py [--workers W] [--shots K]
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/parallel_shots.py [--workers W] [--shots K]
 
 The circuit prepares an N-qubit GHZ state and measures every qubit in X or Y, the bases drawn at
 random per shot. The product of the outcomes is then fixed whenever the number of Y bases is even,

@@ -2,7 +2,8 @@
 single-qubit measurements (measurement-based computing in miniature), and the timeline of a
 repetition-code memory experiment.
 
-Run from the repository root: python examples/pictures.py [--out docs/pictures]
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/pictures.py [--out docs/pictures]
 """
 
 import argparse

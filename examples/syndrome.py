@@ -1,6 +1,7 @@
 """Syndrome extraction on the five-qubit code: an injected Pauli error is found and undone.
 
-Run with korvane importable:  python3 examples/syndrome.py [--trials K]
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/syndrome.py [--trials K]
 
 The [[5,1,3]] code keeps one logical qubit in five data qubits, fixed by the four stabilizer
 generators XZZXI, IXZZX, XIXZZ, ZXIXZ. Each generator is measured through an ancilla: the

@@ -1,6 +1,7 @@
 """Teleportation through a cluster wire, checked on half of a Bell pair.
 
-Run with korvane importable:  python3 examples/teleportation.py [--length N] [--wires K]
+Run from the clone with the project's virtual environment (README.md, "Installing"):
+    .venv/bin/python examples/teleportation.py [--length N] [--wires K]
 
 Qubit 0 is a reference that stays put. Qubit 1 starts as its Bell partner, (|00> + |11>)/sqrt(2),
 and is the input of a one-dimensional cluster wire on qubits 1..N. Measuring every wire qubit but

@@ -95,4 +95,7 @@ struct Program {
 // Whether two programs are the same circuit: everything but the source lines agrees.
 bool same_circuit(const Program& a, const Program& b);
 
+// A hash of everything same_circuit compares: the same for the same circuit.
+std::uint64_t circuit_hash(const Program& program);
+
 }  // namespace korvane::circuit

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "../engine/stop_check.h"
 #include "program.h"
 
 namespace korvane::circuit {
@@ -21,9 +22,12 @@ struct OpenLoop {
 
 // Calls visit(instruction, index) for each instruction as a run executes it (a REPEAT's body as
 // often as its count says; the REPEAT itself is not visited). `loops` is working space; with
-// program.deepest_nesting reserved it never allocates.
+// program.deepest_nesting reserved it never allocates. Before each instruction, and at each
+// repetition of a body, `pacer` counts the work, so that a StopCheck can stop the run there
+// (engine::Interrupted) between whole instructions.
 template <class Visit>
-void walk(const Program& program, std::vector<OpenLoop>& loops, Visit&& visit) {
+void walk(const Program& program, std::vector<OpenLoop>& loops, engine::StopPacer& pacer,
+          Visit&& visit) {
   const std::vector<Instruction>& instructions = program.instructions;
   loops.clear();
   std::size_t index = 0;
@@ -32,6 +36,7 @@ void walk(const Program& program, std::vector<OpenLoop>& loops, Visit&& visit) {
     if (index == end) {
       if (loops.empty()) return;
       OpenLoop& loop = loops.back();
+      pacer.count(1);
       if (--loop.remaining != 0) {
         index = loop.begin;
         continue;
@@ -50,6 +55,7 @@ void walk(const Program& program, std::vector<OpenLoop>& loops, Visit&& visit) {
       index = instruction.count != 0 ? index + 1 : body_end;
       continue;
     }
+    pacer.count(std::uint64_t{instruction.count} + 1);
     visit(instruction, index);
     ++index;
   }
@@ -101,13 +107,14 @@ concept InstructionRunner = requires(Runner& runner, const Step& step) {
   { runner.condition(step) } -> std::convertible_to<bool>;
 };
 
-// Runs `program` once through `runner`, in the order of walk().
+// Runs `program` once through `runner`, in the order of walk(), paced by `pacer`.
 // A condition's step says whether its body runs; a body never holds a REPEAT, so skipping its
 // instructions as walk() hands them over skips the body.
 template <InstructionRunner Runner>
-void run_program(const Program& program, std::vector<OpenLoop>& loops, Runner& runner) {
+void run_program(const Program& program, std::vector<OpenLoop>& loops, engine::StopPacer& pacer,
+                 Runner& runner) {
   std::uint32_t skipped = 0;
-  walk(program, loops, [&](const Instruction& instruction, std::size_t index) {
+  walk(program, loops, pacer, [&](const Instruction& instruction, std::size_t index) {
     if (skipped != 0) {
       --skipped;
       return;

@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "../engine/base.h"
+#include "../engine/stop_check.h"
 
 namespace korvane::python {
 
@@ -96,13 +97,16 @@ class ExclusiveBorrow {
   }
   explicit operator bool() const { return flag_ != nullptr; }
 
-  // Runs `change` on the borrowed object. When it fails other than by an engine fault (which
-  // leaves the register consistent), the object is poisoned before the exception goes on.
+  // Runs `change` on the borrowed object. When it fails other than by an engine fault or an
+  // interruption (both leave the register consistent), the object is poisoned before the
+  // exception goes on.
   template <class Change>
   decltype(auto) run_change(Change&& change) {
     try {
       return change();
     } catch (const engine::Fault&) {
+      throw;
+    } catch (const engine::Interrupted&) {
       throw;
     } catch (...) {
       poison_ = true;

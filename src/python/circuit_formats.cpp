@@ -11,8 +11,8 @@
 #include "../picture/circuit_diagram.h"
 #include "circuit_object.h"
 #include "errors.h"
+#include "file_io.h"
 #include "owned_ref.h"
-#include "text_files.h"
 
 namespace korvane::python {
 namespace {
@@ -48,7 +48,7 @@ PyObject* circuit_from_qasm(PyObject* type, PyObject* text) noexcept {
 PyObject* circuit_from_qasm_file(PyObject* type, PyObject* path) noexcept {
   return guarded([&]() -> PyObject* {
     std::string contents;
-    if (!read_text_file(path, contents)) return nullptr;
+    if (!read_whole_file(path, contents)) return nullptr;
     return new_from_qasm(type, contents);
   });
 }

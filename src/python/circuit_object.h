@@ -19,6 +19,7 @@ struct CircuitObject {
   PyObject ob_base{};
   circuit::Program program;
   circuit::qasm::RegisterLayout layout;  // version 0 when read from the circuit text format
+  Py_hash_t hash = -1;                   // until first asked for
 };
 
 // The program of a Circuit, or null with TypeError set.

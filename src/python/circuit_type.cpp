@@ -18,10 +18,11 @@
 #include "circuit_formats.h"
 #include "circuit_object.h"
 #include "errors.h"
+#include "file_io.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"
-#include "text_files.h"
+#include "signal_check.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -35,6 +36,17 @@ Program parse(std::string_view text) {
   return read_released(text, [](std::string_view all) { return circuit::parse_circuit(all); });
 }
 
+// A str with lone surrogates has no UTF-8 form: its surrogates go to the parser as the bytes that
+// encode them, which read in a comment and are quoted, naming their line, anywhere else.
+PyObject* parse_with_surrogates(PyTypeObject* type, PyObject* text) {
+  if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return nullptr;
+  PyErr_Clear();
+  const OwnedRef bytes(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
+  if (!bytes) return nullptr;
+  return new_circuit(type, parse({PyBytes_AS_STRING(bytes.get()),
+                                  static_cast<std::size_t>(PyBytes_GET_SIZE(bytes.get()))}));
+}
+
 PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     static const char* keywords[] = {"text", nullptr};
@@ -45,8 +57,8 @@ PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) n
     }
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
-    if (utf8 == nullptr) return nullptr;
-    return new_circuit(type, parse({utf8, static_cast<std::size_t>(size)}));
+    if (utf8 != nullptr) return new_circuit(type, parse({utf8, static_cast<std::size_t>(size)}));
+    return parse_with_surrogates(type, text);
   });
 }
 
@@ -68,6 +80,7 @@ PyObject* new_circuit(PyTypeObject* type, Program&& program,
   auto* circuit = reinterpret_cast<CircuitObject*>(object);
   new (&circuit->program) Program(std::move(program));
   new (&circuit->layout) circuit::qasm::RegisterLayout(std::move(layout));
+  circuit->hash = -1;
   return object;
 }
 
@@ -76,7 +89,7 @@ namespace {
 PyObject* from_file(PyObject* type, PyObject* path) noexcept {
   return guarded([&]() -> PyObject* {
     std::string contents;
-    if (!read_text_file(path, contents)) return nullptr;
+    if (!read_whole_file(path, contents)) return nullptr;
     return new_circuit(reinterpret_cast<PyTypeObject*>(type), parse(contents));
   });
 }
@@ -108,6 +121,26 @@ PyObject* circuit_repr(PyObject* self) noexcept {
   return PyUnicode_FromFormat("korvane.Circuit(%R)", text.get());
 }
 
+// Circuits are equal when they are the same circuit, whatever their text's spacing, comments and
+// aliases; a circuit never changes, so it hashes by the same content.
+PyObject* compare_circuits(PyObject* self, PyObject* other, int op) noexcept {
+  if ((op != Py_EQ && op != Py_NE) || !PyObject_TypeCheck(other, circuit_class)) {
+    Py_RETURN_NOTIMPLEMENTED;
+  }
+  const bool same = circuit::same_circuit(reinterpret_cast<CircuitObject*>(self)->program,
+                                          reinterpret_cast<CircuitObject*>(other)->program);
+  return PyBool_FromLong(static_cast<long>(same == (op == Py_EQ)));
+}
+
+Py_hash_t hash_circuit(PyObject* self) noexcept {
+  auto* circuit = reinterpret_cast<CircuitObject*>(self);
+  if (circuit->hash == -1) {
+    const auto hash = static_cast<Py_hash_t>(circuit::circuit_hash(circuit->program));
+    circuit->hash = hash == -1 ? -2 : hash;
+  }
+  return circuit->hash;
+}
+
 PyObject* reduce_circuit(PyObject* self, PyObject* /*unused*/) noexcept {
   auto* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
   if (const OwnedRef qasm{qasm_source(self)}) {
@@ -126,6 +159,9 @@ PyObject* get_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromUnsignedLongLong(reinterpret_cast<CircuitObject*>(self)->program.*count);
 }
 
+// A circuit's size is num_qubits, the name the circuit format's tools give it; a register's is
+// Korvane.qubit_amount, the name the specified class has always had. Each class keeps the name
+// its users know.
 PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
 }
@@ -151,14 +187,6 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
          convert_method(method_object, parsed.method);
 }
 
-// Runs the sampler's work without the GIL, letting Ctrl-C stop it between chunks; false with the
-// signal's exception set when it did.
-template <class Sample>
-bool sample_without_gil(Sample&& sample) {
-  return without_gil_checking_signals(
-      [&](const auto& check_signals) { return sample(circuit::BetweenChunks(check_signals)); });
-}
-
 PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     SampleArguments arguments;
@@ -170,11 +198,11 @@ PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     OwnedRef records = new_array(
         {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
     if (!records) return nullptr;
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
-    const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
-      return sampler.sample_measurements(static_cast<std::uint8_t*>(data), between_chunks);
-    });
-    return finished ? records.release() : nullptr;
+    SignalCheck ctrl_c;
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
+                             ctrl_c.for_this_thread());
+    without_gil([&] { sampler.sample_measurements(static_cast<std::uint8_t*>(data)); });
+    return records.release();
   });
 }
 
@@ -191,8 +219,7 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
         !check_array_size(arguments.shots, observable_count)) {
       return nullptr;
     }
-    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots);
-    without_gil([&] { sampler.check_detectors(); });
+    // The arrays first: a sample too large for memory is refused before any work.
     void* detector_data = nullptr;
     void* observable_data = nullptr;
     const auto rows = static_cast<Py_ssize_t>(arguments.shots);
@@ -202,11 +229,13 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
     OwnedRef observables =
         new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
     if (!observables) return nullptr;
-    const bool finished = sample_without_gil([&](const circuit::BetweenChunks& between_chunks) {
-      return sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
-                                      static_cast<std::uint8_t*>(observable_data), between_chunks);
+    SignalCheck ctrl_c;
+    circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
+                             ctrl_c.for_this_thread());
+    without_gil([&] {
+      sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
+                               static_cast<std::uint8_t*>(observable_data));
     });
-    if (!finished) return nullptr;
     return PyTuple_Pack(2, detectors.get(), observables.get());
   });
 }
@@ -252,7 +281,8 @@ PyMethodDef methods[] = {
      "Run the circuit `shots` times from |0...0> and return the measurement records.\n\n"
      "The result is a numpy bool array of shape (shots, num_measurements). With an integer "
      "`seed` (0 <= seed < 2**64) the result is the same on every run and machine for a given "
-     "korvane version and method; with None the seed comes from the operating system. "
+     "korvane version and method; with None the seed is drawn from the calling thread's "
+     "generator, itself seeded from the operating system. "
      "`method` 'frames' pushes Pauli frames, 64 shots a word, through the circuit beside one "
      "noiseless run; 'shots' runs every shot on the graph engine. Both are exact; they draw "
      "differently, so one seed gives different (equally distributed) samples. The GIL is "
@@ -296,6 +326,8 @@ PyType_Slot circuit_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(destroy_circuit)},
     {Py_tp_str, reinterpret_cast<void*>(circuit_text)},
     {Py_tp_repr, reinterpret_cast<void*>(circuit_repr)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(compare_circuits)},
+    {Py_tp_hash, reinterpret_cast<void*>(hash_circuit)},
     {Py_tp_doc,
      const_cast<char*>("Circuit(text)\n--\n\n"
                        "A circuit in the common stabilizer-circuit text format, compiled once.\n\n"
@@ -331,9 +363,12 @@ PyObject* run_circuit(engine::Register& reg, PyObject* circuit, ExclusiveBorrow&
   OwnedRef record = new_array({static_cast<Py_ssize_t>(width)}, "bool", data);
   if (!record) return nullptr;
   engine::RandomSource& source = engine::thread_generator();
+  SignalCheck ctrl_c;
   without_gil([&] {
-    borrow.run_change(
-        [&] { circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data)); });
+    borrow.run_change([&] {
+      circuit::run_once(*program, reg, source, static_cast<std::uint8_t*>(data),
+                        ctrl_c.for_this_thread());
+    });
   });
   return record.release();
 }

@@ -8,9 +8,19 @@ namespace {
 OnceLock numpy_import;
 PyObject* cached_numpy = nullptr;
 
+// Without numpy the ImportError says what to do, with the interpreter's own as its cause.
 bool import_numpy() {
   cached_numpy = PyImport_ImportModule("numpy");
-  return cached_numpy != nullptr;
+  if (cached_numpy != nullptr) return true;
+  if (!PyErr_ExceptionMatches(PyExc_ImportError)) return false;
+  PyObject* const cause = PyErr_GetRaisedException();
+  PyErr_SetString(PyExc_ImportError,
+                  "this call needs numpy, which cannot be imported: install it with "
+                  "'pip install numpy'");
+  PyObject* const replacement = PyErr_GetRaisedException();
+  PyException_SetCause(replacement, cause);
+  PyErr_SetRaisedException(replacement);
+  return false;
 }
 
 // Calls numpy.`function`(first, dtype=`dtype`).
@@ -63,7 +73,7 @@ OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view) 
   return array;
 }
 
-OwnedRef integer_array(PyObject* object, Py_buffer& view) {
+OwnedRef integer_array(PyObject* object, Py_buffer& view, bool& is_unsigned) {
   PyObject* const numpy = numpy_module();
   if (numpy == nullptr) return {};
   const OwnedRef array(PyObject_CallMethod(numpy, "asarray", "O", object));
@@ -75,12 +85,12 @@ OwnedRef integer_array(PyObject* object, Py_buffer& view) {
   if (!kind) return {};
   const int empty = PyObject_Not(size.get());
   if (empty < 0) return {};
-  if (empty == 0 && !PyUnicode_EqualToUTF8(kind.get(), "i") &&
-      !PyUnicode_EqualToUTF8(kind.get(), "u")) {
+  is_unsigned = empty == 0 && PyUnicode_EqualToUTF8(kind.get(), "u");
+  if (empty == 0 && !is_unsigned && !PyUnicode_EqualToUTF8(kind.get(), "i")) {
     PyErr_Format(PyExc_TypeError, "expected integers, not an array of %S", dtype.get());
     return {};
   }
-  return contiguous_array(array.get(), "int64", view);
+  return contiguous_array(array.get(), is_unsigned ? "uint64" : "int64", view);
 }
 
 }  // namespace korvane::python

@@ -26,10 +26,11 @@ OwnedRef new_array(std::initializer_list<Py_ssize_t> shape, const char* dtype, v
 // be given back with PyBuffer_Release. Null with an exception set when numpy refuses.
 OwnedRef contiguous_array(PyObject* object, const char* dtype, Py_buffer& view);
 
-// A C-contiguous "int64" array holding `object`, which must hold integers: an array of any
-// integer dtype, or what numpy makes one of (a list of lists of ints). Unlike numpy's own
-// conversion it refuses floats, which numpy would truncate, with TypeError; an empty object is
-// taken whatever its dtype. `view` is as for contiguous_array.
-OwnedRef integer_array(PyObject* object, Py_buffer& view);
+// A C-contiguous array holding `object`, which must hold integers: an array of any integer
+// dtype, or what numpy makes one of (a list of lists of ints). It is "uint64" for unsigned
+// integers (`is_unsigned` is then set), so that values of 2^63 and more keep their value, and
+// "int64" otherwise. Unlike numpy's own conversion it refuses floats, which numpy would truncate,
+// with TypeError; an empty object is taken whatever its dtype. `view` is as for contiguous_array.
+OwnedRef integer_array(PyObject* object, Py_buffer& view, bool& is_unsigned);
 
 }  // namespace korvane::python

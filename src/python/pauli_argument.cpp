@@ -1,5 +1,6 @@
 #include "pauli_argument.h"
 
+#include <array>
 #include <optional>
 #include <unordered_set>
 
@@ -92,15 +93,32 @@ bool convert_mapping(const char* name, PyObject* mapping, engine::PauliProduct& 
   return true;
 }
 
-}  // namespace
-
-bool convert_pauli_argument(const char* name, PyObject* object, engine::PauliProduct& product) {
-  product = {};
+bool read_product(const char* name, PyObject* object, engine::PauliProduct& product) {
   if (PyUnicode_Check(object)) return convert_string(name, object, product);
   if (PyDict_Check(object)) return convert_mapping(name, object, product);
   raise_cast_error(object, "str or dict");
   name_argument_error(name);
   return false;
+}
+
+constexpr std::array<const char*, 3> axis_letters{"X", "Y", "Z"};
+
+}  // namespace
+
+bool convert_pauli_argument(const char* name, PyObject* object, std::size_t qubits,
+                            engine::PauliProduct& product) {
+  product = {};
+  if (!read_product(name, object, product)) return false;
+  for (const engine::PauliFactor& factor : product.factors) {
+    if (factor.qubit >= qubits) {
+      PyErr_Format(PyExc_ValueError,
+                   "argument '%s': %s on qubit %zu, beyond the register of %zu qubits (only "
+                   "identities may stand past its end)",
+                   name, axis_letters[static_cast<std::size_t>(factor.axis)], factor.qubit, qubits);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace korvane::python

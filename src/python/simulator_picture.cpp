@@ -8,9 +8,9 @@
 
 #include "../picture/graph_picture.h"
 #include "arguments.h"
+#include "file_io.h"
 #include "owned_ref.h"
 #include "simulator_object.h"
-#include "text_files.h"
 #include "without_gil.h"
 
 namespace korvane::python {

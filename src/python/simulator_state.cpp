@@ -16,9 +16,11 @@
 #include "arguments.h"
 #include "borrow.h"
 #include "errors.h"
+#include "file_io.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "pauli_argument.h"
+#include "signal_check.h"
 #include "simulator_object.h"
 #include "value_types.h"
 
@@ -49,11 +51,15 @@ class HeldBuffer {
     held_ = PyObject_GetBuffer(object, &view_, PyBUF_SIMPLE) == 0;
     return held_;
   }
-  // An int64 array of the integers in `object` (numpy_bridge's integer_array).
+  // An array of the integers in `object` (numpy_bridge's integer_array).
   bool take_integers(PyObject* object) {
-    array_ = integer_array(object, view_);
+    array_ = integer_array(object, view_, is_unsigned_);
     held_ = static_cast<bool>(array_);
     return held_;
+  }
+  engine::GivenIntegers integers() const {
+    if (is_unsigned_) return static_cast<const std::uint64_t*>(view_.buf);
+    return static_cast<const std::int64_t*>(view_.buf);
   }
 
   const Py_buffer& view() const { return view_; }
@@ -66,6 +72,7 @@ class HeldBuffer {
   OwnedRef array_;
   Py_buffer view_{};
   bool held_ = false;
+  bool is_unsigned_ = false;
 };
 
 // ValueError "argument '{name}': expected shape {expected}, not {actual}".
@@ -145,6 +152,61 @@ PyObject* set_state(PyObject* self, PyObject* state) noexcept {
       });
 }
 
+namespace {
+
+// A new Korvane of `type` holding the register saved in `size` bytes at `data`.
+PyObject* new_simulator_from_saved(PyObject* type, const void* data, std::size_t size) {
+  try {
+    return new_simulator(reinterpret_cast<PyTypeObject*>(type),
+                         engine::load_state(static_cast<const std::uint8_t*>(data), size));
+  } catch (const std::bad_alloc& refusal) {
+    raise_memory_error(refusal, "the saved register");
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+PyObject* simulator_from_bytes(PyObject* type, PyObject* data) noexcept {
+  return guarded([&]() -> PyObject* {
+    HeldBuffer bytes;
+    if (!bytes.take_bytes(data)) {
+      name_argument_error("data");
+      return nullptr;
+    }
+    return new_simulator_from_saved(type, bytes.view().buf, bytes.elements());
+  });
+}
+
+PyObject* load_simulator(PyObject* type, PyObject* path) noexcept {
+  return guarded([&]() -> PyObject* {
+    std::string contents;
+    if (!read_whole_file(path, contents)) return nullptr;
+    try {
+      return new_simulator_from_saved(type, contents.data(), contents.size());
+    } catch (const engine::InvalidInput& refusal) {
+      PyErr_Format(PyExc_ValueError, "%S: %s", path, refusal.what());
+      return nullptr;
+    }
+  });
+}
+
+// The saved form is made under the borrow; the path, which may run Python code, is used after.
+PyObject* save_simulator(PyObject* self, PyObject* path) noexcept {
+  return guarded([&]() -> PyObject* {
+    SimulatorObject* simulator = as_simulator(self);
+    if (simulator == nullptr) return nullptr;
+    std::vector<std::uint8_t> saved;
+    {
+      const SharedBorrow borrow(simulator->borrow);
+      if (!borrow) return nullptr;
+      saved = engine::save_state(simulator->reg);
+    }
+    if (!write_whole_file(path, saved.data(), saved.size())) return nullptr;
+    Py_RETURN_NONE;
+  });
+}
+
 // (Korvane, (qubit_amount,), saved form): pickle makes a fresh register of that size and gives it
 // the saved form through __setstate__.
 PyObject* reduce_simulator(PyObject* self, PyObject* /*unused*/) noexcept {
@@ -203,17 +265,24 @@ PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t
       }
       if (!vop_list_fits(vops, qubit_amount)) return nullptr;
     }
-    engine::Register reg = engine::register_from_graph(
-        qubit_amount, static_cast<const std::int64_t*>(edges.view().buf), rows,
-        vops_given ? static_cast<const std::int64_t*>(vops.view().buf) : nullptr);
-    return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(reg));
+    try {
+      engine::Register reg = engine::register_from_graph(
+          qubit_amount, edges.integers(), rows,
+          vops_given ? vops.integers() : engine::GivenIntegers(nullptr));
+      return new_simulator(reinterpret_cast<PyTypeObject*>(type), std::move(reg));
+    } catch (const std::bad_alloc& refusal) {
+      raise_memory_error(refusal, "a register of " + std::to_string(qubit_amount) + " qubits");
+      return nullptr;
+    }
   });
 }
 
 PyObject* list_stabilizers(PyObject* self, PyObject* /*unused*/) noexcept {
   return with_borrow<SharedBorrow>(
       self, [](SimulatorObject& simulator, SharedBorrow&) -> PyObject* {
-        const std::vector<std::string> texts = engine::canonical_stabilizers(simulator.reg);
+        SignalCheck ctrl_c;
+        const std::vector<std::string> texts =
+            engine::canonical_stabilizers(simulator.reg, ctrl_c.for_this_thread());
         OwnedRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
         if (!list) return nullptr;
         for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -232,7 +301,9 @@ PyObject* peek_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       peek_pauli_arguments, self, args, nargs, kwnames,
       [](SimulatorObject& simulator, PyObject* const* values, SharedBorrow&) -> PyObject* {
         engine::PauliProduct product;
-        if (!convert_pauli_argument("pauli", values[0], product)) return nullptr;
+        if (!convert_pauli_argument("pauli", values[0], simulator.reg.size(), product)) {
+          return nullptr;
+        }
         return PyLong_FromLong(engine::pauli_expectation(simulator.reg, product));
       });
 }
@@ -244,7 +315,9 @@ PyObject* measure_pauli(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
       [](SimulatorObject& simulator, PyObject* const* values,
          ExclusiveBorrow& borrow) -> PyObject* {
         engine::PauliProduct product;
-        if (!convert_pauli_argument("pauli", values[0], product)) return nullptr;
+        if (!convert_pauli_argument("pauli", values[0], simulator.reg.size(), product)) {
+          return nullptr;
+        }
         engine::RandomSource& source = engine::thread_generator();
         const bool result = borrow.run_change(
             [&] { return engine::measure_pauli(simulator.reg, product, source); });

@@ -16,6 +16,10 @@ PyObject* list_stabilizers(PyObject* self, PyObject* unused) noexcept;
 // Methods with one positional argument (METH_O).
 PyObject* deep_copy_simulator(PyObject* self, PyObject* memo) noexcept;
 PyObject* set_state(PyObject* self, PyObject* state) noexcept;
+PyObject* save_simulator(PyObject* self, PyObject* path) noexcept;
+// Class methods with one positional argument (METH_O | METH_CLASS).
+PyObject* simulator_from_bytes(PyObject* type, PyObject* data) noexcept;
+PyObject* load_simulator(PyObject* type, PyObject* path) noexcept;
 // Methods with the fast calling convention and keywords; from_graph is a class method.
 PyObject* simulator_from_graph(PyObject* type, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept;

@@ -4,6 +4,7 @@
 #include <array>
 #include <iterator>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -100,7 +101,12 @@ PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs)
     if (!parse_tuple(constructor_arguments, args, kwargs, slots)) return nullptr;
     Qubit qubit_amount = 0;
     if (!convert_qubit_argument("qubit_amount", slots[0], qubit_amount)) return nullptr;
-    return new_simulator(type, engine::Register(qubit_amount));
+    try {
+      return new_simulator(type, engine::Register(qubit_amount));
+    } catch (const std::bad_alloc& refusal) {
+      raise_memory_error(refusal, "a register of " + std::to_string(qubit_amount) + " qubits");
+      return nullptr;
+    }
   });
 }
 
@@ -147,6 +153,21 @@ const PyMethodDef other_methods[] = {
      "__setstate__($self, state, /)\n--\n\nReplace the register by the one saved in `state` "
      "(bytes from __getstate__ of a register of the same size).\n\n"
      "Raises ValueError, changing nothing, when `state` is not such a saved form."},
+    {"to_bytes", get_state, METH_NOARGS,
+     "to_bytes($self, /)\n--\n\nReturn the register in its saved form, a compact bytes "
+     "object.\n\nIt holds the VOPs and the edges, versioned and checksummed; from_bytes reads "
+     "it back."},
+    {"from_bytes", simulator_from_bytes, METH_O | METH_CLASS,
+     "from_bytes($type, data, /)\n--\n\nBuild a register from its saved form (bytes from "
+     "to_bytes, or any bytes-like object).\n\nEverything is checked before it is used, and "
+     "nothing is allocated beyond what the data can describe, so data from anywhere is safe to "
+     "give: anything but a saved register raises ValueError saying what is wrong."},
+    {"save", save_simulator, METH_O,
+     "save($self, path, /)\n--\n\nWrite the register's saved form (to_bytes) to the file at "
+     "`path`, replacing it."},
+    {"load", load_simulator, METH_O | METH_CLASS,
+     "load($type, path, /)\n--\n\nRead a register saved by save() from the file at `path`.\n\n"
+     "Checked as from_bytes checks: ValueError, naming the path, for anything else."},
     {"__reduce__", reduce_simulator, METH_NOARGS,
      "__reduce__($self, /)\n--\n\nPickle support: the class, its size and the saved form."},
     {"graph", export_graph, METH_NOARGS,
@@ -184,7 +205,8 @@ const PyMethodDef other_methods[] = {
            "run($self, circuit)\n--\n\n"
            "Apply a `Circuit` to the register in place and return its measurement record.\n\n"
            "The record is a numpy bool array, one entry per recorded bit in order. Random "
-           "outcomes and noise draw from the calling thread's generator."),
+           "outcomes and noise draw from the calling thread's generator. Ctrl-C stops it with "
+           "KeyboardInterrupt, leaving the register as it was after the last whole instruction."),
     {"draw", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(draw_simulator)),
      METH_VARARGS | METH_KEYWORDS,
      "draw($self, /, path=None, *, qubits=None, layout='auto')\n--\n\n"

@@ -138,6 +138,13 @@ PyObject* outcome_str(PyObject* self) {
                               result_short_texts[fields->result]);
 }
 
+// Both values as their own reprs, so that a printed dict of outcomes reads plainly.
+PyObject* outcome_repr(PyObject* self) {
+  const OutcomeObject* fields = as_outcome(self);
+  return PyUnicode_FromFormat("Outcome(result=%s, axis=%s)", result_reprs[fields->result],
+                              axis_reprs[fields->axis]);
+}
+
 PyObject* outcome_result(PyObject* self, void*) {
   return new_value(measurement_result_class, as_outcome(self)->result);
 }
@@ -169,6 +176,7 @@ PyType_Slot outcome_slots[] = {
     {Py_tp_doc, const_cast<char*>("Measurement outcome and the axis that was measured.\n\n"
                                   "Returned in the values of `peek_measure_set`.")},
     {Py_tp_str, reinterpret_cast<void*>(outcome_str)},
+    {Py_tp_repr, reinterpret_cast<void*>(outcome_repr)},
     {Py_tp_getset, outcome_attributes},
     {0, nullptr},
 };

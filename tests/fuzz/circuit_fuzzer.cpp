@@ -45,14 +45,13 @@ void run_a_few_shots(const circuit::Program& program) {
   std::vector<std::uint8_t> records(shots * program.num_measurements);
   std::vector<std::uint8_t> detectors(shots * program.num_detectors);
   std::vector<std::uint8_t> observables(shots * program.num_observables);
-  const auto go_on = [] { return true; };
   for (const circuit::SamplingMethod method :
        {circuit::SamplingMethod::shots, circuit::SamplingMethod::frames}) {
     circuit::Sampler sampler(program, method, 7, shots);
-    sampler.sample_measurements(records.data(), go_on);
+    sampler.sample_measurements(records.data());
     try {
       sampler.check_detectors();
-      sampler.sample_detectors(detectors.data(), observables.data(), go_on);
+      sampler.sample_detectors(detectors.data(), observables.data());
     } catch (const engine::InvalidInput&) {
       // A detector or observable that is random without noise: a refusal, as it should be.
     }

@@ -155,11 +155,19 @@ korvane::engine::PauliProduct read_pauli_product(ByteReader& reader, std::size_t
   return product;
 }
 
-// Saves `reg`, damages the bytes as the input says and loads them. Returns the loaded register
-// when it has n qubits (it then replaces `reg`), and never lets a broken one through.
+// Saves `reg`, damages the bytes as the input says (or, with bit 0x40, writes a body of the
+// input's own bytes after the mark and version) and loads them. Returns the loaded register when
+// it has n qubits (it then replaces `reg`), and never lets a broken one through.
 void reload(ByteReader& reader, Register& reg, StateVector& state) {
   std::vector<std::uint8_t> saved = korvane::engine::save_state(reg);
   const std::uint8_t damage = reader.next();
+  if ((damage & 0x40U) != 0) {
+    saved.resize(5);
+    for (std::size_t length = reader.next() % 48U; length > 0; --length) {
+      saved.push_back(reader.next());
+    }
+    saved.insert(saved.end(), 4, std::uint8_t{0});
+  }
   const std::size_t edits = damage % 4U;
   for (std::size_t k = 0; k < edits; ++k) {
     const std::size_t position = (std::size_t{reader.next()} << 8 | reader.next()) % saved.size();
@@ -172,12 +180,16 @@ void reload(ByteReader& reader, Register& reg, StateVector& state) {
     for (unsigned shift = 0; shift < 32; shift += 8)
       saved[checked + shift / 8] = static_cast<std::uint8_t>(checksum >> shift);
   }
-  const bool intact = edits == 0 && (damage & 0x10U) == 0;
+  const bool intact = edits == 0 && (damage & 0x50U) == 0;
   try {
     Register loaded = korvane::engine::load_state(saved.data(), saved.size());
     check_invariants(loaded, "reload");
     if (intact && !korvane::testing::same_representation(loaded, reg))
       report("a reload changed the register");
+    const std::vector<std::uint8_t> again = korvane::engine::save_state(loaded);
+    if (!korvane::testing::same_representation(
+            korvane::engine::load_state(again.data(), again.size()), loaded))
+      report("a loaded register saves as another");
     if (loaded.size() == reg.size()) {
       reg = std::move(loaded);
       state = StateVector::from_register(reg);

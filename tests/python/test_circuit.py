@@ -5,6 +5,7 @@ threads, and the rest of the module without numpy."""
 import pathlib
 import pickle
 import random
+import signal
 import subprocess
 import sys
 import textwrap
@@ -81,6 +82,23 @@ class TestText:
             Circuit(text)
         assert str(raised.value).startswith(message)
 
+    def test_equal_by_content_and_hashable(self):
+        circuit = Circuit(REPETITION)
+        spelled = Circuit(REPETITION.replace("CX", "cnot").replace("\n", "  # note\n"))
+        assert circuit == spelled and not circuit != spelled and hash(circuit) == hash(spelled)
+        assert circuit != Circuit(REPETITION.replace("0.1", "0.2")) and circuit != str(circuit)
+        assert len({Circuit("H 0"), Circuit("h 0\n"), Circuit("H 1"), Circuit("X_ERROR(-0) 0"),
+                    Circuit("X_ERROR(0) 0")}) == 3
+
+    def test_deep_nesting_prints_in_linear_size(self):
+        depth = 5000
+        nested = Circuit("REPEAT 2 {\n" * depth + "H 0\n" + "}\n" * depth)
+        text = str(nested)
+        assert len(text) < 200 * depth and Circuit(text) == nested
+        # Shallow bodies keep their full indentation.
+        assert str(Circuit("REPEAT 2 {\nREPEAT 3 {\nH 0\n}\n}")) == (
+            "REPEAT 2 {\n    REPEAT 3 {\n        H 0\n    }\n}\n")
+
     def test_not_a_string_and_immutable(self):
         with pytest.raises(TypeError):
             Circuit(b"H 0")
@@ -89,6 +107,34 @@ class TestText:
             circuit.num_qubits = 3
         with pytest.raises(TypeError):
             type("Sub", (Circuit,), {})
+
+
+class TestHostileText:
+    @pytest.mark.parametrize("count", [2**64 + 1, 2**64, 2**63, 10**30])
+    def test_repeat_counts_never_wrap(self, count):
+        # Every other number of the text is refused as too large in C++'s refusal table.
+        with pytest.raises(ValueError, match=rf"^line 1: the REPEAT count '{count}' is too large"):
+            Circuit(f"REPEAT {count} {{\nM 0\n}}")
+
+    @pytest.mark.parametrize("text, line", [
+        ("€" * 14, 1),                       # a quoted token cut inside no character
+        ("H 0\n\u00e9 1", 2),
+        ("H 0\nM 0 \ud800", 2),             # a lone surrogate: no UTF-8 form at all
+        ("H 0\x00 1", 1),
+        ("X_ERROR(0.1" + "€" * 30 + ") 0", 1),
+    ])
+    def test_any_text_gives_a_value_error_naming_its_line(self, text, line):
+        with pytest.raises(ValueError) as raised:
+            Circuit(text)
+        assert type(raised.value) is ValueError and str(raised.value).startswith(f"line {line}: ")
+
+    def test_from_file_of_any_bytes(self, tmp_path):
+        path = tmp_path / "latin1.stim"
+        path.write_bytes(b"H 0 # caf\xe9\nM 0\nX_ERROR(0.1) \xff\xfe\n")
+        with pytest.raises(ValueError, match=r"^line 3: unrecognised target '\\xff\\xfe'$"):
+            Circuit.from_file(path)
+        path.write_bytes(b"H 0 # caf\xe9\nM 0\n")   # not UTF-8, but only in a comment
+        assert Circuit.from_file(path) == Circuit("H 0\nM 0")
 
 
 class TestNumbers:
@@ -227,6 +273,11 @@ class TestSampling:
         assert (circuit.sample(500, seed=1235) != circuit.sample(500, seed=1234)).any()
         assert (circuit.sample(500) != circuit.sample(500)).any()
 
+    def test_docs_say_where_a_seed_of_none_comes_from(self):
+        readme = (pathlib.Path(__file__).resolve().parents[2] / "README.md").read_text()
+        for doc in (Circuit.sample.__doc__, readme):
+            assert "seed" in doc and "from the calling thread's generator" in " ".join(doc.split())
+
     @pytest.mark.parametrize("method", ["frames", "shots"])
     def test_both_methods_give_the_exact_rates_of_the_repetition_code(self, method):
         # X_ERROR(0.1) on each data qubit each round: a syndrome fires when one of its two data
@@ -301,15 +352,73 @@ def test_the_rest_of_the_module_works_without_numpy():
         assert sim.measure_z(0) == sim.measure_z(1)
         circuit = korvane.Circuit("X 0\\nM 0 1")
         assert circuit.num_measurements == 2 and str(circuit) == "X 0\\nM 0 1\\n"
-        for call in (lambda: circuit.sample(1), lambda: sim.run(circuit)):
+        for call in (lambda: circuit.sample(1), lambda: sim.run(circuit), sim.graph,
+                     lambda: korvane.Korvane.from_graph(2, [[0, 1]])):
             try:
                 call()
-            except ImportError:
-                pass
+            except ImportError as error:
+                assert "pip install numpy" in str(error), error
             else:
-                raise AssertionError("sampling without numpy did not fail")
+                raise AssertionError("a call that needs numpy did not fail")
+        assert korvane.Korvane.from_bytes(sim.to_bytes()).stabilizers() == sim.stabilizers()
         assert sim.measure_z(0) == sim.measure_z(1)  # run changed nothing
         print("ok")
     """)
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
     assert done.stdout.strip() == "ok", done.stderr
+
+
+LOOPING = "REPEAT 100000000000 {\nH 0\n}\nM 0\nDETECTOR rec[-1]"
+# A random graph of degree 16 on 4096 qubits, whose stabilizers take ten seconds or more.
+DENSE = ("korvane.Korvane.from_graph(4096, sorted({tuple(sorted(rng.sample(range(4096), 2))) "
+         "for _ in range(32768)}), [rng.randrange(24) for _ in range(4096)])")
+INTERRUPTED_CALLS = {
+    "sample frames": "circuit.sample(1)",
+    "sample shots": "circuit.sample(1, method='shots')",
+    "sample_detectors frames": "circuit.sample_detectors(1)",
+    "sample_detectors shots": "circuit.sample_detectors(1, method='shots')",
+    "run": "sim.run(circuit)",
+    "run after H": "sim.run(korvane.Circuit('H 1\\n' + circuit_text))",
+    "stabilizers": "dense.stabilizers()",
+}
+
+
+@pytest.mark.parametrize("call", sorted(INTERRUPTED_CALLS))
+def test_ctrl_c_stops_a_long_call_within_a_second(call):
+    # Each call would run for a long time; SIGINT must end it with KeyboardInterrupt, leaving the
+    # register usable and as it was after the last whole instruction.
+    script = textwrap.dedent(f"""
+        import random
+        import numpy  # imported by the first call otherwise, which the signal could interrupt
+        import korvane
+        rng = random.Random(1)
+        circuit_text = {LOOPING!r}
+        circuit = korvane.Circuit(circuit_text)
+        sim = korvane.Korvane(2)
+        dense = {DENSE if call == "stabilizers" else None}
+        print("ready", flush=True)
+        try:
+            {INTERRUPTED_CALLS[call]}
+        except KeyboardInterrupt:
+            assert sim.peek_pauli("_X" if {call!r} == "run after H" else "_Z") == 1
+            sim.h(0)
+            sim.measure_x(0)
+            print("interrupted", flush=True)
+    """)
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+    watchdog = threading.Timer(60, child.kill)  # a child that never answers fails, not hangs
+    watchdog.start()
+    try:
+        assert child.stdout.readline() == "ready\n"
+        time.sleep(0.3)
+        sent = time.perf_counter()
+        child.send_signal(signal.SIGINT)
+        answer = child.stdout.readline()
+        answered = time.perf_counter() - sent
+        _, err = child.communicate(timeout=10)
+    finally:
+        watchdog.cancel()
+        child.kill()
+    assert answer == "interrupted\n", err
+    assert answered < 1.0

@@ -5,6 +5,7 @@ mirrored by the numpy reference proves that what it checks is true of the state,
 simulator.
 """
 
+import ast
 import importlib.util
 import itertools
 import pathlib
@@ -79,10 +80,22 @@ def test_every_example_is_exercised():
     assert sorted(path.name for path in EXAMPLES.glob("*.py")) == sorted(SMALL_RUNS)
 
 
+def header_script(name):
+    """The script path of the commands the example's docstring gives; each runs the project's
+    virtual environment's interpreter from the clone."""
+    doc = ast.get_docstring(ast.parse((EXAMPLES / name).read_text()))
+    commands = [line.split() for line in doc.splitlines()
+                if line.lstrip().startswith((".venv/", "python", "PYTHONPATH"))]
+    assert commands and all(command[:2] == [".venv/bin/python", f"examples/{name}"]
+                            for command in commands), commands
+    return commands[0][1]
+
+
 @pytest.mark.parametrize("name", sorted(SMALL_RUNS))
-def test_example_runs_and_passes_its_checks(name):
+def test_example_runs_as_its_header_says_and_passes_its_checks(name):
     completed = subprocess.run(
-        [sys.executable, str(EXAMPLES / name), *SMALL_RUNS[name]],
+        [sys.executable, header_script(name), *SMALL_RUNS[name]],
+        cwd=EXAMPLES.parent,
         capture_output=True,
         text=True,
         timeout=600,

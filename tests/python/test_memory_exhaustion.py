@@ -108,3 +108,41 @@ def test_failed_allocation_retires_a_changed_register_and_spares_a_read_one(call
                            timeout=120)
     assert child.returncode == 0, child.stderr
     assert child.stdout.strip() == "ok"
+
+
+@pytest.mark.skipif(_under_address_sanitizer(), reason="a sanitizer's shadow memory defeats RLIMIT_AS")
+def test_a_refused_register_says_how_much_it_needed():
+    script = textwrap.dedent("""
+        import resource
+        from korvane import Korvane
+        resource.setrlimit(resource.RLIMIT_AS, (4 << 30, resource.RLIM_INFINITY))
+        for make in (lambda: Korvane(2**40), lambda: Korvane.from_graph(2**40, [])):
+            try:
+                make()
+            except MemoryError as error:
+                print(error)
+    """)
+    child = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                           timeout=60)
+    expected = "a register of 1099511627776 qubits: could not allocate 1.0 TiB (1099511627776 bytes)"
+    assert child.stdout.splitlines() == [expected, expected], child.stderr
+
+
+@pytest.mark.skipif(_under_address_sanitizer(), reason="a sanitizer's shadow memory defeats RLIMIT_AS")
+def test_a_sample_too_large_for_memory_is_refused_before_any_work():
+    # A terabyte of outputs for one shot: refused at once, never after hours of work.
+    script = textwrap.dedent("""
+        import resource
+        from korvane import Circuit
+        resource.setrlimit(resource.RLIMIT_AS, (4 << 30, resource.RLIM_INFINITY))
+        circuit = Circuit("REPEAT 1000000000000 {\\nR 0\\nM 0\\nDETECTOR rec[-1]\\n}")
+        for method in ("frames", "shots"):
+            for call in (circuit.sample, circuit.sample_detectors):
+                try:
+                    call(1, method=method)
+                except MemoryError:
+                    print("refused")
+    """)
+    child = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                           timeout=60)
+    assert child.stdout.split() == ["refused"] * 4, child.stderr

@@ -18,8 +18,8 @@ METHOD_ORDER = SINGLE_QUBIT + TWO_QUBIT + MEASURE + ["get_entangled_group", "pee
 # Public names added beside the twenty methods, in the table's order (tests/python/test_state_io.py
 # and tests/python/test_circuit*.py cover them).
 ADDED_NAMES = [
-    "copy", "graph", "from_graph", "stabilizers", "peek_pauli", "measure_pauli", "reset", "swap",
-    "run", "draw", "qubit_amount",
+    "copy", "to_bytes", "from_bytes", "save", "load", "graph", "from_graph", "stabilizers",
+    "peek_pauli", "measure_pauli", "reset", "swap", "run", "draw", "qubit_amount",
 ]
 
 FIRST_DOC_LINES = {

@@ -133,7 +133,7 @@ class TestOutcome:
         assert outcome.axis == axis and outcome.result == result
         assert type(outcome.axis) is Axis and type(outcome.result) is MeasurementResult
         assert str(outcome) == text
-        assert repr(outcome).startswith("<korvane.Outcome object at 0x")
+        assert repr(outcome) == f"Outcome(result={result!r}, axis={axis!r})"
 
     def test_attributes_are_new_and_read_only(self):
         outcome = fresh_outcome(lambda sim: sim.x(0))

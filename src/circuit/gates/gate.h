@@ -175,6 +175,7 @@ struct Gate {
 
   // Record builders, so that the table reads as a list of facts.
   constexpr Gate also(std::string_view alias) const {
+    if (!aliases.back().empty()) throw "a gate has room for two aliases";
     Gate more = *this;
     more.aliases[aliases[0].empty() ? 0 : 1] = alias;
     return more;

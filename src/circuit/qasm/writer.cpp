@@ -98,7 +98,8 @@ class Writer {
   std::string run() {
     check_expressible();
     std::vector<OpenLoop> loops;
-    walk(program_, loops, [&](const Instruction& instruction, std::size_t index) {
+    engine::StopPacer unpaced;  // the text is bounded by most_written_operations
+    walk(program_, loops, unpaced, [&](const Instruction& instruction, std::size_t index) {
       write(instruction, index);
       if (remaining_body_ != 0 && instruction.kind != Kind::condition && --remaining_body_ == 0) {
         close_condition();

@@ -36,34 +36,44 @@ concept FlipOutput = requires(Output& output, std::span<const Word> flips, std::
   output.observable(observable, flips, index);
 };
 
-// Working space for runs of one program on frames `words` words wide.
+// Working space for runs of one program on frames `words` words wide; `stop` may stop them. The
+// draws follow a block `stream_words` wide (at least `words`): the frames kept are the first
+// `words` words of such a block, and the draws for the rest are made and dropped, so that a
+// narrow block gives exactly the first shots of a wide one.
 struct FrameScratch {
-  FrameScratch(const Program& program, std::size_t words)
-      : record(program.deepest_lookback, words), random(words), parity(words) {
+  FrameScratch(const Program& program, std::size_t words, std::size_t stream_words,
+               engine::StopCheck* stop = nullptr)
+      : record(program.deepest_lookback, words), random(stream_words), parity(words), pacer(stop) {
     loops.reserve(program.deepest_nesting);
   }
 
+  std::size_t stream_words() const noexcept { return random.size(); }
+
   RecordWindow<Word> record;  // each measurement's flips
   std::vector<OpenLoop> loops;
-  std::vector<Word> random;
+  std::vector<Word> random;  // stream_words wide
   std::vector<Word> parity;
   ProductScratch products;
+  engine::StopPacer pacer;
 };
 
 // Multiplies a random half of the frames by the Pauli of `axis` on q: a stabilizer of the state
 // just measured or reset, so the state is the same, but later results see fresh randomness.
+// Draws a word for each word of `random`, the stream's width.
 inline void randomize(PauliFrames& frames, engine::Qubit q, Axis axis,
                       engine::SeededGenerator& generator, std::vector<Word>& random) {
   for (Word& word : random) word = generator.next_u64();
-  frames.multiply_where(q, axis, random);
+  frames.multiply_where(q, axis, std::span<const Word>(random).first(frames.words()));
 }
 
 // Makes every frame a random product of Z's, one Z or none on each qubit: the start of a run from
-// |0...0>, which every such product leaves unchanged.
-inline void randomize_start(PauliFrames& frames, engine::SeededGenerator& generator) {
+// |0...0>, which every such product leaves unchanged. Draws `stream_words` words a qubit.
+inline void randomize_start(PauliFrames& frames, engine::SeededGenerator& generator,
+                            std::size_t stream_words) {
   for (engine::Qubit q = 0; q < frames.qubits(); ++q) {
     for (Word& word : frames.x_bits(q)) word = 0;
     for (Word& word : frames.z_bits(q)) word = generator.next_u64();
+    for (std::size_t w = frames.words(); w < stream_words; ++w) generator.next_u64();
   }
 }
 
@@ -96,7 +106,8 @@ class FrameRun {
         generator_(generator),
         scratch_(scratch),
         record_(scratch.record),
-        output_(output) {}
+        output_(output),
+        kept_(engine::word_bits * frames.words()) {}
 
   void clifford(const Step& step) {
     const Vop gate = vop_of(step.instruction.gate);
@@ -173,13 +184,13 @@ class FrameRun {
       output_.measurement(std::span<const Word>(flips));
       if (product.factors.empty()) return;
       for (Word& word : scratch_.random) word = generator_.next_u64();
-      multiply_product_where(frames_, product, scratch_.random);
+      multiply_product_where(frames_, product, frame_words());
     });
   }
 
   void product_phase(const Step& step) {
     for_each_product(step.targets, [&](std::span<const std::uint32_t> factors) {
-      apply_product_phase(frames_, hermitian_product(factors, scratch_.products), scratch_.random);
+      apply_product_phase(frames_, hermitian_product(factors, scratch_.products), frame_words());
     });
   }
 
@@ -202,10 +213,11 @@ class FrameRun {
       const std::span<Word> heralds = record_.push_wide();
       std::fill(heralds.begin(), heralds.end(), Word{0});
       if (channel != nullptr) {
-        for_each_event(*channel, 1, heralds.size(), generator_,
+        for_each_event(*channel, 1, scratch_.stream_words(), generator_,
                        [&](std::size_t, std::uint64_t frame) {
-                         heralds[engine::word_of(frame)] ^= engine::bit_of(frame);
                          const unsigned outcome = channel->pick_given_event(generator_.next_u64());
+                         if (frame >= kept_) return;
+                         heralds[engine::word_of(frame)] ^= engine::bit_of(frame);
                          if (outcome > 1) frames_.multiply_one(q, outcome - 1, frame);
                        });
       }
@@ -216,19 +228,20 @@ class FrameRun {
   void pauli_noise(const Step& step) {
     const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
     if (channel == nullptr) return;
-    for_each_event(*channel, step.targets.size(), frames_.words(), generator_,
+    for_each_event(*channel, step.targets.size(), scratch_.stream_words(), generator_,
                    [&](std::size_t target, std::uint64_t frame) {
-                     frames_.multiply_one(step.targets[target],
-                                          channel->pick_given_event(generator_.next_u64()), frame);
+                     const unsigned pauli = channel->pick_given_event(generator_.next_u64());
+                     if (frame < kept_) frames_.multiply_one(step.targets[target], pauli, frame);
                    });
   }
 
   void pair_noise(const Step& step) {
     const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
     if (channel == nullptr) return;
-    for_each_event(*channel, step.targets.size() / 2, frames_.words(), generator_,
+    for_each_event(*channel, step.targets.size() / 2, scratch_.stream_words(), generator_,
                    [&](std::size_t pair, std::uint64_t frame) {
                      const unsigned paulis = channel->pick_given_event(generator_.next_u64());
+                     if (frame >= kept_) return;
                      if (const unsigned first = first_pauli_of_pair(paulis); first != 0) {
                        frames_.multiply_one(step.targets[2 * pair], first, frame);
                      }
@@ -264,13 +277,17 @@ class FrameRun {
     return into;
   }
 
-  // Flips the recorded bit in the frames where the measurement's noise `flip` strikes.
+  // Flips the recorded bit in the frames kept where the measurement's noise `flip` strikes.
   void flip_at_random(std::span<Word> flips, const PauliChannel* flip) {
     if (flip == nullptr) return;
-    for_each_event(*flip, 1, flips.size(), generator_, [&](std::size_t, std::uint64_t frame) {
-      flips[engine::word_of(frame)] ^= engine::bit_of(frame);
-    });
+    for_each_event(*flip, 1, scratch_.stream_words(), generator_,
+                   [&](std::size_t, std::uint64_t frame) {
+                     if (frame < kept_) flips[engine::word_of(frame)] ^= engine::bit_of(frame);
+                   });
   }
+
+  // The first frames.words() words of the random stream's buffer.
+  std::span<Word> frame_words() { return std::span(scratch_.random).first(frames_.words()); }
 
   // Records each target's flips (the recorded bit flips with the measurement's noise, the state
   // does not), clears what an MR's reset removes, and gives the qubit a fresh random stabilizer.
@@ -294,21 +311,23 @@ class FrameRun {
   FrameScratch& scratch_;
   RecordWindow<Word>& record_;
   Output& output_;
+  std::uint64_t kept_;  // the frames kept; the block's draws may reach beyond them
 };
 
 // Runs `program` on `frames`, which the caller has started (randomize_start), reporting to
 // `output` (FlipOutput).
 //
 // Draws, in the order the run meets them: for a measurement (of a qubit or a product), its flips
-// when it has a flip probability, then one word per frame word for its fresh stabilizer; for a
-// reset, the latter; for MPAD, the flips; for a noise channel, heralded or not, target by target,
-// the gaps between the frames it strikes, each strike followed by one draw for its Pauli.
+// when it has a flip probability, then one 64-bit draw per stream word for its fresh stabilizer
+// (none for a product of no factors); for a reset, the latter; for MPAD, the flips; for a noise
+// channel, heralded or not, target by target, the gaps between the frames it strikes, each strike
+// followed by one draw for its Pauli.
 template <Noise noise, FlipOutput Output>
 void run_on_frames(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
                    FrameScratch& scratch, Output& output) {
   scratch.record.restart();
   FrameRun<noise, Output> run(program, frames, generator, scratch, output);
-  run_program(program, scratch.loops, run);
+  run_program(program, scratch.loops, scratch.pacer, run);
 }
 
 }  // namespace korvane::circuit

@@ -13,8 +13,8 @@ void check_fits(const Program& program, const engine::Register& reg) {
 }
 
 void run_once(const Program& program, engine::Register& reg, engine::RandomSource& source,
-              std::uint8_t* record) {
-  RunScratch scratch(program);
+              std::uint8_t* record, engine::StopCheck* stop) {
+  RunScratch scratch(program, stop);
   RecordBytes bytes{record};
   run_on_register<Noise::applied>(program, reg, source, scratch, bytes);
 }

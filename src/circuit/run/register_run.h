@@ -45,15 +45,17 @@ struct RecordBytes {
   std::uint8_t* next;
 };
 
-// Working space for runs of one program, reused from run to run.
+// Working space for runs of one program, reused from run to run; `stop` may stop them.
 struct RunScratch {
-  explicit RunScratch(const Program& program) : record(program.deepest_lookback) {
+  explicit RunScratch(const Program& program, engine::StopCheck* stop = nullptr)
+      : record(program.deepest_lookback), pacer(stop) {
     loops.reserve(program.deepest_nesting);
   }
 
   RecordWindow<std::uint8_t> record;
   std::vector<OpenLoop> loops;
   ProductScratch products;
+  engine::StopPacer pacer;
 };
 
 // The steps of a run on the register (program_walk.h), one per kind of instruction.
@@ -220,7 +222,7 @@ void run_on_register(const Program& program, engine::Register& reg, Source& sour
                      RunScratch& scratch, Output& output) {
   scratch.record.restart();
   RegisterRun<noise, Source, Output> run(program, reg, source, scratch, output);
-  run_program(program, scratch.loops, run);
+  run_program(program, scratch.loops, scratch.pacer, run);
 }
 
 // Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`, and as
@@ -229,7 +231,9 @@ void check_fits(const Program& program, const engine::Register& reg);
 
 // Applies `program` to `reg` in place, noise included, drawing from `source`; writes the
 // measurement record, one byte (0 or 1) per recorded bit, to `record`. Call check_fits first.
+// When `stop` stops it (engine::Interrupted), `reg` holds the state after the last whole
+// instruction, and the record so far is written.
 void run_once(const Program& program, engine::Register& reg, engine::RandomSource& source,
-              std::uint8_t* record);
+              std::uint8_t* record, engine::StopCheck* stop = nullptr);
 
 }  // namespace korvane::circuit

@@ -62,12 +62,22 @@ std::size_t frame_block_words(const Program& program) {
                                            words_within(large_block_budget_bytes, 4)));
 }
 
-FrameSampler::FrameSampler(const Program& program)
+FrameSampler::FrameSampler(const Program& program, std::uint64_t shots, engine::StopCheck* stop)
     : program_(program),
-      words_(frame_block_words(program)),
+      words_(std::clamp<std::uint64_t>(shots / engine::word_bits + (shots % engine::word_bits != 0),
+                                       1, frame_block_words(program))),
       frames_(program.num_qubits, words_),
-      scratch_(program, words_) {
+      scratch_(program, words_, frame_block_words(program), stop) {
   check_frames_can_run(program);
+}
+
+void FrameSampler::reserve_detectors() {
+  observable_flips_.resize(program_.num_observables * words_);
+}
+
+void FrameSampler::start_block(engine::SeededGenerator& generator) {
+  scratch_.pacer.count(1 + frames_.qubits() * scratch_.stream_words() / 4);
+  randomize_start(frames_, generator, scratch_.stream_words());
 }
 
 void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
@@ -77,7 +87,7 @@ void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std:
   MeasurementRows rows{writer};
   for (std::uint64_t first = 0; first < shots; first += block_shots()) {
     writer.start_block(records + first * width, std::min(block_shots(), shots - first));
-    randomize_start(frames_, generator);
+    start_block(generator);
     run_on_frames<Noise::applied>(program_, frames_, generator, scratch_, rows);
     writer.finish_block();
   }
@@ -89,13 +99,14 @@ void FrameSampler::sample_detectors(std::uint64_t shots, engine::SeededGenerator
   const std::uint64_t observable_count = program_.num_observables;
   ShotMajorWriter detector_writer(words_, detector_count, {});
   ShotMajorWriter observable_writer(words_, observable_count, {});
-  std::vector<Word> observable_flips(observable_count * words_);
+  reserve_detectors();
+  std::vector<Word>& observable_flips = observable_flips_;
   ParityRows rows{detector_writer, observable_flips};
   for (std::uint64_t first = 0; first < shots; first += block_shots()) {
     const std::uint64_t count = std::min(block_shots(), shots - first);
     detector_writer.start_block(detectors + first * detector_count, count);
     std::fill(observable_flips.begin(), observable_flips.end(), Word{0});
-    randomize_start(frames_, generator);
+    start_block(generator);
     run_on_frames<Noise::applied>(program_, frames_, generator, scratch_, rows);
     detector_writer.finish_block();
     observable_writer.start_block(observables + first * observable_count, count);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -16,13 +17,19 @@
 
 namespace korvane::circuit {
 
-// Shots in blocks of block_shots(), a multiple of 64 fixed by the circuit. Every block is run
-// whole, drawing from the generator where the previous block stopped, and the shots beyond the
-// ones asked for are dropped: n shots are the first n of any longer sample with the same seed, as
-// long as calls ask for whole blocks but the last.
+// Shots in blocks of block_shots(), a multiple of 64. Every block is run whole, drawing from the
+// generator where the previous block stopped, and the shots beyond the ones asked for are dropped:
+// n shots are the first n of any longer sample with the same seed, as long as calls ask for whole
+// blocks but the last.
 class FrameSampler {
  public:
-  explicit FrameSampler(const Program& program);
+  // Blocks of frame_block_words(program) words, or of as few whole words as `shots` need: a
+  // narrower block draws as the full one does and keeps its first shots, so the shots are the same
+  // either way, and a few shots cost a few words. `stop` may stop the work (engine::Interrupted)
+  // between whole instructions.
+  explicit FrameSampler(const Program& program,
+                        std::uint64_t shots = std::numeric_limits<std::uint64_t>::max(),
+                        engine::StopCheck* stop = nullptr);
 
   std::uint64_t block_shots() const noexcept { return engine::word_bits * words_; }
   std::size_t block_words() const noexcept { return words_; }
@@ -31,6 +38,10 @@ class FrameSampler {
   // is the record of a noiseless run (reference.h).
   void sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
                            engine::SeededGenerator& generator, std::uint8_t* records);
+
+  // Takes the memory sample_detectors needs beyond the frames (the observables' sums), so that a
+  // caller can take it before any work; sample_detectors does when nobody has.
+  void reserve_detectors();
 
   // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
   // receive shot s's detector and observable values relative to the noiseless circuit. Call
@@ -43,6 +54,10 @@ class FrameSampler {
   std::size_t words_;
   PauliFrames frames_;
   FrameScratch scratch_;
+  std::vector<Word> observable_flips_;
+
+  // Starts a block's frames, the draws counted as work.
+  void start_block(engine::SeededGenerator& generator);
 };
 
 // Frame words per block for `program`: as many as keep a block's frames, record window and

@@ -79,41 +79,57 @@ struct ReferenceOutput {
     reference.observables[index] ^= parity ? 1 : 0;
   }
 
-  NoiselessReference reference;
+  NoiselessReference& reference;
 };
 
 template <ReferenceParts parts>
-NoiselessReference run_reference(const Program& program) {
-  ReferenceOutput<parts> output;
-  if constexpr (parts == ReferenceParts::record) {
-    output.reference.record.reserve(program.num_measurements);
-  } else {
-    output.reference.detectors.reserve(program.num_detectors);
-    output.reference.observables.assign(program.num_observables, 0);
-  }
+void run_reference_keeping(const Program& program, NoiselessReference& reference,
+                           engine::StopCheck* stop) {
+  ReferenceOutput<parts> output{reference};
   engine::Register reg(program.num_qubits);
   engine::SeededGenerator generator(reference_seed);
-  RunScratch scratch(program);
+  RunScratch scratch(program, stop);
   run_on_register<Noise::skipped>(program, reg, generator, scratch, output);
-  return std::move(output.reference);
 }
 
 }  // namespace
 
-void check_deterministic(const Program& program) {
+void check_deterministic(const Program& program, engine::StopCheck* stop) {
   if (program.num_detectors == 0 && program.num_observables == 0) return;
   PauliFrames frames(program.num_qubits, frame_words);
-  FrameScratch scratch(program, frame_words);
+  FrameScratch scratch(program, frame_words, frame_words, stop);
   engine::SeededGenerator generator(frame_seed);
-  randomize_start(frames, generator);
+  randomize_start(frames, generator, frame_words);
   DeterminismCheck check(program, frame_words);
   run_on_frames<Noise::skipped>(program, frames, generator, scratch, check);
   check.check_observables();
 }
 
-NoiselessReference noiseless_reference(const Program& program, ReferenceParts parts) {
-  return parts == ReferenceParts::record ? run_reference<ReferenceParts::record>(program)
-                                         : run_reference<ReferenceParts::parities>(program);
+NoiselessReference reserve_reference(const Program& program, ReferenceParts parts) {
+  NoiselessReference reference;
+  if (parts == ReferenceParts::record) {
+    reference.record.reserve(program.num_measurements);
+  } else {
+    reference.detectors.reserve(program.num_detectors);
+    reference.observables.assign(program.num_observables, 0);
+  }
+  return reference;
+}
+
+void run_reference(const Program& program, ReferenceParts parts, NoiselessReference& reference,
+                   engine::StopCheck* stop) {
+  if (parts == ReferenceParts::record) {
+    run_reference_keeping<ReferenceParts::record>(program, reference, stop);
+  } else {
+    run_reference_keeping<ReferenceParts::parities>(program, reference, stop);
+  }
+}
+
+NoiselessReference noiseless_reference(const Program& program, ReferenceParts parts,
+                                       engine::StopCheck* stop) {
+  NoiselessReference reference = reserve_reference(program, parts);
+  run_reference(program, parts, reference, stop);
+  return reference;
 }
 
 }  // namespace korvane::circuit

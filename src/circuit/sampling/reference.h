@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "../../engine/stop_check.h"
 #include "../program.h"
 
 namespace korvane::circuit {
@@ -17,8 +18,8 @@ namespace korvane::circuit {
 // 256 Pauli frames (each an independent sample of the random part) tells them apart: a parity that
 // is not constant flips in each frame with probability 1/2, so it passes as constant with
 // probability 2^-256. The frames draw from a fixed seed, so the verdict on a circuit never
-// changes.
-void check_deterministic(const Program& program);
+// changes. `stop` may stop the pass (engine::Interrupted).
+void check_deterministic(const Program& program, engine::StopCheck* stop = nullptr);
 
 // What one noiseless run on the register records.
 struct NoiselessReference {
@@ -32,7 +33,14 @@ enum class ReferenceParts : std::uint8_t { record, parities };
 
 // One noiseless run of `program` on the graph engine from a fixed seed, keeping the record or the
 // parities. Any run will do for the record: frames add the randomness. The parities are the
-// noiseless circuit's values once check_deterministic has passed.
-NoiselessReference noiseless_reference(const Program& program, ReferenceParts parts);
+// noiseless circuit's values once check_deterministic has passed. `stop` may stop the run.
+NoiselessReference noiseless_reference(const Program& program, ReferenceParts parts,
+                                       engine::StopCheck* stop = nullptr);
+
+// The same in two steps, so that a sampler can take all its memory before any work: the arrays
+// for the parts kept (std::bad_alloc when refused), then the run that fills them.
+NoiselessReference reserve_reference(const Program& program, ReferenceParts parts);
+void run_reference(const Program& program, ReferenceParts parts, NoiselessReference& reference,
+                   engine::StopCheck* stop = nullptr);
 
 }  // namespace korvane::circuit

@@ -1,6 +1,5 @@
 #include "sampler.h"
 
-#include <algorithm>
 #include <optional>
 
 #include "../../engine/random/seeded_generator.h"
@@ -10,42 +9,6 @@
 #include "shot_sampler.h"
 
 namespace korvane::circuit {
-namespace {
-
-// A chunk is about this many target operations (shot by shot) or operations on a frame word
-// (frames): short enough that a caller can stop a long sample soon, long enough that stopping to
-// ask costs nothing.
-constexpr std::uint64_t operations_per_chunk = std::uint64_t{1} << 24;
-constexpr std::uint64_t frame_word_operations_per_chunk = std::uint64_t{1} << 26;
-
-// Shots per chunk, shot by shot.
-std::uint64_t shot_chunk(const Program& program) {
-  return std::max<std::uint64_t>(
-      1, operations_per_chunk / std::max<std::uint64_t>(program.operations, 1));
-}
-
-// Shots per chunk by frames: whole blocks, so that a sample split into chunks draws as one.
-std::uint64_t frame_chunk(const Program& program, const FrameSampler& sampler) {
-  // Each target operation of a block costs block_words() word operations.
-  const std::uint64_t operations = frame_word_operations_per_chunk / sampler.block_words();
-  return sampler.block_shots() *
-         std::max<std::uint64_t>(1, operations / std::max<std::uint64_t>(program.operations, 1));
-}
-
-// Calls run(first_shot, shot_count) chunk by chunk, asking between_chunks() in between; false
-// when it stopped the work.
-template <class Run>
-bool run_in_chunks(std::uint64_t shots, std::uint64_t chunk, const BetweenChunks& between_chunks,
-                   Run&& run) {
-  for (std::uint64_t first = 0; first < shots; first += chunk) {
-    const std::uint64_t count = std::min(chunk, shots - first);
-    run(first, count);
-    if (first + count < shots && !between_chunks()) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 // What a sample has made so far: the generator, the reference run and the kernel, each made when
 // first needed.
@@ -60,70 +23,68 @@ struct Sampler::Work {
 };
 
 Sampler::Sampler(const Program& program, SamplingMethod method, std::uint64_t seed,
-                 std::uint64_t shots)
-    : program_(program), method_(method), shots_(shots), work_(std::make_unique<Work>(seed)) {
+                 std::uint64_t shots, engine::StopCheck* stop)
+    : program_(program),
+      method_(method),
+      shots_(shots),
+      stop_(stop),
+      work_(std::make_unique<Work>(seed)) {
   check_products(program);
 }
 
 Sampler::~Sampler() = default;
 
+void Sampler::make_kernel() {
+  if (method_ == SamplingMethod::shots) {
+    if (!work_->shots) work_->shots.emplace(program_, stop_);
+  } else if (!work_->frames) {
+    work_->frames.emplace(program_, shots_, stop_);
+  }
+}
+
 void Sampler::check_detectors() {
   if (program_.num_detectors != 0 || program_.num_observables != 0) {
-    check_deterministic(program_);
     // Frames give the values relative to the noiseless circuit directly; shot by shot compares
-    // with the noiseless values.
+    // with the noiseless values, whose arrays are taken before the check runs.
     if (method_ == SamplingMethod::shots) {
-      work_->reference = noiseless_reference(program_, ReferenceParts::parities);
+      work_->reference = reserve_reference(program_, ReferenceParts::parities);
+    }
+    check_deterministic(program_, stop_);
+    if (method_ == SamplingMethod::shots) {
+      run_reference(program_, ReferenceParts::parities, *work_->reference, stop_);
     }
   }
   work_->detectors_checked = true;
 }
 
-bool Sampler::sample_measurements(std::uint8_t* records, const BetweenChunks& between_chunks) {
-  const std::uint64_t width = program_.num_measurements;
-  if (shots_ == 0 || width == 0) return true;
+void Sampler::sample_measurements(std::uint8_t* records) {
+  if (shots_ == 0 || program_.num_measurements == 0) return;
+  make_kernel();
   engine::SeededGenerator& generator = work_->generator;
   if (method_ == SamplingMethod::shots) {
-    ShotSampler& sampler = work_->shots.emplace(program_);
-    return run_in_chunks(shots_, shot_chunk(program_), between_chunks,
-                         [&](std::uint64_t first, std::uint64_t count) {
-                           sampler.sample_measurements(count, generator, records + first * width);
-                         });
+    work_->shots->sample_measurements(shots_, generator, records);
+    return;
   }
-  const NoiselessReference& reference =
-      work_->reference.emplace(noiseless_reference(program_, ReferenceParts::record));
-  FrameSampler& sampler = work_->frames.emplace(program_);
-  return run_in_chunks(shots_, frame_chunk(program_, sampler), between_chunks,
-                       [&](std::uint64_t first, std::uint64_t count) {
-                         sampler.sample_measurements(count, reference.record, generator,
-                                                     records + first * width);
-                       });
+  NoiselessReference& reference =
+      work_->reference.emplace(reserve_reference(program_, ReferenceParts::record));
+  run_reference(program_, ReferenceParts::record, reference, stop_);
+  work_->frames->sample_measurements(shots_, reference.record, generator, records);
 }
 
-bool Sampler::sample_detectors(std::uint8_t* detectors, std::uint8_t* observables,
-                               const BetweenChunks& between_chunks) {
-  const std::uint64_t detector_count = program_.num_detectors;
-  const std::uint64_t observable_count = program_.num_observables;
+void Sampler::sample_detectors(std::uint8_t* detectors, std::uint8_t* observables) {
+  const bool any = program_.num_detectors != 0 || program_.num_observables != 0;
+  if (shots_ != 0 && any) {
+    make_kernel();
+    if (work_->frames) work_->frames->reserve_detectors();
+  }
   if (!work_->detectors_checked) check_detectors();
-  if (shots_ == 0 || (detector_count == 0 && observable_count == 0)) return true;
+  if (shots_ == 0 || !any) return;
   engine::SeededGenerator& generator = work_->generator;
   if (method_ == SamplingMethod::shots) {
-    ShotSampler& sampler = work_->shots.emplace(program_);
-    const NoiselessReference& reference = *work_->reference;
-    return run_in_chunks(shots_, shot_chunk(program_), between_chunks,
-                         [&](std::uint64_t first, std::uint64_t count) {
-                           sampler.sample_detectors(count, reference, generator,
-                                                    detectors + first * detector_count,
-                                                    observables + first * observable_count);
-                         });
+    work_->shots->sample_detectors(shots_, *work_->reference, generator, detectors, observables);
+  } else {
+    work_->frames->sample_detectors(shots_, generator, detectors, observables);
   }
-  FrameSampler& sampler = work_->frames.emplace(program_);
-  return run_in_chunks(shots_, frame_chunk(program_, sampler), between_chunks,
-                       [&](std::uint64_t first, std::uint64_t count) {
-                         sampler.sample_detectors(count, generator,
-                                                  detectors + first * detector_count,
-                                                  observables + first * observable_count);
-                       });
 }
 
 }  // namespace korvane::circuit

@@ -1,13 +1,14 @@
 // Sampling a circuit: the one place that decides, for a method, a seed and a shot count, which
-// reference run to make, which kernel runs the shots (Pauli frames beside the reference, or the
-// graph engine shot by shot), in blocks of what size, and in chunks of what size between which
-// the caller may stop the work. Callers (the Python binding) only convert arguments and arrays.
+// reference run to make and which kernel runs the shots (Pauli frames beside the reference, or the
+// graph engine shot by shot), in blocks of what size. Everything a sample keeps is allocated before
+// any of its work starts, so that a sample too large for memory is refused at once. Callers (the
+// Python binding) only convert arguments and arrays.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
+#include "../../engine/stop_check.h"
 #include "../program.h"
 
 namespace korvane::circuit {
@@ -17,15 +18,15 @@ namespace korvane::circuit {
 // (equally distributed) samples.
 enum class SamplingMethod : std::uint8_t { frames, shots };
 
-// Called between chunks of a sample's work; false stops the sample there.
-using BetweenChunks = std::function<bool()>;
-
 class Sampler {
  public:
   // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`; n shots are the
-  // first n of any longer sample with the same seed and method. Does no work yet, but throws
-  // InvalidInput, naming the line, for a Pauli product that cannot be measured or applied.
-  Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots);
+  // first n of any longer sample with the same seed and method. `stop` may stop the work (every
+  // part of it: the reference run, the determinism check and the shots) between whole
+  // instructions, by engine::Interrupted. Does no work yet, but throws InvalidInput, naming the
+  // line, for a Pauli product that cannot be measured or applied.
+  Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots,
+          engine::StopCheck* stop = nullptr);
   ~Sampler();
   Sampler(const Sampler&) = delete;
   Sampler& operator=(const Sampler&) = delete;
@@ -35,22 +36,23 @@ class Sampler {
   // InvalidInput naming the first that is not. sample_detectors calls it when nobody has.
   void check_detectors();
 
-  // Row s of `records` (num_measurements bytes) receives shot s's measurement record. Returns
-  // false when `between_chunks` stopped it.
-  bool sample_measurements(std::uint8_t* records, const BetweenChunks& between_chunks);
+  // Row s of `records` (num_measurements bytes) receives shot s's measurement record.
+  void sample_measurements(std::uint8_t* records);
 
   // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
-  // receive shot s's detector and observable values relative to the noiseless circuit. Returns
-  // false when `between_chunks` stopped it.
-  bool sample_detectors(std::uint8_t* detectors, std::uint8_t* observables,
-                        const BetweenChunks& between_chunks);
+  // receive shot s's detector and observable values relative to the noiseless circuit.
+  void sample_detectors(std::uint8_t* detectors, std::uint8_t* observables);
 
  private:
   struct Work;
 
+  // Makes the kernel of the method, with its memory, unless made already.
+  void make_kernel();
+
   const Program& program_;
   SamplingMethod method_;
   std::uint64_t shots_;
+  engine::StopCheck* stop_;
   std::unique_ptr<Work> work_;
 };
 

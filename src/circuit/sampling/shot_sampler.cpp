@@ -20,13 +20,18 @@ struct ParityRow {
 
 }  // namespace
 
-ShotSampler::ShotSampler(const Program& program)
-    : program_(program), fresh_(program.num_qubits), reg_(fresh_), scratch_(program) {}
+ShotSampler::ShotSampler(const Program& program, engine::StopCheck* stop)
+    : program_(program), fresh_(program.num_qubits), reg_(fresh_), scratch_(program, stop) {}
+
+void ShotSampler::start_shot() {
+  scratch_.pacer.count(1 + fresh_.size() / engine::word_bits);
+  reg_ = fresh_;
+}
 
 void ShotSampler::sample_measurements(std::uint64_t shots, engine::SeededGenerator& generator,
                                       std::uint8_t* records) {
   for (std::uint64_t shot = 0; shot < shots; ++shot) {
-    reg_ = fresh_;
+    start_shot();
     RecordBytes row{records + shot * program_.num_measurements};
     run_on_register<Noise::applied>(program_, reg_, generator, scratch_, row);
   }
@@ -37,7 +42,7 @@ void ShotSampler::sample_detectors(std::uint64_t shots, const NoiselessReference
                                    std::uint8_t* observables) {
   const std::size_t observable_count = program_.num_observables;
   for (std::uint64_t shot = 0; shot < shots; ++shot) {
-    reg_ = fresh_;
+    start_shot();
     std::uint8_t* const observable_row = observables + shot * observable_count;
     std::copy(reference.observables.begin(), reference.observables.end(), observable_row);
     ParityRow row{detectors + shot * program_.num_detectors, reference.detectors.data(),

@@ -13,10 +13,10 @@ namespace korvane::circuit {
 
 // Shots one after another, each drawing from the generator where the previous one stopped, so
 // that n shots are the first n of any longer sample with the same seed, however they are split
-// into calls.
+// into calls. `stop` may stop the shots (engine::Interrupted) between whole instructions.
 class ShotSampler {
  public:
-  explicit ShotSampler(const Program& program);
+  explicit ShotSampler(const Program& program, engine::StopCheck* stop = nullptr);
 
   // Row s of `records` (num_measurements bytes) receives shot s's measurement record.
   void sample_measurements(std::uint64_t shots, engine::SeededGenerator& generator,
@@ -33,6 +33,9 @@ class ShotSampler {
   const engine::Register fresh_;
   engine::Register reg_;
   RunScratch scratch_;
+
+  // A fresh register for the next shot, its copy counted as work.
+  void start_shot();
 };
 
 }  // namespace korvane::circuit

@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "../../engine/base.h"
 #include "../pauli_products.h"
+#include "quoted_text.h"
 
 namespace korvane::circuit {
 namespace {
@@ -22,7 +24,6 @@ namespace {
 constexpr std::uint64_t largest_count = std::uint64_t{1} << 62;
 // Sums of probabilities may exceed 1 by this much, for rounding in the written decimals.
 constexpr double probability_slack = 1e-12;
-constexpr std::size_t longest_quoted_token = 40;
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -35,12 +36,39 @@ bool is_digits(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// 'token' for a message, cut short when it is long.
-std::string quoted(std::string_view token) {
-  std::string text = "'";
-  text.append(token.substr(0, longest_quoted_token));
-  if (token.size() > longest_quoted_token) text.append("...");
-  return text + "'";
+// The decimal `digits` as a number, or nothing when it exceeds `largest`; checked before every
+// step, so that no value wraps around.
+std::optional<std::uint64_t> decimal_value(std::string_view digits, std::uint64_t largest) {
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (largest - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+// Of a decimal that lies outside the range of a double: whether it is too large, rather than too
+// close to zero, from the power of ten of its first significant digit.
+bool beyond_largest_double(std::string_view text) {
+  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+  const std::size_t exponent_start = std::min(text.find_first_of("eE"), text.size());
+  const std::string_view mantissa = text.substr(0, exponent_start);
+  std::string_view exponent_text = text.substr(std::min(exponent_start + 1, text.size()));
+  const bool negative_exponent = !exponent_text.empty() && exponent_text.front() == '-';
+  if (!exponent_text.empty() && (exponent_text.front() == '-' || exponent_text.front() == '+')) {
+    exponent_text.remove_prefix(1);
+  }
+  // Saturates far beyond any double's range.
+  const std::int64_t exponent_size = static_cast<std::int64_t>(
+      decimal_value(exponent_text, std::uint64_t{1} << 40).value_or(std::uint64_t{1} << 40));
+  const std::int64_t exponent = negative_exponent ? -exponent_size : exponent_size;
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const std::size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return false;
+  const auto power = first < point ? static_cast<std::int64_t>(point - first) - 1
+                                   : -static_cast<std::int64_t>(first - point);
+  return power + exponent >= 0;
 }
 
 std::string number_text(double value) {
@@ -185,16 +213,28 @@ class Parser {
       std::string_view item = inside.substr(start, comma - start);
       while (!item.empty() && is_space(item.front())) item.remove_prefix(1);
       while (!item.empty() && is_space(item.back())) item.remove_suffix(1);
-      double value = 0.0;
-      const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-      if (item.empty() || error != std::errc() || end != item.data() + item.size() ||
-          !std::isfinite(value)) {
-        fail("bad number " + quoted(item) + " in the arguments of " + gate_name());
-      }
-      numbers_.push_back(value);
+      numbers_.push_back(read_number(item));
       if (comma == inside.size()) return;
       start = comma + 1;
     }
+  }
+
+  // A number as written; one too close to zero for a double reads as 0.
+  double read_number(std::string_view item) const {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
+    const bool whole = !item.empty() && end == item.data() + item.size();
+    if (whole && error == std::errc::result_out_of_range) {
+      if (beyond_largest_double(item)) {
+        fail("the number " + quoted(item) + " in the arguments of " + gate_name() +
+             " is too large");
+      }
+      return 0.0;
+    }
+    if (!whole || error != std::errc() || !std::isfinite(value)) {
+      fail("bad number " + quoted(item) + " in the arguments of " + gate_name());
+    }
+    return value;
   }
 
   void check_probability(double value) const {
@@ -253,15 +293,12 @@ class Parser {
   std::uint32_t read_index(std::string_view digits, std::string_view token,
                            std::uint32_t largest) const {
     if (!is_digits(digits)) fail("unrecognised target " + quoted(token));
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-      value = value * 10 + static_cast<std::uint64_t>(c - '0');
-      if (value > largest) {
-        fail("the number in " + quoted(token) + " is too large (at most " +
-             std::to_string(largest) + ")");
-      }
+    const std::optional<std::uint64_t> value = decimal_value(digits, largest);
+    if (!value) {
+      fail("the number in " + quoted(token) + " is too large (at most " + std::to_string(largest) +
+           ")");
     }
-    return static_cast<std::uint32_t>(value);
+    return static_cast<std::uint32_t>(*value);
   }
 
   Target read_target(std::string_view token) const {
@@ -579,11 +616,11 @@ class Parser {
     const std::string_view count_text = tokens.next();
     if (count_text.empty() || count_text == "{") fail("REPEAT needs a count: REPEAT N {");
     if (!is_digits(count_text)) fail("bad REPEAT count " + quoted(count_text));
-    std::uint64_t count = 0;
-    for (const char c : count_text) {
-      count = count * 10 + static_cast<std::uint64_t>(c - '0');
-      if (count > largest_count) fail("the REPEAT count " + quoted(count_text) + " is too large");
+    const std::optional<std::uint64_t> read = decimal_value(count_text, largest_count);
+    if (!read) {
+      fail("the REPEAT count " + quoted(count_text) + " is too large (at most 2^62)");
     }
+    const std::uint64_t count = *read;
     if (count == 0) fail("REPEAT 0: a block must be repeated at least once");
     if (tokens.next() != "{") fail("expected '{' after REPEAT " + std::string(count_text));
     if (!tokens.at_end()) fail("nothing may follow the '{' of a REPEAT on its line");

@@ -1,5 +1,6 @@
 #include "printer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
@@ -91,7 +92,13 @@ void append_instruction(std::string& text, const Program& program, const Instruc
   }
 }
 
-void indent(std::string& text, std::size_t depth) { text.append(4 * depth, ' '); }
+// Bodies nested deeper than this are indented no further, so that the text of deep nesting
+// grows linearly with the depth.
+constexpr std::size_t deepest_indent = 16;
+
+void indent(std::string& text, std::size_t depth) {
+  text.append(4 * std::min(depth, deepest_indent), ' ');
+}
 
 // A condition that is Pauli feedback on one bit, as CX/CY/CZ rec[-k] q lines (after the Paulis
 // themselves where the condition asks for a 0); returns the body's size, which it has written.

@@ -19,12 +19,13 @@ void transpose(BitTile& tile) noexcept;
 // Byte i of an entry, as laid out in memory, is bit i of its index: eight bits become eight
 // bytes of 0 or 1 in one look-up.
 static_assert(std::endian::native == std::endian::little);
-inline constexpr std::array<std::uint64_t, 256> spread_table = [] {
+inline constexpr std::size_t byte_values = 256;
+inline constexpr std::array<std::uint64_t, byte_values> spread_table = [] {
   constexpr std::size_t byte_bits = 8;
-  std::array<std::uint64_t, 256> table{};
-  for (std::size_t byte = 0; byte < table.size(); ++byte) {
-    for (std::size_t bit = 0; bit < byte_bits; ++bit) {
-      table[byte] |= static_cast<std::uint64_t>((byte >> bit) & 1U) << (byte_bits * bit);
+  std::array<std::uint64_t, byte_values> table{};
+  for (std::size_t value = 0; value != byte_values; ++value) {
+    for (std::size_t bit = 0; bit != byte_bits; ++bit) {
+      table[value] |= static_cast<std::uint64_t>((value >> bit) & 1U) << (byte_bits * bit);
     }
   }
   return table;

@@ -16,10 +16,15 @@ std::size_t whole_huge_pages(std::size_t bytes) {
 }  // namespace
 
 void* allocate_large(std::size_t bytes) {
-  if (bytes < huge_page_bytes) return ::operator new(bytes);
-  if (bytes > static_cast<std::size_t>(-1) - huge_page_bytes) throw std::bad_alloc();
+  if (bytes > static_cast<std::size_t>(-1) - huge_page_bytes) throw MemoryRefused(bytes);
+  void* memory = nullptr;
   const std::size_t rounded = whole_huge_pages(bytes);
-  void* const memory = ::operator new(rounded, huge_page_alignment);
+  try {
+    if (bytes < huge_page_bytes) return ::operator new(bytes);
+    memory = ::operator new(rounded, huge_page_alignment);
+  } catch (const std::bad_alloc&) {
+    throw MemoryRefused(bytes);
+  }
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   // Advice only: where it is refused the memory keeps ordinary pages.
   ::madvise(memory, rounded, MADV_HUGEPAGE);

@@ -15,7 +15,19 @@ namespace korvane::engine {
 
 inline constexpr std::size_t huge_page_bytes = std::size_t{1} << 21;
 
-// `bytes` of memory, aligned to a huge page when at least one. Throws std::bad_alloc.
+// A refused allocation of a big array: a std::bad_alloc that knows how much was asked for, so
+// that the message can say.
+class MemoryRefused : public std::bad_alloc {
+ public:
+  explicit MemoryRefused(std::size_t bytes) noexcept : bytes_(bytes) {}
+  std::size_t bytes() const noexcept { return bytes_; }
+  const char* what() const noexcept override { return "an array's memory was refused"; }
+
+ private:
+  std::size_t bytes_;
+};
+
+// `bytes` of memory, aligned to a huge page when at least one. Throws MemoryRefused.
 void* allocate_large(std::size_t bytes);
 // Returns memory from allocate_large(bytes).
 void release_large(void* memory, std::size_t bytes) noexcept;

@@ -116,7 +116,7 @@ void reduce_column(PauliRows& rows, std::size_t qubits, std::size_t& next, HasBi
 
 }  // namespace
 
-std::vector<std::string> canonical_stabilizers(const Register& reg) {
+std::vector<std::string> canonical_stabilizers(const Register& reg, StopCheck* stop) {
   const std::size_t qubits = reg.size();
   if (qubits > largest_stabilizer_register) {
     throw InvalidInput("stabilizers() answers for at most " +
@@ -126,8 +126,11 @@ std::vector<std::string> canonical_stabilizers(const Register& reg) {
                        std::to_string(qubits));
   }
   PauliRows rows = graph_generators(reg);
+  StopPacer pacer(stop);
   std::size_t next = 0;
   for (Qubit q = 0; q < qubits; ++q) {
+    // Each column reads every row and may add the pivot row into each.
+    pacer.count(qubits);
     reduce_column(rows, qubits, next, [&](std::size_t r) { return rows.x_bit(r, q); });
     reduce_column(rows, qubits, next, [&](std::size_t r) { return rows.z_bit(r, q); });
   }

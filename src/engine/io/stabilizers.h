@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../register.h"
+#include "../stop_check.h"
 
 namespace korvane::engine {
 
@@ -18,7 +19,8 @@ inline constexpr std::size_t largest_stabilizer_register = 4096;
 // form: from any generating rows, for each qubit in increasing order and for its X bit and then
 // its Z bit, the first row from position `next` on that has the bit becomes the only row with it
 // (every other row that has it is multiplied by it) and moves to position `next`, which advances.
-// Throws InvalidInput above largest_stabilizer_register qubits.
-std::vector<std::string> canonical_stabilizers(const Register& reg);
+// Throws InvalidInput above largest_stabilizer_register qubits; Interrupted when `stop` stops it
+// (between two bit columns).
+std::vector<std::string> canonical_stabilizers(const Register& reg, StopCheck* stop = nullptr);
 
 }  // namespace korvane::engine

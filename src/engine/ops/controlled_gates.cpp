@@ -35,19 +35,22 @@ void change_basis(Graph& graph, Qubit q, Vop change) {
 
 }  // namespace
 
-void cz(Register& reg, Qubit a, Qubit b) {
-  reg.change({a, b}, [a, b](auto& graph) {
-    check_distinct(a, b);
-    apply_cz(graph, a, b);
-  });
-}
+void cz(Register& reg, Qubit a, Qubit b) { apply_controlled_pauli(reg, ControlledPauli{}, a, b); }
 
 // CZ is symmetric, so its operands go in one order for every gate: the control first.
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
-  const Vop control_to_z = to_z(gate.control);
-  const Vop target_to_z = to_z(gate.target);
   const Qubit first_checked = gate.checks_target_first ? target : control;
   const Qubit second_checked = gate.checks_target_first ? control : target;
+  if (gate.control == Axis::Z && gate.target == Axis::Z) {
+    // CZ itself: no change of basis around it.
+    reg.change({first_checked, second_checked}, [control, target](auto& graph) {
+      check_distinct(control, target);
+      apply_cz(graph, control, target);
+    });
+    return;
+  }
+  const Vop control_to_z = to_z(gate.control);
+  const Vop target_to_z = to_z(gate.target);
   reg.change({first_checked, second_checked}, [&](auto& graph) {
     check_distinct(control, target);
     change_basis(graph, control, control_to_z);

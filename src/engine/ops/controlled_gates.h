@@ -9,14 +9,11 @@
 
 namespace korvane::engine {
 
-// CZ between a and b. Checks a, then b, and refuses a == b, before changing anything.
-void cz(Register& reg, Qubit a, Qubit b);
-
 // The controlled Pauli P+ (x) I + P- (x) Q, for P the Pauli of the control's axis and Q that of
 // the target's (P+- the projectors on its +-1 eigenspaces): CZ is {Z, Z}, CX {Z, X}, XCY {X, Y}.
 struct ControlledPauli {
-  clifford::Axis control;
-  clifford::Axis target;
+  clifford::Axis control = clifford::Axis::Z;
+  clifford::Axis target = clifford::Axis::Z;
   // Whether the target's index is checked before the control's: the one the gate's definition
   // reaches first is named when both are out of range.
   bool checks_target_first = false;
@@ -26,5 +23,9 @@ struct ControlledPauli {
 // Z. Both indices are checked, in the gate's order, before anything changes; control == target is
 // refused with Fault("control and target must be different qubits").
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target);
+
+// CZ between a and b: the controlled Pauli {Z, Z}. Checks a, then b, and refuses a == b, before
+// changing anything.
+void cz(Register& reg, Qubit a, Qubit b);
 
 }  // namespace korvane::engine

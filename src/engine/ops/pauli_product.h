@@ -28,8 +28,9 @@ struct PauliProduct {
 int pauli_expectation(const Register& reg, const PauliProduct& product);
 
 // Measures the product, leaves the post-measurement state and returns the outcome bit (false =
-// +1, true = -1). Checks every index before any change. Draws exactly one word from `source` when
-// the outcome is random and none when it is certain; a certain outcome changes nothing.
+// +1, true = -1). Checks every index before any change. Draws exactly one 32-bit number from
+// `source` when the outcome is random and none when it is certain; a certain outcome changes
+// nothing.
 bool measure_pauli(Register& reg, const PauliProduct& product, RandomSource& source);
 
 }  // namespace korvane::engine

@@ -28,7 +28,7 @@ std::vector<TrialOutcome> measure_each(const Register& reg, Graph& trial,
             : std::any_of(outcomes.begin(), outcomes.end(),
                           [q](const TrialOutcome& earlier) { return earlier.qubit == q; });
     if (repeated) continue;
-    // A lone qubit is measured on the axis where it is certain, so no word is drawn for it.
+    // A lone qubit is measured on the axis where it is certain, so nothing is drawn for it.
     const clifford::Axis axis = !trial.has_neighbor(q)
                                     ? clifford::x_preimage_table[clifford::adjoint(trial.vop(q))]
                                     : uniform_axis(source);

@@ -74,9 +74,9 @@ void turn_y_into_x_when_cheaper(Graph& graph, Qubit q) {
   if (detour_saving_factor * detour_cost < y_rule_cost) complement_locally(graph, w);
 }
 
-// Measures `axis` on q (in range) and returns the outcome bit (true = -1). Draws exactly one word
-// for a random outcome, none for a certain one; what can fail for lack of memory is prepared
-// before the word is drawn.
+// Measures `axis` on q (in range) and returns the outcome bit (true = -1). Draws exactly one
+// 32-bit number for a random outcome, none for a certain one; what can fail for lack of memory is
+// prepared before the number is drawn.
 template <GraphView Graph>
 bool measure_on(Graph& graph, Qubit q, clifford::Axis axis, RandomSource& source) {
   if (clifford::image_axis(axis, clifford::adjoint(graph.vop(q))) == clifford::Axis::Y) {

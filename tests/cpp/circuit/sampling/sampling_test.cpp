@@ -1,6 +1,6 @@
-// Sampling whole circuits, shot by shot and by Pauli frames: the seeded generator, the order shots
-// draw in, detection rates of small noisy circuits against exact probabilities (both methods),
-// frames against shots on random noisy circuits, and the verdict on which detectors are
+// Sampling whole circuits, shot by shot and by Pauli frames: the order shots draw in, stopping
+// between chunks, detection rates of small noisy circuits against exact probabilities (both
+// methods), frames against shots on random noisy circuits, and the verdict on which detectors are
 // deterministic against noiseless shots.
 #include <gtest/gtest.h>
 
@@ -25,33 +25,11 @@ namespace korvane::testing {
 namespace {
 
 using circuit::Program;
-using engine::SeededGenerator;
-
-TEST(SeededGenerator, SplitmixAndXoshiroGiveTheirPublishedOutputs) {
-  std::uint64_t counter = 0;
-  EXPECT_EQ(engine::splitmix64(counter), 0xE220A8397B1DCDAFULL);
-  // xoshiro256** from the state {1, 2, 3, 4}, worked out by hand from its definition.
-  SeededGenerator generator = SeededGenerator::from_state({1, 2, 3, 4});
-  EXPECT_EQ(generator.next_u64(), 11520U);
-  EXPECT_EQ(generator.next_u64(), 0U);
-  EXPECT_EQ(generator.next_u64(), 1509978240U);
-  // A seed fills the state with splitmix64's outputs from the seed onwards.
-  std::uint64_t seed = 42;
-  std::array<std::uint64_t, 4> state{};
-  for (std::uint64_t& word : state) word = engine::splitmix64(seed);
-  SeededGenerator seeded(42);
-  SeededGenerator started = SeededGenerator::from_state(state);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(seeded.next_u64(), started.next_u64());
-  EXPECT_EQ(SeededGenerator(7).next_u32(), SeededGenerator(7).next_u64() >> 32);
-}
 
 using Method = circuit::SamplingMethod;
 constexpr std::array<Method, 2> methods{Method::shots, Method::frames};
 
 std::string name_of(Method method) { return method == Method::shots ? "shots" : "frames"; }
-
-// Never stops a sample.
-bool go_on() { return true; }
 
 TEST(EventGaps, PortableLogAgreesWithTheLibrarysLogarithm) {
   // From the smallest uniform draw to 1, and the 1 - p of tiny and large p.
@@ -69,20 +47,31 @@ TEST(EventGaps, PortableLogAgreesWithTheLibrarysLogarithm) {
 std::vector<std::uint8_t> sample_records(const Program& program, std::uint64_t shots,
                                          std::uint64_t seed, Method method = Method::shots) {
   std::vector<std::uint8_t> records(shots * program.num_measurements);
-  circuit::Sampler(program, method, seed, shots).sample_measurements(records.data(), go_on);
+  circuit::Sampler(program, method, seed, shots).sample_measurements(records.data());
   return records;
 }
 
 TEST(CircuitSampling, FewerShotsAreTheFirstOfMoreWithTheSameSeed) {
-  const Program program =
-      circuit::parse_circuit("H 0\nCX 0 1\nDEPOLARIZE1(0.2) 0 1\nM 0\nMX 1\nCX rec[-1] 2\nM 2");
+  // Every kind of draw: channels rare and certain, on targets and pairs, measurement flips, the
+  // fresh stabilizers of measurements and resets.
+  const Program program = circuit::parse_circuit(
+      "H 0\nCX 0 1\nDEPOLARIZE1(0.2) 0 1\nDEPOLARIZE2(0.3) 1 2\nY_ERROR(1) 2\nM(0.1) 0\n"
+      "MX 1\nCX rec[-1] 2\nPAULI_CHANNEL_1(0.1, 0.2, 0.3) 2\nMR 2\nRY 1\nM 1 2");
+  const std::uint64_t block = circuit::FrameSampler(program).block_shots();
   for (const Method method : methods) {
     SCOPED_TRACE(name_of(method));
-    const std::vector<std::uint8_t> many = sample_records(program, 300, 99, method);
-    const std::vector<std::uint8_t> few = sample_records(program, 120, 99, method);
-    EXPECT_TRUE(std::equal(few.begin(), few.end(), many.begin()));
-    EXPECT_NE(sample_records(program, 300, 100, method), many);
+    const std::vector<std::uint8_t> many = sample_records(program, block + 300, 99, method);
+    // Frames run blocks of as few words as the shots need, drawing as a whole block would.
+    for (const std::uint64_t shots : {std::uint64_t{1}, std::uint64_t{120}, block - 1, block}) {
+      const std::vector<std::uint8_t> few = sample_records(program, shots, 99, method);
+      EXPECT_TRUE(std::equal(few.begin(), few.end(), many.begin())) << shots;
+    }
+    EXPECT_NE(sample_records(program, block + 300, 100, method), many);
   }
+  for (const std::uint64_t shots : {1, 64, 65, 200}) {
+    EXPECT_EQ(circuit::FrameSampler(program, shots).block_shots(), (shots + 63) / 64 * 64);
+  }
+  EXPECT_EQ(circuit::FrameSampler(program, 100 * block).block_shots(), block);
   // The shots of one sample continue one stream, however its chunks split it.
   engine::SeededGenerator whole(99);
   engine::SeededGenerator parts(99);
@@ -95,15 +84,39 @@ TEST(CircuitSampling, FewerShotsAreTheFirstOfMoreWithTheSameSeed) {
   EXPECT_EQ(split, together);
 }
 
-TEST(CircuitSampling, StopsBetweenChunksWhenAsked) {
-  // Work for three chunks of one block of frames each; the second call between them stops it.
-  const Program program = circuit::parse_circuit("REPEAT 100000 {\nH 0\nCX 0 1\n}\nM 0 1");
-  const std::uint64_t shots = 3 * circuit::FrameSampler(program).block_shots();
-  std::vector<std::uint8_t> records(shots * program.num_measurements);
-  int calls = 0;
-  circuit::Sampler sampler(program, Method::frames, 1, shots);
-  EXPECT_FALSE(sampler.sample_measurements(records.data(), [&calls] { return ++calls < 2; }));
-  EXPECT_EQ(calls, 2);
+// Says stop at its second ask.
+struct StopAtSecondAsk final : engine::StopCheck {
+  bool stop_requested() override { return ++asks == 2; }
+  int asks = 0;
+};
+
+TEST(CircuitSampling, AStopCheckStopsEveryPartOfTheWork) {
+  // Each part would run for hours: the reference run, the determinism check, and the shots.
+  const Program program = circuit::parse_circuit(
+      "REPEAT 100000000000 {\nH 0\nCX 0 1\n}\nM 0 1\nDETECTOR rec[-1] rec[-2]");
+  std::vector<std::uint8_t> bits(2);
+  const auto stops = [](auto&& work) {
+    StopAtSecondAsk stop;
+    EXPECT_THROW(work(&stop), engine::Interrupted);
+    EXPECT_EQ(stop.asks, 2);
+  };
+  for (const Method method : methods) {
+    SCOPED_TRACE(name_of(method));
+    stops([&](engine::StopCheck* stop) {
+      circuit::Sampler(program, method, 1, 1, stop).sample_measurements(bits.data());
+    });
+    stops([&](engine::StopCheck* stop) {
+      circuit::Sampler(program, method, 1, 1, stop).sample_detectors(bits.data(), bits.data());
+    });
+  }
+  engine::SeededGenerator generator(1);
+  stops([&](engine::StopCheck* stop) {
+    circuit::ShotSampler(program, stop).sample_measurements(1, generator, bits.data());
+  });
+  stops([&](engine::StopCheck* stop) {
+    circuit::FrameSampler(program, 1, stop)
+        .sample_detectors(1, generator, bits.data(), bits.data());
+  });
 }
 
 // The fraction of shots in which each detector, then each observable, reads 1.
@@ -114,7 +127,7 @@ std::vector<double> detection_rates(const std::string& text, std::uint64_t shots
   std::vector<std::uint8_t> observables(shots * program.num_observables);
   circuit::Sampler sampler(program, method, seed, shots);
   sampler.check_detectors();
-  sampler.sample_detectors(detectors.data(), observables.data(), go_on);
+  sampler.sample_detectors(detectors.data(), observables.data());
   std::vector<double> rates(program.num_detectors + program.num_observables);
   for (std::uint64_t shot = 0; shot < shots; ++shot) {
     for (std::size_t d = 0; d < program.num_detectors; ++d) {

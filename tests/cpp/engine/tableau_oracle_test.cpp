@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../../bench/workloads.h"
+#include "workloads.h"
 #include "graph_description.h"
 #include "graph_state_generators.h"
 #include "korvane/clifford/local_clifford.h"

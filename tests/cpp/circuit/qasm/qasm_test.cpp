@@ -200,7 +200,7 @@ out[2] = measure q[0];
   const circuit::Program& program = read.program;
   std::vector<std::uint8_t> records(400 * program.num_measurements);
   circuit::Sampler(program, circuit::SamplingMethod::shots, 5, 400)
-      .sample_measurements(records.data(), [] { return true; });
+      .sample_measurements(records.data());
   std::array<int, 4> seen{};
   for (std::size_t shot = 0; shot < 400; ++shot) {
     const std::uint8_t* bits = &records[shot * 5];

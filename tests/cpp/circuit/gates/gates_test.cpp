@@ -2,6 +2,7 @@
 // state-vector reference applying what the format says the instruction means.
 #include <gtest/gtest.h>
 
+#include <complex>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "circuit_runs.h"
 #include "clifford_matrices.h"
 #include "graph_state_generators.h"
+#include "korvane/circuit/gates/gate_table.h"
 #include "random_graphs.h"
 #include "scripted_source.h"
 #include "state_vector.h"
@@ -72,6 +74,9 @@ constexpr CliffordRow clifford_rows[] = {
     {"SQRT_Y", "-Z", "+X"},     {"SQRT_Y_DAG", "+Z", "-X"}, {"H_XY", "+Y", "-Z"},
     {"H_YZ", "-X", "+Y"},       {"C_XYZ", "+Y", "+X"},      {"C_ZYX", "+Z", "+Y"},
     {"h", "+Z", "+X"},          {"sqrt_x_dag", "+X", "+Y"}, {"c_Zyx", "+Z", "+Y"},
+    {"C_NXYZ", "-Y", "-X"},     {"C_NZYX", "-Z", "-Y"},     {"C_XNYZ", "-Y", "+X"},
+    {"C_XYNZ", "+Y", "-X"},     {"C_ZNYX", "+Z", "-Y"},     {"C_ZYNX", "-Z", "+Y"},
+    {"H_NXY", "-Y", "-Z"},      {"H_NXZ", "-Z", "-X"},      {"H_NYZ", "-X", "-Y"},
 };
 
 TEST(CircuitGates, SingleQubitCliffordsMapXAndZAsTheTableSays) {
@@ -112,6 +117,63 @@ TEST(CircuitGates, TwoQubitGatesActOnEachPairInOrder) {
     state.swap(0, 2);
     state.swap(1, 0);
   });
+}
+
+// The images under conjugation that the gate table gives each unitary gate (the Pauli action a
+// detector error model walks back through), against the gate applied by the reference: for U and
+// each of X and Z on each target, P and its image Q must satisfy U P |psi> = Q U |psi>.
+TEST(CircuitGates, TheTableConjugatesPaulisAsTheGatesDo) {
+  const auto apply_pauli_string = [](StateVector& state, const circuit::PauliImage& image) {
+    for (std::size_t q = 0; q < image.factors.size(); ++q) {
+      if (image.factors[q] != circuit::Pauli::I) {
+        state.apply(q, pauli_matrix(static_cast<std::size_t>(image.factors[q]) - 1));
+      }
+    }
+  };
+  const auto apply_gate = [](StateVector& state, const std::string& name) {
+    for (const CliffordRow& row : clifford_rows) {
+      if (row.name != name) continue;
+      state.apply(0, matrix_with_images(image_named(row.x_image), image_named(row.z_image)));
+      return;
+    }
+    for (const ControlledRow& row : controlled_rows) {
+      if (row.name != name) continue;
+      state.controlled_by_axes(axis_named(row.control_basis), axis_named(row.target_pauli), 0, 1);
+      return;
+    }
+    ASSERT_EQ(name, "SWAP");
+    state.swap(0, 1);
+  };
+  SeededSource random(31);
+  int checked = 0;
+  for (circuit::GateId id = 0; id < circuit::gate_count; ++id) {
+    const circuit::Gate& gate = circuit::gate_of(id);
+    const std::size_t targets = gate.kind == circuit::Kind::clifford ? 1 : 2;
+    if (gate.kind != circuit::Kind::clifford && gate.kind != circuit::Kind::controlled &&
+        gate.kind != circuit::Kind::swap) {
+      continue;
+    }
+    const circuit::Conjugation images = circuit::conjugation_of(id);
+    const StateVector psi =
+        StateVector::from_register(random_register(random, 2, 50, engine::Storage::automatic));
+    for (std::size_t k = 0; k < 2 * targets; ++k) {
+      circuit::PauliImage pauli{};
+      pauli.factors[k / 2] = k % 2 == 0 ? circuit::Pauli::X : circuit::Pauli::Z;
+      StateVector before = psi;  // U P |psi>
+      apply_pauli_string(before, pauli);
+      apply_gate(before, std::string(gate.name));
+      StateVector after = psi;  // Q U |psi>
+      apply_gate(after, std::string(gate.name));
+      apply_pauli_string(after, images[k]);
+      for (std::size_t i = 0; i < psi.amplitudes().size(); ++i) {
+        const Complex expected =
+            images[k].negative ? -after.amplitudes()[i] : after.amplitudes()[i];
+        ASSERT_LT(std::abs(before.amplitudes()[i] - expected), 1e-9) << gate.name << " image " << k;
+      }
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 24 * 2 + 10 * 4);  // every single-qubit Clifford, CX and kin, SWAP
 }
 
 struct MeasurementRow {

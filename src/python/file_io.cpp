@@ -1,4 +1,4 @@
-#include "text_files.h"
+#include "file_io.h"
 
 #include <array>
 #include <cerrno>
@@ -12,7 +12,7 @@ namespace {
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-// The file opened in `mode`, or null with OSError set.
+// The file at `path` opened in `mode`; empty with OSError or the conversion error set.
 File open_file(PyObject* path, const char* mode) {
   PyObject* converted = nullptr;
   if (PyUnicode_FSConverter(path, &converted) == 0) return {nullptr, &std::fclose};
@@ -22,9 +22,16 @@ File open_file(PyObject* path, const char* mode) {
   return file;
 }
 
+bool raise_io_error(PyObject* path) {
+  // A directory, say, opens but cannot be read: EISDIR.
+  if (errno == 0) errno = EIO;
+  PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
+  return false;
+}
+
 }  // namespace
 
-bool read_text_file(PyObject* path, std::string& contents) {
+bool read_whole_file(PyObject* path, std::string& contents) {
   const File file = open_file(path, "rb");
   if (!file) return false;
   std::array<char, 1 << 16> buffer{};
@@ -34,30 +41,26 @@ bool read_text_file(PyObject* path, std::string& contents) {
     contents.append(buffer.data(), got);
     if (got == buffer.size()) continue;
     if (std::ferror(file.get()) == 0) return true;
-    // A directory, say, opens but cannot be read: EISDIR.
-    if (errno == 0) errno = EIO;
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
-    return false;
+    return raise_io_error(path);
   }
 }
 
-bool write_text_file(PyObject* path, const std::string& text) {
+bool write_whole_file(PyObject* path, const void* data, std::size_t size) {
   File file = open_file(path, "wb");
   if (!file) return false;
   errno = 0;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  const bool closed = std::fclose(file.release()) == 0;
-  if (written && closed) return true;
-  if (errno == 0) errno = EIO;
-  PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path);
-  return false;
+  if (std::fwrite(data, 1, size, file.get()) != size) return raise_io_error(path);
+  errno = 0;
+  // Closing flushes: a full disk shows here.
+  if (std::fclose(file.release()) != 0) return raise_io_error(path);
+  return true;
 }
 
 PyObject* text_or_file(PyObject* path, const std::string& text) {
   if (path == nullptr || path == Py_None) {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
   }
-  if (!write_text_file(path, text)) return nullptr;
+  if (!write_whole_file(path, text.data(), text.size())) return nullptr;
   Py_RETURN_NONE;
 }
 

@@ -127,6 +127,13 @@ TEST(CircuitText, EmptyTextIsTheEmptyCircuit) {
   }
 }
 
+TEST(CircuitText, NumbersTooCloseToZeroReadAsZero) {
+  const Program program =
+      parse_circuit("X_ERROR(1e-400) 0\nQUBIT_COORDS(-0.0000001e-320, 1e-310, 1000e-326) 0");
+  EXPECT_EQ(program.arguments, (std::vector<double>{0.0, 0.0, 1e-310, 1e-323}));
+  EXPECT_EQ(print_circuit(program), "X_ERROR(0) 0\nQUBIT_COORDS(0, 1e-310, 1e-323) 0\n");
+}
+
 struct Refusal {
   const char* text;
   int line;
@@ -176,6 +183,17 @@ const Refusal refusals[] = {
     {"M 0\nDETECTOR rec[-x]", 2, "unrecognised target"},
     {"X_ERROR(0.1x) 0", 1, "bad number '0.1x'"},
     {"X_ERROR(nan) 0", 1, "bad number"},
+    // a number too large to hold, which must never wrap around
+    {"REPEAT 18446744073709551617 {\n}", 1, "REPEAT count '18446744073709551617' is too large"},
+    {"H 0\nREPEAT 18446744073709551616 {\n}", 2, "is too large"},
+    {"REPEAT 9223372036854775808 {\n}", 1, "is too large"},
+    {"H 18446744073709551617", 1, "too large"},
+    {"M !99999999999999999999", 1, "too large"},
+    {"M 0\nDETECTOR rec[-18446744073709551617]", 2, "too large"},
+    {"QUBIT_COORDS(1, 1e999) 0", 1, "'1e999' in the arguments of QUBIT_COORDS is too large"},
+    {"M 0\nDETECTOR(-12345678901234567890e300) rec[-1]", 2, "is too large"},
+    {"X_ERROR(0.0000000001e320) 0", 1, "is too large"},
+    {"M 0\nOBSERVABLE_INCLUDE(1e999) rec[-1]", 2, "is too large"},
     {"X_ERROR() 0", 1, "takes 1 argument, not 0"},
     {"X_ERROR(0.1, 0.2) 0", 1, "takes 1 argument, not 2"},
     {"X_ERROR 0", 1, "takes 1 argument, not 0"},
