@@ -10,6 +10,8 @@ random circuits in the instruction subset both read go through both.
   detector error model refuses it.
 - Statistics: records and detection events sampled from noisy circuits, by frames and shot by
   shot, against stim's compiled samplers: every column and random parities of columns.
+- The random circuits use every instruction of the format; the circuits of stim's own generator
+  read, print as the same circuit and sample detection events alike.
 """
 
 import random
@@ -233,3 +235,25 @@ def test_samples_have_the_same_distribution(seed, method):
         seed=seed).sample(shots, separate_observables=True)
     assert_same_distribution(detectors, their_detectors, numpy_rng, deterministic=not noisy)
     assert_same_distribution(observables, their_observables, numpy_rng, deterministic=not noisy)
+
+
+@pytest.mark.parametrize("task", ["repetition_code:memory", "surface_code:rotated_memory_x",
+                                  "surface_code:unrotated_memory_z", "color_code:memory_xyz"])
+def test_circuits_of_stims_generator_read_and_sample_the_same(task):
+    theirs = stim.Circuit.generated(task, distance=3, rounds=3, after_clifford_depolarization=0.02,
+                                    before_round_data_depolarization=0.01,
+                                    before_measure_flip_probability=0.03,
+                                    after_reset_flip_probability=0.01)
+    ours = Circuit(str(theirs))
+    assert (ours.num_qubits, ours.num_measurements, ours.num_detectors, ours.num_observables) == (
+        theirs.num_qubits, theirs.num_measurements, theirs.num_detectors, theirs.num_observables)
+    assert stim.Circuit(str(ours)) == theirs  # the canonical text is the same circuit
+    their_detectors, their_observables = theirs.compile_detector_sampler(seed=1).sample(
+        10_000, separate_observables=True)
+    for method in ("frames", "shots"):
+        detectors, observables = ours.sample_detectors(
+            10_000 if method == "frames" else 2000, seed=1, method=method)
+        shots = len(detectors)
+        rng = np.random.default_rng(1)
+        assert_same_distribution(detectors, their_detectors[:shots], rng)
+        assert_same_distribution(observables, their_observables[:shots], rng)
