@@ -127,9 +127,10 @@ clifford::Vop single_qubit_vop(const Tableau& tableau) {
 std::vector<CliffordStep> synthesize(const Tableau& tableau) { return Reduction(tableau).run(); }
 
 void append_inverse(std::span<const CliffordStep> forward, std::vector<CliffordStep>& steps) {
-  for (auto step = forward.rbegin(); step != forward.rend(); ++step) {
-    steps.push_back(*step);
-    if (step->type == CliffordStep::Type::vop) steps.back().vop = clifford::adjoint(step->vop);
+  for (std::size_t i = forward.size(); i-- > 0;) {
+    const CliffordStep& step = forward[i];
+    steps.push_back(step);
+    if (step.type == CliffordStep::Type::vop) steps.back().vop = clifford::adjoint(step.vop);
   }
 }
 
