@@ -2,7 +2,9 @@
 
 Usage: python3.14 bench/make_report.py FIGURES_DIR OUT_DIR (bench/run.sh calls it). FIGURES_DIR
 holds engine.json, calls.json, workloads.json, entangled.json and, when they were timed,
-state_io.json (whole states), circuits.json (whole circuits) and shots.json (Dask). The report states the machine, the tables, and which targets are met.
+state_io.json (whole states), circuits.json (whole circuits), dense.json (dense random circuits),
+shots.json (Dask) and qec.json (error-correction experiments). The report states the machine,
+the tables, and which targets are met.
 """
 
 import json
@@ -360,6 +362,76 @@ def circuits_section(circuits, engine):
     return lines
 
 
+def qec_section(figures):
+    """Error-correction experiments (bench_qec.py): models, detect to b8, decoding."""
+    lines = ["Rotated surface-code memory (Z), rounds = d, every noise strength 0.1%; the tableau "
+             "simulator (stim) on the same circuit text in the same run. Best of repeats.", "",
+             "Detector error model generation (seconds):", "",
+             "| d | detectors | korvane | stim | ratio | korvane decomposed | stim decomposed "
+             "| korvane flattened | stim flattened | errors (korvane, folded) |",
+             "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for row in figures["models"]:
+        stim = row.get("stim_folded_seconds")
+        cell = lambda key: f"{row[key]:.4f}" if key in row else "-"  # noqa: E731
+        ratio = f"{stim / row['korvane_folded_seconds']:.1f}x" if stim else "-"
+        lines.append(f"| {row['distance']} | {row['detectors']} | {cell('korvane_folded_seconds')} "
+                     f"| {cell('stim_folded_seconds')} | {ratio} "
+                     f"| {cell('korvane_decomposed_seconds')} | {cell('stim_decomposed_seconds')} "
+                     f"| {cell('korvane_flattened_seconds')} | {cell('stim_flattened_seconds')} "
+                     f"| {row['korvane_folded_errors']} |")
+    lines += ["", "`detect` to a b8 file, d = 5 (the whole command, interpreter start-up "
+              "included):", "", "| tool | shots | seconds | shots/s |", "|---|---:|---:|---:|"]
+    for row in figures["detect"]:
+        lines.append(f"| {row['tool']} | {row['shots']} | {row['seconds']:.3f} "
+                     f"| {row['shots_per_second']:.0f} |")
+    if figures["decoded"]:
+        lines += ["", "End to end with PyMatching, d = 5: korvane samples, PyMatching decodes "
+                  "from korvane's decomposed model:", "",
+                  "| p | shots | sample s | decode s | decoding / sampling | shots/s end to end "
+                  "| stim sample s |", "|---:|---:|---:|---:|---:|---:|---:|"]
+        for row in figures["decoded"]:
+            stim = row.get("stim_sample_seconds")
+            lines.append(f"| {row['p']} | {row['shots']} | {row['sample_seconds']:.4f} "
+                         f"| {row['decode_seconds']:.4f} "
+                         f"| {row['decode_seconds'] / row['sample_seconds']:.1f}x "
+                         f"| {row['shots_per_second']:.0f} | "
+                         + (f"{stim:.4f} |" if stim else "- |"))
+    return lines
+
+
+def dense_targets(dense):
+    """Dense random circuits against stim's tableau: every unitary row at least even with it, the
+    measured row at least 10x ahead."""
+    lines = []
+    for row in dense:
+        if "ratio" not in row:
+            continue
+        unitary = row["workload"].startswith("unitary")
+        goal = 1.0 if unitary else 10.0
+        kind = "unitary" if unitary else "with 15% measurements"
+        lines.append(f"- Random circuit {kind}, n={row['qubits']:,}, {row['ops']:,} ops, at least "
+                     f"{goal:g}x {PEER}'s tableau: {row['korvane_ns']:,.1f} ns/op against "
+                     f"{row['tableau_ns']:,.1f} ns/op, {row['ratio']:.2f}x: "
+                     f"**{verdict(row['ratio'] >= goal)}**")
+    return lines
+
+
+def dense_section(dense):
+    lines = ["Random circuits as one `korvane.Circuit` (`bench/bench_dense.py`): half CZ/CX on "
+             "random pairs, half H/S/X/Z; the measured mix adds 15% measurements on random axes. "
+             f"korvane's `Korvane.run` and {PEER}'s `TableauSimulator.do_circuit` on the same text "
+             "in one process, best of repeats of the calling thread's CPU time; the ratio is "
+             f"{PEER}'s time over korvane's.", "",
+             f"| circuit | qubits | ops | korvane ns/op | {PEER} ns/op | {PEER} / korvane |",
+             "|---|---:|---:|---:|---:|---:|"]
+    for row in dense:
+        theirs = f"{row['tableau_ns']:,.1f}" if "tableau_ns" in row else "not run"
+        ratio = f"{row['ratio']:.2f}x" if "ratio" in row else ""
+        lines.append(f"| {row['workload']} | {row['qubits']:,} | {row['ops']:,} | "
+                     f"{row['korvane_ns']:,.1f} | {theirs} | {ratio} |")
+    return lines
+
+
 def verdict(met):
     return "met" if met else "MISSED"
 
@@ -528,6 +600,8 @@ def main():
     shots_json = shots_path if shots_path.exists() else None
     state_io_path = figures / "state_io.json"
     state_io = json.load(open(state_io_path)) if state_io_path.exists() else []
+    dense_path = figures / "dense.json"
+    dense = json.load(open(dense_path)) if dense_path.exists() else []
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -537,6 +611,7 @@ def main():
     lines += entangled_targets(entangled, calls, workloads)
     lines += state_io_targets(state_io)
     lines += circuit_targets(circuits, engine, entangled, workloads)
+    lines += dense_targets(dense)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
     lines += ["", "## Call overhead (Python)", "",
@@ -557,8 +632,13 @@ def main():
         lines += ["", "## Whole states in and out (Python)", ""] + state_io_section(state_io)
     if circuits:
         lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
+    if dense:
+        lines += ["", "## Dense circuits against the tableau", ""] + dense_section(dense)
     if shots_json:
         lines += ["", "## Many shots", ""] + shots_section(json.load(open(shots_json)))
+    qec_path = figures / "qec.json"
+    if qec_path.exists():
+        lines += ["", "## Error-correction experiments", ""] + qec_section(json.load(open(qec_path)))
     lines += ["", "## Engine (C++, Google Benchmark)", "",
               "Graph-changing benchmarks run batches of 32 operations on a restored copy of a "
               "random graph of 4096 qubits with the given degree bound.", ""]

@@ -2,7 +2,8 @@
 # Runs the benchmarks and writes bench/REPORT.md and bench/scaling.png from the figures:
 # engine (Google Benchmark), Python call costs, Python workloads and memory, the entangled
 # workloads from Python beside the stabilizer tableau on the same circuits, whole states in and
-# out (copy, pickle, graph, from_graph, stabilizers), whole circuits and their shots, and shots on
+# out (copy, pickle, graph, from_graph, stabilizers), whole circuits and their shots, dense random
+# circuits against the tableau, and shots on
 # Dask; stim (the `bench` extra) does the same work beside korvane wherever it can (peer.py).
 # Usage: bench/run.sh BUILD_DIR PYTHON [--quick]  (tools/run.sh bench supplies the first two)
 set -euo pipefail
@@ -50,8 +51,14 @@ PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_state_io.py" "${workload_opt
 echo "== Whole circuits from Python"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_circuits.py" "$figures/tableau.jsonl" \
   "${workload_options[@]}" --json "$figures/circuits.json"
+echo "== Dense random circuits against the tableau"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_dense.py" "${workload_options[@]}" \
+  --json "$figures/dense.json"
 echo "== Many shots (Dask LocalCluster)"
 PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_shots.py" "${workload_options[@]}" \
   --json "$figures/shots.json"
+echo "== Error-correction experiments"
+PYTHONPATH="$build_dir" "$python" "$bench_dir/bench_qec.py" "${workload_options[@]}" \
+  --json "$figures/qec.json"
 echo "== Report"
 "$python" "$bench_dir/make_report.py" "$figures" "${REPORT_DIR:-$bench_dir}"

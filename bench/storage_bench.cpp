@@ -3,14 +3,17 @@
 // thresholds and the memory budget are set. No Python in the loop, so the time is the engine's.
 //
 // Usage: korvane_storage_bench --n N --ops K [--window W] [--seed S]
-//          [--storage automatic|sparse|dense] [--every E] [--stop-window-seconds T]
-//          [--breakdown]
+//          [--storage automatic|sparse|dense|tableau] [--every E] [--stop-window-seconds T]
+//          [--breakdown] [--unitary]
 //   --window W   partners at most W places apart (default N: all pairs)
 //   --seed S     circuit seed (default N, as the all-pairs benchmark; the long local run uses 7)
 //   --every E    operations per reported window (default 5000)
 //   --stop-window-seconds T   stop after a window that took longer than T seconds
 //   --calibrate D  time local complementation on a random graph of mean degree D instead
 //   --tableau    run the circuit on the stabilizer tableau of the tests instead (the yardstick)
+//   --unitary    the gate-only mix (half cz or cx on any pair, half h, s, x or z) instead
+//   --tableau-divisor D  divide the thresholds of the choice between graph and tableau by D
+//   --tableau-from K     force the tableau for every operation from the K-th on
 //   --breakdown  also time every operation alone and report, per rule and operand degree, where
 //                the time went
 //   --dump FILE  write the final register as text (size, VOPs, one edge per line)
@@ -23,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -32,6 +36,7 @@
 #include <string_view>
 #include <utility>
 
+#include "korvane/circuit/gates/gate_table.h"
 #include "korvane/engine/ops/controlled_gates.h"
 #include "korvane/engine/ops/local_complement.h"
 #include "korvane/engine/ops/measure.h"
@@ -47,12 +52,20 @@ namespace {
 namespace clifford = korvane::clifford;
 namespace engine = korvane::engine;
 namespace bench = korvane::bench;
+namespace circuit = korvane::circuit;
 using bench::SplitMix;
 using clifford::Axis;
 using clifford::Vop;
 using engine::Qubit;
 using engine::Register;
 using Clock = std::chrono::steady_clock;
+
+// The calling thread's CPU time in seconds: on a shared machine the steadier of the two clocks.
+double thread_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
 
 struct Options {
   std::size_t qubits = 0;
@@ -66,6 +79,9 @@ struct Options {
   bool breakdown = false;
   std::string dump;                  // where to write the final graph, if anywhere
   bool tableau = false;              // time the stabilizer tableau on the circuit instead
+  bool unitary = false;              // the gate-only mix on all pairs instead
+  std::size_t tableau_divisor = 1;   // divides the thresholds of the graph/tableau choice
+  std::size_t tableau_from = 0;      // when nonzero, the tableau is forced from this operation on
   std::size_t calibrate_degree = 0;  // time local complementation on a random graph instead
 };
 
@@ -92,8 +108,10 @@ Options parse(int argc, char** argv) {
         options.storage = engine::Storage::sparse;
       } else if (storage == "dense") {
         options.storage = engine::Storage::dense;
+      } else if (storage == "tableau") {
+        options.storage = engine::Storage::tableau;
       } else if (storage != "automatic") {
-        throw std::invalid_argument("storage is automatic, sparse or dense");
+        throw std::invalid_argument("storage is automatic, sparse, dense or tableau");
       }
     } else if (name == "--every") {
       options.every = std::stoul(value());
@@ -103,6 +121,12 @@ Options parse(int argc, char** argv) {
       options.breakdown = true;
     } else if (name == "--calibrate") {
       options.calibrate_degree = std::stoul(value());
+    } else if (name == "--tableau-from") {
+      options.tableau_from = std::stoul(value());
+    } else if (name == "--tableau-divisor") {
+      options.tableau_divisor = std::stoul(value());
+    } else if (name == "--unitary") {
+      options.unitary = true;
     } else if (name == "--tableau") {
       options.tableau = true;
     } else if (name == "--dump") {
@@ -226,7 +250,7 @@ std::size_t degree_bucket(std::size_t degree) {
 }  // namespace
 
 // The stabilizer tableau of the tests on the same circuit, window by window: the yardstick.
-void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
+void run_on_tableau(const Options& options, const bench::Circuit& operations) {
   using korvane::testing::Tableau;
   std::array<Tableau::Gate, bench::single_gate_names.size()> tableau_singles{};
   for (std::size_t i = 0; i < tableau_singles.size(); ++i) {
@@ -235,11 +259,12 @@ void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
   Tableau tableau(options.qubits);
   SplitMix source(options.seed * 7919 + 1);
   double total_seconds = 0;
-  for (std::size_t start = 0; start < circuit.size(); start += options.every) {
-    const std::size_t end = std::min(circuit.size(), start + options.every);
+  for (std::size_t start = 0; start < operations.size(); start += options.every) {
+    const std::size_t end = std::min(operations.size(), start + options.every);
     const auto window_start = Clock::now();
+    const double cpu_start = thread_seconds();
     for (std::size_t i = start; i < end; ++i) {
-      const bench::Op& op = circuit[i];
+      const bench::Op& op = operations[i];
       if (op.kind == bench::OpKind::single) {
         (tableau.*tableau_singles[op.which])(op.qubit);
       } else if (op.kind == bench::OpKind::two_qubit) {
@@ -250,12 +275,14 @@ void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
       }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
+    const double cpu_seconds = thread_seconds() - cpu_start;
     total_seconds += seconds;
     std::printf(
         "{\"n\": %zu, \"window\": %zu, \"storage\": \"tableau\", \"done\": %zu, "
-        "\"us_per_op\": %.3f, \"seconds\": %.3f, \"total_seconds\": %.3f}\n",
+        "\"us_per_op\": %.3f, \"cpu_us_per_op\": %.3f, \"seconds\": %.3f, "
+        "\"total_seconds\": %.3f}\n",
         options.qubits, options.window, end, 1e6 * seconds / static_cast<double>(end - start),
-        seconds, total_seconds);
+        1e6 * cpu_seconds / static_cast<double>(end - start), seconds, total_seconds);
     std::fflush(stdout);
     if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
   }
@@ -265,7 +292,9 @@ void run_on_tableau(const Options& options, const bench::Circuit& circuit) {
 // two primitives whose costs set the thresholds (a toggle of one pair in two sets, a word of a
 // row XOR). Each vertex is complemented twice, which restores the graph.
 void calibrate(const Options& options) {
-  Register reg(options.qubits, options.storage);
+  engine::StorageThresholds thresholds;
+  thresholds.tableau_threshold_divisor = options.tableau_divisor;
+  Register reg(options.qubits, options.storage, thresholds);
   std::mt19937_64 dice(options.seed);
   std::uniform_int_distribution<Qubit> any(0, options.qubits - 1);
   const std::size_t edges = options.qubits * options.calibrate_degree / 2;
@@ -309,18 +338,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.what());
     return 2;
   }
-  const bench::Circuit circuit =
-      bench::random_circuit(options.qubits, options.ops, options.window, options.seed);
+  const bench::Circuit operations =
+      options.unitary
+          ? bench::cz_cx_circuit(options.qubits, options.ops, options.seed)
+          : bench::random_circuit(options.qubits, options.ops, options.window, options.seed);
   if (options.calibrate_degree != 0) {
     calibrate(options);
     return 0;
   }
   if (options.tableau) {
-    run_on_tableau(options, circuit);
+    run_on_tableau(options, operations);
     return 0;
   }
   SplitMix source(options.seed * 7919 + 1);
-  Register reg(options.qubits, options.storage);
+  engine::StorageThresholds thresholds;
+  thresholds.tableau_threshold_divisor = options.tableau_divisor;
+  Register reg(options.qubits, options.storage, thresholds);
 
   struct Cost {
     double seconds = 0;
@@ -329,11 +362,15 @@ int main(int argc, char** argv) {
   std::map<std::pair<std::string, std::size_t>, Cost> costs;
   double total_seconds = 0;
 
-  for (std::size_t start = 0; start < circuit.size(); start += options.every) {
-    const std::size_t end = std::min(circuit.size(), start + options.every);
+  for (std::size_t start = 0; start < operations.size(); start += options.every) {
+    const std::size_t end = std::min(operations.size(), start + options.every);
     const auto window_start = Clock::now();
+    const double cpu_start = thread_seconds();
     for (std::size_t i = start; i < end; ++i) {
-      const bench::Op& op = circuit[i];
+      const bench::Op& op = operations[i];
+      if (options.tableau_from != 0 && i == options.tableau_from) {
+        reg.set_storage(engine::Storage::tableau);
+      }
       if (options.breakdown) {
         const Rule rule = classify(reg, op);
         const auto op_start = Clock::now();
@@ -346,22 +383,30 @@ int main(int argc, char** argv) {
       }
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
+    const double cpu_seconds = thread_seconds() - cpu_start;
     total_seconds += seconds;
-    const GraphFigures figures = graph_figures(reg);
+    // A register on the tableau would have to turn back into a graph to be measured: its graph
+    // figures are left out (zero) instead.
+    const bool on_tableau = reg.holds_tableau();
+    const GraphFigures figures = on_tableau ? GraphFigures{} : graph_figures(reg);
     const auto [resident, peak] = resident_memory();
     std::printf(
         "{\"n\": %zu, \"window\": %zu, \"storage\": \"%s\", \"done\": %zu, \"us_per_op\": %.3f, "
-        "\"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, \"mean_degree\": %.1f, "
-        "\"max_degree\": %zu, \"bandwidth\": %zu, \"dense\": %s, \"rss_mib\": %.0f, "
-        "\"peak_rss_mib\": %.0f}\n",
+        "\"cpu_us_per_op\": %.3f, \"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, "
+        "\"mean_degree\": %.1f, "
+        "\"max_degree\": %zu, \"bandwidth\": %zu, \"dense\": %s, \"tableau\": %s, "
+        "\"rss_mib\": %.0f, \"peak_rss_mib\": %.0f}\n",
         options.qubits, options.window,
-        options.storage == engine::Storage::sparse  ? "sparse"
-        : options.storage == engine::Storage::dense ? "dense"
-                                                    : "automatic",
-        end, 1e6 * seconds / static_cast<double>(end - start), seconds, total_seconds,
-        figures.edges, 2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
-        figures.max_degree, figures.bandwidth, reg.is_dense() ? "true" : "false",
-        static_cast<double>(resident) / (1 << 20), static_cast<double>(peak) / (1 << 20));
+        options.storage == engine::Storage::sparse    ? "sparse"
+        : options.storage == engine::Storage::dense   ? "dense"
+        : options.storage == engine::Storage::tableau ? "tableau"
+                                                      : "automatic",
+        end, 1e6 * seconds / static_cast<double>(end - start),
+        1e6 * cpu_seconds / static_cast<double>(end - start), seconds, total_seconds, figures.edges,
+        2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
+        figures.max_degree, figures.bandwidth, !on_tableau && reg.is_dense() ? "true" : "false",
+        on_tableau ? "true" : "false", static_cast<double>(resident) / (1 << 20),
+        static_cast<double>(peak) / (1 << 20));
     std::fflush(stdout);
     if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
   }

@@ -14,6 +14,26 @@
 
 namespace korvane::circuit {
 
+// The bits that one application of `instruction` records: one per measured qubit, per measured
+// product, per padded bit and per herald.
+inline std::uint64_t recorded_bits(const Program& program, const Instruction& instruction) {
+  switch (instruction.kind) {
+    case Kind::measure:
+    case Kind::measure_reset:
+    case Kind::pad:
+    case Kind::heralded_noise:
+      return instruction.count;
+    case Kind::measure_product: {
+      std::uint64_t products = 0;
+      for (const std::uint32_t entry : program.targets_of(instruction))
+        products += (entry & joined_flag) == 0 ? 1 : 0;
+      return products;
+    }
+    default:
+      return 0;
+  }
+}
+
 struct OpenLoop {
   std::size_t begin;  // the body's first instruction
   std::size_t end;    // one past its last

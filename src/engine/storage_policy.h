@@ -14,6 +14,7 @@ enum class Storage : std::uint8_t {
   automatic,  // chosen by size, density and memory, and changed as the graph changes
   sparse,     // always a set per vertex
   dense,      // always a bit matrix (for tests and small registers)
+  tableau,    // gates and measurements always on a stabilizer tableau, the graph only for reads
 };
 
 // The densities at which an automatic register changes storage. The defaults come from the
@@ -32,6 +33,10 @@ struct StorageThresholds {
   // A dense graph turns sparse again below this fraction of that mean degree, so that a graph
   // near the limit does not move back and forth.
   std::size_t sparse_again_below = 4;
+
+  // Every threshold of the choice between a graph and a tableau is divided by this (tests make it
+  // large, so that small registers switch often).
+  std::size_t tableau_threshold_divisor = 1;
 
   // Whether a register of `qubits` qubits starts with the bit matrix.
   constexpr bool starts_dense(Storage storage, std::size_t qubits) const {

@@ -17,8 +17,11 @@
 #include "arguments.h"
 #include "circuit_formats.h"
 #include "circuit_object.h"
+#include "dem_type.h"
+#include "detection_binding.h"
 #include "errors.h"
 #include "file_io.h"
+#include "generated_arguments.h"
 #include "numpy_bridge.h"
 #include "owned_ref.h"
 #include "shot_arguments.h"
@@ -166,12 +169,21 @@ PyObject* get_qubit_count(PyObject* self, void* /*closure*/) noexcept {
   return PyLong_FromSize_t(reinterpret_cast<CircuitObject*>(self)->program.num_qubits);
 }
 
-constexpr const char* sample_keywords[] = {"shots", "seed", "method", nullptr};
+constexpr const char* sample_keywords[] = {"shots", "seed", "method", "bit_packed", nullptr};
 
 struct SampleArguments {
   std::uint64_t shots = 0;
   std::uint64_t seed = 0;
   circuit::SamplingMethod method = circuit::SamplingMethod::frames;
+  circuit::RowLayout layout = circuit::RowLayout::bytes;
+
+  // The array of one kind of result: (shots, bits) bools, or (shots, ceil(bits / 8)) bytes.
+  OwnedRef new_rows(std::uint64_t bits, void*& data) const {
+    const bool packed = layout == circuit::RowLayout::packed;
+    return new_array(
+        {static_cast<Py_ssize_t>(shots), static_cast<Py_ssize_t>(circuit::row_bytes(layout, bits))},
+        packed ? "uint8" : "bool", data);
+  }
 };
 
 bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format,
@@ -179,10 +191,12 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
   PyObject* shots_object = nullptr;
   PyObject* seed_object = nullptr;
   PyObject* method_object = nullptr;
+  int bit_packed = 0;
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(sample_keywords),
-                                   &shots_object, &seed_object, &method_object)) {
+                                   &shots_object, &seed_object, &method_object, &bit_packed)) {
     return false;
   }
+  parsed.layout = bit_packed != 0 ? circuit::RowLayout::packed : circuit::RowLayout::bytes;
   return convert_shots(shots_object, parsed.shots) && convert_seed(seed_object, parsed.seed) &&
          convert_method(method_object, parsed.method);
 }
@@ -190,17 +204,16 @@ bool parse_sample_arguments(PyObject* args, PyObject* kwargs, const char* format
 PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     SampleArguments arguments;
-    if (!parse_sample_arguments(args, kwargs, "O|$OO:sample", arguments)) return nullptr;
+    if (!parse_sample_arguments(args, kwargs, "O|$OOp:sample", arguments)) return nullptr;
     const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
     const std::uint64_t width = program.num_measurements;
     if (!check_array_size(arguments.shots, width)) return nullptr;
     void* data = nullptr;
-    OwnedRef records = new_array(
-        {static_cast<Py_ssize_t>(arguments.shots), static_cast<Py_ssize_t>(width)}, "bool", data);
+    OwnedRef records = arguments.new_rows(width, data);
     if (!records) return nullptr;
     SignalCheck ctrl_c;
     circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
-                             ctrl_c.for_this_thread());
+                             ctrl_c.for_this_thread(), arguments.layout);
     without_gil([&] { sampler.sample_measurements(static_cast<std::uint8_t*>(data)); });
     return records.release();
   });
@@ -209,7 +222,7 @@ PyObject* sample(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     SampleArguments arguments;
-    if (!parse_sample_arguments(args, kwargs, "O|$OO:sample_detectors", arguments)) {
+    if (!parse_sample_arguments(args, kwargs, "O|$OOp:sample_detectors", arguments)) {
       return nullptr;
     }
     const Program& program = reinterpret_cast<CircuitObject*>(self)->program;
@@ -222,22 +235,36 @@ PyObject* sample_detectors(PyObject* self, PyObject* args, PyObject* kwargs) noe
     // The arrays first: a sample too large for memory is refused before any work.
     void* detector_data = nullptr;
     void* observable_data = nullptr;
-    const auto rows = static_cast<Py_ssize_t>(arguments.shots);
-    OwnedRef detectors =
-        new_array({rows, static_cast<Py_ssize_t>(detector_count)}, "bool", detector_data);
+    OwnedRef detectors = arguments.new_rows(detector_count, detector_data);
     if (!detectors) return nullptr;
-    OwnedRef observables =
-        new_array({rows, static_cast<Py_ssize_t>(observable_count)}, "bool", observable_data);
+    OwnedRef observables = arguments.new_rows(observable_count, observable_data);
     if (!observables) return nullptr;
     SignalCheck ctrl_c;
     circuit::Sampler sampler(program, arguments.method, arguments.seed, arguments.shots,
-                             ctrl_c.for_this_thread());
+                             ctrl_c.for_this_thread(), arguments.layout);
     without_gil([&] {
       sampler.sample_detectors(static_cast<std::uint8_t*>(detector_data),
                                static_cast<std::uint8_t*>(observable_data));
     });
     return PyTuple_Pack(2, detectors.get(), observables.get());
   });
+}
+
+PyObject* generated(PyObject* type, PyObject* args, PyObject* kwargs) noexcept {
+  return guarded([&]() -> PyObject* {
+    std::string text;
+    if (!generated_circuit_text(args, kwargs, text)) return nullptr;
+    return new_circuit(reinterpret_cast<PyTypeObject*>(type), parse(text));
+  });
+}
+
+PyObject* detection_events(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return circuit_detection_events(reinterpret_cast<CircuitObject*>(self)->program, args, kwargs);
+}
+
+PyObject* detector_error_model(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return circuit_detector_error_model(reinterpret_cast<CircuitObject*>(self)->program, args,
+                                      kwargs);
 }
 
 PyMethodDef methods[] = {
@@ -277,7 +304,7 @@ PyMethodDef methods[] = {
      "`path` (a str or os.PathLike) and returns None."},
     {"sample", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample)),
      METH_VARARGS | METH_KEYWORDS,
-     "sample($self, /, shots, *, seed=None, method='frames')\n--\n\n"
+     "sample($self, /, shots, *, seed=None, method='frames', bit_packed=False)\n--\n\n"
      "Run the circuit `shots` times from |0...0> and return the measurement records.\n\n"
      "The result is a numpy bool array of shape (shots, num_measurements). With an integer "
      "`seed` (0 <= seed < 2**64) the result is the same on every run and machine for a given "
@@ -285,17 +312,56 @@ PyMethodDef methods[] = {
      "generator, itself seeded from the operating system. "
      "`method` 'frames' pushes Pauli frames, 64 shots a word, through the circuit beside one "
      "noiseless run; 'shots' runs every shot on the graph engine. Both are exact; they draw "
-     "differently, so one seed gives different (equally distributed) samples. The GIL is "
-     "released while the shots run."},
+     "differently, so one seed gives different (equally distributed) samples. With "
+     "`bit_packed` the rows are uint8 bytes of shape (shots, ceil(num_measurements / 8)), bit k "
+     "of a shot in byte k // 8 at 1 << k % 8 as in the b8 format, the same shots as unpacked. "
+     "The GIL is released while the shots run."},
     {"sample_detectors",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample_detectors)),
      METH_VARARGS | METH_KEYWORDS,
-     "sample_detectors($self, /, shots, *, seed=None, method='frames')\n--\n\n"
+     "sample_detectors($self, /, shots, *, seed=None, method='frames', bit_packed=False)\n--\n\n"
      "Run the circuit `shots` times and return (detectors, observables).\n\n"
      "Two numpy bool arrays of shapes (shots, num_detectors) and (shots, num_observables), each "
      "value relative to its value in the noiseless circuit, so that it reads 1 only where noise "
      "flipped it. A detector or observable that is not deterministic without noise is a "
-     "ValueError. `seed` and `method` as for sample()."},
+     "ValueError. `seed`, `method` and `bit_packed` as for sample()."},
+    {"generated", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(generated)),
+     METH_VARARGS | METH_KEYWORDS | METH_CLASS,
+     "generated($type, kind, *, distance, rounds, after_clifford_depolarization=0.0, "
+     "before_round_data_depolarization=0.0, before_measure_flip_probability=0.0, "
+     "after_reset_flip_probability=0.0, bases=None, seed=None)\n--\n\n"
+     "A circuit that error-correction experiments start from, with detector coordinates.\n\n"
+     "`kind`: 'repetition_code:memory', 'surface_code:rotated_memory_x', "
+     "'surface_code:rotated_memory_z', 'surface_code:unrotated_memory_x', "
+     "'surface_code:unrotated_memory_z' (code `distance`, `rounds` of measurement), or "
+     "'cluster_state:mbqc_2d' (a cluster of `distance` rows and `rounds` columns, each qubit "
+     "measured on the axis that `bases` gives it, one of X, Y, Z per qubit row by row, or on "
+     "axes drawn from `seed` when `bases` is None; a detector for each X-measured qubit whose "
+     "neighbours are all Z-measured).\n\n"
+     "Noise is circuit-level, each strength 0 by default and then left out: DEPOLARIZE1 or "
+     "DEPOLARIZE2 after every layer of Clifford gates, DEPOLARIZE1 on every data qubit at the "
+     "start of each round, a flip before every measurement and after every reset."},
+    {"detection_events",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detection_events)),
+     METH_VARARGS | METH_KEYWORDS,
+     "detection_events($self, /, measurements)\n--\n\n"
+     "The detection events of given measurement records: (detectors, observables), each the "
+     "parity of the results it names relative to its value in the noiseless circuit.\n\n"
+     "`measurements` has one row per shot: a bool per measurement, or uint8 bytes bit-packed "
+     "as in b8, and the results come the same way. A detector or observable that is not "
+     "deterministic without noise is a ValueError."},
+    {"detector_error_model",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detector_error_model)),
+     METH_VARARGS | METH_KEYWORDS,
+     "detector_error_model($self, /, *, decompose_errors=False, flatten_loops=False)\n--\n\n"
+     "The circuit's detector error model: every noise mechanism as an independent error with "
+     "the detectors and observables it flips, identical symptoms merged.\n\n"
+     "`decompose_errors` splits each error that flips more than two detectors into parts of at "
+     "most two (X and Z parts first), joined by '^', for matching decoders; `flatten_loops` "
+     "writes every repetition out instead of keeping repeat blocks. Raises ValueError, naming "
+     "the line, when a detector or observable is not deterministic without noise, when a "
+     "channel cannot be written as independent errors, or when an error has no such "
+     "decomposition. The GIL is released while it works."},
     {"__reduce__", reduce_circuit, METH_NOARGS, "Pickle the circuit as its text."},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -2,7 +2,7 @@
 
 import os
 from collections.abc import Buffer, Iterable, Mapping
-from typing import ClassVar, Literal, Self, SupportsIndex, final, overload
+from typing import IO, ClassVar, Literal, Self, SupportsIndex, final, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -175,22 +175,143 @@ class Circuit:
     # Shape (shots, num_measurements). seed: None (drawn from the calling thread's generator) or
     # 0 <= seed < 2**64.
     # method: Pauli frames beside one reference run, or every shot on the graph engine.
+    @overload
     def sample(
         self,
         shots: SupportsIndex,
         *,
         seed: SupportsIndex | None = None,
         method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[False] = False,
     ) -> npt.NDArray[np.bool_]: ...
+    # bit_packed: rows of ceil(num_measurements / 8) bytes, bit k in byte k // 8 (as in b8).
+    @overload
+    def sample(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[True],
+    ) -> npt.NDArray[np.uint8]: ...
+    @overload
+    def sample(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: bool = False,
+    ) -> npt.NDArray[np.bool_] | npt.NDArray[np.uint8]: ...
     # (detectors, observables) of shapes (shots, num_detectors) and (shots, num_observables).
+    @overload
     def sample_detectors(
         self,
         shots: SupportsIndex,
         *,
         seed: SupportsIndex | None = None,
         method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[False] = False,
     ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]]: ...
+    @overload
+    def sample_detectors(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: Literal[True],
+    ) -> tuple[npt.NDArray[np.uint8], npt.NDArray[np.uint8]]: ...
+    @overload
+    def sample_detectors(
+        self,
+        shots: SupportsIndex,
+        *,
+        seed: SupportsIndex | None = None,
+        method: Literal["frames", "shots"] = "frames",
+        bit_packed: bool = False,
+    ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]] | tuple[
+        npt.NDArray[np.uint8], npt.NDArray[np.uint8]
+    ]: ...
     def __reduce__(self) -> tuple[type[Circuit], tuple[str]]: ...
     # Equal when they are the same circuit, whatever the spacing, comments and aliases of the text.
     def __eq__(self, other: object, /) -> bool: ...
     def __hash__(self) -> int: ...
+    # (detectors, observables) of given records: bools in, bools out; uint8 bit-packed in, out.
+    def detection_events(
+        self, measurements: ArrayLike
+    ) -> tuple[npt.NDArray[np.bool_], npt.NDArray[np.bool_]] | tuple[
+        npt.NDArray[np.uint8], npt.NDArray[np.uint8]
+    ]: ...
+    # Every noise mechanism as an independent error; ValueError naming the line for a detector
+    # that is random without noise, or an error with no graphlike decomposition when asked.
+    def detector_error_model(
+        self, *, decompose_errors: bool = False, flatten_loops: bool = False
+    ) -> DetectorErrorModel: ...
+    @classmethod
+    def generated(
+        cls,
+        kind: Literal[
+            "repetition_code:memory",
+            "surface_code:rotated_memory_x",
+            "surface_code:rotated_memory_z",
+            "surface_code:unrotated_memory_x",
+            "surface_code:unrotated_memory_z",
+            "cluster_state:mbqc_2d",
+        ],
+        *,
+        distance: SupportsIndex,
+        rounds: SupportsIndex,
+        after_clifford_depolarization: float = 0.0,
+        before_round_data_depolarization: float = 0.0,
+        before_measure_flip_probability: float = 0.0,
+        after_reset_flip_probability: float = 0.0,
+        bases: str | None = None,
+        seed: SupportsIndex | None = None,
+    ) -> Self: ...
+
+# Beside the four classes of __all__: reached as korvane.DetectorErrorModel.
+@final
+class DetectorErrorModel:
+    """A detector error model: independent error mechanisms, each with its probability and the detectors and logical observables it flips, in the text format that decoders read (`error(p) D0 D5 L0`, `detector(...)`, `logical_observable`, `shift_detectors`, `repeat N { ... }`, `^` between the suggested parts of an error).
+
+    str() gives its canonical text. Raises ValueError, naming the line, for text it cannot read.
+    """
+
+    def __new__(cls, text: str) -> Self: ...
+    @classmethod
+    def from_file(cls, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> Self: ...
+    @property
+    def num_detectors(self) -> int: ...
+    @property
+    def num_observables(self) -> int: ...
+    @property
+    def num_errors(self) -> int: ...
+    def flattened(self) -> DetectorErrorModel: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __reduce__(self) -> tuple[type[DetectorErrorModel], tuple[str]]: ...
+
+type _ShotFormat = Literal["01", "b8", "r8", "hits", "dets", "ptb64"]
+type _ShotFile = str | bytes | os.PathLike[str] | os.PathLike[bytes] | IO[bytes]
+
+# Rows of bools, or of uint8 bytes bit-packed as in b8.
+def write_shots(
+    data: ArrayLike,
+    path: _ShotFile,
+    format: _ShotFormat,
+    *,
+    num_measurements: SupportsIndex = 0,
+    num_detectors: SupportsIndex = 0,
+    num_observables: SupportsIndex = 0,
+) -> None: ...
+def read_shots(
+    path: _ShotFile,
+    format: _ShotFormat,
+    *,
+    num_measurements: SupportsIndex = 0,
+    num_detectors: SupportsIndex = 0,
+    num_observables: SupportsIndex = 0,
+    bit_packed: bool = False,
+) -> npt.NDArray[np.bool_] | npt.NDArray[np.uint8]: ...

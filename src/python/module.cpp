@@ -7,8 +7,10 @@
 #include <cstdint>
 
 #include "circuit_type.h"
+#include "dem_type.h"
 #include "once_lock.h"
 #include "owned_ref.h"
+#include "shot_io.h"
 #include "simulator_type.h"
 #include "value_types.h"
 
@@ -43,6 +45,11 @@ constexpr std::array<ModuleClass, 4> module_classes{{
     {"Outcome", outcome_type},
     {"Axis", axis_type},
     {"Korvane", simulator_type},
+}};
+
+constexpr std::array<ModuleClass, 2> beside_all{{
+    {"Circuit", circuit_type},
+    {"DetectorErrorModel", detector_error_model_type},
 }};
 
 // Refuses every interpreter but the first that imported the module.
@@ -89,11 +96,14 @@ bool create_module() {
   for (const ModuleClass& module_class : module_classes) {
     if (!add_class(module.get(), module_class)) return false;
   }
+  if (PyModule_AddFunctions(module.get(), shot_functions) < 0) return false;
   // Beside the four classes of __all__, not among them.
-  PyTypeObject* const circuit = circuit_type();
-  if (circuit == nullptr ||
-      PyModule_AddObjectRef(module.get(), "Circuit", reinterpret_cast<PyObject*>(circuit)) < 0) {
-    return false;
+  for (const ModuleClass& beside : beside_all) {
+    PyTypeObject* const type = beside.type();
+    if (type == nullptr ||
+        PyModule_AddObjectRef(module.get(), beside.name, reinterpret_cast<PyObject*>(type)) < 0) {
+      return false;
+    }
   }
   cached_module = module.release();
   return true;

@@ -7,9 +7,10 @@
 // them: undamaged bytes must come back as the same register, damaged ones must be refused or give
 // a register that keeps every invariant.
 //
-// Input layout: byte 0 picks the qubit count (mod 9) and the storage (the quotient, mod 4: either
-// storage, the automatic choice, or the automatic choice with thresholds so low that these small
-// registers move between the storages as their graphs change); then
+// Input layout: byte 0 picks the qubit count (mod 9) and the storage (the quotient, mod 6: either
+// storage, the automatic choice, the automatic choice with thresholds so low that these small
+// registers move between the storages as their graphs change, the tableau for every gate and
+// measurement, or the automatic choice moving between graph and tableau at once); then
 // each operation is one opcode byte followed by the operand bytes it needs. Measurement outcomes
 // come from input bytes too, so a finding replays exactly.
 #include <cmath>
@@ -330,17 +331,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ByteReader reader(data, size);
   const std::uint8_t shape = reader.next();
   const std::size_t n = shape % (largest_register + 1);
-  const std::size_t storage_choice = (shape / (largest_register + 1)) % 4;
+  const std::size_t storage_choice = (shape / (largest_register + 1)) % 6;
   korvane::engine::StorageThresholds thresholds;
   if (storage_choice == 3) thresholds.always_dense_qubits = 0;
-  const auto storage = storage_choice == 3 ? korvane::engine::Storage::automatic
-                                           : static_cast<korvane::engine::Storage>(storage_choice);
-  Register reg(n, storage, thresholds);
+  if (storage_choice == 5) thresholds.tableau_threshold_divisor = std::size_t{1} << 20;
+  using korvane::engine::Storage;
+  constexpr Storage storages[] = {Storage::sparse,    Storage::dense,   Storage::automatic,
+                                  Storage::automatic, Storage::tableau, Storage::automatic};
+  Register reg(n, storages[storage_choice], thresholds);
+  // Reading the graph brings a tableau back: on the tableau, runs of operations go unread.
+  const int check_every = storage_choice >= 4 ? 4 : 1;
   StateVector state(n);
   InputSource source(reader);
   constexpr int longest_sequence = 256;
   for (int step = 0; step < longest_sequence && !reader.empty(); ++step) {
     const char* name = run_operation(reader, reg, state, source);
+    if ((step + 1) % check_every != 0 && !reader.empty()) continue;
     check_invariants(reg, name);
     check_state(reg, state, name);
   }

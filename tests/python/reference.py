@@ -297,13 +297,13 @@ CIRCUIT_NOISE = ("X_ERROR", "Y_ERROR", "Z_ERROR", "DEPOLARIZE1", "DEPOLARIZE2", 
 
 
 def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False,
-                        resets: bool = True) -> str:
+                        resets: bool = True, channels: tuple[str, ...] = CIRCUIT_NOISE) -> str:
     """A circuit of about `length` random lines in the text format, drawn with `rng`: Cliffords,
     two-qubit Cliffords, measurements of qubits (some targets inverted), of pairs and of Pauli
     products, square roots of Pauli products, measurements with a reset, MPAD, Paulis fed back from
     the record, some lines in REPEAT blocks; with `resets`, resets (whose collapse nothing records);
-    with `noise`, Pauli channels, heralded ones and measurement flips. Qubit indices lie below
-    `qubit_amount` (at least 2)."""
+    with `noise`, the `channels` (Pauli channels, heralded ones) and measurement flips. Qubit indices
+    lie below `qubit_amount` (at least 2)."""
     lines: list[str] = []
     recorded = 0  # measurements before this point on a first pass
 
@@ -360,7 +360,7 @@ def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False
                 return f"CZ {qubit} {record}"
             return f"{rng.choice(('CX', 'CY', 'CZ'))} {record} {qubit}"
         if noise:
-            name = rng.choice(CIRCUIT_NOISE)
+            name = rng.choice(channels)
             if name in ("DEPOLARIZE2", "II_ERROR"):
                 a, b = rng.sample(range(qubit_amount), 2)
                 return f"{name}({probability()}) {a} {b}"

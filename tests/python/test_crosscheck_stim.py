@@ -12,16 +12,20 @@ random circuits in the instruction subset both read go through both.
   shot, against stim's compiled samplers: every column and random parities of columns.
 - The random circuits use every instruction of the format; the circuits of stim's own generator
   read, print as the same circuit and sample detection events alike.
+- Detector error models of noisy circuits with loops: the same errors once canonical, the same
+  refusals, and decompositions valid wherever they succeed.
 """
 
 import random
+import re
 
 import numpy as np
 import pytest
 import stim
 
 from korvane import Circuit, Korvane
-from reference import random_circuit_text
+from qec_circuits import assert_same_canonical, graphlike_parts_valid, random_noisy_circuit
+from reference import CIRCUIT_NOISE, random_circuit_text
 
 BASES = {"M": "z", "MR": "z", "MX": "x", "MRX": "x", "MY": "y", "MRY": "y"}
 
@@ -257,3 +261,139 @@ def test_circuits_of_stims_generator_read_and_sample_the_same(task):
         rng = np.random.default_rng(1)
         assert_same_distribution(detectors, their_detectors[:shots], rng)
         assert_same_distribution(observables, their_observables[:shots], rng)
+def constant_parities(rows):
+    """A basis of the parities of columns that every row gives alike (Gaussian elimination over
+    GF(2) of the rows' differences from the first)."""
+    matrix = rows ^ rows[:1]
+    pivots = []
+    for column in range(matrix.shape[1]):
+        below = np.nonzero(matrix[len(pivots):, column])[0]
+        if len(below) == 0:
+            continue
+        row = len(pivots) + below[0]
+        matrix[[len(pivots), row]] = matrix[[row, len(pivots)]]
+        others = matrix[:, column].copy()
+        others[len(pivots)] = False
+        matrix[others] ^= matrix[len(pivots)]
+        pivots.append(column)
+    basis = []
+    for free in sorted(set(range(matrix.shape[1])) - set(pivots)):
+        parity = np.zeros(matrix.shape[1], dtype=bool)
+        parity[free] = True
+        parity[pivots] = matrix[:len(pivots), free]
+        basis.append(parity)
+    return basis
+
+
+def annotations_over(rng, rows, amount):
+    """Detectors and observables over random deterministic parities of the columns of `rows`,
+    noiseless shots of the last results."""
+    basis = constant_parities(rows)
+    for _ in range(amount if basis else 0):
+        parity = np.logical_xor.reduce([rng.choice(basis)] + [v for v in basis if rng.random() < 0.3])
+        if parity.any():
+            records = " ".join(f"rec[-{len(parity) - k}]" for k in np.nonzero(parity)[0])
+            if rng.random() < 0.2:
+                yield f"OBSERVABLE_INCLUDE({rng.randrange(3)}) {records}\n"
+            else:
+                yield f"DETECTOR({rng.randrange(5)}, 0) {records}\n"
+
+
+MODELLED_CHANNELS = tuple(name for name in CIRCUIT_NOISE
+                          if "HERALDED" not in name and name != "PAULI_CHANNEL_2")
+
+
+def noisy_circuit_with_detectors(rng):
+    """A random noisy circuit: a head, a REPEAT block whose body ends in detectors and observables
+    over its own results, and a tail ending in more over the last results. Their parities are
+    those that noiseless shots never vary. Most circuits have their PAULI_CHANNEL_1 cases made of
+    independent X and Z flips, which error models can write; the others must be refused alike.
+    Neither heralded noise (korvane refuses its model) nor PAULI_CHANNEL_2 (stim only approximates
+    it)."""
+    qubit_amount = rng.choice((2, 3, 4))
+    head, body, tail = (random_circuit_text(rng, qubit_amount, rng.randint(8, 16), noise=True,
+                                            channels=MODELLED_CHANNELS)
+                        for _ in range(3))
+    if rng.random() < 0.8:
+        def independent(match):
+            x, z = float(match[1]), float(match[2])
+            return f"PAULI_CHANNEL_1({x * (1 - z)}, {x * z}, {z * (1 - x)})"
+        head, body, tail = (re.sub(r"PAULI_CHANNEL_1\(([\d.]+), 0, ([\d.]+)\)", independent, part)
+                            for part in (head, body, tail))
+    repeats = rng.randint(2, 4)
+    shots = 256
+    noiseless = stim.Circuit(f"{head}REPEAT {repeats} {{\n{body}}}\n{tail}").without_noise()
+    records = noiseless.compile_sampler(seed=rng.getrandbits(32)).sample(shots)
+    first, width = stim.Circuit(head).num_measurements, stim.Circuit(body).num_measurements
+    # Each pass's results, as shots of their own: a parity in the body holds on every pass.
+    passes = np.concatenate([records[:, first + k * width:first + (k + 1) * width] ^
+                             records[:1, first + k * width:first + (k + 1) * width]
+                             for k in range(repeats)])
+    body += "".join(annotations_over(rng, passes, 6)) + "SHIFT_COORDS(0, 1)\n"
+    tail += "".join(annotations_over(rng, records[:, -12:], 6))
+    text = f"{head}REPEAT {repeats} {{\n{body}}}\n{tail}"
+    assert deterministic_by_stim(text), text
+    return text
+
+
+def stim_model(text, **options):
+    """stim's model, or the refusal's message."""
+    try:
+        return stim.Circuit(text).detector_error_model(**options)
+    except ValueError as refusal:
+        return str(refusal)
+
+
+# Circuits of segments (U, noise, U^-1, every qubit read where certain) have errors with many
+# symptoms; random circuits add resets, feedback, inverted results, nested loops and refusals.
+NOISY_CIRCUITS = {"segments": (random_noisy_circuit, 40),
+                  "random": (lambda seed: noisy_circuit_with_detectors(random.Random(seed)), 30)}
+
+
+@pytest.mark.parametrize("family, seed", [(family, seed) for family, (_, amount) in
+                                          NOISY_CIRCUITS.items() for seed in range(amount)])
+def test_error_models_agree(family, seed):
+    """korvane's detector error model and stim's, canonical (flattened, merged, sorted) within
+    1e-12, folded loops and flattened ones; both refuse the same channels. A decomposed model
+    is valid (parts of at most two detectors) and joins back to the same model."""
+    text = NOISY_CIRCUITS[family][0](seed)
+    circuit = Circuit(text)
+    theirs = stim_model(text)
+    if isinstance(theirs, str):
+        assert "PAULI_CHANNEL_1" in theirs, theirs
+        with pytest.raises(ValueError, match="cannot be written"):
+            circuit.detector_error_model()
+        return
+    for flatten_loops in (False, True):
+        ours = circuit.detector_error_model(flatten_loops=flatten_loops)
+        assert "repeat" not in str(ours) or not flatten_loops
+        read = stim.DetectorErrorModel(str(ours))
+        assert ours.num_errors == read.num_errors
+        assert_same_canonical(read, theirs)
+    try:
+        ours = stim.DetectorErrorModel(str(circuit.detector_error_model(decompose_errors=True)))
+    except ValueError as refusal:
+        assert "detectors" in str(refusal), refusal
+        return
+    assert graphlike_parts_valid(ours)
+    assert_same_canonical(ours, theirs)
+
+
+def test_error_model_comparisons_are_not_vacuous():
+    """The circuits above have errors with many symptoms, detectors inside loops and after them,
+    and decompositions that succeed; korvane decomposes wherever stim does."""
+    errors, detectors, decomposed = [], [], 0
+    for family, (make, amount) in NOISY_CIRCUITS.items():
+        for seed in range(amount):
+            text = make(seed)
+            model = stim_model(text)
+            if isinstance(model, str):
+                continue
+            errors += [instruction for instruction in model.flattened() if instruction.type == "error"]
+            detectors.append(model.num_detectors)
+            if not isinstance(stim_model(text, decompose_errors=True), str):
+                Circuit(text).detector_error_model(decompose_errors=True)
+                decomposed += 1
+    many = sum(sum(t.is_relative_detector_id() for t in e.targets_copy()) > 2 for e in errors)
+    assert len(errors) > 1000 and many > 500 and sum(detectors) > 1000 and decomposed > 10, (
+        len(errors), many, sum(detectors), decomposed)

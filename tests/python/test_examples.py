@@ -31,7 +31,11 @@ SMALL_RUNS = {
     "distributed_shots.py": ["--distance", "3", "--shots", "400", "--batch-shots", "100"],
     "demo.py": ["--wire", "2000", "--ghz", "30", "--rounds", "2"],
     "pictures.py": ["--out", str(pathlib.Path(tempfile.gettempdir()) / "korvane-pictures")],
+    "surface_code_threshold.py": ["--distances", "3", "5", "--rates", "0.003", "0.01", "0.02",
+                                  "--max-shots", "20000", "--target-errors", "200", "--no-plot"],
 }
+# Examples that need an optional extra.
+NEEDS = {"surface_code_threshold.py": "pymatching"}
 
 
 def load_example(name):
@@ -93,6 +97,8 @@ def header_script(name):
 
 @pytest.mark.parametrize("name", sorted(SMALL_RUNS))
 def test_example_runs_as_its_header_says_and_passes_its_checks(name):
+    if name in NEEDS:
+        pytest.importorskip(NEEDS[name])
     completed = subprocess.run(
         [sys.executable, header_script(name), *SMALL_RUNS[name]],
         cwd=EXAMPLES.parent,

@@ -55,7 +55,7 @@ show_reports() {
 
 smoke='import korvane, sys; s = korvane.Korvane(2); s.h(0); s.cx(0, 1); assert s.get_entangled_group(1) == {0, 1}; print(korvane.__file__)'
 if loaded=$(env LD_PRELOAD="$preload" PYTHONPATH="$build_dir" "$python" -c "$smoke" 2>/dev/null) &&
-   [ "$(dirname "$loaded")" = "$build_dir" ]; then
+   [ "$(dirname "$loaded")" = "$build_dir/korvane" ]; then
   log "Python tests against the instrumented module ($loaded)"
   status=0
   env LD_PRELOAD="$preload" PYTHONPATH="$build_dir" "$python" -m pytest -q -p no:cacheprovider \

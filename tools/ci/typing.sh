@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Type stubs and packaging, checked against the module installed in the virtual environment:
-#   - the installed distribution's metadata, and the files it carries (module, both stub copies);
+#   - the installed distribution's metadata, and the files it carries (the package korvane: the
+#     extension as its __init__, its stubs, py.typed, the command line, the console script);
 #   - the module's attributes: exactly those that initialisation adds;
-#   - mypy's stubtest, comparing korvane.pyi with the module as it is at run time;
+#   - mypy's stubtest, comparing korvane/__init__.pyi with the module as it is at run time;
 #   - mypy on the examples.
 # Usage (from the repo root): tools/ci/typing.sh <python of a venv with korvane and its test extra>
 set -euo pipefail
@@ -56,22 +57,31 @@ expect("extras", sorted(metadata.get_all("Provides-Extra") or []),
 expect("description", metadata.get_payload().strip(), (repo / "README.md").read_text().strip())
 
 files = {str(path): path for path in distribution.files or []}
-module_file = pathlib.Path(korvane.__file__).name
-for wanted in (module_file, "korvane.pyi", "korvane-stubs/__init__.pyi"):
+# The package korvane: the extension as its __init__, the stubs, py.typed and the Python sources.
+module_file = "korvane/" + pathlib.Path(korvane.__file__).name
+expect("extension", pathlib.Path(korvane.__file__).name.split(".")[0], "__init__")
+# The folder's Python files and py.typed are installed; its README is not.
+sources = sorted(path.name for path in (repo / "src/python/package").iterdir()
+                 if path.suffix == ".py" or path.name == "py.typed")
+for wanted in (module_file, "korvane/__init__.pyi", *(f"korvane/{name}" for name in sources)):
     if wanted not in files:
         problems.append(f"{wanted} is not installed by the distribution")
-stub_source = (repo / "src/python/korvane.pyi").read_bytes()
-for stub in ("korvane.pyi", "korvane-stubs/__init__.pyi"):
-    if stub in files and files[stub].locate().read_bytes() != stub_source:
-        problems.append(f"the installed {stub} differs from src/python/korvane.pyi")
+stub = "korvane/__init__.pyi"
+if stub in files and files[stub].locate().read_bytes() != (repo / "src/python/korvane.pyi").read_bytes():
+    problems.append(f"the installed {stub} differs from src/python/korvane.pyi")
+if importlib.metadata.entry_points(group="console_scripts", name="korvane") == ():
+    problems.append("the korvane console script is not installed")
 if not any(name.endswith("licenses/LICENSE") for name in files):
     problems.append("the LICENSE file is not in the distribution")
 
 classes = ["MeasurementResult", "Outcome", "Axis", "Korvane"]
-module_names = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__"}
-# Circuit stands beside the four classes of __all__, not among them.
-expect("module attributes", sorted(vars(korvane)),
-       sorted(module_names | {"__all__", "Circuit", *classes}))
+module_names = {"__name__", "__doc__", "__package__", "__loader__", "__spec__", "__file__",
+                "__path__"}
+# The circuit classes and the shot functions stand beside the four classes of __all__.
+beside = {"Circuit", "DetectorErrorModel", "write_shots", "read_shots"}
+expect("module attributes", sorted(name for name in vars(korvane) if not name.startswith("_")
+                                   or name in module_names | {"__all__"}),
+       sorted(module_names | {"__all__", *beside, *classes}))
 # numpy serves the circuit layer only, and is declared.
 if not any(requirement.startswith("numpy") for requirement in metadata.get_all("Requires-Dist") or []):
     problems.append("numpy is not among the distribution's requirements")

@@ -81,12 +81,14 @@ void FrameSampler::start_block(engine::SeededGenerator& generator) {
 }
 
 void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
-                                       engine::SeededGenerator& generator, std::uint8_t* records) {
+                                       engine::SeededGenerator& generator, std::uint8_t* records,
+                                       RowLayout layout) {
   const std::uint64_t width = program_.num_measurements;
-  ShotMajorWriter writer(words_, width, reference);
+  ShotMajorWriter writer(words_, width, reference, layout);
   MeasurementRows rows{writer};
   for (std::uint64_t first = 0; first < shots; first += block_shots()) {
-    writer.start_block(records + first * width, std::min(block_shots(), shots - first));
+    writer.start_block(records + first * row_bytes(layout, width),
+                       std::min(block_shots(), shots - first));
     start_block(generator);
     run_on_frames<Noise::applied>(program_, frames_, generator, scratch_, rows);
     writer.finish_block();
@@ -94,22 +96,23 @@ void FrameSampler::sample_measurements(std::uint64_t shots, std::span<const std:
 }
 
 void FrameSampler::sample_detectors(std::uint64_t shots, engine::SeededGenerator& generator,
-                                    std::uint8_t* detectors, std::uint8_t* observables) {
+                                    std::uint8_t* detectors, std::uint8_t* observables,
+                                    RowLayout layout) {
   const std::uint64_t detector_count = program_.num_detectors;
   const std::uint64_t observable_count = program_.num_observables;
-  ShotMajorWriter detector_writer(words_, detector_count, {});
-  ShotMajorWriter observable_writer(words_, observable_count, {});
+  ShotMajorWriter detector_writer(words_, detector_count, {}, layout);
+  ShotMajorWriter observable_writer(words_, observable_count, {}, layout);
   reserve_detectors();
   std::vector<Word>& observable_flips = observable_flips_;
   ParityRows rows{detector_writer, observable_flips};
   for (std::uint64_t first = 0; first < shots; first += block_shots()) {
     const std::uint64_t count = std::min(block_shots(), shots - first);
-    detector_writer.start_block(detectors + first * detector_count, count);
+    detector_writer.start_block(detectors + first * row_bytes(layout, detector_count), count);
     std::fill(observable_flips.begin(), observable_flips.end(), Word{0});
     start_block(generator);
     run_on_frames<Noise::applied>(program_, frames_, generator, scratch_, rows);
     detector_writer.finish_block();
-    observable_writer.start_block(observables + first * observable_count, count);
+    observable_writer.start_block(observables + first * row_bytes(layout, observable_count), count);
     for (std::uint64_t index = 0; index < observable_count; ++index) {
       copy_row({&observable_flips[index * words_], words_}, observable_writer.next_row());
     }

@@ -14,6 +14,7 @@
 #include "../program.h"
 #include "../run/frame_run.h"
 #include "../run/pauli_frames.h"
+#include "row_layout.h"
 
 namespace korvane::circuit {
 
@@ -34,20 +35,22 @@ class FrameSampler {
   std::uint64_t block_shots() const noexcept { return engine::word_bits * words_; }
   std::size_t block_words() const noexcept { return words_; }
 
-  // Row s of `records` (num_measurements bytes) receives shot s's measurement record; `reference`
-  // is the record of a noiseless run (reference.h).
+  // Row s of `records` (num_measurements bits laid out as `layout` says) receives shot s's
+  // measurement record; `reference` is the record of a noiseless run (reference.h).
   void sample_measurements(std::uint64_t shots, std::span<const std::uint8_t> reference,
-                           engine::SeededGenerator& generator, std::uint8_t* records);
+                           engine::SeededGenerator& generator, std::uint8_t* records,
+                           RowLayout layout = RowLayout::bytes);
 
   // Takes the memory sample_detectors needs beyond the frames (the observables' sums), so that a
   // caller can take it before any work; sample_detectors does when nobody has.
   void reserve_detectors();
 
-  // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
+  // Row s of `detectors` (num_detectors bits) and of `observables` (num_observables bits)
   // receive shot s's detector and observable values relative to the noiseless circuit. Call
   // check_deterministic(program) first: the values of other parities mean nothing.
   void sample_detectors(std::uint64_t shots, engine::SeededGenerator& generator,
-                        std::uint8_t* detectors, std::uint8_t* observables);
+                        std::uint8_t* detectors, std::uint8_t* observables,
+                        RowLayout layout = RowLayout::bytes);
 
  private:
   const Program& program_;

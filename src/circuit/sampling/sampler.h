@@ -10,6 +10,7 @@
 
 #include "../../engine/stop_check.h"
 #include "../program.h"
+#include "row_layout.h"
 
 namespace korvane::circuit {
 
@@ -20,13 +21,13 @@ enum class SamplingMethod : std::uint8_t { frames, shots };
 
 class Sampler {
  public:
-  // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`; n shots are the
-  // first n of any longer sample with the same seed and method. `stop` may stop the work (every
-  // part of it: the reference run, the determinism check and the shots) between whole
-  // instructions, by engine::Interrupted. Does no work yet, but throws InvalidInput, naming the
-  // line, for a Pauli product that cannot be measured or applied.
+  // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`, written in rows laid
+  // out as `layout` says; n shots are the first n of any longer sample with the same seed and
+  // method. `stop` may stop the work (every part of it: the reference run, the determinism check
+  // and the shots) between whole instructions, by engine::Interrupted. Does no work yet, but
+  // throws InvalidInput, naming the line, for a Pauli product that cannot be measured or applied.
   Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots,
-          engine::StopCheck* stop = nullptr);
+          engine::StopCheck* stop = nullptr, RowLayout layout = RowLayout::bytes);
   ~Sampler();
   Sampler(const Sampler&) = delete;
   Sampler& operator=(const Sampler&) = delete;
@@ -36,10 +37,10 @@ class Sampler {
   // InvalidInput naming the first that is not. sample_detectors calls it when nobody has.
   void check_detectors();
 
-  // Row s of `records` (num_measurements bytes) receives shot s's measurement record.
+  // Row s of `records` (num_measurements bits) receives shot s's measurement record.
   void sample_measurements(std::uint8_t* records);
 
-  // Row s of `detectors` (num_detectors bytes) and of `observables` (num_observables bytes)
+  // Row s of `detectors` (num_detectors bits) and of `observables` (num_observables bits)
   // receive shot s's detector and observable values relative to the noiseless circuit.
   void sample_detectors(std::uint8_t* detectors, std::uint8_t* observables);
 
@@ -53,6 +54,7 @@ class Sampler {
   SamplingMethod method_;
   std::uint64_t shots_;
   engine::StopCheck* stop_;
+  RowLayout layout_;
   std::unique_ptr<Work> work_;
 };
 

@@ -1,6 +1,6 @@
 // Frames yield one row of bits per measurement (or detector), bit s for shot s; sampling returns
-// one row of bytes per shot. This writer gathers rows 64 at a time and turns each 64 x 64 tile of
-// bits around at once, so that every shot's bytes are written in runs of 64.
+// one row per shot, a byte per bit or packed. This writer gathers rows 64 at a time and turns each
+// 64 x 64 tile of bits around at once, so that every shot's bits are written in runs of 64.
 #pragma once
 
 #include <array>
@@ -11,18 +11,19 @@
 
 #include "../../engine/bits/bit_tile.h"
 #include "../run/pauli_frames.h"
+#include "row_layout.h"
 
 namespace korvane::circuit {
 
 class ShotMajorWriter {
  public:
-  // Rows of `words` words; each shot's bytes are `columns` wide. Byte c of every shot is its bit
-  // XOR reference[c] (no XOR when `reference` is empty).
-  ShotMajorWriter(std::size_t words, std::uint64_t columns,
-                  std::span<const std::uint8_t> reference);
+  // Rows of `words` words; each shot has `columns` bits, laid out as `layout` says. Bit c of every
+  // shot is its frame bit XOR reference[c] (no XOR when `reference` is empty).
+  ShotMajorWriter(std::size_t words, std::uint64_t columns, std::span<const std::uint8_t> reference,
+                  RowLayout layout = RowLayout::bytes);
 
-  // The block's shots go to the first `shots` byte rows at `rows` (row s at rows + s * columns);
-  // the block's later frames are dropped.
+  // The block's shots go to the first `shots` rows at `rows` (row s at rows + s * row_bytes(
+  // layout, columns)); the block's later frames are dropped.
   void start_block(std::uint8_t* rows, std::uint64_t shots) noexcept;
   // The next column's row of bits, for the caller to fill whole.
   std::span<Word> next_row() noexcept {
@@ -37,6 +38,8 @@ class ShotMajorWriter {
 
   std::size_t words_;
   std::uint64_t columns_;
+  RowLayout layout_;
+  std::uint64_t stride_;  // bytes a row
   std::span<const std::uint8_t> reference_;
   std::vector<Word> band_;  // a row for each bit of a word
   std::size_t rows_in_band_ = 0;

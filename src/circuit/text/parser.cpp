@@ -14,6 +14,7 @@
 
 #include "../../engine/base.h"
 #include "../pauli_products.h"
+#include "number_text.h"
 #include "quoted_text.h"
 
 namespace korvane::circuit {
@@ -34,41 +35,6 @@ bool is_name_char(char c) {
 bool is_digits(std::string_view text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The decimal `digits` as a number, or nothing when it exceeds `largest`; checked before every
-// step, so that no value wraps around.
-std::optional<std::uint64_t> decimal_value(std::string_view digits, std::uint64_t largest) {
-  std::uint64_t value = 0;
-  for (const char c : digits) {
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (largest - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
-}
-
-// Of a decimal that lies outside the range of a double: whether it is too large, rather than too
-// close to zero, from the power of ten of its first significant digit.
-bool beyond_largest_double(std::string_view text) {
-  if (!text.empty() && text.front() == '-') text.remove_prefix(1);
-  const std::size_t exponent_start = std::min(text.find_first_of("eE"), text.size());
-  const std::string_view mantissa = text.substr(0, exponent_start);
-  std::string_view exponent_text = text.substr(std::min(exponent_start + 1, text.size()));
-  const bool negative_exponent = !exponent_text.empty() && exponent_text.front() == '-';
-  if (!exponent_text.empty() && (exponent_text.front() == '-' || exponent_text.front() == '+')) {
-    exponent_text.remove_prefix(1);
-  }
-  // Saturates far beyond any double's range.
-  const std::int64_t exponent_size = static_cast<std::int64_t>(
-      decimal_value(exponent_text, std::uint64_t{1} << 40).value_or(std::uint64_t{1} << 40));
-  const std::int64_t exponent = negative_exponent ? -exponent_size : exponent_size;
-  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-  const std::size_t first = mantissa.find_first_of("123456789");
-  if (first == std::string_view::npos) return false;
-  const auto power = first < point ? static_cast<std::int64_t>(point - first) - 1
-                                   : -static_cast<std::int64_t>(first - point);
-  return power + exponent >= 0;
 }
 
 std::string number_text(double value) {
@@ -206,35 +172,14 @@ class Parser {
   void read_numbers(Tokens& tokens) {
     std::string_view inside;
     if (!tokens.parenthesized(inside)) fail("the '(' after " + gate_name() + " is never closed");
-    if (inside.find_first_not_of(" \t\r\v\f") == std::string_view::npos) return;
-    std::size_t start = 0;
-    for (;;) {
-      const std::size_t comma = std::min(inside.find(',', start), inside.size());
-      std::string_view item = inside.substr(start, comma - start);
-      while (!item.empty() && is_space(item.front())) item.remove_prefix(1);
-      while (!item.empty() && is_space(item.back())) item.remove_suffix(1);
-      numbers_.push_back(read_number(item));
-      if (comma == inside.size()) return;
-      start = comma + 1;
+    std::string_view bad;
+    const NumberFault fault = read_number_list(inside, numbers_, bad);
+    if (fault == NumberFault::too_large) {
+      fail("the number " + quoted(bad) + " in the arguments of " + gate_name() + " is too large");
     }
-  }
-
-  // A number as written; one too close to zero for a double reads as 0.
-  double read_number(std::string_view item) const {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-    const bool whole = !item.empty() && end == item.data() + item.size();
-    if (whole && error == std::errc::result_out_of_range) {
-      if (beyond_largest_double(item)) {
-        fail("the number " + quoted(item) + " in the arguments of " + gate_name() +
-             " is too large");
-      }
-      return 0.0;
+    if (fault == NumberFault::malformed) {
+      fail("bad number " + quoted(bad) + " in the arguments of " + gate_name());
     }
-    if (!whole || error != std::errc() || !std::isfinite(value)) {
-      fail("bad number " + quoted(item) + " in the arguments of " + gate_name());
-    }
-    return value;
   }
 
   void check_probability(double value) const {

@@ -12,21 +12,10 @@
 #include "../../engine/base.h"
 #include "../condition.h"
 #include "../pauli_products.h"
+#include "number_text.h"
 
 namespace korvane::circuit {
 namespace {
-
-void append_number(std::string& text, double value) {
-  std::array<char, 32> buffer{};
-  const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  text.append(buffer.data(), written.ptr);
-}
-
-void append_unsigned(std::string& text, std::uint64_t value) {
-  std::array<char, 24> buffer{};
-  const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  text.append(buffer.data(), written.ptr);
-}
 
 void append_record(std::string& text, std::uint32_t lookback) {
   text.append("rec[-");

@@ -34,4 +34,10 @@ inline constexpr std::array<std::uint64_t, byte_values> spread_table = [] {
 // Eight bytes, each 0 or 1, holding the bits of `byte`, lowest first in memory.
 constexpr std::uint64_t spread_bits(std::uint8_t byte) noexcept { return spread_table[byte]; }
 
+// The reverse: eight bytes, each 0 or 1, lowest first in memory, as the bits of one byte (the
+// product moves byte i's bit to bit 56 + i, where no carry reaches).
+constexpr std::uint8_t gather_bits(std::uint64_t bytes) noexcept {
+  return static_cast<std::uint8_t>((bytes * 0x0102040810204080ULL) >> 56U);
+}
+
 }  // namespace korvane::engine

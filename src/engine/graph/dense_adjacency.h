@@ -49,12 +49,16 @@ class DenseAdjacency {
   void set_edge_count(std::size_t edges) noexcept;
   void count_edges(std::ptrdiff_t change) noexcept {
     edges_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(edges_) + change);
+    work_ += toggle_work;
   }
   // A bulk change of `words` words of the matrix.
   void forget_edge_count(std::size_t words) noexcept {
     edges_known_ = false;
     bulk_words_ += words;
+    work_ += words;
   }
+  // The word operations of every change so far, as a meter for choosing a representation.
+  std::size_t work() const noexcept { return work_; }
 
  private:
   std::size_t count_matrix_edges() const noexcept;
@@ -67,6 +71,8 @@ class DenseAdjacency {
   std::size_t edges_ = 0;
   bool edges_known_ = true;
   std::size_t bulk_words_ = 0;
+  std::size_t work_ = 0;
+  static constexpr std::size_t toggle_work = 2;
 };
 
 }  // namespace korvane::engine

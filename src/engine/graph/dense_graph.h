@@ -22,12 +22,16 @@ namespace korvane::engine {
 
 // Dense adjacency as a view reads it; one that changes it also offers mutable_row(q) (which
 // stays where it is while other rows change), scratch() (two rows of working space),
-// count_edges(change), and forget_edge_count(words) for a bulk change of that many words.
+// count_edges(change), and forget_edge_count(work) for a bulk change of that much work: the
+// words changed, and row_visit_work for each row visited.
 template <class Store>
 concept RowStore = requires(const Store& store, Qubit q) {
   { store.words() } -> std::same_as<std::size_t>;
   { store.row(q) } -> std::same_as<ConstBitRow>;
 };
+
+// The work of visiting one row of a bulk change (finding it, its VOP's change), in words.
+inline constexpr std::size_t row_visit_work = 4;
 
 template <VopStore Vops, RowStore Rows>
 class DenseGraph : public VopAccess<Vops> {
@@ -89,7 +93,7 @@ class DenseGraph : public VopAccess<Vops> {
       xor_row(row.subspan(offset, span.size()), span);
       flip_bit(row, u);  // the mask holds u itself
     });
-    rows_.forget_edge_count(count * span.size());
+    rows_.forget_edge_count(count * (span.size() + row_visit_work));
   }
 
   void isolate(Qubit v) {
@@ -114,7 +118,7 @@ class DenseGraph : public VopAccess<Vops> {
       ++flipped;
     });
     xor_row(rows_.mutable_row(a).subspan(offset, span.size()), span);
-    rows_.forget_edge_count(flipped + span.size());
+    rows_.forget_edge_count(flipped * row_visit_work + span.size());
     if (also_b) toggle_edge(a, b);
   }
 
@@ -143,7 +147,7 @@ class DenseGraph : public VopAccess<Vops> {
         }
       }
     }
-    rows_.forget_edge_count(rows * old.words);
+    rows_.forget_edge_count(rows * (old.words + row_visit_work));
   }
 
   void pivot_edges(Qubit a, Qubit b, const PivotClasses& classes) {
@@ -174,7 +178,7 @@ class DenseGraph : public VopAccess<Vops> {
     for (const Qubit u : classes.b_only) {  // gains N(a); a itself ends with no edges
       xor_row(changing(u), mask_a);
     }
-    rows_.forget_edge_count(touched * old.words);
+    rows_.forget_edge_count(touched * (old.words + row_visit_work));
   }
 
   // The smaller of one toggle per pair and one row XOR per vertex, in SparseGraph's unit of cost

@@ -1,6 +1,10 @@
 #include "controlled_gates.h"
 
+#include <array>
+#include <cstddef>
+
 #include "../rules/controlled_z.h"
+#include "../tableau/tableau_operations.h"
 
 namespace korvane::engine {
 namespace {
@@ -33,6 +37,28 @@ void change_basis(Graph& graph, Qubit q, Vop change) {
   if (change != identity) graph.set_vop(q, clifford::product(change, graph.vop(q)));
 }
 
+// The steps of each gate on a tableau, by the operands' VOPs: gate 3 c + t has axes c and t.
+constexpr std::array<TableauGateSteps, 9> make_tableau_steps() {
+  std::array<TableauGateSteps, 9> steps{};
+  for (std::size_t gate = 0; gate < steps.size(); ++gate) {
+    steps[gate] =
+        tableau_gate_steps(to_z(static_cast<Axis>(gate / 3)), to_z(static_cast<Axis>(gate % 3)));
+  }
+  return steps;
+}
+
+constexpr std::array<TableauGateSteps, 9> tableau_steps = make_tableau_steps();
+
+// The gate on a tableau with VOPs beside it: one step, looked up by the operands' VOPs.
+inline void run_on_tableau(ControlledPauli gate, Qubit control, Qubit target, VopArray& vops,
+                           StabilizerTableau& tableau, std::size_t& work) {
+  check_distinct(control, target);
+  const TableauGateSteps& steps = tableau_steps[3 * static_cast<std::size_t>(gate.control) +
+                                                static_cast<std::size_t>(gate.target)];
+  work = run_tableau_gate_step(vops, tableau, steps[vops.vop(control)][vops.vop(target)], control,
+                               target);
+}
+
 }  // namespace
 
 void cz(Register& reg, Qubit a, Qubit b) { apply_controlled_pauli(reg, ControlledPauli{}, a, b); }
@@ -41,24 +67,33 @@ void cz(Register& reg, Qubit a, Qubit b) { apply_controlled_pauli(reg, Controlle
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
   const Qubit first_checked = gate.checks_target_first ? target : control;
   const Qubit second_checked = gate.checks_target_first ? control : target;
+  const auto on_tableau = [&](VopArray& vops, StabilizerTableau& tableau, std::size_t& work) {
+    run_on_tableau(gate, control, target, vops, tableau, work);
+  };
   if (gate.control == Axis::Z && gate.target == Axis::Z) {
     // CZ itself: no change of basis around it.
-    reg.change({first_checked, second_checked}, [control, target](auto& graph) {
-      check_distinct(control, target);
-      apply_cz(graph, control, target);
-    });
+    reg.change_either(
+        OperationKind::gate, {first_checked, second_checked},
+        [control, target](auto& graph) {
+          check_distinct(control, target);
+          apply_cz(graph, control, target);
+        },
+        on_tableau);
     return;
   }
-  const Vop control_to_z = to_z(gate.control);
-  const Vop target_to_z = to_z(gate.target);
-  reg.change({first_checked, second_checked}, [&](auto& graph) {
-    check_distinct(control, target);
-    change_basis(graph, control, control_to_z);
-    change_basis(graph, target, target_to_z);
-    apply_cz(graph, control, target);
-    change_basis(graph, target, clifford::adjoint(target_to_z));
-    change_basis(graph, control, clifford::adjoint(control_to_z));
-  });
+  reg.change_either(
+      OperationKind::gate, {first_checked, second_checked},
+      [&](auto& graph) {
+        check_distinct(control, target);
+        const Vop control_to_z = to_z(gate.control);
+        const Vop target_to_z = to_z(gate.target);
+        change_basis(graph, control, control_to_z);
+        change_basis(graph, target, target_to_z);
+        apply_cz(graph, control, target);
+        change_basis(graph, target, clifford::adjoint(target_to_z));
+        change_basis(graph, control, clifford::adjoint(control_to_z));
+      },
+      on_tableau);
 }
 
 }  // namespace korvane::engine

@@ -50,7 +50,7 @@ inline constexpr std::array<ZImage, clifford::vop_count> z_image_table = make_z_
 inline ZImage z_image(Vop vop) { return z_image_table[vop]; }
 
 // The Pauli of an axis: X, Y and Z are numbered in the same order as the axes.
-inline Vop pauli_of(clifford::Axis axis) {
+constexpr Vop pauli_of(clifford::Axis axis) {
   return static_cast<Vop>(clifford::pauli_x + static_cast<unsigned>(axis));
 }
 

@@ -115,15 +115,38 @@ TEST(StateVectorReference, ProbabilitiesAndProjection) {
   EXPECT_FALSE(zero.equal_up_to_phase(basis_state(1, 1)));
 }
 
+// The representations the circuits take turns on: the automatic choice (a one-word matrix for
+// these sizes), sets, the matrix, the tableau for every gate, and the automatic choice moving
+// between graph and tableau at once.
+struct Representation {
+  engine::Storage storage;
+  std::size_t tableau_threshold_divisor;
+};
+constexpr std::array<Representation, 5> representations{{{engine::Storage::automatic, 1},
+                                                         {engine::Storage::sparse, 1},
+                                                         {engine::Storage::dense, 1},
+                                                         {engine::Storage::tableau, 1},
+                                                         {engine::Storage::automatic, 1U << 20}}};
+
 // Runs `circuits` random circuits of `length` gates on min_qubits..max_qubits qubits, comparing
-// the engine with the reference after every gate.
+// the engine with the reference after every gate (every third on a tableau, whose gates then run
+// unread in between).
 void run_random_circuits(std::uint32_t seed, int circuits, int length, std::size_t min_qubits,
                          std::size_t max_qubits) {
   std::mt19937 rng(seed);
+  std::array<std::size_t, representations.size()> gates_on_tableau{};
   for (int circuit = 0; circuit < circuits; ++circuit) {
     const std::size_t n =
         min_qubits + static_cast<std::size_t>(circuit) % (max_qubits - min_qubits + 1);
-    Register reg(n);
+    const std::size_t representation_index =
+        static_cast<std::size_t>(circuit) % representations.size();
+    const Representation representation = representations[representation_index];
+    engine::StorageThresholds thresholds;
+    thresholds.tableau_threshold_divisor = representation.tableau_threshold_divisor;
+    Register reg(n, representation.storage, thresholds);
+    const bool may_hold_tableau = representation.storage == engine::Storage::tableau ||
+                                  representation.tableau_threshold_divisor != 1;
+    const int check_every = may_hold_tableau ? 3 : 1;
     StateVector reference(n);
     std::uniform_int_distribution<Qubit> pick_qubit(0, n - 1);
     std::uniform_int_distribution<std::size_t> pick_gate(0, n == 1 ? 5 : 14);
@@ -145,13 +168,19 @@ void run_random_circuits(std::uint32_t seed, int circuits, int length, std::size
         history += std::string(two_qubit_names[kind - 6]) + "(" + std::to_string(c) + "," +
                    std::to_string(t) + ") ";
       }
+      if (reg.holds_tableau()) ++gates_on_tableau[representation_index];
+      if ((step + 1) % check_every != 0 && step + 1 != length) continue;
       ASSERT_EQ(invariant_violation(reg), "")
-          << "seed " << seed << " circuit " << circuit << ": " << history;
+          << "seed " << seed << " circuit " << circuit << " on storage "
+          << static_cast<int>(representation.storage) << ": " << history;
       ASSERT_TRUE(StateVector::from_register(reg).equal_up_to_phase(reference))
           << "seed " << seed << " circuit " << circuit << ": " << history << "\n"
           << describe(reg);
     }
   }
+  // The forced tableau and the automatic choice with low thresholds both ran gates on it.
+  EXPECT_GT(gates_on_tableau[3], 0U);
+  EXPECT_GT(gates_on_tableau[4], 0U);
 }
 
 TEST(RandomCircuits, ShortCircuitsOnUpToEightQubits) { run_random_circuits(1, 2000, 30, 1, 8); }

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "workloads.h"
 #include "graph_description.h"
 #include "graph_state_generators.h"
 #include "korvane/clifford/local_clifford.h"
@@ -23,6 +22,7 @@
 #include "korvane/engine/register.h"
 #include "scripted_source.h"
 #include "tableau.h"
+#include "workloads.h"
 
 namespace korvane::testing {
 namespace {
@@ -49,12 +49,14 @@ std::string describe(const Op& op) {
 
 // Runs `circuit` on an engine register and a tableau of `qubits` qubits, checking every
 // measurement, and comparing the stabilizer groups every `check_every` operations and at the end.
+// Counts in `on_tableau`, when given, the operations after which the state was held as a tableau.
 void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t engine_seed,
-                      std::size_t check_every,
-                      engine::Storage storage = engine::Storage::automatic) {
+                      std::size_t check_every, engine::Storage storage = engine::Storage::automatic,
+                      const engine::StorageThresholds& thresholds = {},
+                      std::size_t* on_tableau = nullptr) {
   SCOPED_TRACE(std::to_string(qubits) + " qubits, engine seed " + std::to_string(engine_seed) +
                ", storage " + std::to_string(static_cast<int>(storage)));
-  engine::Register reg(qubits, storage);
+  engine::Register reg(qubits, storage, thresholds);
   Tableau tableau(qubits);
   SeededSource source(engine_seed);
   for (std::size_t i = 0; i < circuit.size(); ++i) {
@@ -83,6 +85,7 @@ void run_side_by_side(std::size_t qubits, const Circuit& circuit, std::uint64_t 
         break;
       }
     }
+    if (on_tableau != nullptr && reg.holds_tableau()) ++*on_tableau;
     if ((i + 1) % check_every == 0 || i + 1 == circuit.size()) {
       ASSERT_EQ(tableau.stabilizer_group_mismatch(graph_state_generators(describe_graph(reg))), "")
           << "after " << where;
@@ -112,16 +115,32 @@ TEST(TableauOracle, GhzStarMeasuredOnRandomAxes) {
   }
 }
 
-// Each storage on its own, and the automatic one moving between them as the graph fills in.
+// Each storage on its own, the automatic one moving between them as the graph fills in, and the
+// tableau for every gate and measurement, back to a graph at every check.
 constexpr engine::Storage storages[] = {engine::Storage::automatic, engine::Storage::sparse,
-                                        engine::Storage::dense};
+                                        engine::Storage::dense, engine::Storage::tableau};
 
 TEST(TableauOracle, RandomCircuitsOnAllPairs) {
-  for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+  for (std::uint64_t seed = 1; seed <= 4; ++seed) {
     const Circuit circuit =
         bench::random_circuit(all_pairs_qubits, 10 * all_pairs_qubits, all_pairs_qubits, seed);
     ASSERT_NO_FATAL_FAILURE(run_side_by_side(all_pairs_qubits, circuit, 300 + seed,
                                              circuit.size() / 5, storages[seed - 1]));
+  }
+}
+
+// The automatic choice with thresholds low enough that measuring circuits move between graph and
+// tableau many times, on registers of one and of several words per column.
+TEST(TableauOracle, AutomaticChoiceMovingBetweenGraphAndTableau) {
+  engine::StorageThresholds thresholds;
+  thresholds.tableau_threshold_divisor = 64;
+  for (const std::size_t qubits : {30, 300}) {
+    const Circuit circuit = bench::random_circuit(qubits, 20 * qubits, qubits, 7);
+    std::size_t on_tableau = 0;
+    ASSERT_NO_FATAL_FAILURE(run_side_by_side(qubits, circuit, 700 + qubits, circuit.size() / 5,
+                                             engine::Storage::automatic, thresholds, &on_tableau));
+    EXPECT_GT(on_tableau, 0U) << qubits << " qubits";
+    EXPECT_LT(on_tableau, circuit.size()) << qubits << " qubits";
   }
 }
 
@@ -144,10 +163,24 @@ TEST(TableauOracle, SparseStorageWhileTheLocalRunIsYoung) {
       run_side_by_side(long_run_qubits, circuit, 501, circuit.size() / 3, engine::Storage::sparse));
 }
 
-// Many small gate-only circuits, compared after every gate.
+// Many small gate-only circuits, compared after every gate, on the graph and on the tableau.
 TEST(TableauOracle, SmallCzCxCircuits) {
-  for (std::uint64_t seed = 1; seed <= 200; ++seed)
-    ASSERT_NO_FATAL_FAILURE(run_side_by_side(10, bench::cz_cx_circuit(10, 100, seed), seed, 1));
+  for (std::uint64_t seed = 1; seed <= 200; ++seed) {
+    const engine::Storage storage =
+        seed % 2 == 0 ? engine::Storage::tableau : engine::Storage::automatic;
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(10, bench::cz_cx_circuit(10, 100, seed), seed, 1, storage));
+  }
+}
+
+// Measurements on tableaus of one word up to many, across every word boundary, with the graph
+// read only at the end.
+TEST(TableauOracle, RandomCircuitsOnTheTableau) {
+  for (const std::size_t qubits : {2, 32, 33, 64, 65, 100, 300}) {
+    const Circuit circuit = bench::random_circuit(qubits, 20 * qubits, qubits, qubits);
+    ASSERT_NO_FATAL_FAILURE(
+        run_side_by_side(qubits, circuit, 600 + qubits, circuit.size(), engine::Storage::tableau));
+  }
 }
 
 }  // namespace
