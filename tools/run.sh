@@ -26,6 +26,8 @@ log() { echo "== $*" >&2; }
 # tools/ci/ adds what each check needs.
 module_packages=(g++ cmake ninja-build patchelf)
 engine_packages=(libgtest-dev libbenchmark-dev)
+# Headless Chromium renders the SVG pictures in the tests; DejaVu is the font they name.
+picture_packages=(chromium fonts-dejavu-core)
 constraints="$repo/tools/python-constraints.txt"
 
 ensure_host_tools() {
@@ -75,7 +77,7 @@ install_module() {
 }
 
 setup() {
-  ensure_host_tools "${engine_packages[@]}"
+  ensure_host_tools "${engine_packages[@]}" "${picture_packages[@]}"
   ensure_venv
   install_packages all
   build_engine

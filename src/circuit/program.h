@@ -17,10 +17,21 @@ namespace korvane::circuit {
 
 // Target entries are 32-bit. A qubit index is the entry itself, except that a measurement's
 // inverted target !q carries this flag. Feedback pairs are (k, qubit) for rec[-k] controlling a
-// Pauli on the qubit; detectors and observables list their k's.
+// Pauli on the qubit; detectors and observables list their k's; MPAD lists its bits, 0 or 1.
 inline constexpr std::uint32_t inverted_flag = 1U << 31;
 inline constexpr std::uint32_t max_qubit_index = inverted_flag - 1;
 inline constexpr std::uint32_t max_lookback = inverted_flag - 1;
+
+// A factor of a Pauli product (MPP and SPP; MXX, MYY and MZZ store their pairs so too): the qubit,
+// the x and z bits of its Pauli (Y both), inverted_flag for !, and joined_flag when a '*' joins it
+// to the next factor of the same product.
+inline constexpr std::uint32_t factor_x_flag = 1U << 30;
+inline constexpr std::uint32_t factor_z_flag = 1U << 29;
+inline constexpr std::uint32_t joined_flag = 1U << 28;
+inline constexpr std::uint32_t max_factor_qubit = joined_flag - 1;
+
+// A condition's entries are k of rec[-k], with inverted_flag where the bit must be 1.
+inline constexpr std::uint32_t expects_one_flag = inverted_flag;
 
 // No flip probability on a measurement.
 inline constexpr std::uint32_t no_channel = 0xFFFFFFFFU;
@@ -33,11 +44,23 @@ struct Instruction {
   std::uint32_t count = 0;  // target entries; for a REPEAT, the instructions of its body
   std::uint32_t first_argument = 0;
   std::uint32_t argument_count = 0;
-  // Noise: its channel; a measurement: its flip channel or no_channel; OBSERVABLE_INCLUDE: the
-  // observable; REPEAT: its entry in repeat_counts.
+  // Noise (heralded too): its channel; a measurement or MPAD: its flip channel or no_channel;
+  // OBSERVABLE_INCLUDE: the observable; REPEAT: its entry in repeat_counts; a condition: its entry
+  // in conditions.
   std::uint32_t detail = 0;
 
   bool operator==(const Instruction&) const = default;
+};
+
+// An if() of OpenQASM: the `body` instructions after it run only when each recorded bit it names
+// holds its expected value, or, `negated`, when not all of them do. Bodies hold no measurement and
+// no REPEAT. The circuit text format has no such thing; it writes the conditions that are Pauli
+// feedback on one recorded bit as such.
+struct Condition {
+  std::uint32_t body = 0;
+  bool negated = false;
+
+  bool operator==(const Condition&) const = default;
 };
 
 struct Program {
@@ -46,6 +69,7 @@ struct Program {
   std::vector<double> arguments;  // as written: probabilities, coordinates, observable indices
   std::vector<PauliChannel> channels;
   std::vector<std::uint64_t> repeat_counts;
+  std::vector<Condition> conditions;
   // The line of the text that each instruction came from, for messages; not part of the circuit.
   std::vector<std::uint32_t> lines;
 

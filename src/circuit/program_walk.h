@@ -14,6 +14,26 @@
 
 namespace korvane::circuit {
 
+// The bits that one application of `instruction` records: one per measured qubit, per measured
+// product, per padded bit and per herald.
+inline std::uint64_t recorded_bits(const Program& program, const Instruction& instruction) {
+  switch (instruction.kind) {
+    case Kind::measure:
+    case Kind::measure_reset:
+    case Kind::pad:
+    case Kind::heralded_noise:
+      return instruction.count;
+    case Kind::measure_product: {
+      std::uint64_t products = 0;
+      for (const std::uint32_t entry : program.targets_of(instruction))
+        products += (entry & joined_flag) == 0 ? 1 : 0;
+      return products;
+    }
+    default:
+      return 0;
+  }
+}
+
 struct OpenLoop {
   std::size_t begin;  // the body's first instruction
   std::size_t end;    // one past its last
@@ -92,22 +112,38 @@ concept InstructionRunner = requires(Runner& runner, const Step& step) {
   runner.controlled(step);
   runner.feedback(step);
   runner.swap(step);
+  runner.pair_clifford(step);
   runner.measure(step);
   runner.reset(step);
   runner.measure_reset(step);
+  runner.measure_product(step);
+  runner.product_phase(step);
+  runner.pad(step);
   runner.pauli_noise(step);
   runner.pair_noise(step);
+  runner.heralded_noise(step);
   runner.detector(step);
   runner.observable(step);
+  { runner.condition(step) } -> std::convertible_to<bool>;
 };
 
 // Runs `program` once through `runner`, in the order of walk(), paced by `pacer`.
+// A condition's step says whether its body runs; a body never holds a REPEAT, so skipping its
+// instructions as walk() hands them over skips the body.
 template <InstructionRunner Runner>
 void run_program(const Program& program, std::vector<OpenLoop>& loops, engine::StopPacer& pacer,
                  Runner& runner) {
+  std::uint32_t skipped = 0;
   walk(program, loops, pacer, [&](const Instruction& instruction, std::size_t index) {
+    if (skipped != 0) {
+      --skipped;
+      return;
+    }
     const Step step{instruction, program.targets_of(instruction), index};
     switch (instruction.kind) {
+      case Kind::condition:
+        if (!runner.condition(step)) skipped = program.conditions[instruction.detail].body;
+        return;
       case Kind::clifford:
         return runner.clifford(step);
       case Kind::controlled:
@@ -116,16 +152,26 @@ void run_program(const Program& program, std::vector<OpenLoop>& loops, engine::S
         return runner.feedback(step);
       case Kind::swap:
         return runner.swap(step);
+      case Kind::pair_clifford:
+        return runner.pair_clifford(step);
       case Kind::measure:
         return runner.measure(step);
       case Kind::reset:
         return runner.reset(step);
       case Kind::measure_reset:
         return runner.measure_reset(step);
+      case Kind::measure_product:
+        return runner.measure_product(step);
+      case Kind::product_phase:
+        return runner.product_phase(step);
+      case Kind::pad:
+        return runner.pad(step);
       case Kind::pauli_noise:
         return runner.pauli_noise(step);
       case Kind::pair_noise:
         return runner.pair_noise(step);
+      case Kind::heralded_noise:
+        return runner.heralded_noise(step);
       case Kind::detector:
         return runner.detector(step);
       case Kind::observable:

@@ -1,6 +1,7 @@
 #include "circuit_type.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -14,6 +15,8 @@
 #include "../circuit/text/printer.h"
 #include "../engine/random/thread_generator.h"
 #include "arguments.h"
+#include "circuit_formats.h"
+#include "circuit_object.h"
 #include "dem_type.h"
 #include "detection_binding.h"
 #include "errors.h"
@@ -30,41 +33,10 @@ namespace {
 
 using circuit::Program;
 
-// The program is built before the object and never changed after, so calls may read it from any
-// thread with the GIL released.
-struct CircuitObject {
-  PyObject ob_base{};
-  Program program;
-  Py_hash_t hash = -1;  // until first asked for
-};
-
 PyTypeObject* circuit_class = nullptr;
 
-// Texts longer than this are read with the GIL released.
-constexpr std::size_t long_text = std::size_t{1} << 16;
-
-const Program* as_program(PyObject* object) {
-  if (Py_IS_TYPE(object, circuit_class) || PyObject_TypeCheck(object, circuit_class)) {
-    return &reinterpret_cast<CircuitObject*>(object)->program;
-  }
-  raise_cast_error(object, "Circuit");
-  return nullptr;
-}
-
 Program parse(std::string_view text) {
-  if (text.size() < long_text) return circuit::parse_circuit(text);
-  Program program;
-  without_gil([&] { program = circuit::parse_circuit(text); });
-  return program;
-}
-
-PyObject* new_circuit(PyTypeObject* type, Program&& program) {
-  const allocfunc allocate = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
-  PyObject* object = allocate(type, 0);
-  if (object == nullptr) return nullptr;
-  new (&reinterpret_cast<CircuitObject*>(object)->program) Program(std::move(program));
-  reinterpret_cast<CircuitObject*>(object)->hash = -1;
-  return object;
+  return read_released(text, [](std::string_view all) { return circuit::parse_circuit(all); });
 }
 
 // A str with lone surrogates has no UTF-8 form: its surrogates go to the parser as the bytes that
@@ -93,6 +65,30 @@ PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) n
   });
 }
 
+}  // namespace
+
+const Program* as_program(PyObject* object) {
+  if (Py_IS_TYPE(object, circuit_class) || PyObject_TypeCheck(object, circuit_class)) {
+    return &reinterpret_cast<CircuitObject*>(object)->program;
+  }
+  raise_cast_error(object, "Circuit");
+  return nullptr;
+}
+
+PyObject* new_circuit(PyTypeObject* type, Program&& program,
+                      circuit::qasm::RegisterLayout&& layout) {
+  const allocfunc allocate = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
+  PyObject* object = allocate(type, 0);
+  if (object == nullptr) return nullptr;
+  auto* circuit = reinterpret_cast<CircuitObject*>(object);
+  new (&circuit->program) Program(std::move(program));
+  new (&circuit->layout) circuit::qasm::RegisterLayout(std::move(layout));
+  circuit->hash = -1;
+  return object;
+}
+
+namespace {
+
 PyObject* from_file(PyObject* type, PyObject* path) noexcept {
   return guarded([&]() -> PyObject* {
     std::string contents;
@@ -103,6 +99,7 @@ PyObject* from_file(PyObject* type, PyObject* path) noexcept {
 
 void destroy_circuit(PyObject* self) {
   reinterpret_cast<CircuitObject*>(self)->program.~Program();
+  reinterpret_cast<CircuitObject*>(self)->layout.~RegisterLayout();
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -116,7 +113,12 @@ PyObject* circuit_text(PyObject* self) noexcept {
   });
 }
 
+// A circuit read from OpenQASM is shown and pickled as its OpenQASM, which keeps its registers.
 PyObject* circuit_repr(PyObject* self) noexcept {
+  if (const OwnedRef qasm{qasm_source(self)}) {
+    return PyUnicode_FromFormat("korvane.Circuit.from_qasm(%R)", qasm.get());
+  }
+  if (PyErr_Occurred() != nullptr) return nullptr;
   const OwnedRef text(circuit_text(self));
   if (!text) return nullptr;
   return PyUnicode_FromFormat("korvane.Circuit(%R)", text.get());
@@ -143,9 +145,16 @@ Py_hash_t hash_circuit(PyObject* self) noexcept {
 }
 
 PyObject* reduce_circuit(PyObject* self, PyObject* /*unused*/) noexcept {
+  auto* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
+  if (const OwnedRef qasm{qasm_source(self)}) {
+    const OwnedRef from_qasm(PyObject_GetAttrString(type, "from_qasm"));
+    if (!from_qasm) return nullptr;
+    return Py_BuildValue("O(O)", from_qasm.get(), qasm.get());
+  }
+  if (PyErr_Occurred() != nullptr) return nullptr;
   const OwnedRef text(circuit_text(self));
   if (!text) return nullptr;
-  return Py_BuildValue("O(O)", reinterpret_cast<PyObject*>(Py_TYPE(self)), text.get());
+  return Py_BuildValue("O(O)", type, text.get());
 }
 
 template <std::uint64_t Program::*count>
@@ -264,6 +273,35 @@ PyMethodDef methods[] = {
      "Read a circuit from the text file at `path` (a str or os.PathLike).\n\n"
      "Raises OSError when the file cannot be read and ValueError, naming the line, when its "
      "text is not a circuit korvane reads."},
+    {"from_qasm", circuit_from_qasm, METH_O | METH_CLASS,
+     "from_qasm($type, text)\n--\n\n"
+     "Read a circuit from OpenQASM 2.0 or 3 text.\n\n"
+     "korvane reads registers (qreg/creg, qubit/bit, let aliases), the Clifford gates of "
+     "qelib1.inc and stdgates.inc (parametrised ones at Clifford angles), gate blocks (a block "
+     "that is Clifford only as a whole is recognised from its matrix), gate modifiers, measure, "
+     "reset, barrier (read as TICK) and if() on classical registers. Qubit registers take qubit "
+     "indices and measurements take recorded bits in the order they appear; qubit_registers and "
+     "bit_registers tell which. Raises ValueError, naming the line, for a gate that is not a "
+     "Clifford (no approximation), a measurement under if(), loops and classical variables."},
+    {"from_qasm_file", circuit_from_qasm_file, METH_O | METH_CLASS,
+     "from_qasm_file($type, path)\n--\n\n"
+     "Read a circuit from the OpenQASM file at `path` (a str or os.PathLike), as from_qasm()."},
+    {"to_qasm", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(circuit_to_qasm)),
+     METH_VARARGS | METH_KEYWORDS,
+     "to_qasm($self, /, version=2)\n--\n\n"
+     "Return the circuit as OpenQASM text, `version` 2 (OpenQASM 2.0) or 3.\n\n"
+     "Gates are written by their standard names (the others as U at Clifford angles or as gate "
+     "blocks), X and Y measurements and resets through basis changes, REPEAT blocks written out, "
+     "TICK as a barrier and feedback as if(). A circuit read from OpenQASM keeps its registers. "
+     "Raises ValueError, naming the line, for what OpenQASM cannot express: noise, measurement "
+     "flips, detectors and observables."},
+    {"diagram", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(circuit_diagram)),
+     METH_VARARGS | METH_KEYWORDS,
+     "diagram($self, /, path=None)\n--\n\n"
+     "Draw the circuit as a timeline: an SVG with one line per qubit, gates as boxes on it.\n\n"
+     "Two-qubit gates join their qubits, measurements show the recorded bit they make, and a "
+     "REPEAT block is drawn once, framed with its count. Returns the SVG text, or writes it to "
+     "`path` (a str or os.PathLike) and returns None."},
     {"sample", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(sample)),
      METH_VARARGS | METH_KEYWORDS,
      "sample($self, /, shots, *, seed=None, method='frames', bit_packed=False)\n--\n\n"
@@ -337,6 +375,15 @@ PyGetSetDef attributes[] = {
      "Detectors of one run, counting every repetition.", nullptr},
     {"num_observables", get_count<&Program::num_observables>, nullptr,
      "One more than the largest logical observable index the circuit names.", nullptr},
+    {"qubit_registers", get_qubit_registers, nullptr,
+     "The quantum registers of the OpenQASM the circuit was read from, {name: qubit indices}; "
+     "empty for a circuit of the text format.",
+     nullptr},
+    {"bit_registers", get_bit_registers, nullptr,
+     "The classical registers of the OpenQASM the circuit was read from, {name: record indices}: "
+     "for each bit, the index in the measurement record of the result it holds at the end, or "
+     "None for a bit never measured into (it reads 0).",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

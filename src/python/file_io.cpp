@@ -56,4 +56,12 @@ bool write_whole_file(PyObject* path, const void* data, std::size_t size) {
   return true;
 }
 
+PyObject* text_or_file(PyObject* path, const std::string& text) {
+  if (path == nullptr || path == Py_None) {
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  }
+  if (!write_whole_file(path, text.data(), text.size())) return nullptr;
+  Py_RETURN_NONE;
+}
+
 }  // namespace korvane::python

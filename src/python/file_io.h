@@ -16,4 +16,8 @@ bool read_whole_file(PyObject* path, std::string& contents);
 // (naming the path) or the path's conversion error set.
 bool write_whole_file(PyObject* path, const void* data, std::size_t size);
 
+// Returns `text` as a str when `path` is None or null, else writes it there and returns None;
+// null with an exception set.
+PyObject* text_or_file(PyObject* path, const std::string& text);
+
 }  // namespace korvane::python

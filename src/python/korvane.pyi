@@ -1,7 +1,7 @@
 """Graph-state based quantum circuit simulator exposed as the `korvane` Python module."""
 
 import os
-from collections.abc import Buffer, Iterator, Sequence
+from collections.abc import Buffer, Iterable, Iterator, Mapping, Sequence
 from typing import IO, ClassVar, Literal, Self, SupportsIndex, final, overload
 
 import numpy as np
@@ -127,6 +127,25 @@ class Korvane:
     # qubit at or above the register size (nothing changes then). Ctrl-C: KeyboardInterrupt, the
     # register as it was after the last whole instruction.
     def run(self, circuit: Circuit) -> npt.NDArray[np.bool_]: ...
+    # The SVG text, or None when written to `path`. layout: a name or {qubit: (x, y)}.
+    @overload
+    def draw(
+        self,
+        path: None = None,
+        *,
+        qubits: Iterable[SupportsIndex] | None = None,
+        layout: Literal["auto", "coords", "grid", "spring", "circle"]
+        | Mapping[int, tuple[float, float]] = "auto",
+    ) -> str: ...
+    @overload
+    def draw(
+        self,
+        path: str | os.PathLike[str] | os.PathLike[bytes],
+        *,
+        qubits: Iterable[SupportsIndex] | None = None,
+        layout: Literal["auto", "coords", "grid", "spring", "circle"]
+        | Mapping[int, tuple[float, float]] = "auto",
+    ) -> None: ...
 
 # Beside the four classes of __all__: reached as korvane.Circuit.
 @final
@@ -140,6 +159,22 @@ class Circuit:
     def __new__(cls, text: str) -> Self: ...
     @classmethod
     def from_file(cls, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> Self: ...
+    # OpenQASM 2.0 or 3; ValueError naming the line for what korvane does not run.
+    @classmethod
+    def from_qasm(cls, text: str) -> Self: ...
+    @classmethod
+    def from_qasm_file(cls, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> Self: ...
+    def to_qasm(self, version: Literal[2, 3] = 2) -> str: ...
+    # Empty for a circuit of the text format. A bit never measured into maps to None.
+    @property
+    def qubit_registers(self) -> dict[str, tuple[int, ...]]: ...
+    @property
+    def bit_registers(self) -> dict[str, tuple[int | None, ...]]: ...
+    # The SVG text, or None when written to `path`.
+    @overload
+    def diagram(self, path: None = None) -> str: ...
+    @overload
+    def diagram(self, path: str | os.PathLike[str] | os.PathLike[bytes]) -> None: ...
     @property
     def num_qubits(self) -> int: ...
     @property

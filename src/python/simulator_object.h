@@ -7,6 +7,9 @@
 #include <new>
 #include <utility>
 
+#include <vector>
+
+#include "../circuit/qubit_coordinates.h"
 #include "../engine/register.h"
 #include "arguments.h"
 #include "borrow.h"
@@ -14,11 +17,13 @@
 
 namespace korvane::python {
 
-// The register, then the borrow flag that guards it.
+// The register, then the borrow flag that guards it, and where the last circuit run on it with
+// QUBIT_COORDS placed its qubits (for draw()).
 struct SimulatorObject {
   PyObject ob_base;
   engine::Register reg;
   BorrowFlag borrow;
+  std::vector<circuit::QubitCoordinate> coordinates;
 };
 
 // The class Korvane, set once when its type object is created.
@@ -35,13 +40,15 @@ inline SimulatorObject* as_simulator(PyObject* self) {
 
 // A new object of `type` (Korvane) that takes over `reg`; null with an exception set when the
 // interpreter refuses the memory.
-inline PyObject* new_simulator(PyTypeObject* type, engine::Register&& reg) {
+inline PyObject* new_simulator(PyTypeObject* type, engine::Register&& reg,
+                               std::vector<circuit::QubitCoordinate> coordinates = {}) {
   const allocfunc allocate = type->tp_alloc != nullptr ? type->tp_alloc : PyType_GenericAlloc;
   PyObject* object = allocate(type, 0);
   if (object == nullptr) return nullptr;
   auto* simulator = reinterpret_cast<SimulatorObject*>(object);
   new (&simulator->reg) engine::Register(std::move(reg));
   new (&simulator->borrow) BorrowFlag();
+  new (&simulator->coordinates) std::vector<circuit::QubitCoordinate>(std::move(coordinates));
   return object;
 }
 
@@ -61,6 +68,18 @@ PyObject* call_with_borrow(const ArgumentDescriptor& arguments, PyObject* self,
     Borrow borrow(simulator->borrow);
     if (!borrow) return nullptr;
     return body(*simulator, values, borrow);
+  });
+}
+
+// The road of the methods without parsed arguments: check self, borrow, run `body`.
+template <class Borrow, class Body>
+PyObject* with_borrow(PyObject* self, Body&& body) noexcept {
+  return guarded([&]() -> PyObject* {
+    SimulatorObject* simulator = as_simulator(self);
+    if (simulator == nullptr) return nullptr;
+    Borrow borrow(simulator->borrow);
+    if (!borrow) return nullptr;
+    return body(*simulator, borrow);
   });
 }
 

@@ -34,18 +34,6 @@ constexpr ArgumentDescriptor measure_pauli_arguments{"Korvane", "measure_pauli",
 constexpr ArgumentDescriptor reset_arguments{"Korvane", "reset", {"qubit"}, 1};
 constexpr ArgumentDescriptor swap_arguments{"Korvane", "swap", {"a", "b"}, 2};
 
-// The road of the methods without parsed arguments: check self, borrow, run `body`.
-template <class Borrow, class Body>
-PyObject* with_borrow(PyObject* self, Body&& body) noexcept {
-  return guarded([&]() -> PyObject* {
-    SimulatorObject* simulator = as_simulator(self);
-    if (simulator == nullptr) return nullptr;
-    Borrow borrow(simulator->borrow);
-    if (!borrow) return nullptr;
-    return body(*simulator, borrow);
-  });
-}
-
 PyObject* new_state_bytes(const engine::Register& reg) {
   const std::vector<std::uint8_t> saved = engine::save_state(reg);
   return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(saved.data()),
@@ -56,7 +44,7 @@ PyObject* new_state_bytes(const engine::Register& reg) {
 
 PyObject* copy_simulator(PyObject* self, PyObject* /*unused*/) noexcept {
   return with_borrow<SharedBorrow>(self, [self](SimulatorObject& simulator, SharedBorrow&) {
-    return new_simulator(Py_TYPE(self), engine::Register(simulator.reg));
+    return new_simulator(Py_TYPE(self), engine::Register(simulator.reg), simulator.coordinates);
   });
 }
 

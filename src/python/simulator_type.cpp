@@ -14,12 +14,14 @@
 #include "../engine/register.h"
 #include "arguments.h"
 #include "borrow.h"
+#include "circuit_object.h"
 #include "circuit_type.h"
 #include "errors.h"
 #include "gate_methods.h"
 #include "graph_input.h"
 #include "owned_ref.h"
 #include "simulator_object.h"
+#include "simulator_picture.h"
 #include "simulator_state.h"
 #include "value_types.h"
 
@@ -80,11 +82,18 @@ PyObject* peek_measure_set(PyObject* self, PyObject* const* args, Py_ssize_t nar
 }
 
 PyObject* run(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-  return call_with_borrow<ExclusiveBorrow>(
-      run_arguments, self, args, nargs, kwnames,
-      [](SimulatorObject& simulator, PyObject* const* values, ExclusiveBorrow& borrow) {
-        return run_circuit(simulator.reg, values[0], borrow);
-      });
+  return call_with_borrow<ExclusiveBorrow>(run_arguments, self, args, nargs, kwnames,
+                                           [](SimulatorObject& simulator, PyObject* const* values,
+                                              ExclusiveBorrow& borrow) -> PyObject* {
+                                             PyObject* record =
+                                                 run_circuit(simulator.reg, values[0], borrow);
+                                             if (record == nullptr) return nullptr;
+                                             std::vector<circuit::QubitCoordinate> placed =
+                                                 circuit::qubit_coordinates(*as_program(values[0]));
+                                             if (!placed.empty())
+                                               simulator.coordinates = std::move(placed);
+                                             return record;
+                                           });
 }
 
 PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
@@ -106,6 +115,7 @@ void destroy_simulator(PyObject* self) {
   auto* simulator = reinterpret_cast<SimulatorObject*>(self);
   simulator->reg.~Register();
   simulator->borrow.~BorrowFlag();
+  simulator->coordinates.~vector();
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -218,6 +228,18 @@ const PyMethodDef other_methods[] = {
            "The record is a numpy bool array, one entry per recorded bit in order. Random "
            "outcomes and noise draw from the calling thread's generator. Ctrl-C stops it with "
            "KeyboardInterrupt, leaving the register as it was after the last whole instruction."),
+    {"draw", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(draw_simulator)),
+     METH_VARARGS | METH_KEYWORDS,
+     "draw($self, /, path=None, *, qubits=None, layout='auto')\n--\n\n"
+     "Draw the graph state as SVG: a circle per qubit, labelled with its index and the name "
+     "of its vertex operator, a line per edge.\n\n"
+     "Without `qubits`, every qubit with an edge is drawn (isolated qubits are left out), and a "
+     "graph of more than 5000 such qubits is refused with ValueError. `qubits` (an iterable of "
+     "indices) draws those qubits, isolated or not, and their neighbours, outlined dashed. "
+     "`layout` is 'auto' (the QUBIT_COORDS of the last circuit run on the register when they "
+     "place every drawn qubit, a grid when the edges are those of a lattice, else 'spring'), "
+     "'coords', 'grid', 'spring', 'circle', or a dict {qubit: (x, y)}. Returns the SVG text, or "
+     "writes it to `path` (a str or os.PathLike) and returns None."},
 };
 
 // The class's method table: the gate methods, the others, and the closing null entry.

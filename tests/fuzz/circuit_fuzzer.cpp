@@ -1,8 +1,10 @@
-// Circuit text from anywhere: reading must either refuse it with a engine::InvalidInput or build a
+// Circuit text from anywhere: reading must either refuse it with engine::InvalidInput or build a
 // program whose canonical text reads back to the same program and prints the same. A small
 // program is then run a few shots, shot by shot and by frames, and its detectors analysed, which
-// must never fail other than by a engine::InvalidInput (a detector that is not deterministic); its
-// error model, when it has one, must read back from its text. The text is also read as a model.
+// must never fail other than by engine::InvalidInput (a detector that is not deterministic); its
+// error model, when it has one, must read back from its text. The text is also read as a model
+// and as OpenQASM, which refuses it or builds a program that runs shot by shot, and a program that
+// OpenQASM can express is written in both versions and must read back with its measurements.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +15,8 @@
 
 #include "korvane/circuit/errors/detector_error_model.h"
 #include "korvane/circuit/errors/error_analysis.h"
+#include "korvane/circuit/qasm/reader.h"
+#include "korvane/circuit/qasm/writer.h"
 #include "korvane/circuit/sampling/sampler.h"
 #include "korvane/circuit/text/parser.h"
 #include "korvane/circuit/text/printer.h"
@@ -80,10 +84,48 @@ void read_as_model(const std::string& text) {
   if (circuit::parse_detector_error_model(printed) != model) fail("the model text changed", text);
 }
 
+bool small_enough(const circuit::Program& program) {
+  return program.num_qubits <= largest_run_qubits && program.operations <= largest_run_operations &&
+         program.num_measurements <= largest_record;
+}
+
+void read_as_qasm(const std::string& text) {
+  try {
+    const circuit::qasm::QasmCircuit read = circuit::qasm::read_qasm(text);
+    if (!small_enough(read.program)) return;
+    std::vector<std::uint8_t> records(read.program.num_measurements);
+    circuit::Sampler(read.program, circuit::SamplingMethod::shots, 3, 1)
+        .sample_measurements(records.data());
+  } catch (const engine::InvalidInput& refusal) {
+    if (std::string_view(refusal.what()).substr(0, 5) != "line ") fail("unnamed QASM line", text);
+  }
+}
+
+void through_qasm(const circuit::Program& program, const std::string& text) {
+  if (!small_enough(program)) return;
+  for (const int version : {2, 3}) {
+    std::string written;
+    try {
+      written = circuit::qasm::write_qasm(program, nullptr, version);
+    } catch (const engine::InvalidInput&) {
+      return;  // noise or detectors: nothing OpenQASM expresses
+    }
+    try {
+      const circuit::qasm::QasmCircuit read = circuit::qasm::read_qasm(written);
+      if (read.program.num_measurements != program.num_measurements) {
+        fail("OpenQASM changed the measurements", text + "\n--- qasm ---\n" + written);
+      }
+    } catch (const engine::InvalidInput&) {
+      fail("korvane's OpenQASM is refused", text + "\n--- qasm ---\n" + written);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
+  read_as_qasm(text);
   read_as_model(text);
   circuit::Program program;
   try {
@@ -101,5 +143,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fail("the canonical text is refused", text + "\n--- canonical ---\n" + canonical);
   }
   run_a_few_shots(program);
+  through_qasm(program, text);
   return 0;
 }

@@ -7,7 +7,9 @@ import re
 from reference import CIRCUIT_CLIFFORDS, CIRCUIT_PAIRS
 
 INVERSE_PAIRS = [("S", "S_DAG"), ("SQRT_X", "SQRT_X_DAG"), ("SQRT_Y", "SQRT_Y_DAG"),
-                 ("C_XYZ", "C_ZYX")]
+                 ("C_XYZ", "C_ZYX"), ("C_NXYZ", "C_ZYNX"), ("C_NZYX", "C_XYNZ"), ("C_XNYZ", "C_ZNYX"),
+                 ("CXSWAP", "SWAPCX"), ("ISWAP", "ISWAP_DAG"), ("SQRT_XX", "SQRT_XX_DAG"),
+                 ("SQRT_YY", "SQRT_YY_DAG"), ("SQRT_ZZ", "SQRT_ZZ_DAG")]
 INVERSE = {name: name for name in CIRCUIT_CLIFFORDS + CIRCUIT_PAIRS}
 INVERSE |= {a: b for a, b in INVERSE_PAIRS} | {b: a for a, b in INVERSE_PAIRS}
 # The gate taking Z to a basis, and the measurements (plain, and with reset) of that basis.
@@ -69,6 +71,49 @@ def random_noisy_circuit(seed, n=4, unrolled=False):
     lines += body * 3 if unrolled else ["REPEAT 3 {", *body, "}"]
     lines += segment(rng, n, 2)
     return "\n".join(lines) + "\n"
+
+
+# Deterministic detectors through pads, pair measurements, two-qubit Cliffords, square roots of
+# products undone and product measurements, with noise (flips of pads and products included).
+PRODUCTS_AND_PADS = """R 0 1 2 3
+MPAD(0.05) 0 1
+H 0
+CX 0 1
+DEPOLARIZE1(0.02) 0 1
+MXX(0.01) 0 1
+MZZ !0 1
+DETECTOR rec[-1]
+DETECTOR rec[-2]
+DETECTOR rec[-3]
+ISWAP 1 2
+PAULI_CHANNEL_2(0, 0, 0, 0, 0, 0, 0.03, 0, 0, 0, 0, 0, 0, 0, 0) 1 2
+DEPOLARIZE2(0.02) 2 3
+SQRT_XX 2 3
+X_ERROR(0.03) 3
+SPP X2*Y3
+Z_ERROR(0.04) 2
+SPP_DAG X2*Y3
+SQRT_XX_DAG 2 3
+CXSWAP 1 2
+II_ERROR(0.1) 0 1
+I_ERROR(0.1) 0
+SWAPCX 1 2
+ISWAP_DAG 1 2
+Y_ERROR(0.02) 1
+MPP(0.02) X0*X1 Z0*Z1 Z2 Z3
+DETECTOR rec[-1]
+DETECTOR rec[-2]
+DETECTOR rec[-3]
+DETECTOR rec[-4]
+OBSERVABLE_INCLUDE(0) rec[-4] rec[-8]
+"""
+# The same with heralds recorded, one of them under a detector.
+HERALDED = PRODUCTS_AND_PADS + """HERALDED_ERASE(0.2) 0 2
+HERALDED_PAULI_CHANNEL_1(0.05, 0.1, 0.05, 0.1) 1
+DETECTOR rec[-2]
+MPP Z0*Z1
+DETECTOR rec[-1]
+"""
 
 
 PAULI_CODES = {1: "X", 2: "Y", 3: "Z"}

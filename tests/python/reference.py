@@ -283,19 +283,26 @@ def find_measurement_order(state: StateVector, outcomes: dict[int, tuple[int, in
 
 # The circuit format's instructions that korvane and other stabilizer tools read alike, by kind.
 CIRCUIT_CLIFFORDS = ("I", "X", "Y", "Z", "H", "S", "S_DAG", "SQRT_X", "SQRT_X_DAG", "SQRT_Y",
-                     "SQRT_Y_DAG", "H_XY", "H_YZ", "C_XYZ", "C_ZYX")
-CIRCUIT_PAIRS = ("CX", "CY", "CZ", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ", "SWAP")
+                     "SQRT_Y_DAG", "H_XY", "H_YZ", "C_XYZ", "C_ZYX", "C_NXYZ", "C_NZYX", "C_XNYZ",
+                     "C_XYNZ", "C_ZNYX", "C_ZYNX", "H_NXY", "H_NXZ", "H_NYZ")
+CIRCUIT_PAIRS = ("CX", "CY", "CZ", "XCX", "XCY", "XCZ", "YCX", "YCY", "YCZ", "SWAP", "CXSWAP",
+                 "SWAPCX", "CZSWAP", "ISWAP", "ISWAP_DAG", "SQRT_XX", "SQRT_XX_DAG", "SQRT_YY",
+                 "SQRT_YY_DAG", "SQRT_ZZ", "SQRT_ZZ_DAG", "II")
 CIRCUIT_MEASUREMENTS = ("M", "MX", "MY", "MR", "MRX", "MRY")
+CIRCUIT_PAIR_MEASUREMENTS = ("MXX", "MYY", "MZZ")
 CIRCUIT_RESETS = ("R", "RX", "RY")
-CIRCUIT_NOISE = ("X_ERROR", "Y_ERROR", "Z_ERROR", "DEPOLARIZE1", "DEPOLARIZE2", "PAULI_CHANNEL_1")
+CIRCUIT_NOISE = ("X_ERROR", "Y_ERROR", "Z_ERROR", "DEPOLARIZE1", "DEPOLARIZE2", "PAULI_CHANNEL_1",
+                 "PAULI_CHANNEL_2", "HERALDED_ERASE", "HERALDED_PAULI_CHANNEL_1", "I_ERROR",
+                 "II_ERROR")
 
 
 def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False,
-                        resets: bool = True) -> str:
+                        resets: bool = True, channels: tuple[str, ...] = CIRCUIT_NOISE) -> str:
     """A circuit of about `length` random lines in the text format, drawn with `rng`: Cliffords,
-    controlled gates and SWAP, measurements (some targets inverted) and measurements with a reset,
-    Paulis fed back from the record, some lines in REPEAT blocks; with `resets`, resets (whose
-    collapse nothing records); with `noise`, Pauli channels and measurement flips. Qubit indices
+    two-qubit Cliffords, measurements of qubits (some targets inverted), of pairs and of Pauli
+    products, square roots of Pauli products, measurements with a reset, MPAD, Paulis fed back from
+    the record, some lines in REPEAT blocks; with `resets`, resets (whose collapse nothing records);
+    with `noise`, the `channels` (Pauli channels, heralded ones) and measurement flips. Qubit indices
     lie below `qubit_amount` (at least 2)."""
     lines: list[str] = []
     recorded = 0  # measurements before this point on a first pass
@@ -304,22 +311,47 @@ def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False
         chosen = rng.sample(range(qubit_amount), rng.randint(1, min(most, qubit_amount)))
         return " ".join(map(str, chosen))
 
+    def inverted(target) -> str:
+        return ("!" if rng.random() < 0.2 else "") + str(target)
+
     def probability() -> str:
         return f"{rng.choice((0.02, 0.05, 0.1, 0.25))}"
+
+    def flip() -> str:
+        return f"({probability()})" if noise and rng.random() < 0.3 else ""
+
+    def products(amount: int) -> list[str]:
+        """Products of Pauli factors on distinct qubits, some inverted."""
+        return ["*".join(inverted(rng.choice("XYZ") + str(q))
+                         for q in rng.sample(range(qubit_amount), rng.randint(1, min(3, qubit_amount))))
+                for _ in range(amount)]
 
     def instruction() -> str:
         nonlocal recorded
         roll = rng.random()
-        if roll < 0.35:
+        if roll < 0.3:
             return f"{rng.choice(CIRCUIT_CLIFFORDS)} {qubits(3)}"
-        if roll < 0.6:
+        if roll < 0.5:
             pairs = [rng.sample(range(qubit_amount), 2) for _ in range(rng.randint(1, 2))]
             return f"{rng.choice(CIRCUIT_PAIRS)} " + " ".join(f"{a} {b}" for a, b in pairs)
-        if roll < 0.75:
-            targets = [("!" if rng.random() < 0.2 else "") + q for q in qubits(3).split()]
+        if roll < 0.62:
+            targets = [inverted(q) for q in qubits(3).split()]
             recorded += len(targets)
-            flip = f"({probability()})" if noise and rng.random() < 0.3 else ""
-            return f"{rng.choice(CIRCUIT_MEASUREMENTS)}{flip} {' '.join(targets)}"
+            return f"{rng.choice(CIRCUIT_MEASUREMENTS)}{flip()} {' '.join(targets)}"
+        if roll < 0.7:
+            if rng.random() < 0.5:
+                written = products(rng.randint(1, 2))
+                recorded += len(written)
+                return f"MPP{flip()} {' '.join(written)}"
+            pair = [inverted(q) for q in rng.sample(range(qubit_amount), 2)]
+            recorded += 1
+            return f"{rng.choice(CIRCUIT_PAIR_MEASUREMENTS)}{flip()} {' '.join(pair)}"
+        if roll < 0.74:
+            return f"{rng.choice(('SPP', 'SPP_DAG'))} {' '.join(products(rng.randint(1, 2)))}"
+        if roll < 0.76:
+            bits = [rng.choice("01") for _ in range(rng.randint(1, 2))]
+            recorded += len(bits)
+            return f"MPAD{flip()} {' '.join(bits)}"
         if roll < 0.82 and resets:
             return f"{rng.choice(CIRCUIT_RESETS)} {qubits(2)}"
         if roll < 0.9 and recorded:
@@ -328,13 +360,25 @@ def random_circuit_text(rng, qubit_amount: int, length: int, noise: bool = False
                 return f"CZ {qubit} {record}"
             return f"{rng.choice(('CX', 'CY', 'CZ'))} {record} {qubit}"
         if noise:
-            name = rng.choice(CIRCUIT_NOISE)
-            if name == "DEPOLARIZE2":
+            name = rng.choice(channels)
+            if name in ("DEPOLARIZE2", "II_ERROR"):
                 a, b = rng.sample(range(qubit_amount), 2)
-                return f"DEPOLARIZE2({probability()}) {a} {b}"
+                return f"{name}({probability()}) {a} {b}"
+            if name == "PAULI_CHANNEL_2":
+                a, b = rng.sample(range(qubit_amount), 2)
+                given = [0.0] * 15
+                for k in rng.sample(range(15), 3):
+                    given[k] = float(probability())
+                return f"PAULI_CHANNEL_2({', '.join(map(str, given))}) {a} {b}"
             if name == "PAULI_CHANNEL_1":
                 return f"PAULI_CHANNEL_1({probability()}, 0, {probability()}) {qubits(2)}"
-            return f"{name}({probability()}) {qubits(2)}"
+            targets = qubits(2)
+            if name == "HERALDED_PAULI_CHANNEL_1":
+                recorded += len(targets.split())
+                return f"{name}({probability()}, 0, {probability()}, {probability()}) {targets}"
+            if name == "HERALDED_ERASE":
+                recorded += len(targets.split())
+            return f"{name}({probability()}) {targets}"
         return "TICK"
 
     while len(lines) < length:

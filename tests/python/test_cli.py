@@ -13,6 +13,7 @@ import pytest
 import stim
 
 import korvane
+from qec_circuits import HERALDED
 
 CIRCUIT = str(korvane.Circuit.generated(
     "surface_code:rotated_memory_z", distance=3, rounds=3, after_clifford_depolarization=0.02,
@@ -85,6 +86,27 @@ def test_m2d_and_analyze_errors(circuit_file, tmp_path):
     run("analyze_errors", "--in", str(circuit_file), "--decompose_errors", "--out", str(model))
     assert korvane.DetectorErrorModel.from_file(model) == circuit.detector_error_model(
         decompose_errors=True)
+
+
+def test_pads_products_and_heralds(tmp_path):
+    """Circuits of every recording instruction sample and convert as from Python; their error
+    model is refused naming a heralded channel's line, exit status 2."""
+    path = tmp_path / "heralded.stim"
+    path.write_text(HERALDED)
+    circuit = korvane.Circuit(HERALDED)
+    records = run("sample", "--shots", "128", "--seed", "6", "--in", str(path), "--out_format",
+                  "b8").stdout
+    measured = korvane.read_shots(io.BytesIO(records), "b8",
+                                  num_measurements=circuit.num_measurements)
+    assert (measured == circuit.sample(128, seed=6)).all()
+    events = run("m2d", "--circuit", str(path), "--in_format", "b8", "--out_format", "01",
+                 "--append_observables", stdin=records).stdout
+    expected = stim.Circuit(HERALDED).compile_m2d_converter().convert(
+        measurements=measured, append_observables=True)
+    assert (korvane.read_shots(io.BytesIO(events), "01", num_detectors=circuit.num_detectors,
+                               num_observables=1) == expected).all()
+    refused = run("analyze_errors", "--in", str(path), check=False)
+    assert refused.returncode == 2 and b"line 33: HERALDED_PAULI_CHANNEL_1" in refused.stderr
 
 
 def test_bad_input_exits_2_and_writes_nothing(circuit_file, tmp_path):

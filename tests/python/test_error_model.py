@@ -11,8 +11,9 @@ import pytest
 import stim
 
 import korvane
-from qec_circuits import (assert_same_canonical, graphlike_parts_valid, model_errors,
-                          random_noisy_circuit, reference_error_model)
+from qec_circuits import (HERALDED, PRODUCTS_AND_PADS, assert_same_canonical,
+                          graphlike_parts_valid, model_errors, random_noisy_circuit,
+                          reference_error_model)
 
 GENERATED = [
     "repetition_code:memory",
@@ -119,6 +120,18 @@ def test_channel_conversion_and_merging():
     assert str(noiseless.detector_error_model()) == "detector(1, 2) D0\nlogical_observable L2\n"
 
 
+def test_products_pads_and_pair_cliffords():
+    """Two-qubit Cliffords, pair and product measurements with flips, SPP and SPP_DAG, pads with
+    flips and the identity channels, against the tableau simulator's model (its one-case
+    PAULI_CHANNEL_2 is exact); decomposed, the parts are graphlike and join back."""
+    theirs = stim.Circuit(PRODUCTS_AND_PADS).detector_error_model(approximate_disjoint_errors=True)
+    for decompose in (False, True):
+        ours = stim.DetectorErrorModel(str(korvane.Circuit(PRODUCTS_AND_PADS).detector_error_model(
+            decompose_errors=decompose)))
+        assert_same_canonical(ours, theirs)
+        assert graphlike_parts_valid(ours) or not decompose
+
+
 def test_refusals_name_the_line():
     with pytest.raises(ValueError, match=r"line 4: detector 0 is not deterministic.*line 1"):
         korvane.Circuit("R 0\nX_ERROR(0.1) 0\nMX 0\nDETECTOR rec[-1]").detector_error_model()
@@ -131,6 +144,17 @@ def test_refusals_name_the_line():
         korvane.Circuit(three).detector_error_model(decompose_errors=True)
     with pytest.raises(TypeError, match="decompose_errors"):
         korvane.Circuit("M 0").detector_error_model(decompose_errors=1)
+    with pytest.raises(ValueError, match=r"line 33: HERALDED_PAULI_CHANNEL_1 has no detector"):
+        korvane.Circuit(HERALDED).detector_error_model()
+    with pytest.raises(ValueError, match=r"line 1: .*X0\*Z0.* cannot be measured"):
+        korvane.Circuit("MPP X0*Z0").detector_error_model()
+    with pytest.raises(ValueError, match=r"line 3: detector 0 .*collapse of qubit 0 on line 1"):
+        korvane.Circuit("MPP X0\nMPP Z0*Z1\nDETECTOR rec[-1]").detector_error_model()
+    conditioned = korvane.Circuit.from_qasm(
+        'OPENQASM 2.0;\ninclude "qelib1.inc";\nqreg q[2];\ncreg c[1];\nmeasure q[0] -> c[0];\n'
+        'if(c==1) h q[1];\n')
+    with pytest.raises(ValueError, match=r"line 6: a condition read from OpenQASM's if\(\)"):
+        conditioned.detector_error_model()
 
 
 def test_model_text_class(tmp_path):

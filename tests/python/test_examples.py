@@ -10,8 +10,10 @@ import importlib.util
 import itertools
 import pathlib
 import random
+import re
 import subprocess
 import sys
+import tempfile
 
 import numpy as np
 import pytest
@@ -28,6 +30,7 @@ SMALL_RUNS = {
     "parallel_shots.py": ["--size", "8", "--shots", "800", "--batches", "4", "--workers", "2"],
     "distributed_shots.py": ["--distance", "3", "--shots", "400", "--batch-shots", "100"],
     "demo.py": ["--wire", "2000", "--ghz", "30", "--rounds", "2"],
+    "pictures.py": ["--out", str(pathlib.Path(tempfile.gettempdir()) / "korvane-pictures")],
     "surface_code_threshold.py": ["--distances", "3", "5", "--rates", "0.003", "0.01", "0.02",
                                   "--max-shots", "20000", "--target-errors", "200", "--no-plot"],
 }
@@ -105,6 +108,23 @@ def test_example_runs_as_its_header_says_and_passes_its_checks(name):
     )
     assert completed.returncode == 0, completed.stdout + completed.stderr
     assert completed.stdout.rstrip().endswith("all checks passed"), completed.stdout
+
+
+def test_readme_pictures_are_the_ones_the_module_draws(tmp_path):
+    subprocess.run([sys.executable, str(EXAMPLES / "pictures.py"), "--out", str(tmp_path)],
+                   check=True, capture_output=True, timeout=600)
+
+    def without_random_outcomes(svg):
+        # Measurement outcomes are random and change the local Cliffords, never the graph.
+        svg = re.sub(r'data-vop="\w+"|VOP \d+ \(\w+\)|fill="#[0-9a-f]{6}"', "", svg)
+        return re.sub(r'(class="vop"[^>]*>)\w+<', r"\1<", svg)
+
+    checked_in = EXAMPLES.parent / "docs" / "pictures"
+    drawn = sorted(tmp_path.glob("*.svg"))
+    assert [path.name for path in drawn] == sorted(path.name for path in checked_in.glob("*.svg"))
+    for path in drawn:
+        expected = without_random_outcomes((checked_in / path.name).read_text())
+        assert without_random_outcomes(path.read_text()) == expected, path.name
 
 
 class TestTeleportation:

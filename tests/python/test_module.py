@@ -19,7 +19,7 @@ METHOD_ORDER = SINGLE_QUBIT + TWO_QUBIT + MEASURE + ["get_entangled_group", "pee
 # and tests/python/test_circuit*.py cover them).
 ADDED_NAMES = [
     "copy", "to_bytes", "from_bytes", "save", "load", "graph", "from_graph", "add_edges",
-    "cluster", "stabilizers", "peek_pauli", "measure_pauli", "reset", "swap", "run",
+    "cluster", "stabilizers", "peek_pauli", "measure_pauli", "reset", "swap", "run", "draw",
     "qubit_amount",
 ]
 

@@ -8,6 +8,7 @@ import pytest
 import stim
 
 import korvane
+from qec_circuits import HERALDED
 
 FORMATS = ["01", "b8", "r8", "hits", "dets", "ptb64"]
 # The running example: 3 shots x 10 bits (bits 0, 3, 9; none; 1, 2, 8, 9).
@@ -93,20 +94,38 @@ def test_refusals(tmp_path):
 
 
 @pytest.mark.parametrize("method", ["frames", "shots"])
-def test_sampling_bit_packed(method):
-    """bit_packed rows are the same shots as bools, packed as b8 packs them."""
-    circuit = korvane.Circuit.generated("surface_code:rotated_memory_x", distance=3, rounds=2,
-                                        after_clifford_depolarization=0.05)
-    assert (circuit.num_measurements, circuit.num_detectors) == (25, 16)
+@pytest.mark.parametrize("circuit", [
+    korvane.Circuit.generated("surface_code:rotated_memory_x", distance=3, rounds=2,
+                              after_clifford_depolarization=0.05),
+    korvane.Circuit(HERALDED)], ids=["surface_code", "heralded"])
+def test_sampling_bit_packed(method, circuit):
+    """bit_packed rows are the same shots as bools, packed as b8 packs them; pads, products and
+    heralds among the records."""
     pack = lambda rows: np.packbits(rows, axis=1, bitorder="little")  # noqa: E731
     for shots in (0, 1, 63, 130):
         records = circuit.sample(shots, seed=5, method=method)
         packed = circuit.sample(shots, seed=5, method=method, bit_packed=True)
-        assert packed.dtype == np.uint8 and packed.shape == (shots, 4)
+        assert packed.dtype == np.uint8 and packed.shape == (shots, -(-circuit.num_measurements // 8))
         assert (packed == pack(records)).all()
         detectors, observables = circuit.sample_detectors(shots, seed=5, method=method)
         packed_detectors, packed_observables = circuit.sample_detectors(
             shots, seed=5, method=method, bit_packed=True)
-        assert packed_detectors.shape == (shots, 2) and packed_observables.shape == (shots, 1)
+        assert packed_detectors.shape == (shots, -(-circuit.num_detectors // 8))
+        assert packed_observables.shape == (shots, 1)
         assert (packed_detectors == pack(detectors)).all()
         assert (packed_observables == pack(observables)).all()
+
+
+def test_detection_events_of_pads_products_and_heralds():
+    """Records with pads, pair and product measurements and heralds turn into the events that the
+    tableau simulator's converter makes of them, as bools and bit-packed."""
+    circuit = korvane.Circuit(HERALDED)
+    records = circuit.sample(500, seed=2)
+    detectors, observables = circuit.detection_events(records)
+    theirs = stim.Circuit(HERALDED).compile_m2d_converter().convert(
+        measurements=records, separate_observables=True)
+    assert detectors.any() and (detectors == theirs[0]).all() and (observables == theirs[1]).all()
+    pack = lambda rows: np.packbits(rows, axis=1, bitorder="little")  # noqa: E731
+    packed_detectors, packed_observables = circuit.detection_events(pack(records))
+    assert (packed_detectors == pack(detectors)).all()
+    assert (packed_observables == pack(observables)).all()

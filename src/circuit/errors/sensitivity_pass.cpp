@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../../engine/base.h"
+#include "../pauli_products.h"
 #include "../program_walk.h"
 #include "independent_errors.h"
 
@@ -214,7 +215,8 @@ class SensitivityPass {
     switch (instruction.kind) {
       case Kind::clifford:
       case Kind::controlled:
-      case Kind::swap: {
+      case Kind::swap:
+      case Kind::pair_clifford: {
         const GateImages& images = gate_images[instruction.gate];
         for (std::size_t i = targets.size(); i >= images.arity; i -= images.arity) {
           apply_images(images, targets.subspan(i - images.arity, images.arity));
@@ -233,24 +235,52 @@ class SensitivityPass {
       case Kind::measure:
       case Kind::measure_reset: {
         const Axis axis = gate_of(instruction.gate).axis;
-        const std::span<const double> arguments = program_.arguments_of(instruction);
-        const double flip = arguments.empty() ? 0.0 : arguments[0];
+        const double flip = flip_probability(instruction);
         for (std::size_t i = targets.size(); i-- > 0;) {
           const std::uint32_t q = targets[i] & ~inverted_flag;
           if (instruction.kind == Kind::measure_reset) reset(q, axis, index);
           check_collapse(q, axis, index);
-          Symptoms result = pending_.empty() ? Symptoms{} : std::move(pending_.front());
-          if (!pending_.empty()) pending_.pop_front();
-          if (flip > 0.0 && !result.empty()) {
-            FoundError error{flip, result, {}, {}, {}, static_cast<std::uint32_t>(index)};
-            if (keep_parts_) error.x_parts.push_back(result);
-            push_error(std::move(error), out);
-          }
+          const Symptoms result = take_result(flip, index, out);
           if (axis != Axis::X) xor_into(x_[q], result, scratch_);
           if (axis != Axis::Z) xor_into(z_[q], result, scratch_);
         }
         break;
       }
+      case Kind::measure_product: {
+        const double flip = flip_probability(instruction);
+        for (const std::span<const std::uint32_t> factors : products_backwards(targets)) {
+          const engine::PauliProduct& product = hermitian_product(factors, products_);
+          const Symptoms trivial = flips_of(product);
+          if (!trivial.empty())
+            refuse_random(trivial.front(), index,
+                          static_cast<std::uint32_t>(product.factors[0].qubit));
+          const Symptoms result = take_result(flip, index, out);
+          for (const engine::PauliFactor& factor : product.factors) {
+            const PauliBits bits = bits_of(pauli_of(factor.axis));
+            if ((bits & z_part) != 0) xor_into(x_[factor.qubit], result, scratch_);
+            if ((bits & x_part) != 0) xor_into(z_[factor.qubit], result, scratch_);
+          }
+        }
+        break;
+      }
+      case Kind::product_phase:
+        for (const std::span<const std::uint32_t> factors : products_backwards(targets)) {
+          apply_product_phase_images(hermitian_product(factors, products_));
+        }
+        break;
+      case Kind::pad: {
+        const double flip = flip_probability(instruction);
+        for (std::size_t i = 0; i < targets.size(); ++i) take_result(flip, index, out);
+        break;
+      }
+      case Kind::heralded_noise:
+        throw engine::InvalidInput("line " + std::to_string(line_of(index)) + ": " +
+                                   std::string(gate_of(instruction.gate).name) +
+                                   " has no detector error model in korvane (heralded noise)");
+      case Kind::condition:
+        throw engine::InvalidInput("line " + std::to_string(line_of(index)) +
+                                   ": a condition read from OpenQASM's if() has no detector error "
+                                   "model; write it as feedback (CX rec[-1] 0)");
       case Kind::reset:
         for (std::size_t i = targets.size(); i-- > 0;)
           reset(targets[i], gate_of(instruction.gate).axis, index);
@@ -283,6 +313,55 @@ class SensitivityPass {
         break;
       case Kind::repeat:
         break;
+    }
+  }
+
+  // A measurement's (or pad's) flip probability, 0 without one.
+  double flip_probability(const Instruction& instruction) const {
+    const std::span<const double> arguments = program_.arguments_of(instruction);
+    return arguments.empty() ? 0.0 : arguments[0];
+  }
+
+  // The symptoms of the latest recorded bit not yet met, now that its instruction is met; a flip
+  // of it with probability `flip` is an error.
+  Symptoms take_result(double flip, std::size_t index, std::vector<FoundItem>& out) {
+    Symptoms result = pending_.empty() ? Symptoms{} : std::move(pending_.front());
+    if (!pending_.empty()) pending_.pop_front();
+    if (flip > 0.0 && !result.empty()) {
+      FoundError error{flip, result, {}, {}, {}, static_cast<std::uint32_t>(index)};
+      if (keep_parts_) error.x_parts.push_back(result);
+      push_error(std::move(error), out);
+    }
+    return result;
+  }
+
+  // A product instruction's products, last first, as the backward pass meets them.
+  static std::vector<std::span<const std::uint32_t>> products_backwards(
+      std::span<const std::uint32_t> targets) {
+    std::vector<std::span<const std::uint32_t>> products;
+    for_each_product(targets,
+                     [&](std::span<const std::uint32_t> factors) { products.push_back(factors); });
+    std::reverse(products.begin(), products.end());
+    return products;
+  }
+
+  // What the Pauli product flips at the current point (sign dropped).
+  Symptoms flips_of(const engine::PauliProduct& product) {
+    Symptoms flips;
+    for (const engine::PauliFactor& factor : product.factors) {
+      add_flips(flips, static_cast<std::uint32_t>(factor.qubit), bits_of(pauli_of(factor.axis)));
+    }
+    return flips;
+  }
+
+  // Under SPP P or SPP_DAG P a Pauli that anticommutes with P becomes its product with P (signs
+  // dropped); one that commutes stays.
+  void apply_product_phase_images(const engine::PauliProduct& product) {
+    const Symptoms flips = flips_of(product);
+    for (const engine::PauliFactor& factor : product.factors) {
+      const PauliBits bits = bits_of(pauli_of(factor.axis));
+      if ((bits & z_part) != 0) xor_into(x_[factor.qubit], flips, scratch_);
+      if ((bits & x_part) != 0) xor_into(z_[factor.qubit], flips, scratch_);
     }
   }
 
@@ -415,12 +494,14 @@ class SensitivityPass {
   std::deque<Symptoms> pending_;  // pending_[i]: what flipping the result rec[-1 - i] flips
   std::uint64_t next_detector_;   // detectors before the current point
   Symptoms scratch_;
+  ProductScratch products_;
 };
 
 }  // namespace
 
 std::vector<FoundItem> find_errors(const Program& program, bool fold_loops, bool keep_parts,
                                    engine::StopCheck* stop) {
+  check_products(program);
   return SensitivityPass(program, fold_loops, keep_parts, stop).run();
 }
 

@@ -27,15 +27,24 @@ enum class Kind : std::uint8_t {
   feedback,       // a Pauli on a qubit when a recorded bit is 1: pairs (rec, qubit); never a gate's
                   // own kind, only that of a controlled gate's instruction with records
   swap,           // SWAP on each pair
+  pair_clifford,  // a two-qubit Clifford on each pair, given by its images
   measure,        // a measurement of each target, recorded
   reset,          // a reset of each target
   measure_reset,  // a measurement, recorded, then a reset in the same basis
-  pauli_noise,    // a single-qubit Pauli channel on each target
-  pair_noise,     // a two-qubit Pauli channel on each pair
-  detector,       // the parity of recorded bits, sampled relative to the noiseless circuit
-  observable,     // recorded bits added by parity into a logical observable
-  repeat,         // a block of instructions run several times
-  annotation,     // no effect: TICK, QUBIT_COORDS, SHIFT_COORDS
+  measure_product,  // a measurement of each Pauli product (MPP), or of the gate's axis on both
+                    // qubits of each pair (MXX, MYY, MZZ), recorded
+  product_phase,    // the square root of each Pauli product P: +1 on its +1 eigenspace, i (or -i
+                    // for the adjoint) on its -1 eigenspace (SPP, SPP_DAG)
+  pad,              // fixed bits recorded, no qubit touched (MPAD)
+  pauli_noise,      // a single-qubit Pauli channel on each target
+  pair_noise,       // a two-qubit Pauli channel on each pair
+  heralded_noise,   // a single-qubit channel on each target whose every case records a herald bit
+  detector,         // the parity of recorded bits, sampled relative to the noiseless circuit
+  observable,       // recorded bits added by parity into a logical observable
+  repeat,           // a block of instructions run several times
+  condition,        // the next instructions run only when recorded bits hold given values; never a
+                    // gate's own kind, only that of an instruction read from OpenQASM's if()
+  annotation,       // no effect: TICK, QUBIT_COORDS, SHIFT_COORDS
 };
 
 // What may stand between the parentheses after the name.
@@ -45,6 +54,7 @@ enum class Arguments : std::uint8_t {
   probabilities,         // the channel's probabilities (Channel::argument_count), summing to <= 1
   coordinates,           // any numbers, without effect
   observable_index,      // exactly one non-negative integer
+  any_probabilities,     // any number of probabilities (none too), summing to <= 1, without effect
 };
 
 // What the targets must be.
@@ -56,6 +66,11 @@ enum class Targets : std::uint8_t {
   optional_qubits,  // any number of qubit indices
   none,             // nothing
   repeat_count,     // REPEAT N {
+  pauli_products,   // one or more products of Pauli targets joined by '*' (X0*Y1 !Z2), each
+                    // factor possibly inverted
+  measured_pairs,   // an even number (at least two) of qubit indices, distinct within a pair,
+                    // each possibly inverted as !q
+  bits,             // one or more literal bits, 0 or 1
 };
 
 // A single-qubit Pauli or the identity, numbered as the VOPs of I, X, Y, Z.
@@ -90,7 +105,9 @@ constexpr PauliImage image(std::string_view text) {
 using Conjugation = std::array<PauliImage, 4>;
 
 // The noise that a gate's probabilities stand for: a random Pauli (or none) on each target, or on
-// each pair, drawn from outcomes 1..outcomes (pauli_channel.h numbers them).
+// each pair, drawn from outcomes 1..outcomes (pauli_channel.h numbers them). A heralded channel's
+// outcome k records a herald bit 1 and applies the Pauli k - 1 (I, X, Y or Z); no outcome records
+// 0 and does nothing.
 struct Channel {
   enum class Spread : std::uint8_t {
     none,       // no noise
@@ -99,8 +116,10 @@ struct Channel {
     given,      // one probability per outcome
   };
   Spread spread = Spread::none;
-  std::uint8_t outcomes = 0;  // 3 on one qubit (X, Y, Z), 15 on a pair; 1 for a measurement flip
+  // 3 on one qubit (X, Y, Z), 15 on a pair, 4 heralded (I, X, Y, Z); 1 for a measurement flip
+  std::uint8_t outcomes = 0;
   Pauli pauli = Pauli::I;
+  bool heralded = false;
 
   constexpr std::size_t argument_count() const { return spread == Spread::given ? outcomes : 1; }
 
@@ -147,8 +166,10 @@ struct Gate {
   Arguments arguments = Arguments::none;
   Conjugation images{};                  // single-qubit Cliffords: the images of X and Z
   engine::ControlledPauli controlled{};  // controlled Paulis
-  Axis axis = Axis::Z;                   // measurements and resets: the measured axis
-  Channel channel{};                     // noise; a measurement's flip
+  Axis axis = Axis::Z;   // measurements and resets: the measured axis; MXX, MYY, MZZ: the Pauli on
+                         // both qubits of the measured product (MPP's products are its targets)
+  bool adjoint = false;  // SPP_DAG: the phase is -i
+  Channel channel{};     // noise; a measurement's flip
   RecordOperand record_operand = RecordOperand::none;
   Method method{};
 
@@ -183,6 +204,15 @@ constexpr Gate single_qubit_clifford(std::string_view name, std::string_view x_i
   return gate;
 }
 
+// A two-qubit Clifford by the images of X and Z on its first target, then on its second.
+constexpr Gate two_qubit_clifford(std::string_view name, std::string_view x_first,
+                                  std::string_view z_first, std::string_view x_second,
+                                  std::string_view z_second) {
+  Gate gate{.name = name, .kind = Kind::pair_clifford, .targets = Targets::qubit_pairs};
+  gate.images = {image(x_first), image(z_first), image(x_second), image(z_second)};
+  return gate;
+}
+
 constexpr Gate controlled_pauli(std::string_view name, Axis control, Axis target) {
   return {.name = name,
           .kind = Kind::controlled,
@@ -200,6 +230,23 @@ constexpr Gate measurement(std::string_view name, Kind kind, Axis axis) {
           .channel = resets_only ? Channel{} : Channel{Channel::Spread::given, 1}};
 }
 
+// A measurement of Pauli products: written as products (MPP), or as pairs measured on `axis`.
+constexpr Gate product_measurement(std::string_view name, Targets targets, Axis axis) {
+  return {.name = name,
+          .kind = Kind::measure_product,
+          .targets = targets,
+          .arguments = Arguments::optional_probability,
+          .axis = axis,
+          .channel = {Channel::Spread::given, 1}};
+}
+
+constexpr Gate product_phase(std::string_view name, bool adjoint) {
+  return {.name = name,
+          .kind = Kind::product_phase,
+          .targets = Targets::pauli_products,
+          .adjoint = adjoint};
+}
+
 constexpr Gate noise(std::string_view name, Channel channel) {
   const bool on_pairs = channel.outcomes > 3;
   return {.name = name,
@@ -207,6 +254,14 @@ constexpr Gate noise(std::string_view name, Channel channel) {
           .targets = on_pairs ? Targets::qubit_pairs : Targets::qubits,
           .arguments = Arguments::probabilities,
           .channel = channel};
+}
+
+constexpr Gate heralded_noise(std::string_view name, Channel::Spread spread) {
+  return {.name = name,
+          .kind = Kind::heralded_noise,
+          .targets = Targets::qubits,
+          .arguments = Arguments::probabilities,
+          .channel = {spread, 4, Pauli::I, true}};
 }
 
 constexpr Gate annotation(std::string_view name, Kind kind, Targets targets, Arguments arguments) {

@@ -61,6 +61,16 @@ inline constexpr auto gate_table = [] {
       single_qubit_clifford("H_YZ", "-X", "+Y"),
       single_qubit_clifford("C_XYZ", "+Y", "+X"),
       single_qubit_clifford("C_ZYX", "+Z", "+Y"),
+      // The signed ones, which complete the 24.
+      single_qubit_clifford("C_NXYZ", "-Y", "-X"),
+      single_qubit_clifford("C_NZYX", "-Z", "-Y"),
+      single_qubit_clifford("C_XNYZ", "-Y", "+X"),
+      single_qubit_clifford("C_XYNZ", "+Y", "-X"),
+      single_qubit_clifford("C_ZNYX", "+Z", "-Y"),
+      single_qubit_clifford("C_ZYNX", "-Z", "+Y"),
+      single_qubit_clifford("H_NXY", "-Y", "-Z"),
+      single_qubit_clifford("H_NXZ", "-Z", "-X"),
+      single_qubit_clifford("H_NYZ", "-X", "-Y"),
       // Controlled Paulis, by the axes of control and target. A recorded bit may control CX, CY
       // and CZ, and stand on either side of the symmetric CZ.
       controlled_pauli("CX", Axis::Z, Axis::X)
@@ -93,6 +103,18 @@ inline constexpr auto gate_table = [] {
       controlled_pauli("YCZ", Axis::Y, Axis::Z)
           .as_method(12, "ycz", "Apply a Y-controlled Z gate (target in Y basis)."),
       Gate{.name = "SWAP", .kind = Kind::swap, .targets = Targets::qubit_pairs},
+      // Two-qubit Cliffords, by the images of X_, Z_, _X and _Z.
+      two_qubit_clifford("CXSWAP", "+XX", "+_Z", "+X_", "+ZZ"),
+      two_qubit_clifford("SWAPCX", "+_X", "+ZZ", "+XX", "+Z_"),
+      two_qubit_clifford("CZSWAP", "+ZX", "+_Z", "+XZ", "+Z_").also("SWAPCZ"),
+      two_qubit_clifford("ISWAP", "+ZY", "+_Z", "+YZ", "+Z_"),
+      two_qubit_clifford("ISWAP_DAG", "-ZY", "+_Z", "-YZ", "+Z_"),
+      two_qubit_clifford("SQRT_XX", "+X_", "-YX", "+_X", "-XY"),
+      two_qubit_clifford("SQRT_XX_DAG", "+X_", "+YX", "+_X", "+XY"),
+      two_qubit_clifford("SQRT_YY", "-ZY", "+XY", "-YZ", "+YX"),
+      two_qubit_clifford("SQRT_YY_DAG", "+ZY", "-XY", "+YZ", "-YX"),
+      two_qubit_clifford("SQRT_ZZ", "+YZ", "+Z_", "+ZY", "+_Z"),
+      two_qubit_clifford("SQRT_ZZ_DAG", "-YZ", "+Z_", "-ZY", "+_Z"),
       // Measurements and resets, by their axis.
       measurement("M", Kind::measure, Axis::Z)
           .also("MZ")
@@ -113,6 +135,20 @@ inline constexpr auto gate_table = [] {
       measurement("MR", Kind::measure_reset, Axis::Z).also("MRZ"),
       measurement("MRX", Kind::measure_reset, Axis::X),
       measurement("MRY", Kind::measure_reset, Axis::Y),
+      // Pauli products: measured, by their factors or on both qubits of each pair, and square
+      // roots of them.
+      product_measurement("MPP", Targets::pauli_products, Axis::Z),
+      product_measurement("MXX", Targets::measured_pairs, Axis::X),
+      product_measurement("MYY", Targets::measured_pairs, Axis::Y),
+      product_measurement("MZZ", Targets::measured_pairs, Axis::Z),
+      product_phase("SPP", false),
+      product_phase("SPP_DAG", true),
+      // Bits recorded as they are written, each flipped with the probability given.
+      Gate{.name = "MPAD",
+           .kind = Kind::pad,
+           .targets = Targets::bits,
+           .arguments = Arguments::optional_probability,
+           .channel = {Spread::given, 1}},
       // Noise, by the channel its probabilities stand for.
       noise("X_ERROR", {Spread::one_pauli, 3, Pauli::X}),
       noise("Y_ERROR", {Spread::one_pauli, 3, Pauli::Y}),
@@ -120,6 +156,13 @@ inline constexpr auto gate_table = [] {
       noise("DEPOLARIZE1", {Spread::even, 3}),
       noise("DEPOLARIZE2", {Spread::even, 15}),
       noise("PAULI_CHANNEL_1", {Spread::given, 3}),
+      noise("PAULI_CHANNEL_2", {Spread::given, 15}),
+      heralded_noise("HERALDED_ERASE", Spread::even),
+      heralded_noise("HERALDED_PAULI_CHANNEL_1", Spread::given),
+      // Hooks for tags and parameters, without effect in simulation and in error analysis.
+      annotation("I_ERROR", Kind::annotation, Targets::qubits, Arguments::any_probabilities),
+      annotation("II_ERROR", Kind::annotation, Targets::qubit_pairs, Arguments::any_probabilities),
+      annotation("II", Kind::annotation, Targets::qubit_pairs, Arguments::none),
       // Annotations and the record's parities.
       annotation("DETECTOR", Kind::detector, Targets::records, Arguments::coordinates),
       annotation("OBSERVABLE_INCLUDE", Kind::observable, Targets::records,
@@ -176,6 +219,7 @@ constexpr Conjugation conjugation_of(GateId id) {
   const Gate& gate = gate_of(id);
   switch (gate.kind) {
     case Kind::clifford:
+    case Kind::pair_clifford:
       return gate.images;
     case Kind::controlled: {
       const Pauli control = pauli_of(gate.controlled.control);

@@ -7,13 +7,17 @@
 #include <algorithm>
 #include <concepts>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "../../engine/random/seeded_generator.h"
+#include "../condition.h"
+#include "../pauli_products.h"
 #include "../program.h"
 #include "../program_walk.h"
 #include "event_gaps.h"
+#include "frame_products.h"
 #include "pauli_frames.h"
 #include "record_window.h"
 
@@ -49,6 +53,7 @@ struct FrameScratch {
   std::vector<OpenLoop> loops;
   std::vector<Word> random;  // stream_words wide
   std::vector<Word> parity;
+  ProductScratch products;
   engine::StopPacer pacer;
 };
 
@@ -132,6 +137,30 @@ class FrameRun {
     }
   }
 
+  void pair_clifford(const Step& step) {
+    const PairImages images = pair_images(step.instruction.gate);
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      apply_pair_clifford(frames_, step.targets[i], step.targets[i + 1], images);
+    }
+  }
+
+  // Pauli feedback on one bit, as for CX rec[-k] q: a frame whose bit differs from the
+  // reference's gains the body's Paulis. The body is done then: the step says not to run it.
+  bool condition(const Step& step) {
+    const std::optional<std::uint32_t> lookback = feedback_lookback(program_, step.index);
+    if (!lookback) refuse_on_frames(program_, step.index);
+    const std::uint32_t body = program_.conditions[step.instruction.detail].body;
+    for (std::size_t index = step.index + 1; index <= step.index + body; ++index) {
+      const Instruction& pauli = program_.instructions[index];
+      if (vop_of(pauli.gate) == clifford::identity) continue;
+      const auto axis = static_cast<Axis>(vop_of(pauli.gate) - 1);
+      for (const std::uint32_t q : program_.targets_of(pauli)) {
+        frames_.multiply_where(q, axis, record_.back_wide(*lookback));
+      }
+    }
+    return false;
+  }
+
   void measure(const Step& step) { record_flips(step, false); }
   void measure_reset(const Step& step) { record_flips(step, true); }
 
@@ -140,6 +169,59 @@ class FrameRun {
     for (const std::uint32_t q : step.targets) {
       frames_.clear_flipping_part(q, axis);
       randomize(frames_, q, axis, generator_, scratch_.random);
+    }
+  }
+
+  // Each product's flips, as a measurement's; then a random half of the frames gain the product,
+  // which stabilizes the state just measured.
+  void measure_product(const Step& step) {
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for_each_product(step.targets, [&](std::span<const std::uint32_t> factors) {
+      const engine::PauliProduct& product = hermitian_product(factors, scratch_.products);
+      const std::span<Word> flips = record_.push_wide();
+      product_flips(frames_, product, flips);
+      flip_at_random(flips, flip);
+      output_.measurement(std::span<const Word>(flips));
+      if (product.factors.empty()) return;
+      for (Word& word : scratch_.random) word = generator_.next_u64();
+      multiply_product_where(frames_, product, frame_words());
+    });
+  }
+
+  void product_phase(const Step& step) {
+    for_each_product(step.targets, [&](std::span<const std::uint32_t> factors) {
+      apply_product_phase(frames_, hermitian_product(factors, scratch_.products), frame_words());
+    });
+  }
+
+  // The reference records the written bits: frames differ from it only by the flips.
+  void pad(const Step& step) {
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for (std::size_t i = 0; i < step.targets.size(); ++i) {
+      const std::span<Word> flips = record_.push_wide();
+      std::fill(flips.begin(), flips.end(), Word{0});
+      flip_at_random(flips, flip);
+      output_.measurement(std::span<const Word>(flips));
+    }
+  }
+
+  // The reference records no herald: a frame where the channel acts records 1 and gains the
+  // outcome's Pauli (none for the false herald).
+  void heralded_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    for (const std::uint32_t q : step.targets) {
+      const std::span<Word> heralds = record_.push_wide();
+      std::fill(heralds.begin(), heralds.end(), Word{0});
+      if (channel != nullptr) {
+        for_each_event(*channel, 1, scratch_.stream_words(), generator_,
+                       [&](std::size_t, std::uint64_t frame) {
+                         const unsigned outcome = channel->pick_given_event(generator_.next_u64());
+                         if (frame >= kept_) return;
+                         heralds[engine::word_of(frame)] ^= engine::bit_of(frame);
+                         if (outcome > 1) frames_.multiply_one(q, outcome - 1, frame);
+                       });
+      }
+      output_.measurement(std::span<const Word>(heralds));
     }
   }
 
@@ -195,6 +277,18 @@ class FrameRun {
     return into;
   }
 
+  // Flips the recorded bit in the frames kept where the measurement's noise `flip` strikes.
+  void flip_at_random(std::span<Word> flips, const PauliChannel* flip) {
+    if (flip == nullptr) return;
+    for_each_event(*flip, 1, scratch_.stream_words(), generator_,
+                   [&](std::size_t, std::uint64_t frame) {
+                     if (frame < kept_) flips[engine::word_of(frame)] ^= engine::bit_of(frame);
+                   });
+  }
+
+  // The first frames.words() words of the random stream's buffer.
+  std::span<Word> frame_words() { return std::span(scratch_.random).first(frames_.words()); }
+
   // Records each target's flips (the recorded bit flips with the measurement's noise, the state
   // does not), clears what an MR's reset removes, and gives the qubit a fresh random stabilizer.
   void record_flips(const Step& step, bool resets) {
@@ -204,12 +298,7 @@ class FrameRun {
       const std::uint32_t q = entry & ~inverted_flag;
       const std::span<Word> flips = record_.push_wide();
       frames_.measurement_flips(q, axis, flips);
-      if (flip != nullptr) {
-        for_each_event(*flip, 1, scratch_.stream_words(), generator_,
-                       [&](std::size_t, std::uint64_t frame) {
-                         if (frame < kept_) flips[engine::word_of(frame)] ^= engine::bit_of(frame);
-                       });
-      }
+      flip_at_random(flips, flip);
       output_.measurement(std::span<const Word>(flips));
       if (resets) frames_.clear_flipping_part(q, axis);
       randomize(frames_, q, axis, generator_, scratch_.random);
@@ -228,10 +317,11 @@ class FrameRun {
 // Runs `program` on `frames`, which the caller has started (randomize_start), reporting to
 // `output` (FlipOutput).
 //
-// Draws, in the order the run meets them: for a measurement, its flips when it has a flip
-// probability, then one 64-bit draw per frame word for its fresh stabilizer; for a reset, the
-// latter; for a noise channel, target by target, the gaps between the frames it strikes, each
-// strike followed by one draw for its Pauli.
+// Draws, in the order the run meets them: for a measurement (of a qubit or a product), its flips
+// when it has a flip probability, then one 64-bit draw per stream word for its fresh stabilizer
+// (none for a product of no factors); for a reset, the latter; for MPAD, the flips; for a noise
+// channel, heralded or not, target by target, the gaps between the frames it strikes, each strike
+// followed by one draw for its Pauli.
 template <Noise noise, FlipOutput Output>
 void run_on_frames(const Program& program, PauliFrames& frames, engine::SeededGenerator& generator,
                    FrameScratch& scratch, Output& output) {

@@ -9,6 +9,7 @@ void check_fits(const Program& program, const engine::Register& reg) {
     throw engine::InvalidInput("the circuit acts on " + std::to_string(program.num_qubits) +
                                " qubits but the register has " + std::to_string(reg.size()));
   }
+  check_products(program);
 }
 
 void run_once(const Program& program, engine::Register& reg, engine::RandomSource& source,

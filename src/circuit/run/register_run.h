@@ -9,10 +9,14 @@
 
 #include "../../engine/ops/controlled_gates.h"
 #include "../../engine/ops/measure.h"
+#include "../../engine/ops/pauli_product.h"
 #include "../../engine/ops/reset.h"
 #include "../../engine/ops/swap.h"
 #include "../../engine/random/seeded_generator.h"
 #include "../../engine/register.h"
+#include "../condition.h"
+#include "../pair_cliffords.h"
+#include "../pauli_products.h"
 #include "../program.h"
 #include "../program_walk.h"
 #include "record_window.h"
@@ -50,6 +54,7 @@ struct RunScratch {
 
   RecordWindow<std::uint8_t> record;
   std::vector<OpenLoop> loops;
+  ProductScratch products;
   engine::StopPacer pacer;
 };
 
@@ -57,9 +62,14 @@ struct RunScratch {
 template <Noise noise, class Source, RecordOutput Output>
 class RegisterRun {
  public:
-  RegisterRun(const Program& program, engine::Register& reg, Source& source,
-              RecordWindow<std::uint8_t>& record, Output& output)
-      : program_(program), reg_(reg), source_(source), record_(record), output_(output) {}
+  RegisterRun(const Program& program, engine::Register& reg, Source& source, RunScratch& scratch,
+              Output& output)
+      : program_(program),
+        reg_(reg),
+        source_(source),
+        record_(scratch.record),
+        products_(scratch.products),
+        output_(output) {}
 
   void clifford(const Step& step) {
     const Vop gate = vop_of(step.instruction.gate);
@@ -86,12 +96,48 @@ class RegisterRun {
     }
   }
 
+  void pair_clifford(const Step& step) {
+    for (std::size_t i = 0; i < step.targets.size(); i += 2) {
+      apply_pair_clifford(reg_, step.instruction.gate, step.targets[i], step.targets[i + 1]);
+    }
+  }
+
   void measure(const Step& step) { record_measurements(step, false); }
   void measure_reset(const Step& step) { record_measurements(step, true); }
 
   void reset(const Step& step) {
     const Axis axis = gate_of(step.instruction.gate).axis;
     for (const std::uint32_t q : step.targets) engine::reset(reg_, q, axis, source_);
+  }
+
+  void measure_product(const Step& step) {
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for_each_product(step.targets, [&](std::span<const std::uint32_t> factors) {
+      record(engine::measure_pauli(reg_, hermitian_product(factors, products_), source_), flip);
+    });
+  }
+
+  void product_phase(const Step& step) {
+    const bool adjoint = gate_of(step.instruction.gate).adjoint;
+    for_each_product(step.targets, [&](std::span<const std::uint32_t> factors) {
+      hermitian_product(factors, products_);
+      apply_product_phase(reg_, adjoint, products_);
+    });
+  }
+
+  void pad(const Step& step) {
+    const PauliChannel* const flip = channel_drawn<noise>(program_, step.instruction.detail);
+    for (const std::uint32_t bit : step.targets) record(bit != 0, flip);
+  }
+
+  // Each target's outcome k records a herald and applies the Pauli k - 1; none records 0.
+  void heralded_noise(const Step& step) {
+    const PauliChannel* const channel = channel_drawn<noise>(program_, step.instruction.detail);
+    for (const std::uint32_t q : step.targets) {
+      const unsigned outcome = channel == nullptr ? 0 : channel->pick(draw_u64(source_));
+      if (outcome > 1) reg_.apply_clifford(q, static_cast<Vop>(outcome - 1));
+      record(outcome != 0, nullptr);
+    }
   }
 
   void pauli_noise(const Step& step) {
@@ -118,6 +164,12 @@ class RegisterRun {
     if constexpr (Output::wants_parities) output_.detector(parity(step.targets));
   }
 
+  // Whether the condition holds on this run's record: its body runs only then.
+  bool condition(const Step& step) const {
+    return condition_holds(step.targets, program_.conditions[step.instruction.detail],
+                           [this](std::uint32_t k) { return record_.back(k) != 0; });
+  }
+
   void observable(const Step& step) {
     if constexpr (Output::wants_parities) {
       output_.observable(step.instruction.detail, parity(step.targets));
@@ -132,6 +184,13 @@ class RegisterRun {
     return total;
   }
 
+  // Records `bit`, flipped by the measurement's noise `flip` when there is one.
+  void record(bool bit, const PauliChannel* flip) {
+    if (flip != nullptr && flip->pick(draw_u64(source_)) != 0) bit = !bit;
+    record_.push(bit ? 1 : 0);
+    output_.measurement(bit);
+  }
+
   // Measures each target, records its bit (inverted for !q, flipped by the measurement's noise)
   // and, for MR, returns the qubit to the +1 eigenstate the outcome left behind.
   void record_measurements(const Step& step, bool resets) {
@@ -140,10 +199,7 @@ class RegisterRun {
     for (const std::uint32_t entry : step.targets) {
       const std::uint32_t q = entry & ~inverted_flag;
       const bool outcome = engine::measure(reg_, q, axis, source_);
-      bool bit = outcome != ((entry & inverted_flag) != 0);
-      if (flip != nullptr && flip->pick(draw_u64(source_)) != 0) bit = !bit;
-      record_.push(bit ? 1 : 0);
-      output_.measurement(bit);
+      record(outcome != ((entry & inverted_flag) != 0), flip);
       if (resets && outcome) reg_.apply_clifford(q, engine::reset_flip(axis));
     }
   }
@@ -152,23 +208,25 @@ class RegisterRun {
   engine::Register& reg_;
   Source& source_;
   RecordWindow<std::uint8_t>& record_;
+  ProductScratch& products_;
   Output& output_;
 };
 
-// Runs `program` once on `reg`, whose size the caller has checked against program.num_qubits.
-// Randomness is drawn from `source` in the order the run needs it: a 32-bit number for each
-// random measurement outcome (resets included), then, with noise applied, one 64-bit draw for
-// each target of a measurement with a flip probability, of a single-qubit channel, and for each
-// pair of DEPOLARIZE2, except where the probability is 0.
+// Runs `program` once on `reg`, which the caller has checked it fits (check_fits). Randomness is
+// drawn from `source` in the order the run needs it: a 32-bit number for each random measurement
+// outcome (resets and Pauli products included), then, with noise applied, one 64-bit draw for each
+// recorded bit with a flip probability, for each target of a single-qubit or heralded channel, and
+// for each pair of a two-qubit channel, except where the probability is 0.
 template <Noise noise, class Source, RecordOutput Output>
 void run_on_register(const Program& program, engine::Register& reg, Source& source,
                      RunScratch& scratch, Output& output) {
   scratch.record.restart();
-  RegisterRun<noise, Source, Output> run(program, reg, source, scratch.record, output);
+  RegisterRun<noise, Source, Output> run(program, reg, source, scratch, output);
   run_program(program, scratch.loops, scratch.pacer, run);
 }
 
-// Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`.
+// Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`, and as
+// check_products for a product that cannot be measured or applied.
 void check_fits(const Program& program, const engine::Register& reg);
 
 // Applies `program` to `reg` in place, noise included, drawing from `source`; writes the

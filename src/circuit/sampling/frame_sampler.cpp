@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "../condition.h"
 #include "shot_major_writer.h"
 
 namespace korvane::circuit {
@@ -66,7 +67,9 @@ FrameSampler::FrameSampler(const Program& program, std::uint64_t shots, engine::
       words_(std::clamp<std::uint64_t>(shots / engine::word_bits + (shots % engine::word_bits != 0),
                                        1, frame_block_words(program))),
       frames_(program.num_qubits, words_),
-      scratch_(program, words_, frame_block_words(program), stop) {}
+      scratch_(program, words_, frame_block_words(program), stop) {
+  check_frames_can_run(program);
+}
 
 void FrameSampler::reserve_detectors() {
   observable_flips_.resize(program_.num_observables * words_);

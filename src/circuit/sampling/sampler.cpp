@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "../../engine/random/seeded_generator.h"
+#include "../pauli_products.h"
 #include "frame_sampler.h"
 #include "reference.h"
 #include "shot_sampler.h"
@@ -75,7 +76,9 @@ Sampler::Sampler(const Program& program, SamplingMethod method, std::uint64_t se
       shots_(shots),
       stop_(stop),
       layout_(layout),
-      work_(std::make_unique<Work>(seed)) {}
+      work_(std::make_unique<Work>(seed)) {
+  check_products(program);
+}
 
 Sampler::~Sampler() = default;
 

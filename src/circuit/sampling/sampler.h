@@ -24,7 +24,8 @@ class Sampler {
   // `shots` runs of `program` from |0...0> by `method`, drawing from `seed`, written in rows laid
   // out as `layout` says; n shots are the first n of any longer sample with the same seed and
   // method. `stop` may stop the work (every part of it: the reference run, the determinism check
-  // and the shots) between whole instructions, by engine::Interrupted. Does no work yet.
+  // and the shots) between whole instructions, by engine::Interrupted. Does no work yet, but
+  // throws InvalidInput, naming the line, for a Pauli product that cannot be measured or applied.
   Sampler(const Program& program, SamplingMethod method, std::uint64_t seed, std::uint64_t shots,
           engine::StopCheck* stop = nullptr, RowLayout layout = RowLayout::bytes);
   ~Sampler();

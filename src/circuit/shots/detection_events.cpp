@@ -18,10 +18,6 @@ DetectionConverter::DetectionConverter(const Program& program, engine::StopCheck
   std::uint64_t measured = 0;
   walk(program, loops, pacer, [&](const Instruction& instruction, std::size_t /*index*/) {
     switch (instruction.kind) {
-      case Kind::measure:
-      case Kind::measure_reset:
-        measured += instruction.count;
-        break;
       case Kind::detector:
         for (const std::uint32_t k : program.targets_of(instruction))
           terms_.push_back(measured - k);
@@ -33,6 +29,7 @@ DetectionConverter::DetectionConverter(const Program& program, engine::StopCheck
         }
         break;
       default:
+        measured += recorded_bits(program, instruction);
         break;
     }
   });

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../../engine/base.h"
+#include "../pauli_products.h"
 #include "number_text.h"
 #include "quoted_text.h"
 
@@ -44,11 +45,15 @@ std::string number_text(double value) {
 
 // A target as written.
 struct Target {
-  enum class Type : std::uint8_t { qubit, inverted, record };
+  enum class Type : std::uint8_t { qubit, inverted, record, factor, bit };
   Type type;
-  std::uint32_t value;  // the qubit, or k of rec[-k]
+  std::uint32_t value;  // the qubit, k of rec[-k], a factor's entry (program.h), or the bit
   std::string_view text;
 };
+
+bool is_pauli_letter(char c) {
+  return std::string_view("XYZxyz").find(c) != std::string_view::npos;
+}
 
 // Splits a line into whitespace-separated tokens.
 class Tokens {
@@ -147,7 +152,11 @@ class Parser {
       return;
     }
     check_arguments(parenthesized);
-    read_targets(tokens);
+    if (gate_of(gate_).targets == Targets::pauli_products) {
+      read_products(tokens);
+    } else {
+      read_targets(tokens);
+    }
     emit();
     close_blocks(tokens);
   }
@@ -196,8 +205,11 @@ class Parser {
         if (numbers_.size() > 1) expect_argument_count(1);
         for (const double p : numbers_) check_probability(p);
         return;
-      case Arguments::probabilities: {
-        expect_argument_count(gate.channel.argument_count());
+      case Arguments::probabilities:
+      case Arguments::any_probabilities: {
+        if (gate.arguments == Arguments::probabilities) {
+          expect_argument_count(gate.channel.argument_count());
+        }
         double sum = 0.0;
         for (const double p : numbers_) {
           check_probability(p);
@@ -258,6 +270,74 @@ class Parser {
     }
   }
 
+  // Products of Pauli targets: X0*!Y1 Z2, with '*' inside a token or standing on its own.
+  void read_products(Tokens& tokens) {
+    targets_.clear();
+    bool joining = false;  // a '*' waits for the factor after it
+    while (!tokens.at_end() && tokens.peek() != '}') {
+      const std::string_view token = tokens.next();
+      std::size_t start = 0;
+      while (start <= token.size()) {
+        const std::size_t star = std::min(token.find('*', start), token.size());
+        const std::string_view piece = token.substr(start, star - start);
+        if (!piece.empty()) {
+          targets_.push_back(read_factor(piece, token));
+          joining = false;
+        }
+        if (star == token.size()) break;
+        if (joining || targets_.empty()) misplaced_star(token);
+        targets_.back().value |= joined_flag;
+        joining = true;
+        start = star + 1;
+      }
+    }
+    if (joining) misplaced_star(targets_.back().text);
+  }
+
+  [[noreturn]] void misplaced_star(std::string_view token) const {
+    fail(gate_name() + " has a '*' that does not stand between two Pauli targets, at " +
+         quoted(token));
+  }
+
+  Target read_factor(std::string_view piece, std::string_view token) const {
+    const bool inverted = piece.front() == '!';
+    const std::string_view rest = piece.substr(inverted ? 1 : 0);
+    if (rest.empty() || !is_pauli_letter(rest.front())) {
+      fail(gate_name() +
+           " takes Pauli targets such as X0, Y1 or !Z2, joined into products by '*', " + "not " +
+           quoted(piece));
+    }
+    const Axis axis = upper_case(rest.front()) == 'X'   ? Axis::X
+                      : upper_case(rest.front()) == 'Y' ? Axis::Y
+                                                        : Axis::Z;
+    const std::uint32_t qubit = read_index(rest.substr(1), token, max_factor_qubit);
+    return {Target::Type::factor, factor_entry(qubit, axis, inverted, false), piece};
+  }
+
+  // A measured pair's targets as factors of the gate's axis, each pair one product.
+  void pairs_to_factors() {
+    const Axis axis = gate_of(gate_).axis;
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+      Target& target = targets_[i];
+      if (target.value > max_factor_qubit) {
+        fail("the qubit in " + quoted(target.text) + " is too large for " + gate_name() +
+             " (at most " + std::to_string(max_factor_qubit) + ")");
+      }
+      target = {Target::Type::factor,
+                factor_entry(target.value, axis, target.type == Target::Type::inverted, i % 2 == 0),
+                target.text};
+    }
+  }
+
+  void read_bits() {
+    for (Target& target : targets_) {
+      if (target.type != Target::Type::qubit || target.value > 1) {
+        fail(gate_name() + " takes the bits 0 and 1 as targets, not " + quoted(target.text));
+      }
+      target.type = Target::Type::bit;
+    }
+  }
+
   // The refusal for a target of the wrong type.
   [[noreturn]] void wrong_target(const Target& target) const {
     switch (target.type) {
@@ -268,6 +348,9 @@ class Parser {
              ": only measurements do");
       case Target::Type::record:
         fail(gate_name() + " takes qubit targets, not " + quoted(target.text));
+      case Target::Type::factor:
+      case Target::Type::bit:
+        break;
     }
     fail("unrecognised target " + quoted(target.text));
   }
@@ -294,7 +377,7 @@ class Parser {
     for (std::size_t i = 0; i < targets_.size(); i += 2) {
       const Target& a = targets_[i];
       const Target& b = targets_[i + 1];
-      if (a.type == Target::Type::qubit && b.type == Target::Type::qubit && a.value == b.value) {
+      if (a.type != Target::Type::record && b.type != Target::Type::record && a.value == b.value) {
         fail(gate_name() + " " + std::string(a.text) + " " + std::string(b.text) +
              " acts on one qubit twice");
       }
@@ -327,6 +410,9 @@ class Parser {
     return static_cast<std::uint32_t>(program_.channels.size() - 1);
   }
 
+  // A measurement's flip, when it has a probability.
+  std::uint32_t flip_channel() { return numbers_.empty() ? no_channel : add_channel(numbers_); }
+
   std::uint32_t noise_channel() {
     const Channel& channel = gate_of(gate_).channel;
     const std::array<double, PauliChannel::max_outcomes> each =
@@ -346,7 +432,7 @@ class Parser {
         expect_some_targets();
         expect_types(true, true, false);
         count_measurements(targets_.size());
-        detail = numbers_.empty() ? no_channel : add_channel(numbers_);
+        detail = flip_channel();
         break;
       case Targets::qubit_pairs:
         expect_pairs();
@@ -374,8 +460,34 @@ class Parser {
         break;
       case Targets::repeat_count:
         break;
+      case Targets::pauli_products:
+        expect_some_targets();
+        if (gate.kind == Kind::measure_product) {
+          count_measurements(static_cast<std::uint64_t>(std::count_if(
+              targets_.begin(), targets_.end(),
+              [](const Target& target) { return (target.value & joined_flag) == 0; })));
+          detail = flip_channel();
+        }
+        break;
+      case Targets::measured_pairs:
+        expect_pairs();
+        expect_types(true, true, false);
+        pairs_to_factors();
+        count_measurements(targets_.size() / 2);
+        detail = flip_channel();
+        break;
+      case Targets::bits:
+        expect_some_targets();
+        read_bits();
+        count_measurements(targets_.size());
+        detail = flip_channel();
+        break;
     }
-    if (gate.kind == Kind::pauli_noise || gate.kind == Kind::pair_noise) detail = noise_channel();
+    if (gate.kind == Kind::heralded_noise) count_measurements(targets_.size());
+    if (gate.kind == Kind::pauli_noise || gate.kind == Kind::pair_noise ||
+        gate.kind == Kind::heralded_noise) {
+      detail = noise_channel();
+    }
     push_instruction(gate.kind, 0, targets_.size(), detail);
   }
 
@@ -431,7 +543,10 @@ class Parser {
     instruction.detail = detail;
     for (std::size_t i = first_target; i < first_target + target_count; ++i) {
       const Target& target = targets_[i];
-      if (target.type != Target::Type::record) note_qubit(target.value);
+      if (target.type == Target::Type::qubit || target.type == Target::Type::inverted) {
+        note_qubit(target.value);
+      }
+      if (target.type == Target::Type::factor) note_qubit(factor_qubit(target.value));
       program_.targets.push_back(
           target.type == Target::Type::inverted ? target.value | inverted_flag : target.value);
     }

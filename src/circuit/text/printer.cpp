@@ -5,8 +5,13 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
+#include "../../engine/base.h"
+#include "../condition.h"
+#include "../pauli_products.h"
 #include "number_text.h"
 
 namespace korvane::circuit {
@@ -40,6 +45,11 @@ void append_instruction(std::string& text, const Program& program, const Instruc
     text.push_back(')');
   }
   const std::span<const std::uint32_t> targets = program.targets_of(instruction);
+  if (gate_of(instruction.gate).targets == Targets::pauli_products) {
+    text.push_back(' ');
+    text.append(factors_text(targets));
+    return;
+  }
   for (std::size_t i = 0; i < targets.size(); ++i) {
     text.push_back(' ');
     const std::uint32_t entry = targets[i];
@@ -60,6 +70,10 @@ void append_instruction(std::string& text, const Program& program, const Instruc
         if ((entry & inverted_flag) != 0) text.push_back('!');
         append_unsigned(text, entry & ~inverted_flag);
         break;
+      case Kind::measure_product:  // MXX, MYY, MZZ: pairs of factors of the gate's axis
+        if ((entry & inverted_flag) != 0) text.push_back('!');
+        append_unsigned(text, factor_qubit(entry));
+        break;
       default:
         append_unsigned(text, entry);
         break;
@@ -75,6 +89,47 @@ void indent(std::string& text, std::size_t depth) {
   text.append(4 * std::min(depth, deepest_indent), ' ');
 }
 
+// A condition that is Pauli feedback on one bit, as CX/CY/CZ rec[-k] q lines (after the Paulis
+// themselves where the condition asks for a 0); returns the body's size, which it has written.
+std::size_t append_condition(std::string& text, const Program& program, std::size_t index) {
+  const std::optional<std::uint32_t> lookback = feedback_lookback(program, index);
+  if (!lookback) {
+    throw engine::InvalidInput(
+        "line " + std::to_string(program.lines[index]) +
+        ": the circuit text format cannot write this if(): " +
+        frames_refusal(program, index).value_or("") +
+        " (it writes only Pauli feedback on one recorded bit); to_qasm() writes it");
+  }
+  const Instruction& instruction = program.instructions[index];
+  const Condition& condition = program.conditions[instruction.detail];
+  const bool on_one =
+      ((program.targets_of(instruction)[0] & expects_one_flag) != 0) != condition.negated;
+  constexpr std::array<std::string_view, 3> feedback_gates{"CX", "CY", "CZ"};
+  for (std::size_t body = index + 1; body <= index + condition.body; ++body) {
+    const Instruction& pauli = program.instructions[body];
+    const Vop vop = vop_of(pauli.gate);
+    if (vop == clifford::identity) continue;
+    const std::span<const std::uint32_t> qubits = program.targets_of(pauli);
+    if (!on_one) {
+      text.append(gate_of(pauli.gate).name);
+      for (const std::uint32_t q : qubits) {
+        text.push_back(' ');
+        append_unsigned(text, q);
+      }
+      text.push_back('\n');
+    }
+    text.append(feedback_gates[vop - 1]);
+    for (const std::uint32_t q : qubits) {
+      text.push_back(' ');
+      append_record(text, *lookback);
+      text.push_back(' ');
+      append_unsigned(text, q);
+    }
+    text.push_back('\n');
+  }
+  return condition.body;
+}
+
 }  // namespace
 
 std::string print_circuit(const Program& program) {
@@ -88,6 +143,10 @@ std::string print_circuit(const Program& program) {
       text.append("}\n");
     }
     if (index == instructions.size()) break;
+    if (instructions[index].kind == Kind::condition) {
+      index += append_condition(text, program, index);
+      continue;
+    }
     indent(text, block_ends.size());
     append_instruction(text, program, instructions[index]);
     text.push_back('\n');

@@ -74,6 +74,9 @@ constexpr CliffordRow clifford_rows[] = {
     {"SQRT_Y", "-Z", "+X"},     {"SQRT_Y_DAG", "+Z", "-X"}, {"H_XY", "+Y", "-Z"},
     {"H_YZ", "-X", "+Y"},       {"C_XYZ", "+Y", "+X"},      {"C_ZYX", "+Z", "+Y"},
     {"h", "+Z", "+X"},          {"sqrt_x_dag", "+X", "+Y"}, {"c_Zyx", "+Z", "+Y"},
+    {"C_NXYZ", "-Y", "-X"},     {"C_NZYX", "-Z", "-Y"},     {"C_XNYZ", "-Y", "+X"},
+    {"C_XYNZ", "+Y", "-X"},     {"C_ZNYX", "+Z", "-Y"},     {"C_ZYNX", "-Z", "+Y"},
+    {"H_NXY", "-Y", "-Z"},      {"H_NXZ", "-Z", "-X"},      {"H_NYZ", "-X", "-Y"},
 };
 
 TEST(CircuitGates, SingleQubitCliffordsMapXAndZAsTheTableSays) {
@@ -170,7 +173,7 @@ TEST(CircuitGates, TheTableConjugatesPaulisAsTheGatesDo) {
       ++checked;
     }
   }
-  EXPECT_EQ(checked, 15 * 2 + 10 * 4);
+  EXPECT_EQ(checked, 24 * 2 + 10 * 4);  // every single-qubit Clifford, CX and kin, SWAP
 }
 
 struct MeasurementRow {

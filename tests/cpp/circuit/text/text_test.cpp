@@ -144,7 +144,13 @@ struct Refusal {
 const Refusal refusals[] = {
     // an unknown name
     {"H 0\nFOO 1", 2, "unknown instruction 'FOO'"},
-    {"MPP X0*X1", 1, "unknown instruction 'MPP'"},
+    // Pauli products, pairs and bits written wrongly
+    {"MPP X0**X1", 1, "does not stand between two Pauli targets"},
+    {"MPP X0 *", 1, "does not stand between two Pauli targets"},
+    {"SPP 0", 1, "takes Pauli targets"},
+    {"MXX 0 1 2", 1, "pairs"},
+    {"MZZ 3 3", 1, "one qubit twice"},
+    {"MPAD 2", 1, "takes the bits 0 and 1"},
     {"H 0\n\n  ELSE(0.1) 0", 3, "unknown instruction"},
     // a wrong number of targets
     {"CX 0 1 2", 1, "odd number"},
