@@ -22,7 +22,10 @@ void* allocate_large(std::size_t bytes) {
   void* memory = nullptr;
   try {
     if (bytes < huge_page_bytes) return ::operator new(bytes);
-    memory = ::operator new(bytes, huge_page_alignment);
+    // A size in whole huge pages, as aligned allocators may require; the tail past `bytes` is
+    // never touched, so it never becomes resident.
+    const std::size_t rounded = (bytes + huge_page_bytes - 1) / huge_page_bytes * huge_page_bytes;
+    memory = ::operator new(rounded, huge_page_alignment);
   } catch (const std::bad_alloc&) {
     throw MemoryRefused(bytes);
   }
