@@ -41,7 +41,12 @@ def chromium() -> str:
 def run_chromium(*arguments: str) -> str:
     command = [chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
                *arguments]
-    done = subprocess.run(command, capture_output=True, text=True, timeout=120, check=True)
+    # The browser is not the code under test: it runs without a sanitizer runtime the test run
+    # may have preloaded, which it would inherit and hang under.
+    environment = {key: value for key, value in os.environ.items()
+                   if key not in ("LD_PRELOAD", "ASAN_OPTIONS", "UBSAN_OPTIONS")}
+    done = subprocess.run(command, capture_output=True, text=True, timeout=120, check=True,
+                          env=environment)
     return done.stdout
 
 
