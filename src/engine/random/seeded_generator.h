@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "random_source.h"
+#include "xoshiro_step.h"
 
 namespace korvane::engine {
 
@@ -39,13 +40,7 @@ class SeededGenerator final : public RandomSource {
   std::uint64_t next_u64() noexcept {
     const std::uint64_t result =
         std::rotl(state_[1] * output_multiplier, output_rotation) * output_scale;
-    const std::uint64_t shifted = state_[1] << state_shift;
-    state_[2] ^= state_[0];
-    state_[3] ^= state_[1];
-    state_[1] ^= state_[2];
-    state_[0] ^= state_[3];
-    state_[2] ^= shifted;
-    state_[3] = std::rotl(state_[3], state_rotation);
+    advance_xoshiro<state_shift, state_rotation>(state_);
     return result;
   }
 

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "../base.h"
+#include "xoshiro_step.h"
 
 namespace korvane::engine {
 namespace {
@@ -84,13 +85,7 @@ class ThreadGenerator final : public RandomSource {
 
   std::uint32_t next_u32() override {
     const std::uint32_t result = std::rotl(state_[0] + state_[3], output_rotation) + state_[0];
-    const std::uint32_t shifted = state_[1] << state_shift;
-    state_[2] ^= state_[0];
-    state_[3] ^= state_[1];
-    state_[1] ^= state_[2];
-    state_[0] ^= state_[3];
-    state_[2] ^= shifted;
-    state_[3] = std::rotl(state_[3], state_rotation);
+    advance_xoshiro<state_shift, state_rotation>(state_);
     return result;
   }
 
