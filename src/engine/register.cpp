@@ -42,17 +42,22 @@ DenseAdjacency dense_copy(const SparseAdjacency& sparse, std::size_t qubits, Mem
   return dense;
 }
 
+// Qubit q's neighbour set, empty until now, filled from its row of an adjacency matrix.
+void fill_set(SparseAdjacency& sparse, Qubit q, ConstBitRow row) {
+  NeighborSet& set = sparse.mutable_set(q);
+  const SetMemory memory = sparse.memory();
+  for_each_bit(row, [&set, &memory](Qubit x) {
+    set.reserve_one_more(memory);
+    set.insert_reserved(x);
+  });
+}
+
 SparseAdjacency sparse_copy(const DenseAdjacency& dense, std::size_t qubits) {
   SparseAdjacency sparse(qubits);
   for (Qubit q = 0; q < qubits; ++q) {
     const ConstBitRow row = dense.row(q);
     if (!any_bit(row)) continue;
-    NeighborSet& set = sparse.mutable_set(q);
-    const SetMemory memory = sparse.memory();
-    for_each_bit(row, [&set, &memory](Qubit x) {
-      set.reserve_one_more(memory);
-      set.insert_reserved(x);
-    });
+    fill_set(sparse, q, row);
   }
   sparse.set_edge_count(dense.edge_count());
   return sparse;
@@ -88,12 +93,7 @@ std::variant<SparseAdjacency, DenseAdjacency> adjacency_of(const GraphForm& form
   for (Qubit q = 0; q < qubits; ++q) {
     const ConstBitRow row = all.subspan(q * form.row_words, form.row_words);
     if (!any_bit(row)) continue;
-    NeighborSet& set = sets.mutable_set(q);
-    const SetMemory memory = sets.memory();
-    for_each_bit(row, [&set, &memory](Qubit x) {
-      set.reserve_one_more(memory);
-      set.insert_reserved(x);
-    });
+    fill_set(sets, q, row);
   }
   sets.set_edge_count(edges);
   return sets;
