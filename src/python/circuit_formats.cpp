@@ -13,6 +13,7 @@
 #include "errors.h"
 #include "file_io.h"
 #include "owned_ref.h"
+#include "source_text.h"
 
 namespace korvane::python {
 namespace {
@@ -38,10 +39,9 @@ PyObject* circuit_from_qasm(PyObject* type, PyObject* text) noexcept {
       PyErr_Format(PyExc_TypeError, "from_qasm() argument must be str, not %T", text);
       return nullptr;
     }
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
-    if (utf8 == nullptr) return nullptr;
-    return new_from_qasm(type, {utf8, static_cast<std::size_t>(size)});
+    OwnedRef holder;
+    const std::optional<std::string_view> source = source_text(text, holder);
+    return source ? new_from_qasm(type, *source) : nullptr;
   });
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,6 +27,7 @@
 #include "owned_ref.h"
 #include "shot_arguments.h"
 #include "signal_check.h"
+#include "source_text.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -39,17 +41,6 @@ Program parse(std::string_view text) {
   return read_released(text, [](std::string_view all) { return circuit::parse_circuit(all); });
 }
 
-// A str with lone surrogates has no UTF-8 form: its surrogates go to the parser as the bytes that
-// encode them, which read in a comment and are quoted, naming their line, anywhere else.
-PyObject* parse_with_surrogates(PyTypeObject* type, PyObject* text) {
-  if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return nullptr;
-  PyErr_Clear();
-  const OwnedRef bytes(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
-  if (!bytes) return nullptr;
-  return new_circuit(type, parse({PyBytes_AS_STRING(bytes.get()),
-                                  static_cast<std::size_t>(PyBytes_GET_SIZE(bytes.get()))}));
-}
-
 PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   return guarded([&]() -> PyObject* {
     static const char* keywords[] = {"text", nullptr};
@@ -58,10 +49,9 @@ PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) n
                                      &text)) {
       return nullptr;
     }
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
-    if (utf8 != nullptr) return new_circuit(type, parse({utf8, static_cast<std::size_t>(size)}));
-    return parse_with_surrogates(type, text);
+    OwnedRef holder;
+    const std::optional<std::string_view> source = source_text(text, holder);
+    return source ? new_circuit(type, parse(*source)) : nullptr;
   });
 }
 
@@ -360,8 +350,9 @@ PyMethodDef methods[] = {
      "most two (X and Z parts first), joined by '^', for matching decoders; `flatten_loops` "
      "writes every repetition out instead of keeping repeat blocks. Raises ValueError, naming "
      "the line, when a detector or observable is not deterministic without noise, when a "
-     "channel cannot be written as independent errors, or when an error has no such "
-     "decomposition. The GIL is released while it works."},
+     "channel cannot be written as independent errors, when an error has no such "
+     "decomposition, or for heralded noise and the conditions of OpenQASM's if(), which have "
+     "no model. The GIL is released while it works."},
     {"__reduce__", reduce_circuit, METH_NOARGS, "Pickle the circuit as its text."},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -1,6 +1,7 @@
 #include "dem_type.h"
 
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "file_io.h"
 #include "owned_ref.h"
 #include "signal_check.h"
+#include "source_text.h"
 #include "without_gil.h"
 
 namespace korvane::python {
@@ -55,10 +57,9 @@ PyObject* create_model(PyTypeObject* type, PyObject* args, PyObject* kwargs) noe
                                      const_cast<char**>(keywords), &text)) {
       return nullptr;
     }
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
-    if (utf8 == nullptr) return nullptr;
-    return parse_model(type, {utf8, static_cast<std::size_t>(size)});
+    OwnedRef holder;
+    const std::optional<std::string_view> source = source_text(text, holder);
+    return source ? parse_model(type, *source) : nullptr;
   });
 }
 

@@ -128,6 +128,16 @@ class TestHostileText:
             Circuit(text)
         assert type(raised.value) is ValueError and str(raised.value).startswith(f"line {line}: ")
 
+    @pytest.mark.parametrize("read, text", [
+        (Circuit, "H 0\n\ud800 0"),
+        (korvane.DetectorErrorModel, "error(0.1) D0\n\ud800 D1"),
+        (Circuit.from_qasm, "OPENQASM 2.0;\n\ud800;"),
+    ])
+    def test_lone_surrogates_are_quoted_by_every_reader(self, read, text):
+        with pytest.raises(ValueError, match=r"^line 2: .*'\\xed\\xa0\\x80'") as raised:
+            read(text)
+        assert type(raised.value) is ValueError
+
     def test_from_file_of_any_bytes(self, tmp_path):
         path = tmp_path / "latin1.stim"
         path.write_bytes(b"H 0 # caf\xe9\nM 0\nX_ERROR(0.1) \xff\xfe\n")
