@@ -18,9 +18,10 @@ bool convert_count(PyObject* object, const char* name, std::uint32_t& count) {
     PyErr_Format(PyExc_TypeError, "argument '%s' must be an int, not %T", name, object);
     return false;
   }
-  const long long value = PyLong_AsLongLong(number.get());
+  int overflow = 0;  // numbers beyond a long long are out of range too, not an OverflowError
+  const long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
   if (value == -1 && PyErr_Occurred()) return false;
-  if (value < 0 || value > std::numeric_limits<std::uint32_t>::max()) {
+  if (overflow != 0 || value < 0 || value > std::numeric_limits<std::uint32_t>::max()) {
     PyErr_Format(PyExc_ValueError, "%s must lie in [0, 2**32), not %S", name, number.get());
     return false;
   }

@@ -101,6 +101,8 @@ def test_generated_arguments():
         (dict(bases="XZ"), ValueError, "only the cluster takes bases"),
         (dict(kind="cluster_state:mbqc_2d", bases="XQ"), ValueError, "one of X, Y or Z"),
         (dict(distance="3"), TypeError, "distance"),
+        (dict(distance=2**64), ValueError, r"distance must lie in \[0, 2\*\*32\)"),
+        (dict(rounds=-(2**70)), ValueError, r"rounds must lie in \[0, 2\*\*32\)"),
     ]:
         arguments = dict(kind="repetition_code:memory", distance=3, rounds=2) | kwargs
         kind = arguments.pop("kind")
