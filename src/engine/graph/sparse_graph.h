@@ -177,6 +177,9 @@ class SparseGraph : public VopAccess<Vops> {
     toggle_sides(sets_, std::span(groups));
   }
 
+  // Pivots of few vertices go by pivot_by_pairs (see goes_side_by_side).
+  static constexpr bool pivots_few_by_pairs = true;
+
   // One toggle per pair: a unit of cost is half a toggle.
   static std::size_t complement_cost(std::size_t degree) { return degree * degree; }
   static std::size_t pivot_cost(std::size_t degree_a, std::size_t degree_b) {
