@@ -128,6 +128,19 @@ class NeighborSet {
                                   static_cast<std::size_t>(words_[2] != 0);
     words_[free_word] = static_cast<std::uint32_t>(q + 1);
   }
+  // Removes q, which must be present, from a set kept in the object: the last entry fills its
+  // place.
+  void erase_from_object(Qubit q) noexcept {
+    const std::size_t last = in_object_size() - 1;
+    const auto key = static_cast<std::uint32_t>(q + 1);
+    for (std::size_t i = 0; i < last; ++i) {
+      if (words_[i] == key) {
+        words_[i] = words_[last];
+        break;
+      }
+    }
+    words_[last] = 0;
+  }
   // Adds q, which must be absent, into room made by reserve_one_more.
   void insert_reserved(Qubit q) noexcept {
     if (!in_object()) {
@@ -300,16 +313,7 @@ class NeighborSet {
       erase_elsewhere(q);
       return;
     }
-    // The last entry fills the place of the erased one.
-    const std::size_t last = in_object_size() - 1;
-    const auto key = static_cast<std::uint32_t>(q + 1);
-    for (std::size_t i = 0; i < last; ++i) {
-      if (words_[i] == key) {
-        words_[i] = words_[last];
-        break;
-      }
-    }
-    words_[last] = 0;
+    erase_from_object(q);
   }
   // Room for `entries` entries in a short array: pooled where a pool takes them, else packed.
   void grow_small(std::size_t entries, const SetMemory& memory);

@@ -43,6 +43,8 @@ void classify_pivot(const Graph& graph, Qubit a, Qubit b, PivotClasses& classes)
 
 template <class Graph>
 void toggle_between(Graph& graph, const QubitBuffer& first, const QubitBuffer& second) {
+  // Most pivots about vertices of low degree leave one side empty: then nothing is called.
+  if (second.size() == 0) return;
   for (const Qubit x : first)
     for (const Qubit y : second) graph.toggle_edge(x, y);
 }

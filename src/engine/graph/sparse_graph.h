@@ -39,19 +39,32 @@ class SparseGraph : public VopAccess<Vops> {
     return sets_.set(v).has_entry_other_than(w);
   }
 
-  bool has_edge(Qubit a, Qubit b) const { return joined(sets_.set(a), b, sets_.set(b), a); }
+  bool has_edge(Qubit a, Qubit b) const {
+    const NeighborSet& set_a = sets_.set(a);
+    // A set kept in its object answers without b's set being looked up.
+    if (set_a.form() == NeighborSet::Form::in_object) return set_a.contains(b);
+    return joined(set_a, b, sets_.set(b), a);
+  }
 
   void toggle_edge(Qubit a, Qubit b) {
     NeighborSet& set_a = sets_.mutable_set(a);
     NeighborSet& set_b = sets_.mutable_set(b);
-    const SetMemory memory = sets_.memory();
-    if (joined(set_a, b, set_b, a)) {
-      set_a.erase(b, memory);
-      set_b.erase(a, memory);
-      sets_.count_edges(-1);
+    if (!set_a.has_room_in_object() || !set_b.has_room_in_object() ||
+        sets_.memory().universe > NeighborSet::narrow_universe) {
+      toggle_edge_changing_storage(set_a, b, set_b, a);
       return;
     }
-    insert_pair(set_a, b, set_b, a, memory);
+    // Both kept in their objects with room to spare, the common case of sparse graphs: no
+    // storage changes either way.
+    if (set_a.contains(b)) {
+      set_a.erase_from_object(b);
+      set_b.erase_from_object(a);
+      sets_.count_edges(-1);
+    } else {
+      set_a.insert_into_object_room(b);
+      set_b.insert_into_object_room(a);
+      sets_.count_edges(1);
+    }
   }
 
   // Adds the edge a-b, which must be absent.
@@ -106,6 +119,7 @@ class SparseGraph : public VopAccess<Vops> {
   }
 
   void isolate(Qubit v) {
+    if (sets_.set(v).empty()) return;
     NeighborSet& neighbors = sets_.mutable_set(v);
     const std::size_t removed = neighbors.size();
     const SetMemory memory = sets_.memory();
@@ -163,6 +177,9 @@ class SparseGraph : public VopAccess<Vops> {
     toggle_sides(sets_, std::span(groups));
   }
 
+  // Pivots of few vertices go by pivot_by_pairs (see goes_side_by_side).
+  static constexpr bool pivots_few_by_pairs = true;
+
   // One toggle per pair: a unit of cost is half a toggle.
   static std::size_t complement_cost(std::size_t degree) { return degree * degree; }
   static std::size_t pivot_cost(std::size_t degree_a, std::size_t degree_b) {
@@ -176,6 +193,19 @@ class SparseGraph : public VopAccess<Vops> {
     if (set_a.form() == NeighborSet::Form::in_object) return set_a.contains(b);
     if (set_b.form() == NeighborSet::Form::in_object) return set_b.contains(a);
     return set_a.size() <= set_b.size() ? set_a.contains(b) : set_b.contains(a);
+  }
+
+  // Out of line, so that the common case above stays small where it is inlined.
+  [[gnu::noinline]] void toggle_edge_changing_storage(NeighborSet& set_a, Qubit b,
+                                                      NeighborSet& set_b, Qubit a) {
+    const SetMemory memory = sets_.memory();
+    if (joined(set_a, b, set_b, a)) {
+      set_a.erase(b, memory);
+      set_b.erase(a, memory);
+      sets_.count_edges(-1);
+      return;
+    }
+    insert_pair(set_a, b, set_b, a, memory);
   }
 
   void insert_pair(NeighborSet& set_a, Qubit b, NeighborSet& set_b, Qubit a,

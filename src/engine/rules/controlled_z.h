@@ -57,20 +57,23 @@ constexpr Vop pauli_of(clifford::Axis axis) {
 // M for P on Z (a is the Z-type operand): `a_negative` is P's sign, `b_image` is Q.
 template <GraphView Graph>
 void controlled_pauli_from_z(Graph& graph, Qubit a, bool a_negative, Qubit b, ZImage b_image) {
-  const bool joined = graph.has_edge(a, b);
   switch (b_image.axis) {
     case clifford::Axis::Z:
       graph.toggle_edge(a, b);
       break;
-    case clifford::Axis::X:
+    case clifford::Axis::X: {
+      const bool joined = graph.has_edge(a, b);
       graph.toggle_edges_to_neighbors(a, b, false);
       if (joined) graph.multiply_right(a, clifford::pauli_z);
       break;
-    case clifford::Axis::Y:
+    }
+    case clifford::Axis::Y: {
+      const bool joined = graph.has_edge(a, b);
       graph.toggle_edges_to_neighbors(a, b, true);
       graph.multiply_right(a, clifford::s_dagger);
       if (joined) graph.multiply_right(a, clifford::pauli_z);
       break;
+    }
   }
   if (b_image.negative) graph.multiply_right(a, clifford::pauli_z);
   if (a_negative) graph.multiply_right(b, pauli_of(b_image.axis));

@@ -11,6 +11,7 @@
 // toggles. The graph axis X on a qubit without edges is the one certain outcome.
 #pragma once
 
+#include <array>
 #include <cstddef>
 
 #include "../../clifford/local_clifford.h"
@@ -54,6 +55,32 @@ void measure_graph_x(Graph& graph, Qubit a, Qubit b, const PivotClasses& classes
   graph.pivot_edges(a, b, classes);
 }
 
+// A pivot about a leaf a (b its one neighbour) has a single class: b_only, all of N(b). On views
+// that make the pivots of few vertices one toggle per pair (SparseGraph), it is measured without
+// classifying, with the same draws, toggles and VOP changes in the same order.
+template <class Graph>
+concept PivotsFewByPairs = Graph::pivots_few_by_pairs;
+
+inline constexpr std::size_t most_leaf_pivot_neighbors = 8;
+
+template <GraphView Graph>
+bool measure_graph_x_about_leaf(Graph& graph, Qubit a, Qubit b, RandomSource& source) {
+  std::array<Qubit, most_leaf_pivot_neighbors> b_only{};
+  std::size_t count = 0;
+  graph.for_each_neighbor(b, [&](Qubit y) { b_only[count++] = y; });
+  const bool r = random_bit(source);
+  if (!r) {
+    graph.multiply_right(b, clifford::plus_sqrt_iy);
+  } else {
+    graph.multiply_right(b, clifford::minus_sqrt_iy);
+    graph.multiply_right(a, clifford::pauli_z);
+    for (std::size_t i = 0; i < count; ++i)
+      if (b_only[i] != a) graph.multiply_right(b_only[i], clifford::pauli_z);
+  }
+  for (std::size_t i = 0; i < count; ++i) graph.toggle_edge(b, b_only[i]);
+  return r;
+}
+
 // The Y rule complements q's whole neighbourhood. When q has a much lighter neighbour w (the hub
 // of a star has leaves), complementing about w instead multiplies q's VOP by S, which turns the
 // graph axis into X, and the X rule's pivot with a light neighbour then toggles about as many
@@ -88,6 +115,11 @@ bool measure_on(Graph& graph, Qubit q, clifford::Axis axis, RandomSource& source
   if (graph_axis == clifford::Axis::X) {
     if (!graph.has_neighbor(q)) return sign_flip;
     const Qubit b = lightest_neighbor(graph, q);
+    if constexpr (PivotsFewByPairs<Graph>) {
+      if (!graph.has_neighbor_other_than(q, b) && graph.degree(b) <= most_leaf_pivot_neighbors) {
+        return sign_flip != measure_graph_x_about_leaf(graph, q, b, source);
+      }
+    }
     PivotClasses classes;
     classify_pivot(graph, q, b, classes);
     const bool r = random_bit(source);

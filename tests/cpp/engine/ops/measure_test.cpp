@@ -221,6 +221,35 @@ TEST(Measure, RandomGraphsUnderEveryAxisAndVop) {
   }
 }
 
+// X on a leaf takes a path of its own on sets, while the matrix classifies the pivot as for any
+// vertex: under every VOP of the leaf and both outcomes, they must leave one graph and one VOP set.
+TEST(Measure, LeafOnSetsMatchesTheGeneralPivot) {
+  SeededSource dice(5);
+  for (int graph = 0; graph < 30; ++graph) {
+    const std::size_t n = 4 + dice.below(5);
+    Register sparse = testing::random_register(dice, n, 40, Storage::sparse);
+    const Qubit leaf = n - 1;
+    for (Qubit q = 0; q < leaf; ++q)
+      if (sparse.has_edge(leaf, q)) testing::toggle_edge(sparse, leaf, q);
+    testing::toggle_edge(sparse, leaf, dice.below(leaf));
+    for (Vop vop = 0; vop < clifford::vop_count; ++vop) {
+      sparse.set_vop(leaf, vop);
+      Register dense = sparse;
+      dense.set_storage(Storage::dense);
+      for (const bool r : {false, true}) {
+        Register on_sets = sparse;
+        Register on_matrix = dense;
+        ScriptedSource sets_source = forcing(r);
+        ScriptedSource matrix_source = forcing(r);
+        EXPECT_EQ(measure(on_sets, leaf, Axis::X, sets_source),
+                  measure(on_matrix, leaf, Axis::X, matrix_source));
+        EXPECT_EQ(sets_source.draws(), matrix_source.draws());
+        EXPECT_TRUE(same_representation(on_sets, on_matrix)) << describe(sparse);
+      }
+    }
+  }
+}
+
 // The hub of a star of eleven leaves, measured on every axis under every VOP: a measurement whose
 // graph axis is Y is made through a complementation about a leaf and the X rule when that is
 // cheaper, which it is for the sparse storage here.
