@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "../../clifford/local_clifford.h"
@@ -116,17 +117,27 @@ void add_rows(Graph& graph, const Index* rows, std::size_t& added, std::size_t e
   added = end;
 }
 
+// Whether a given value is a VOP index; a negative one, read as unsigned, is not.
+template <class Index>
+bool is_vop(Index value) {
+  return static_cast<std::uint64_t>(value) < clifford::vop_count;
+}
+
 // A register of `qubits` fresh qubits with vops[q] on qubit q, or the identity when `vops` is
 // null. The VOPs are checked first: a register is not worth building for a list that is wrong.
 template <class Index>
 Register register_with_vops(std::size_t qubits, const Index* vops) {
-  if (vops != nullptr) {
-    for (std::size_t q = 0; q < qubits; ++q) {
-      if (std::cmp_less(vops[q], 0) || std::cmp_greater_equal(vops[q], clifford::vop_count)) {
-        throw InvalidInput("vops[" + std::to_string(q) + "] is " + std::to_string(vops[q]) +
-                           ", and VOPs are 0..23");
-      }
-    }
+  // The largest value, read as unsigned so that a negative one is large, in a loop the compiler
+  // vectorizes; the first bad VOP is looked for only when there is one.
+  std::make_unsigned_t<Index> largest = 0;
+  const std::size_t given = vops == nullptr ? 0 : qubits;
+  for (std::size_t q = 0; q < given; ++q) {
+    largest = std::max(largest, static_cast<std::make_unsigned_t<Index>>(vops[q]));
+  }
+  if (largest >= clifford::vop_count) {
+    const Index* const bad = std::find_if_not(vops, vops + qubits, is_vop<Index>);
+    throw InvalidInput("vops[" + std::to_string(bad - vops) + "] is " + std::to_string(*bad) +
+                       ", and VOPs are 0..23");
   }
   Register reg(qubits);
   if (vops == nullptr) {
