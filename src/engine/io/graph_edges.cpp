@@ -135,7 +135,7 @@ Register register_with_vops(std::size_t qubits, const Index* vops) {
     largest = std::max(largest, static_cast<std::make_unsigned_t<Index>>(vops[q]));
   }
   if (largest >= clifford::vop_count) {
-    const Index* const bad = std::find_if_not(vops, vops + qubits, is_vop<Index>);
+    const auto* const bad = std::find_if_not(vops, vops + qubits, is_vop<Index>);
     throw InvalidInput("vops[" + std::to_string(bad - vops) + "] is " + std::to_string(*bad) +
                        ", and VOPs are 0..23");
   }
