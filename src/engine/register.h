@@ -173,7 +173,7 @@ class Register {
   void set_every_vop(Vop vop) noexcept { vops_.fill(vop); }
   template <class Index>
   void copy_vops(const Index* vops) noexcept {
-    for (Qubit q = 0; q < size(); ++q) vops_.set_vop(q, static_cast<Vop>(vops[q]));
+    vops_.assign(vops);
   }
   bool add_edge_if_absent(Qubit a, Qubit b);
 

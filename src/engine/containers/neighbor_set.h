@@ -161,6 +161,19 @@ class NeighborSet {
     reserve_more(entries.size(), memory);
     for (const Qubit q : entries) insert_reserved(q);
   }
+  // Adds q, unless the set holds it, to a set with room in the object (has_room_in_object, in a
+  // register of at most `narrow_universe` qubits); false when q was there. It reads the entries a
+  // word at a time, as they were written: a build that adds to the same set row after row then
+  // never waits on a wide read of narrow writes.
+  bool insert_new_into_object_room(Qubit q) noexcept {
+    const auto key = static_cast<std::uint32_t>(q + 1);
+    std::size_t free_word = 0;
+    for (; free_word + 1 < in_object_capacity && words_[free_word] != 0; ++free_word) {
+      if (words_[free_word] == key) return false;
+    }
+    words_[free_word] = key;
+    return true;
+  }
   // Removes q, which must be present. The storage may move down a form (never failing).
   void erase(Qubit q, const SetMemory& memory) noexcept {
     erase_keeping_room(q);

@@ -22,6 +22,12 @@ class VopArray {
   Vop vop(Qubit q) const noexcept { return vops_[q]; }
   void set_vop(Qubit q, Vop vop) noexcept { vops_[q] = vop; }
   void fill(Vop vop) noexcept { std::fill(vops_.begin(), vops_.end(), vop); }
+  // VOP q becomes values[q], which must be below 24.
+  template <class Index>
+  void assign(const Index* values) noexcept {
+    std::transform(values, values + size(), vops_.begin(),
+                   [](Index value) { return static_cast<Vop>(value); });
+  }
 
  private:
   std::vector<Vop, LargeArrayAllocator<Vop>> vops_;

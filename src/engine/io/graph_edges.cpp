@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "../../clifford/local_clifford.h"
@@ -38,7 +39,7 @@ bool repeats_an_earlier_row(const Index* rows, std::size_t row) {
 
 // Adds the edge a-b unless the graph has it, and says whether it did.
 template <class Graph>
-bool add_edge_if_absent(Graph& graph, Qubit a, Qubit b) {
+[[gnu::noinline]] bool add_edge_anywhere(Graph& graph, Qubit a, Qubit b) {
   if constexpr (requires { graph.add_edge_if_absent(a, b); }) {
     return graph.add_edge_if_absent(a, b);
   } else {
@@ -48,40 +49,95 @@ bool add_edge_if_absent(Graph& graph, Qubit a, Qubit b) {
   }
 }
 
+// The same, where two sets with room in their objects (every edge of a wire, a chain or a 2D
+// cluster) take it word by word, inline.
+template <class Graph>
+[[gnu::always_inline]] inline bool add_edge_if_absent(Graph& graph, Qubit a, Qubit b) {
+  if constexpr (requires { graph.adjacency().memory(); }) {
+    auto& sets = graph.adjacency();
+    NeighborSet& set_a = sets.mutable_set(a);
+    NeighborSet& set_b = sets.mutable_set(b);
+    if (set_a.has_room_in_object() && set_b.has_room_in_object() &&
+        graph.size() <= NeighborSet::narrow_universe) {
+      if (!set_a.insert_new_into_object_room(b)) return false;
+      set_b.insert_new_into_object_room(a);
+      sets.count_edges(1);
+      return true;
+    }
+  }
+  return add_edge_anywhere(graph, a, b);
+}
+
+// Throws why row `row` (a, b) cannot go in: a qubit out of range, a self-loop, or an edge the
+// graph has.
+template <class Index>
+[[noreturn, gnu::noinline]] void refuse(const Index* rows, std::size_t row, std::size_t first_row,
+                                        std::size_t qubits, EarlierEdges earlier) {
+  const Index a = rows[2 * row];
+  const Index b = rows[2 * row + 1];
+  if (!in_range(a, qubits) || !in_range(b, qubits)) {
+    refuse_row(first_row + row, a, b,
+               "names a qubit outside the register of " + std::to_string(qubits) + " qubits");
+  }
+  if (a == b) refuse_row(first_row + row, a, b, "is a self-loop");
+  if (earlier == EarlierEdges::earlier_rows || repeats_an_earlier_row(rows, row)) {
+    refuse_row(first_row + row, a, b, "repeats an earlier edge");
+  }
+  refuse_row(first_row + row, a, b, "is an edge of the register already");
+}
+
+// Rows are asked of memory this many rows ahead of their use, so that they stream in while the
+// sets of earlier rows change.
+constexpr std::size_t prefetched_rows = 64;
+
 // Adds rows [added, end) in order, counting them in `added`, up to a row that cannot go in, whose
 // reason it throws. A refused allocation throws std::bad_alloc with the row that needed it absent.
 template <class Graph, class Index>
 void add_rows(Graph& graph, const Index* rows, std::size_t& added, std::size_t end,
               std::size_t first_row, EarlierEdges earlier) {
   const std::size_t qubits = graph.size();
-  for (; added < end; ++added) {
-    const Index a = rows[2 * added];
-    const Index b = rows[2 * added + 1];
-    if (!in_range(a, qubits) || !in_range(b, qubits)) {
-      refuse_row(first_row + added, a, b,
-                 "names a qubit outside the register of " + std::to_string(qubits) + " qubits");
-    }
-    if (a == b) refuse_row(first_row + added, a, b, "is a self-loop");
-    if (!add_edge_if_absent(graph, static_cast<Qubit>(a), static_cast<Qubit>(b))) {
-      if (earlier == EarlierEdges::earlier_rows || repeats_an_earlier_row(rows, added)) {
-        refuse_row(first_row + added, a, b, "repeats an earlier edge");
+  // The count stays in a register, and goes back to `added` however the loop ends.
+  std::size_t row = added;
+  try {
+    for (; row < end; ++row) {
+      if (row + prefetched_rows < end) __builtin_prefetch(rows + 2 * (row + prefetched_rows));
+      const Index a = rows[2 * row];
+      const Index b = rows[2 * row + 1];
+      if (!in_range(a, qubits) || !in_range(b, qubits) || a == b) {
+        refuse(rows, row, first_row, qubits, earlier);
       }
-      refuse_row(first_row + added, a, b, "is an edge of the register already");
+      if (!add_edge_if_absent(graph, static_cast<Qubit>(a), static_cast<Qubit>(b))) {
+        refuse(rows, row, first_row, qubits, earlier);
+      }
     }
+  } catch (...) {
+    added = row;
+    throw;
   }
+  added = end;
+}
+
+// Whether a given value is a VOP index; a negative one, read as unsigned, is not.
+template <class Index>
+bool is_vop(Index value) {
+  return static_cast<std::uint64_t>(value) < clifford::vop_count;
 }
 
 // A register of `qubits` fresh qubits with vops[q] on qubit q, or the identity when `vops` is
 // null. The VOPs are checked first: a register is not worth building for a list that is wrong.
 template <class Index>
 Register register_with_vops(std::size_t qubits, const Index* vops) {
-  if (vops != nullptr) {
-    for (std::size_t q = 0; q < qubits; ++q) {
-      if (std::cmp_less(vops[q], 0) || std::cmp_greater_equal(vops[q], clifford::vop_count)) {
-        throw InvalidInput("vops[" + std::to_string(q) + "] is " + std::to_string(vops[q]) +
-                           ", and VOPs are 0..23");
-      }
-    }
+  // The largest value, read as unsigned so that a negative one is large, in a loop the compiler
+  // vectorizes; the first bad VOP is looked for only when there is one.
+  std::make_unsigned_t<Index> largest = 0;
+  const std::size_t given = vops == nullptr ? 0 : qubits;
+  for (std::size_t q = 0; q < given; ++q) {
+    largest = std::max(largest, static_cast<std::make_unsigned_t<Index>>(vops[q]));
+  }
+  if (largest >= clifford::vop_count) {
+    const auto* const bad = std::find_if_not(vops, vops + qubits, is_vop<Index>);
+    throw InvalidInput("vops[" + std::to_string(bad - vops) + "] is " + std::to_string(*bad) +
+                       ", and VOPs are 0..23");
   }
   Register reg(qubits);
   if (vops == nullptr) {

@@ -155,6 +155,7 @@ TEST(GraphBuilder, NamesTheFirstBadRow) {
   EXPECT_THROW(engine::register_from_graph(100, repeated.data(), 3, nullptr), engine::InvalidInput);
   EXPECT_EQ(message({0, 1}, {0, 23, 24, 0}), "vops[2] is 24, and VOPs are 0..23");
   EXPECT_EQ(message({0, 1}, {0, -1, 0, 0}), "vops[1] is -1, and VOPs are 0..23");
+  EXPECT_EQ(message({0, 1}, {0, 30, -1, 24}), "vops[1] is 30, and VOPs are 0..23");
 }
 
 }  // namespace
