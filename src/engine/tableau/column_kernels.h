@@ -48,24 +48,13 @@ struct PauliMasks {
   Word before_x;
   Word before_z;
 
-  // X has an x bit, Z a z bit, Y both; the one before X is Z, the one before Y is X, the one
-  // before Z is Y.
-  static constexpr PauliMasks computed(clifford::Axis axis) {
+  // Without branches or loads: X has an x bit, Z a z bit, Y both; the one before X is Z, the one
+  // before Y is X, the one before Z is Y.
+  static constexpr PauliMasks of(clifford::Axis axis) {
     return {mask_if(axis != clifford::Axis::Z), mask_if(axis != clifford::Axis::X),
             mask_if(axis != clifford::Axis::X), mask_if(axis != clifford::Axis::Y)};
   }
-  // The same read from a table: an axis that varies from gate to gate (it follows the VOPs)
-  // would otherwise cost a mispredicted branch or two.
-  static constexpr PauliMasks of(clifford::Axis axis);
 };
-
-inline constexpr std::array<PauliMasks, 3> pauli_masks_by_axis{
-    PauliMasks::computed(clifford::Axis::X), PauliMasks::computed(clifford::Axis::Y),
-    PauliMasks::computed(clifford::Axis::Z)};
-
-constexpr PauliMasks PauliMasks::of(clifford::Axis axis) {
-  return pauli_masks_by_axis[static_cast<std::size_t>(axis)];
-}
 
 static_assert(PauliMasks::of(clifford::Axis::Y).before_x ==
               mask_if(pauli_bits(clifford::Axis::X).x));
