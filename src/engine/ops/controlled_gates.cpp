@@ -1,5 +1,6 @@
 #include "controlled_gates.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -60,22 +61,32 @@ inline std::size_t run_on_tableau(ControlledPauli gate, Qubit control, Qubit tar
                                target);
 }
 
+// Checks both operands, in the order the gate's definition reaches them.
+[[noreturn]] void check_in_gate_order(const Register& reg, ControlledPauli gate, Qubit control,
+                                      Qubit target) {
+  reg.check_index(gate.checks_target_first ? target : control);
+  reg.check_index(gate.checks_target_first ? control : target);
+  throw_index_fault(reg.size(), std::max(control, target));
+}
+
 }  // namespace
 
 void cz(Register& reg, Qubit a, Qubit b) { apply_controlled_pauli(reg, ControlledPauli{}, a, b); }
 
 // CZ is symmetric, so its operands go in one order for every gate: the control first.
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
-  const Qubit first_checked = gate.checks_target_first ? target : control;
-  const Qubit second_checked = gate.checks_target_first ? control : target;
   const auto on_tableau = [&](VopArray& vops, StabilizerTableau& tableau) {
     return run_on_tableau(gate, control, target, vops, tableau);
   };
   // A state held as a tableau takes every gate of the family the same way, with no branch on
-  // which gate it is.
-  reg.check_index(first_checked);
-  reg.check_index(second_checked);
+  // which gate it is: both operands are checked by one test, and only a fault asks which of them
+  // the gate names first.
+  if (std::max(control, target) >= reg.size()) [[unlikely]] {
+    check_in_gate_order(reg, gate, control, target);
+  }
   if (reg.change_tableau_if_held(on_tableau)) return;
+  const Qubit first_checked = gate.checks_target_first ? target : control;
+  const Qubit second_checked = gate.checks_target_first ? control : target;
   reg.change_either(
       OperationKind::gate, {first_checked, second_checked},
       [&](auto& graph) {
