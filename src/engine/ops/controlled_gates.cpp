@@ -61,7 +61,8 @@ inline std::size_t run_on_tableau(ControlledPauli gate, Qubit control, Qubit tar
                                target);
 }
 
-// Checks both operands, in the order the gate's definition reaches them.
+// Throws the index fault for the operands, one of them out of range: it names the first out of
+// range in the order the gate's definition reaches them.
 [[noreturn]] void check_in_gate_order(const Register& reg, ControlledPauli gate, Qubit control,
                                       Qubit target) {
   reg.check_index(gate.checks_target_first ? target : control);
