@@ -145,6 +145,16 @@ class Register {
   }
   bool holds_tableau() const noexcept { return tableau_.has_value(); }
 
+  // change_either's way on a tableau alone, for a gate whose operands the caller has checked:
+  // when the state is held as a tableau, runs on_tableau(vops, tableau), which returns its work,
+  // settles as change_either does and returns true; returns false, with nothing done, otherwise.
+  template <class OnTableau>
+  bool change_tableau_if_held(OnTableau&& on_tableau) {
+    if (!tableau_) return false;
+    settle_tableau_after(OperationKind::gate, on_tableau(vops_, *tableau_));
+    return true;
+  }
+
   // Holds the state as `storage` says from now on (for tests and benchmarks, which force a
   // representation midway): a graph in sets or in a matrix, or a tableau. Throws std::bad_alloc
   // with nothing changed.

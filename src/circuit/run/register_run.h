@@ -71,13 +71,23 @@ class RegisterRun {
         products_(scratch.products),
         output_(output) {}
 
+  // A gate on one target (or one pair) goes without the loop, whose exit test is dear among
+  // unpredictable branches.
   void clifford(const Step& step) {
     const Vop gate = vop_of(step.instruction.gate);
+    if (step.targets.size() == 1) [[likely]] {
+      reg_.apply_clifford(step.targets[0], gate);
+      return;
+    }
     for (const std::uint32_t q : step.targets) reg_.apply_clifford(q, gate);
   }
 
   void controlled(const Step& step) {
     const engine::ControlledPauli gate = gate_of(step.instruction.gate).controlled;
+    if (step.targets.size() == 2) [[likely]] {
+      engine::apply_controlled_pauli(reg_, gate, step.targets[0], step.targets[1]);
+      return;
+    }
     for (std::size_t i = 0; i < step.targets.size(); i += 2) {
       engine::apply_controlled_pauli(reg_, gate, step.targets[i], step.targets[i + 1]);
     }

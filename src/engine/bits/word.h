@@ -19,8 +19,9 @@ constexpr std::size_t words_for(std::size_t bits) { return (bits + word_bits - 1
 constexpr std::size_t word_of(std::size_t i) { return i / word_bits; }
 constexpr Word bit_of(std::size_t i) { return Word{1} << (i % word_bits); }
 
-// All ones when the condition holds: selects words in branch-free updates.
-constexpr Word mask_if(bool condition) { return condition ? ~Word{0} : 0; }
+// All ones when the condition holds: selects words in branch-free updates. Written as a negation,
+// which compilers keep free of branches where a choice between ~0 and 0 may become one.
+constexpr Word mask_if(bool condition) { return Word{0} - static_cast<Word>(condition); }
 
 // Bits set in w. Without the popcnt instruction in the target, std::popcount becomes a library
 // call; this inline form is as fast as it gets then.

@@ -1,5 +1,6 @@
 #include "controlled_gates.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -49,14 +50,24 @@ constexpr std::array<TableauGateSteps, 9> make_tableau_steps() {
 
 constexpr std::array<TableauGateSteps, 9> tableau_steps = make_tableau_steps();
 
-// The gate on a tableau with VOPs beside it: one step, looked up by the operands' VOPs.
-inline void run_on_tableau(ControlledPauli gate, Qubit control, Qubit target, VopArray& vops,
-                           StabilizerTableau& tableau, std::size_t& work) {
+// The gate on a tableau with VOPs beside it: one step, looked up by the operands' VOPs. Returns
+// the work.
+inline std::size_t run_on_tableau(ControlledPauli gate, Qubit control, Qubit target, VopArray& vops,
+                                  StabilizerTableau& tableau) {
   check_distinct(control, target);
   const TableauGateSteps& steps = tableau_steps[3 * static_cast<std::size_t>(gate.control) +
                                                 static_cast<std::size_t>(gate.target)];
-  work = run_tableau_gate_step(vops, tableau, steps[vops.vop(control)][vops.vop(target)], control,
+  return run_tableau_gate_step(vops, tableau, steps[vops.vop(control)][vops.vop(target)], control,
                                target);
+}
+
+// Throws the index fault for the operands, one of them out of range: it names the first out of
+// range in the order the gate's definition reaches them.
+[[noreturn]] void check_in_gate_order(const Register& reg, ControlledPauli gate, Qubit control,
+                                      Qubit target) {
+  reg.check_index(gate.checks_target_first ? target : control);
+  reg.check_index(gate.checks_target_first ? control : target);
+  throw_index_fault(reg.size(), std::max(control, target));
 }
 
 }  // namespace
@@ -65,26 +76,27 @@ void cz(Register& reg, Qubit a, Qubit b) { apply_controlled_pauli(reg, Controlle
 
 // CZ is symmetric, so its operands go in one order for every gate: the control first.
 void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, Qubit target) {
+  const auto on_tableau = [&](VopArray& vops, StabilizerTableau& tableau) {
+    return run_on_tableau(gate, control, target, vops, tableau);
+  };
+  // A state held as a tableau takes every gate of the family the same way, with no branch on
+  // which gate it is: both operands are checked by one test, and only a fault asks which of them
+  // the gate names first.
+  if (std::max(control, target) >= reg.size()) [[unlikely]] {
+    check_in_gate_order(reg, gate, control, target);
+  }
+  if (reg.change_tableau_if_held(on_tableau)) return;
   const Qubit first_checked = gate.checks_target_first ? target : control;
   const Qubit second_checked = gate.checks_target_first ? control : target;
-  const auto on_tableau = [&](VopArray& vops, StabilizerTableau& tableau, std::size_t& work) {
-    run_on_tableau(gate, control, target, vops, tableau, work);
-  };
-  if (gate.control == Axis::Z && gate.target == Axis::Z) {
-    // CZ itself: no change of basis around it.
-    reg.change_either(
-        OperationKind::gate, {first_checked, second_checked},
-        [control, target](auto& graph) {
-          check_distinct(control, target);
-          apply_cz(graph, control, target);
-        },
-        on_tableau);
-    return;
-  }
   reg.change_either(
       OperationKind::gate, {first_checked, second_checked},
       [&](auto& graph) {
         check_distinct(control, target);
+        if (gate.control == Axis::Z && gate.target == Axis::Z) {
+          // CZ itself: no change of basis around it.
+          apply_cz(graph, control, target);
+          return;
+        }
         const Vop control_to_z = to_z(gate.control);
         const Vop target_to_z = to_z(gate.target);
         change_basis(graph, control, control_to_z);
@@ -93,7 +105,9 @@ void apply_controlled_pauli(Register& reg, ControlledPauli gate, Qubit control, 
         change_basis(graph, target, clifford::adjoint(target_to_z));
         change_basis(graph, control, clifford::adjoint(control_to_z));
       },
-      on_tableau);
+      [&](VopArray& vops, StabilizerTableau& tableau, std::size_t& work) {
+        work = on_tableau(vops, tableau);
+      });
 }
 
 }  // namespace korvane::engine

@@ -135,30 +135,35 @@ TEST(ControlledGates, EveryMethodAppliesItsGate) {
   }
 }
 
+// On a graph and on a tableau: the operands are checked before either way is taken.
 TEST(ControlledGates, BadIndexLeavesTheRegisterUnchanged) {
-  Register reg(3);
-  reg.apply_clifford(0, clifford::hadamard);
-  reg.apply_clifford(1, clifford::hadamard);
-  cz(reg, 0, 1);
-  reg.apply_clifford(2, clifford::s_gate);
-  const Register before = reg;
-  for (const auto& [name, gate] : controlled_gates()) {
-    // The index checked first is the one the gate's definition reaches first.
-    const bool target_first = name == "CX" || name == "CY" || name == "XCY" || name == "YCY";
-    EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 3, 0); }), index_fault(3, 3))
-        << name;
-    EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 1, 5); }), index_fault(3, 5))
-        << name;
-    EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 7, 9); }),
-              index_fault(3, target_first ? 9 : 7))
-        << name;
-    EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 4, 4); }), index_fault(3, 4))
-        << name;
-    EXPECT_TRUE(same_representation(reg, before)) << name << ": " << describe(reg);
+  for (const Storage storage : {Storage::automatic, Storage::tableau}) {
+    Register reg(3, storage);
+    reg.apply_clifford(0, clifford::hadamard);
+    reg.apply_clifford(1, clifford::hadamard);
+    cz(reg, 0, 1);
+    reg.apply_clifford(2, clifford::s_gate);
+    const Register before = reg;
+    for (const auto& [name, gate] : controlled_gates()) {
+      reg.set_storage(storage);  // reading the graph below brings a tableau back
+      // The index checked first is the one the gate's definition reaches first.
+      const bool target_first = name == "CX" || name == "CY" || name == "XCY" || name == "YCY";
+      EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 3, 0); }), index_fault(3, 3))
+          << name;
+      EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 1, 5); }), index_fault(3, 5))
+          << name;
+      EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 7, 9); }),
+                index_fault(3, target_first ? 9 : 7))
+          << name;
+      EXPECT_EQ(fault_message([&] { apply_controlled_pauli(reg, gate, 4, 4); }), index_fault(3, 4))
+          << name;
+      EXPECT_EQ(reg.holds_tableau(), storage == Storage::tableau) << name;
+      EXPECT_TRUE(same_representation(reg, before)) << name << ": " << describe(reg);
+    }
+    EXPECT_EQ(fault_message([&] { cz(reg, 8, 6); }), index_fault(3, 8));
+    EXPECT_EQ(fault_message([&] { cz(reg, 0, 6); }), index_fault(3, 6));
+    EXPECT_TRUE(same_representation(reg, before));
   }
-  EXPECT_EQ(fault_message([&] { cz(reg, 8, 6); }), index_fault(3, 8));
-  EXPECT_EQ(fault_message([&] { cz(reg, 0, 6); }), index_fault(3, 6));
-  EXPECT_TRUE(same_representation(reg, before));
 }
 
 TEST(ControlledGates, ControlEqualToTargetIsRefused) {
