@@ -20,6 +20,7 @@ from pathlib import Path
 
 import peer
 from lattice_report import lattice_section, lattice_targets
+from windows_report import windows_section, windows_targets
 from peer import PEER
 
 
@@ -610,6 +611,8 @@ def main():
     headline = json.load(open(headline_path)) if headline_path.exists() else []
     comparison_path = out / "lattice_comparison.json"
     comparison = json.load(open(comparison_path)) if comparison_path.exists() else None
+    windows_path = out / "storage_windows.json"
+    windows = json.load(open(windows_path)) if windows_path.exists() else []
     notes_path = out / "REPORT_NOTES.md"
     lines = ["# korvane benchmark report", "",
              "Produced by `bash tools/run.sh bench` (bench/run.sh); the figures below are those of "
@@ -619,7 +622,7 @@ def main():
     lines += entangled_targets(entangled, calls, workloads)
     lines += state_io_targets(state_io)
     lines += circuit_targets(circuits, engine, entangled, workloads)
-    lines += dense_targets(dense)
+    lines += dense_targets(dense) + windows_targets(windows)
     lines += lattice_targets(lattice, headline)
     if notes_path.exists():
         lines += ["", notes_path.read_text().strip()]
@@ -641,8 +644,9 @@ def main():
         lines += ["", "## Whole states in and out (Python)", ""] + state_io_section(state_io)
     if circuits:
         lines += ["", "## Circuits and shots", ""] + circuits_section(circuits, engine)
-    if dense:
-        lines += ["", "## Dense circuits against the tableau", ""] + dense_section(dense)
+    if dense or windows:
+        lines += ["", "## Dense circuits against the tableau", ""]
+        lines += (dense_section(dense) if dense else []) + windows_section(windows)
     if lattice or headline:
         lines += ["", "## Lattice cluster states", ""] + lattice_section(lattice, headline, comparison)
     if shots_json:

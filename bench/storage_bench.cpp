@@ -29,6 +29,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <span>
 #include <stdexcept>
@@ -242,6 +243,48 @@ GraphFigures graph_figures(const Register& reg) {
   return figures;
 }
 
+// Where a window's time went: operations by kind on the graph and on the tableau, and the
+// operations during which the state moved between the two (their conversion included).
+class Representations {
+ public:
+  void add(bench::OpKind kind, bool was_tableau, bool is_tableau, double seconds) {
+    if (was_tableau != is_tableau) {
+      ++(is_tableau ? entries_ : returns_);
+      switch_seconds_ += seconds;
+      return;
+    }
+    const std::size_t place = (is_tableau ? 3 : 0) + static_cast<std::size_t>(kind);
+    seconds_[place] += seconds;
+    ++counts_[place];
+  }
+
+  // As JSON members: "entries", "returns", "switch_seconds", then the seconds and count of each
+  // kind where it ran ("graph_measure_seconds", "tableau_gate_count", ...).
+  std::string json() const {
+    static constexpr std::array<const char*, 3> kinds{"single", "gate", "measure"};
+    std::array<char, 160> buffer{};
+    std::snprintf(buffer.data(), buffer.size(),
+                  "\"entries\": %zu, \"returns\": %zu, \"switch_seconds\": %.3f", entries_,
+                  returns_, switch_seconds_);
+    std::string text = buffer.data();
+    for (std::size_t place = 0; place < seconds_.size(); ++place) {
+      const char* const where = place < 3 ? "graph" : "tableau";
+      std::snprintf(buffer.data(), buffer.size(), ", \"%s_%s_seconds\": %.3f, \"%s_%s_count\": %zu",
+                    where, kinds[place % 3], seconds_[place], where, kinds[place % 3],
+                    counts_[place]);
+      text += buffer.data();
+    }
+    return text;
+  }
+
+ private:
+  std::size_t entries_ = 0;
+  std::size_t returns_ = 0;
+  double switch_seconds_ = 0;
+  std::array<double, 6> seconds_{};
+  std::array<std::size_t, 6> counts_{};
+};
+
 std::size_t degree_bucket(std::size_t degree) {
   std::size_t bucket = 1;
   while (bucket <= degree) bucket *= 4;
@@ -367,21 +410,25 @@ int main(int argc, char** argv) {
     const std::size_t end = std::min(operations.size(), start + options.every);
     const auto window_start = Clock::now();
     const double cpu_start = thread_seconds();
+    Representations representations;
     for (std::size_t i = start; i < end; ++i) {
       const bench::Op& op = operations[i];
       if (options.tableau_from != 0 && i == options.tableau_from) {
         reg.set_storage(engine::Storage::tableau);
       }
-      if (options.breakdown) {
-        const Rule rule = classify(reg, op);
-        const auto op_start = Clock::now();
-        run(op, reg, source);
-        Cost& cost = costs[{rule.name, degree_bucket(rule.degree)}];
-        cost.seconds += std::chrono::duration<double>(Clock::now() - op_start).count();
+      // Classifying reads the graph, which brings a tableau back first: it goes before the clock.
+      const std::optional<Rule> rule =
+          options.breakdown ? std::optional<Rule>(classify(reg, op)) : std::nullopt;
+      const bool was_tableau = reg.holds_tableau();
+      const auto op_start = Clock::now();
+      run(op, reg, source);
+      const double op_seconds = std::chrono::duration<double>(Clock::now() - op_start).count();
+      if (rule) {
+        Cost& cost = costs[{rule->name, degree_bucket(rule->degree)}];
+        cost.seconds += op_seconds;
         ++cost.count;
-      } else {
-        run(op, reg, source);
       }
+      representations.add(op.kind, was_tableau, reg.holds_tableau(), op_seconds);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - window_start).count();
     const double cpu_seconds = thread_seconds() - cpu_start;
@@ -396,7 +443,7 @@ int main(int argc, char** argv) {
         "\"cpu_us_per_op\": %.3f, \"seconds\": %.3f, \"total_seconds\": %.3f, \"edges\": %zu, "
         "\"mean_degree\": %.1f, "
         "\"max_degree\": %zu, \"bandwidth\": %zu, \"dense\": %s, \"tableau\": %s, "
-        "\"rss_mib\": %.0f, \"peak_rss_mib\": %.0f}\n",
+        "\"rss_mib\": %.0f, \"peak_rss_mib\": %.0f, %s}\n",
         options.qubits, options.window,
         options.storage == engine::Storage::sparse    ? "sparse"
         : options.storage == engine::Storage::dense   ? "dense"
@@ -407,7 +454,7 @@ int main(int argc, char** argv) {
         2.0 * static_cast<double>(figures.edges) / static_cast<double>(reg.size()),
         figures.max_degree, figures.bandwidth, !on_tableau && reg.is_dense() ? "true" : "false",
         on_tableau ? "true" : "false", static_cast<double>(resident) / (1 << 20),
-        static_cast<double>(peak) / (1 << 20));
+        static_cast<double>(peak) / (1 << 20), representations.json().c_str());
     std::fflush(stdout);
     if (options.stop_window_seconds > 0 && seconds > options.stop_window_seconds) break;
   }

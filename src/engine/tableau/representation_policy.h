@@ -3,7 +3,8 @@
 // Both representations count the work their operations do, in word operations, and each
 // operation is compared with an estimate of what the other representation would have done for
 // it; the estimate of a measurement on the tableau is what measurements cost during the last
-// stay there, once there was one. While the state is a graph, the differences add up in a balance
+// stay there, once there was one, and before that the row products that a tableau made from this
+// graph would do. While the state is a graph, the differences add up in a balance
 // that gates on a dense graph raise and measurements (dear on a tableau) lower, down to a floor of
 // many times the entry threshold (gates cheaper on the graph lower it to zero at most): once the
 // balance exceeds the threshold, the state moves to the tableau. A circuit that measures often thus
@@ -85,15 +86,18 @@ class RepresentationPolicy {
 
   // The tableau's work for a gate, and an estimate of it for a measurement that did
   // `graph_work` on the graph: what measurements cost during the last stay on the tableau, or
-  // before any, a visit to every column and row products about as dear as the graph's changes
-  // (right after a move the tableau's rows are the graph's).
+  // before any, a visit to every column and the row products on a tableau made from this graph.
+  // Its rows are the graph's: a random outcome takes a pivot of about the measured qubit's degree
+  // d into about d other rows, spread over min(d, column words) words of each column; d is about
+  // the rows the graph changed, graph_work / row words.
   std::size_t tableau_estimate(OperationKind kind, std::size_t graph_work) const noexcept {
     if (kind == OperationKind::gate) {
       return tableau_gate_columns * column_words_ + operation_overhead;
     }
     const std::size_t visits = StabilizerTableau::column_visit_work(qubits_) * qubits_;
-    return known_measurement_work_ != 0 ? std::max(known_measurement_work_, visits)
-                                        : visits + graph_work;
+    if (known_measurement_work_ != 0) return std::max(known_measurement_work_, visits);
+    const std::size_t rows = graph_work / std::max<std::size_t>(row_words_, 1);
+    return visits + StabilizerTableau::measurement_word_work * rows * std::min(rows, column_words_);
   }
 
  private:
