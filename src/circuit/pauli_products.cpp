@@ -102,6 +102,13 @@ void check_products(const Program& program) {
   }
 }
 
+bool holds_products(const Program& program) {
+  return std::any_of(program.instructions.begin(), program.instructions.end(),
+                     [](const Instruction& instruction) {
+                       return gate_of(instruction.gate).targets == Targets::pauli_products;
+                     });
+}
+
 bool steps_to_z(ProductScratch& scratch) {
   const std::vector<engine::PauliFactor>& factors = scratch.product.factors;
   scratch.steps.clear();

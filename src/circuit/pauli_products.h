@@ -63,6 +63,10 @@ const engine::PauliProduct& hermitian_product(std::span<const std::uint32_t> fac
 // Throws InvalidInput, naming its line, for the first anti-Hermitian product of the program.
 void check_products(const Program& program);
 
+// Whether any instruction of the program measures or applies Pauli products (which
+// check_products then reads).
+bool holds_products(const Program& program);
+
 // Writes to scratch.steps the Cliffords that carry scratch.product, unsigned, onto Z of its first
 // factor's qubit, and to scratch.operands the product's qubits, which the steps' indices name.
 // Returns whether the image is -Z (sign of the product included). The product must have factors.

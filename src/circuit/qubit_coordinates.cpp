@@ -25,6 +25,13 @@ void add_shifts(const Program& program, std::size_t begin, std::size_t end,
 
 }  // namespace
 
+bool places_qubits(const Program& program) {
+  return std::any_of(program.instructions.begin(), program.instructions.end(),
+                     [](const Instruction& instruction) {
+                       return instruction.gate == gate_named("QUBIT_COORDS");
+                     });
+}
+
 std::vector<QubitCoordinate> qubit_coordinates(const Program& program) {
   std::map<std::uint32_t, QubitCoordinate> placed;
   std::vector<double> offsets;

@@ -19,4 +19,7 @@ struct QubitCoordinate {
 // replaces an earlier one.
 std::vector<QubitCoordinate> qubit_coordinates(const Program& program);
 
+// Whether the program has a QUBIT_COORDS anywhere: without one, qubit_coordinates is empty.
+bool places_qubits(const Program& program);
+
 }  // namespace korvane::circuit

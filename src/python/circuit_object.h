@@ -20,7 +20,13 @@ struct CircuitObject {
   circuit::Program program;
   circuit::qasm::RegisterLayout layout;  // version 0 when read from the circuit text format
   Py_hash_t hash = -1;                   // until first asked for
+  // Found once when the circuit is made, so that runs skip the passes they would need them for.
+  bool holds_products = true;  // the products are checked before each run
+  bool places_qubits = true;   // a run gives the register the qubits' coordinates
 };
+
+// The Circuit, or null with TypeError set.
+const CircuitObject* as_circuit(PyObject* object);
 
 // The program of a Circuit, or null with TypeError set.
 const circuit::Program* as_program(PyObject* object);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "../circuit/qubit_coordinates.h"
 #include "../circuit/run/register_run.h"
 #include "../circuit/sampling/sampler.h"
 #include "../circuit/text/parser.h"
@@ -57,12 +58,17 @@ PyObject* create_circuit(PyTypeObject* type, PyObject* args, PyObject* kwargs) n
 
 }  // namespace
 
-const Program* as_program(PyObject* object) {
+const CircuitObject* as_circuit(PyObject* object) {
   if (Py_IS_TYPE(object, circuit_class) || PyObject_TypeCheck(object, circuit_class)) {
-    return &reinterpret_cast<CircuitObject*>(object)->program;
+    return reinterpret_cast<CircuitObject*>(object);
   }
   raise_cast_error(object, "Circuit");
   return nullptr;
+}
+
+const Program* as_program(PyObject* object) {
+  const CircuitObject* circuit = as_circuit(object);
+  return circuit != nullptr ? &circuit->program : nullptr;
 }
 
 PyObject* new_circuit(PyTypeObject* type, Program&& program,
@@ -74,6 +80,8 @@ PyObject* new_circuit(PyTypeObject* type, Program&& program,
   new (&circuit->program) Program(std::move(program));
   new (&circuit->layout) circuit::qasm::RegisterLayout(std::move(layout));
   circuit->hash = -1;
+  circuit->holds_products = circuit::holds_products(circuit->program);
+  circuit->places_qubits = circuit::places_qubits(circuit->program);
   return object;
 }
 
@@ -408,12 +416,14 @@ PyTypeObject* circuit_type() {
 }
 
 PyObject* run_circuit(engine::Register& reg, PyObject* circuit, ExclusiveBorrow& borrow) {
-  const Program* program = as_program(circuit);
-  if (program == nullptr) {
+  const CircuitObject* given = as_circuit(circuit);
+  if (given == nullptr) {
     name_argument_error("circuit");
     return nullptr;
   }
-  circuit::check_fits(*program, reg);
+  const Program* program = &given->program;
+  circuit::check_size(*program, reg);
+  if (given->holds_products) circuit::check_products(*program);
   const std::uint64_t width = program->num_measurements;
   if (!check_array_size(1, width)) return nullptr;
   void* data = nullptr;

@@ -82,18 +82,18 @@ PyObject* peek_measure_set(PyObject* self, PyObject* const* args, Py_ssize_t nar
 }
 
 PyObject* run(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-  return call_with_borrow<ExclusiveBorrow>(run_arguments, self, args, nargs, kwnames,
-                                           [](SimulatorObject& simulator, PyObject* const* values,
-                                              ExclusiveBorrow& borrow) -> PyObject* {
-                                             PyObject* record =
-                                                 run_circuit(simulator.reg, values[0], borrow);
-                                             if (record == nullptr) return nullptr;
-                                             std::vector<circuit::QubitCoordinate> placed =
-                                                 circuit::qubit_coordinates(*as_program(values[0]));
-                                             if (!placed.empty())
-                                               simulator.coordinates = std::move(placed);
-                                             return record;
-                                           });
+  return call_with_borrow<ExclusiveBorrow>(
+      run_arguments, self, args, nargs, kwnames,
+      [](SimulatorObject& simulator, PyObject* const* values,
+         ExclusiveBorrow& borrow) -> PyObject* {
+        OwnedRef record(run_circuit(simulator.reg, values[0], borrow));
+        if (!record) return nullptr;
+        const CircuitObject& given = *as_circuit(values[0]);
+        if (!given.places_qubits) return record.release();
+        std::vector<circuit::QubitCoordinate> placed = circuit::qubit_coordinates(given.program);
+        if (!placed.empty()) simulator.coordinates = std::move(placed);
+        return record.release();
+      });
 }
 
 PyObject* create_simulator(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {

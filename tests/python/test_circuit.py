@@ -214,6 +214,10 @@ class TestRun:
         assert sim.measure_z(0) == 0 and sim.measure_z(1) == 1
         with pytest.raises(TypeError, match="^argument 'circuit': 'str' object cannot be cast"):
             sim.run("H 0")
+        for text in ("X 0\nMPP X1*Z1", "X 0\nREPEAT 2 {\nSPP Y0*Z0*X0\n}"):
+            with pytest.raises(ValueError, match="anti-Hermitian"):
+                sim.run(Circuit(text))
+        assert sim.measure_z(0) == 0 and sim.measure_z(1) == 1
 
     @pytest.mark.parametrize("seed", range(12))
     def test_outcomes_and_final_state_agree_with_the_reference(self, seed):

@@ -4,11 +4,15 @@
 
 namespace korvane::circuit {
 
-void check_fits(const Program& program, const engine::Register& reg) {
+void check_size(const Program& program, const engine::Register& reg) {
   if (program.num_qubits > reg.size()) {
     throw engine::InvalidInput("the circuit acts on " + std::to_string(program.num_qubits) +
                                " qubits but the register has " + std::to_string(reg.size()));
   }
+}
+
+void check_fits(const Program& program, const engine::Register& reg) {
+  check_size(program, reg);
   check_products(program);
 }
 

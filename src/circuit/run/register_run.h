@@ -235,8 +235,10 @@ void run_on_register(const Program& program, engine::Register& reg, Source& sour
   run_program(program, scratch.loops, scratch.pacer, run);
 }
 
-// Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`, and as
-// check_products for a product that cannot be measured or applied.
+// Throws InvalidInput, naming both sizes, when the program names a qubit outside `reg`.
+void check_size(const Program& program, const engine::Register& reg);
+
+// As check_size, and as check_products for a product that cannot be measured or applied.
 void check_fits(const Program& program, const engine::Register& reg);
 
 // Applies `program` to `reg` in place, noise included, drawing from `source`; writes the
