@@ -11,6 +11,7 @@
 #include "once_lock.h"
 #include "owned_ref.h"
 #include "shot_io.h"
+#include "signal_check.h"
 #include "simulator_type.h"
 #include "value_types.h"
 
@@ -88,6 +89,7 @@ bool add_class(PyObject* module, const ModuleClass& module_class) {
 }
 
 bool create_module() {
+  if (!find_main_thread()) return false;
   OwnedRef module(PyModule_Create2(&module_definition, module_api_version));
   if (!module) return false;
 #ifdef Py_GIL_DISABLED

@@ -11,6 +11,9 @@
 
 namespace korvane::python {
 
+// Finds the interpreter's main thread, once, when the module is made; false with an exception set.
+bool find_main_thread();
+
 class SignalCheck final : public engine::StopCheck {
  public:
   // Made with the GIL held, on the thread that runs the work.

@@ -4,6 +4,9 @@ same state built by gates, from_graph fed in chunks, and add_edges all or nothin
 import itertools
 import random
 import signal
+import subprocess
+import sys
+import textwrap
 
 import numpy as np
 import pytest
@@ -144,7 +147,29 @@ def interrupted(call):
 def test_interrupted_builds_stop_and_change_nothing():
     qubits = 4_000_001
     sim = Korvane.from_graph(qubits, [])
-    wire = np.stack([np.arange(qubits - 1), np.arange(1, qubits)], axis=1)
+    # A wire through the qubits in random order: its edges land all over memory, so that adding them
+    # lasts far longer than the pace at which a build looks for Ctrl-C.
+    order = np.random.default_rng(1).permutation(qubits)
+    wire = np.stack([order[:-1], order[1:]], axis=1)
     interrupted(lambda: sim.add_edges(wire))
     assert repr(sim) == f"<korvane.Korvane: {qubits} qubits, 0 edges>"
     interrupted(lambda: Korvane.cluster((3000, 3000)))
+
+
+def test_ctrl_c_before_the_first_check_of_a_process_is_kept():
+    # The signal comes while the cluster's arrays are allocated, before this process's first check.
+    script = textwrap.dedent("""
+        import signal
+        import korvane
+        def interrupt(_signal, _frame):
+            raise KeyboardInterrupt
+        signal.signal(signal.SIGALRM, interrupt)
+        signal.setitimer(signal.ITIMER_REAL, 0.001)
+        try:
+            korvane.Korvane.cluster((3000, 3000))
+            print("finished")
+        except KeyboardInterrupt:
+            print("interrupted")
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert done.stdout == "interrupted\n", done.stderr
