@@ -251,6 +251,8 @@ out = measure q[2];
     ("qubit[2] q;\nfor int i in [0:1] { }", "line 2: 'for' is not supported"),
     ('include "foo.inc";', "line 1: cannot include 'foo.inc'"),
     ("qreg q[2];\nCX q[0], q[0];", "line 2: a gate names qubit 0 twice"),
+    ("qreg q[3];\ngate g a, b { CX b, a; CX a, a; }\ng q[2], q[0];",
+     "line 3: the gate 'g' acts on qubit 2 twice within its definition"),
     ("qreg q[2];\nqreg r[3];\nCX q, r;", "line 3: the registers of this statement have different"),
 ])
 def test_refusals_name_the_line(text, message):

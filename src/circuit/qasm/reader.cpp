@@ -757,6 +757,12 @@ class Reader {
       }
     }
     for (const Op& op : ops) {
+      // A definition may name one of its arguments twice in a two-qubit gate of its body, which
+      // no call's operands can show.
+      if (op.qubit_count == 2 && op.qubits[0] == op.qubits[1]) {
+        fail_at(line, "the gate '" + name + "' acts on qubit " + std::to_string(op.qubits[0]) +
+                          " twice within its definition");
+      }
       emit(op.gate, std::span<const std::uint32_t>(op.qubits.data(), op.qubit_count), line);
     }
   }
